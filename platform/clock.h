@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDateTime>
+#include <functional>
+
+namespace kv::clock {
+
+// The current local date and time; the one seam through which handlers read the clock.
+QDateTime now();
+// Milliseconds since the computer was started, 64 bits wide (no 49.7-day wrap).
+quint64 uptimeMs();
+
+// Test seams: an empty function restores the real clock.
+void setNowSource(std::function<QDateTime()> source);
+void setUptimeSource(std::function<quint64()> source);
+
+} // namespace kv::clock

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "errors.h"
+
+#include <QList>
+#include <QStringList>
+
+class QWidget;
+
+namespace kv {
+
+// The operator's message boxes. Tests install a recorder so that no box ever blocks.
+namespace messages {
+
+struct Recorder
+{
+    QStringList infos;     // plain information boxes, in order
+    QStringList errors;    // standard error boxes, in order
+    QStringList questions; // yes/no questions, in order
+    QList<bool> answers;   // next answers to questions; when empty, defaultAnswer
+    bool defaultAnswer = false;
+
+    QStringList all() const { return infos + errors + questions; }
+    void clear()
+    {
+        infos.clear();
+        errors.clear();
+        questions.clear();
+        answers.clear();
+    }
+};
+
+void setRecorder(Recorder *recorder);
+Recorder *recorder();
+
+// Plain information box: caption "Kelvora", one OK button.
+void inform(const QString &text);
+// The standard error box: critical icon, caption "Kelvora", the error's text, OK.
+void showError(const QString &text);
+// "Evet"/"Hayır" question with "Hayır" as the default; true for "Evet".
+bool ask(const QString &text);
+
+} // namespace messages
+
+// Runs one handler; a runtime error stops it and is shown in the standard error box, so no
+// exception ever crosses the event loop.
+template <class F> void guard(F &&handler)
+{
+    try {
+        handler();
+    } catch (const RuntimeError &e) {
+        messages::showError(e.text());
+    }
+}
+
+} // namespace kv

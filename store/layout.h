@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kv {
+
+// Where the record files lie below the data directory.
+class Paths
+{
+public:
+    explicit Paths(QString root) : m_root(std::move(root)) {}
+
+    const QString &dataDir() const { return m_root; }
+    QString extrasDir() const { return m_root + QStringLiteral("/Masa Extraları"); }
+    QString settingsFile() const { return m_root + QStringLiteral("/Zorbelayar.dll"); }
+    QString registerFile() const { return m_root + QStringLiteral("/Zorbelayarms.dll"); }
+    QString catalogueFile() const { return m_root + QStringLiteral("/Zorbelayarex.dll"); }
+    QString feeListFile() const { return m_root + QStringLiteral("/Zorbelçokluücret.dll"); }
+    QString tableExtrasFile(const QString &tableName) const
+    {
+        return extrasDir() + QLatin1Char('/') + tableName + QStringLiteral(".msex");
+    }
+
+private:
+    QString m_root;
+};
+
+// Lines of the settings file.
+namespace SettingsLine {
+constexpr int UnitFee = 0;
+constexpr int EndTimeFollowsClock = 1;
+constexpr int TablePrefix = 3;
+constexpr int MinimumCharge = 4;
+constexpr int MinimumChargeOn = 5;
+constexpr int MultipleFees = 6;
+} // namespace SettingsLine
+
+// Lines of the table register: line 0 is the table count, table i owns 3i+1..3i+3.
+namespace RegisterLine {
+constexpr int TableCount = 0;
+constexpr int date(int table) { return 3 * table + 1; }
+constexpr int startTime(int table) { return 3 * table + 2; }
+constexpr int fee(int table) { return 3 * table + 3; }
+} // namespace RegisterLine
+
+// Pair lists (catalogue, table extras): name at 2k, price at 2k+1.
+namespace PairLine {
+constexpr int name(int k) { return 2 * k; }
+constexpr int price(int k) { return 2 * k + 1; }
+} // namespace PairLine
+
+constexpr int kMaxTables = 80;
+constexpr int kRegisterLength = 559;
+
+// A flag line is on exactly when it holds "T".
+inline bool isOn(const QString &flagLine)
+{
+    return flagLine == QLatin1String("T");
+}
+inline QString flagText(bool on)
+{
+    return on ? QStringLiteral("T") : QStringLiteral("F");
+}
+
+// Default contents written on first start.
+QStringList defaultSettings();
+QStringList defaultRegister();
+
+// Characters a file name cannot hold on the program's home platform.
+bool isValidTableNamePrefix(const QString &prefix);
+
+} // namespace kv
