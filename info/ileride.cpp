@@ -1,0 +1,59 @@
+#include "ileride.h"
+#include "ui_ileride.h"
+
+namespace {
+QFont pixelFont(QFont font, int pixels, bool bold)
+{
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+} // namespace
+
+TForm4::TForm4(QWidget *parent) : QDialog(parent), m_ui(new Ui::TForm4)
+{
+    m_ui->setupUi(this);
+    setWindowFlags(windowFlags() | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    // Pixel sizes cannot be given in the description; they are set here.
+    setFont(pixelFont(font(), 11, false));
+    // The text box has no scroll bars: a narrower face keeps each line on one row.
+    QFont memoFont = pixelFont(font(), 11, true);
+    memoFont.setStretch(QFont::SemiCondensed);
+    m_ui->Memo1->setFont(memoFont);
+    QPalette memo = m_ui->Memo1->palette();
+    memo.setColor(QPalette::Base, Qt::black);
+    memo.setColor(QPalette::Text, Qt::white);
+    m_ui->Memo1->setPalette(memo);
+
+    connect(m_ui->SpeedButton1, &QToolButton::clicked, this, &TForm4::SpeedButton1Click);
+}
+
+TForm4::~TForm4()
+{
+    delete m_ui;
+}
+
+QPlainTextEdit *TForm4::Memo1() const
+{
+    return m_ui->Memo1;
+}
+QToolButton *TForm4::SpeedButton1() const
+{
+    return m_ui->SpeedButton1;
+}
+
+void TForm4::SpeedButton1Click()
+{
+    close();
+}
+
+void TForm4::setVisible(bool visible)
+{
+    // Centred over the main window at every showing, even after the operator moved it.
+    if (visible && !isVisible())
+        setAttribute(Qt::WA_Moved, false);
+    QDialog::setVisible(visible);
+}

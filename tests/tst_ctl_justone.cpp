@@ -1,0 +1,182 @@
+#include "JustOne.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The test starts copies of its own executable as the "other program". The variable below
+// makes main() run only the guard and tell its result by the exit code.
+namespace {
+const char *const childMode = "KELVORA_JUSTONE_CHILD"; // "check" or "hold"
+const char *const childDir = "KELVORA_JUSTONE_DIR";
+const char *const childTitle = "KELVORA_JUSTONE_TITLE";
+const char *const childSwitch = "KELVORA_JUSTONE_SWITCH";
+
+enum ChildResult { Holder = 0, Refused = 1, RefusedSilently = 2, Broken = 3 };
+
+int runChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    TXJustOne guard(nullptr, qEnvironmentVariable(childTitle));
+    guard.setRuntimeDirectory(qEnvironmentVariable(childDir));
+    guard.setSwitchToPrevious(qEnvironmentVariable(childSwitch) != QLatin1String("0"));
+    bool reported = false;
+    QObject::connect(&guard, &TXJustOne::AlreadyExist, [&] { reported = true; });
+    const bool runs = guard.check();
+    if (runs && qEnvironmentVariable(childMode) == QLatin1String("hold")) {
+        QFile out;
+        out.open(stdout, QIODevice::WriteOnly);
+        out.write("locked\n");
+        out.flush();
+        return app.exec(); // until killed
+    }
+    if (runs)
+        return reported ? Broken : Holder;
+    return reported ? Refused : Broken;
+}
+} // namespace
+
+class TestJustOne : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_title;
+    int m_counter = 0;
+
+    std::unique_ptr<TXJustOne> guard()
+    {
+        auto g = std::make_unique<TXJustOne>(nullptr, m_title);
+        g->setRuntimeDirectory(m_dir.path());
+        return g;
+    }
+
+    void prepare(QProcess &p, const char *mode, bool switchToPrevious = true)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(childMode, mode);
+        env.insert(childDir, m_dir.path());
+        env.insert(childTitle, m_title);
+        env.insert(childSwitch, switchToPrevious ? "1" : "0");
+        p.setProcessEnvironment(env);
+        p.setProgram(QCoreApplication::applicationFilePath());
+    }
+
+    // Runs a second copy to its end; its exit code says what it was told.
+    int runSecondCopy(bool switchToPrevious = true)
+    {
+        QProcess p;
+        prepare(p, "check", switchToPrevious);
+        p.start();
+        if (!p.waitForFinished(10000) || p.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return p.exitCode();
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        // A fresh name per test, so no test sees another's lock.
+        m_title = QStringLiteral("KelvoraTest%1-%2")
+                      .arg(QCoreApplication::applicationPid())
+                      .arg(++m_counter);
+    }
+
+    void lockAndSocketAreNamedAfterTitleAndUser()
+    {
+        TXJustOne g;
+        QCOMPARE(g.title(), QStringLiteral("Kelvora"));
+        QVERIFY(g.SwitchToPrevious());
+        g.setRuntimeDirectory(QStringLiteral("/x"));
+        QVERIFY(g.lockFilePath().startsWith(QStringLiteral("/x/Kelvora-")));
+        QVERIFY(g.lockFilePath().endsWith(QStringLiteral(".lock")));
+        QVERIFY(g.lockFilePath().size() > QStringLiteral("/x/Kelvora-.lock").size());
+    }
+
+    void secondCopyEndsAndBringsFirstForward()
+    {
+        auto first = guard();
+        QSignalSpy activate(first.get(), &TXJustOne::activateRequested);
+        QSignalSpy exists(first.get(), &TXJustOne::AlreadyExist);
+        QVERIFY(first->check());
+        QVERIFY(first->holdsLock());
+
+        QCOMPARE(runSecondCopy(), int(Refused));
+        QTRY_COMPARE_WITH_TIMEOUT(activate.size(), 1, 3000);
+        // The refused copy left the running copy's socket alone: it still answers.
+        QCOMPARE(runSecondCopy(), int(Refused));
+        QTRY_COMPARE_WITH_TIMEOUT(activate.size(), 2, 3000);
+        QCOMPARE(exists.size(), 0);
+
+        // Without SwitchToPrevious the second copy still ends, but asks for nothing.
+        QCOMPARE(runSecondCopy(false), int(Refused));
+        QTest::qWait(200);
+        QCOMPARE(activate.size(), 2);
+    }
+
+    void refusedInThisProcessToo()
+    {
+        auto first = guard();
+        QVERIFY(first->check());
+        QSignalSpy activate(first.get(), &TXJustOne::activateRequested);
+        auto second = guard();
+        QSignalSpy exists(second.get(), &TXJustOne::AlreadyExist);
+        QVERIFY(!second->check());
+        QCOMPARE(exists.size(), 1);
+        QVERIFY(!second->holdsLock());
+        QTRY_COMPARE_WITH_TIMEOUT(activate.size(), 1, 3000);
+        second.reset(); // the refused copy's end removes neither lock nor socket
+        QVERIFY(QFile::exists(first->lockFilePath()));
+        QVERIFY(QFile::exists(first->serverName()));
+    }
+
+    void releasedLockCanBeTakenAgain()
+    {
+        auto first = guard();
+        QVERIFY(first->check());
+        const QString lock = first->lockFilePath();
+        first.reset();
+        QVERIFY(!QFile::exists(lock));
+        QCOMPARE(runSecondCopy(), int(Holder));
+        QVERIFY(guard()->check());
+    }
+
+    void lockOfKilledCopyIsTakenOver()
+    {
+        QProcess holder;
+        prepare(holder, "hold");
+        holder.start();
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readAll(), QByteArray("locked\n"));
+
+        // While it lives, it holds the lock.
+        QVERIFY(!guard()->check());
+
+        holder.kill(); // no clean-up: lock file and socket stay behind
+        QVERIFY(holder.waitForFinished(5000));
+        auto next = guard();
+        QVERIFY(QFile::exists(next->lockFilePath()));
+        QVERIFY(QFile::exists(next->serverName()));
+        QSignalSpy activate(next.get(), &TXJustOne::activateRequested);
+        QVERIFY(next->check());
+        // The new holder replaced the dead socket with its own and answers on it.
+        QCOMPARE(runSecondCopy(), int(Refused));
+        QTRY_COMPARE_WITH_TIMEOUT(activate.size(), 1, 3000);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet(childMode))
+        return runChild(argc, argv);
+    QCoreApplication app(argc, argv);
+    TestJustOne test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_ctl_justone.moc"
