@@ -1,7 +1,6 @@
-#include <QApplication>
+#include "startup.h"
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    return 0;
+    return kv::runProgram(argc, argv);
 }

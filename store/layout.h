@@ -39,15 +39,30 @@ constexpr int MultipleFees = 6;
 // Lines of the table register: line 0 is the table count, table i owns 3i+1..3i+3.
 namespace RegisterLine {
 constexpr int TableCount = 0;
-constexpr int date(int table) { return 3 * table + 1; }
-constexpr int startTime(int table) { return 3 * table + 2; }
-constexpr int fee(int table) { return 3 * table + 3; }
+constexpr int date(int table)
+{
+    return 3 * table + 1;
+}
+constexpr int startTime(int table)
+{
+    return 3 * table + 2;
+}
+constexpr int fee(int table)
+{
+    return 3 * table + 3;
+}
 } // namespace RegisterLine
 
 // Pair lists (catalogue, table extras): name at 2k, price at 2k+1.
 namespace PairLine {
-constexpr int name(int k) { return 2 * k; }
-constexpr int price(int k) { return 2 * k + 1; }
+constexpr int name(int k)
+{
+    return 2 * k;
+}
+constexpr int price(int k)
+{
+    return 2 * k + 1;
+}
 } // namespace PairLine
 
 constexpr int kMaxTables = 80;

@@ -7,8 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-TestEnvironment::TestEnvironment()
-    : m_now(QDate(2026, 12, 7), QTime(21, 15, 3))
+TestEnvironment::TestEnvironment() : m_now(QDate(2026, 12, 7), QTime(21, 15, 3))
 {
     Q_ASSERT(m_dir.isValid());
     kv::setAppLocale(QLocale(QLocale::Turkish, QLocale::Turkey));

@@ -1,0 +1,656 @@
+#include "Unit1.h"
+#include "ui_Unit1.h"
+
+#include "applocale.h"
+#include "clock.h"
+#include "errors.h"
+#include "exstra.h"
+#include "messages.h"
+#include "ucretsecimi.h"
+
+#include <QCloseEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QStyle>
+
+using namespace kv;
+
+const QString TForm1::kPlaceholder = QStringLiteral("Eklemek İçin Çift Tıklayın");
+
+namespace {
+const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seçin!");
+const QString kTimeOrder = QStringLiteral("Girmiş olduğunuz saat dilimlerini kontrol edin!");
+
+// Reads back an amount this window wrote itself; amounts can exceed 32 bits.
+qint64 amountOf(const QString &text)
+{
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    if (!ok)
+        throwError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return v;
+}
+} // namespace
+
+TForm1::TForm1(const Paths &paths, QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::TForm1), Timer1(new QTimer(this)), Timer2(new QTimer(this)),
+      Timer3(new QTimer(this)), m_paths(paths)
+{
+    ui->setupUi(this);
+    setFixedSize(size());
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    ui->ListBox4->addItem(kPlaceholder);
+    ui->StatusBar1->setSizeGripEnabled(false);
+    setupMenus();
+    setupPictures();
+    connectHandlers();
+    startTimers();
+}
+
+TForm1::~TForm1()
+{
+    delete ui;
+}
+
+void TForm1::setupMenus()
+{
+    QStyle *s = style();
+    ui->Seenekler1->setIcon(s->standardIcon(QStyle::SP_FileDialogDetailedView));
+    ui->ProgramHakknda1->setIcon(s->standardIcon(QStyle::SP_MessageBoxInformation));
+    ui->lerikiSrmdeolacaklar1->setIcon(s->standardIcon(QStyle::SP_FileDialogInfoView));
+    m_exitSeparator = ui->Ayarlar1->addSeparator();
+    m_exitAction = ui->Ayarlar1->addAction(s->standardIcon(QStyle::SP_DialogCloseButton),
+                                           QStringLiteral("Çıkış"));
+    m_exitAction->setObjectName(QStringLiteral("k2"));
+    setTrayAvailable(false);
+}
+
+void TForm1::setupPictures()
+{
+    ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogListView).pixmap(16, 16));
+}
+
+void TForm1::connectHandlers()
+{
+    auto on = [this](auto handler) {
+        return [this, handler] { guard([&] { (this->*handler)(); }); };
+    };
+
+    connect(ui->SpeedButton1, &QPushButton::clicked, this, on(&TForm1::SpeedButton1Click));
+    connect(ui->SpeedButton2, &QPushButton::clicked, this, on(&TForm1::SpeedButton2Click));
+    connect(ui->SpeedButton3, &QPushButton::clicked, this, on(&TForm1::SpeedButton3Click));
+    connect(ui->Seenekler1, &QAction::triggered, this, on(&TForm1::Seenekler1Click));
+    connect(ui->ProgramHakknda1, &QAction::triggered, this, on(&TForm1::ProgramHakknda1Click));
+    connect(ui->lerikiSrmdeolacaklar1, &QAction::triggered, this,
+            on(&TForm1::lerikiSrmdeolacaklar1Click));
+    connect(m_exitAction, &QAction::triggered, this, on(&TForm1::k1Click));
+    connect(Timer1, &QTimer::timeout, this, on(&TForm1::Timer1Timer));
+    connect(Timer2, &QTimer::timeout, this, on(&TForm1::Timer2Timer));
+    connect(Timer3, &QTimer::timeout, this, on(&TForm1::Timer3Timer));
+
+    // A click on a table, by mouse or keyboard, shows it.
+    connect(ui->ListBox2, &QListWidget::itemClicked, this, on(&TForm1::ListBox2Click));
+    connect(ui->ListBox2, &QListWidget::currentRowChanged, this, [this] {
+        if (m_keyboardSelect)
+            guard([this] { ListBox2Click(); });
+    });
+    connect(ui->ListBox4, &QListWidget::itemClicked, this, on(&TForm1::ListBox4Click));
+    connect(ui->ListBox4, &QListWidget::currentRowChanged, this, [this] {
+        if (m_keyboardSelect)
+            guard([this] { ListBox4Click(); });
+    });
+
+    // PopupMenu2 of the visible extras list.
+    auto *popup = new QMenu(this);
+    popup->setObjectName(QStringLiteral("PopupMenu2"));
+    QAction *kar1 = popup->addAction(style()->standardIcon(QStyle::SP_DialogDiscardButton),
+                                     QStringLiteral("Çıkar"));
+    kar1->setObjectName(QStringLiteral("kar1"));
+    popup->addSeparator();
+    QAction *emizle1 =
+        popup->addAction(style()->standardIcon(QStyle::SP_TrashIcon), QStringLiteral("Temizle"));
+    emizle1->setObjectName(QStringLiteral("emizle1"));
+    connect(kar1, &QAction::triggered, this, on(&TForm1::kar1Click));
+    connect(emizle1, &QAction::triggered, this, on(&TForm1::emizle1Click));
+    connect(ui->ListBox4, &QWidget::customContextMenuRequested, this,
+            [this, popup](const QPoint &pos) {
+                popup->popup(ui->ListBox4->viewport()->mapToGlobal(pos));
+            });
+
+    for (QObject *o :
+         {static_cast<QObject *>(ui->ListBox2->viewport()),
+          static_cast<QObject *>(ui->ListBox4->viewport()), static_cast<QObject *>(ui->ListBox2),
+          static_cast<QObject *>(ui->ListBox4), static_cast<QObject *>(ui->Label27),
+          static_cast<QObject *>(ui->Image3), static_cast<QObject *>(ui->Image4),
+          static_cast<QObject *>(ui->basla), static_cast<QObject *>(ui->bitis)})
+        o->installEventFilter(this);
+}
+
+void TForm1::startTimers()
+{
+    Timer1->setInterval(1000);
+    Timer2->setInterval(3000);
+    Timer3->setInterval(4000);
+    Timer1->start();
+    Timer2->start();
+    Timer3->start();
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        if (watched == ui->ListBox2->viewport()) {
+            guard([this] { ListBox2DblClick(); });
+            return true;
+        }
+        if (watched == ui->ListBox4->viewport()) {
+            guard([this] { ListBox4DblClick(); });
+            return true;
+        }
+        if (watched == ui->Label27) {
+            guard([this] { Label27DblClick(); });
+            return true;
+        }
+    }
+    if (type == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton &&
+        (watched == ui->Image3 || watched == ui->Image4)) {
+        guard([this] { Image3Click(); });
+        return true;
+    }
+    if (type == QEvent::KeyPress && (watched == ui->ListBox2 || watched == ui->ListBox4)) {
+        // Selection changes made with the keyboard count as clicks.
+        m_keyboardSelect = true;
+        const bool handled = static_cast<QObject *>(watched)->event(event);
+        m_keyboardSelect = false;
+        return handled;
+    }
+    if (type == QEvent::KeyPress && (watched == ui->basla || watched == ui->bitis)) {
+        const auto key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            guard([this] { SpeedButton2Click(); });
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- Start-up and closing -------------------------------------------------------------
+
+void TForm1::FormCreate()
+{
+    // Settings.
+    if (files::exists(m_paths.settingsFile())) {
+        ListBox1.load(m_paths.settingsFile());
+        if (multipleFees()) {
+            ui->Label6->setText(QStringLiteral("Birim Ücret   :Çoklu Ücretlendirme!"));
+        } else {
+            const QString fee = ListBox1.at(SettingsLine::UnitFee);
+            ui->Label26->setText(fee);
+            const int value = strToInt(fee);
+            ui->Label27->setText(formatAmount(value));
+            ui->Label6->setText(QStringLiteral("Birim Ücret   :  ") + formatAmount(value));
+        }
+        setEndTimeEnabled(!isOn(ListBox1.at(SettingsLine::EndTimeFollowsClock)));
+    } else {
+        files::makeDir(m_paths.dataDir());
+        files::makeDir(m_paths.extrasDir());
+        ListBox1.assign(defaultSettings());
+        ListBox1.save(m_paths.settingsFile());
+    }
+
+    // Table register.
+    const QString askForTables = QStringLiteral(
+        "Masa bilgilerinizi girmek için Ayarlar/Seçenekler sekmesi altından Masa sayınızı girin!");
+    if (files::exists(m_paths.registerFile())) {
+        ListBox3.load(m_paths.registerFile());
+        const QString count = ListBox3.at(RegisterLine::TableCount);
+        if (count == QLatin1String("0")) {
+            messages::inform(askForTables);
+        } else {
+            const int n = strToInt(count);
+            for (int k = 1; k <= n; ++k)
+                ui->ListBox2->addItem(ListBox1.at(SettingsLine::TablePrefix) + QLatin1Char(' ') +
+                                      QString::number(k));
+        }
+    } else {
+        messages::inform(askForTables);
+        ListBox3.assign(defaultRegister());
+        ListBox3.save(m_paths.registerFile());
+    }
+
+    // Extras catalogue.
+    if (files::exists(m_paths.catalogueFile())) {
+        ListBox5.load(m_paths.catalogueFile());
+    } else {
+        ListBox5.clear();
+        ListBox5.save(m_paths.catalogueFile());
+    }
+
+    if (showTrayIcon)
+        showTrayIcon();
+}
+
+void TForm1::setTrayAvailable(bool available)
+{
+    m_trayAvailable = available;
+    m_exitSeparator->setVisible(!available);
+    m_exitAction->setVisible(!available);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (ui->CheckBox2->isChecked()) {
+        event->accept();
+        QCoreApplication::quit();
+        return;
+    }
+    event->ignore();
+    if (m_trayAvailable)
+        hide();
+    else
+        showMinimized();
+}
+
+void TForm1::k1Click()
+{
+    ui->CheckBox2->setChecked(true);
+    close();
+}
+
+void TForm1::a1DblClick()
+{
+    show();
+    if (isMinimized())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void TForm1::Seenekler1Click()
+{
+    if (openSettings)
+        openSettings();
+}
+
+void TForm1::ProgramHakknda1Click()
+{
+    if (showAboutModal)
+        showAboutModal();
+}
+
+void TForm1::lerikiSrmdeolacaklar1Click()
+{
+    if (showPlanned)
+        showPlanned();
+}
+
+void TForm1::Hakknda1Click()
+{
+    if (showAboutModeless)
+        showAboutModeless();
+}
+
+// ---- Links for the settings window --------------------------------------------------
+
+void TForm1::setEndTimeEnabled(bool enabled)
+{
+    ui->bitis->setEnabled(enabled);
+}
+
+void TForm1::setUnitFeeCaption(const QString &caption)
+{
+    ui->Label6->setText(caption);
+}
+
+QListWidget *TForm1::tableList()
+{
+    return ui->ListBox2;
+}
+
+void TForm1::resetTableView()
+{
+    ui->ListBox4->clear();
+    ui->ListBox4->addItem(kPlaceholder);
+    ListBox6.clear();
+    ui->Label20->setText(QStringLiteral("-"));
+    ui->Label17->setText(QStringLiteral("00:00:00"));
+    ui->Label26->setText(QStringLiteral("0"));
+    ui->Label27->setText(QStringLiteral("0 TL"));
+}
+
+void TForm1::reloadCatalogue()
+{
+    ListBox5.load(m_paths.catalogueFile());
+}
+
+// ---- Accounts and the table view -----------------------------------------------------
+
+bool TForm1::multipleFees() const
+{
+    return ListBox1.has(SettingsLine::MultipleFees) &&
+           isOn(ListBox1.at(SettingsLine::MultipleFees));
+}
+
+int TForm1::selectedTable() const
+{
+    const QList<QListWidgetItem *> selected = ui->ListBox2->selectedItems();
+    return selected.isEmpty() ? -1 : ui->ListBox2->row(selected.first());
+}
+
+bool TForm1::chooseFee()
+{
+    if (files::exists(m_paths.feeListFile()))
+        Form7->loadFees(m_paths.feeListFile());
+    Form7->CheckBox1->setChecked(false);
+    Form7->exec();
+    return !Form7->CheckBox1->isChecked();
+}
+
+void TForm1::ListBox2DblClick()
+{
+    const int i = selectedTable();
+    if (i < 0) {
+        messages::inform(kSelectTable);
+        return;
+    }
+    const QString name = ui->ListBox2->item(i)->text();
+    // A double click on the wrong table must not silently restart a guest's account.
+    if (!ListBox3.at(RegisterLine::date(i)).isEmpty() &&
+        !messages::ask(
+            QStringLiteral("%1 için açık bir hesap var. Hesap yeniden başlatılsın mı?").arg(name)))
+        return;
+
+    if (!multipleFees()) {
+        ui->Label26->setText(ListBox1.at(SettingsLine::UnitFee));
+    } else if (!chooseFee()) {
+        messages::inform(QStringLiteral("Hesap açma işlemi iptal edildi!"));
+        return;
+    }
+
+    const QDateTime now = clock::now();
+    const QString date = shortDate(now.date());
+    const QString time = longTime(now.time());
+    ListBox3.set(RegisterLine::date(i), date);
+    ListBox3.set(RegisterLine::startTime(i), time);
+    ListBox3.set(RegisterLine::fee(i), ui->Label26->text());
+    ui->Label20->setText(date);
+    ui->Label17->setText(time);
+    ListBox3.save(m_paths.registerFile());
+    ui->Label27->setText(formatAmount(strToInt(ui->Label26->text())));
+    messages::inform(name + QStringLiteral(" için hesap açıldı!"));
+}
+
+void TForm1::ListBox2Click()
+{
+    const int i = selectedTable();
+    if (i < 0)
+        return;
+    ui->GroupBox2->setTitle(QStringLiteral("Masa Bilgileri  (") + ui->ListBox2->item(i)->text() +
+                            QLatin1Char(')'));
+    ui->Edit1->clear();
+    SpeedButton1Click();
+    if (ListBox3.at(RegisterLine::date(i)).isEmpty()) {
+        ui->Label20->setText(QStringLiteral("-"));
+        ui->Label17->setText(QStringLiteral("00:00:00"));
+        ui->Label26->setText(QStringLiteral("0"));
+    } else {
+        ui->Label20->setText(ListBox3.at(RegisterLine::date(i)));
+        ui->Label17->setText(ListBox3.at(RegisterLine::startTime(i)));
+        ui->Label26->setText(multipleFees() ? ListBox3.at(RegisterLine::fee(i))
+                                            : ListBox1.at(SettingsLine::UnitFee));
+    }
+    loadTableExtras(i);
+    const int fee = strToInt(ui->Label26->text());
+    ui->Label27->setText(fee < 1 ? QStringLiteral("0 TL") : formatAmount(fee));
+}
+
+void TForm1::Label27DblClick()
+{
+    const int i = selectedTable();
+    if (i < 0) {
+        messages::inform(kSelectTable);
+        return;
+    }
+    if (!multipleFees())
+        return;
+    if (!chooseFee()) {
+        messages::inform(QStringLiteral("Ücret değiştirme işlemi iptal edildi!"));
+        return;
+    }
+    const int row = Form7->ListBox1->currentRow();
+    if (row < 0 || !Form7->ListBox1->item(row)->isSelected())
+        throwListIndex(-1);
+    ui->Label26->setText(Form7->ListBox1->item(row)->text());
+    ui->Label27->setText(formatAmount(strToInt(ui->Label26->text())));
+    ListBox3.set(RegisterLine::fee(i), ui->Label26->text());
+    ListBox3.save(m_paths.registerFile());
+}
+
+// ---- The fee calculation -------------------------------------------------------------
+
+void TForm1::SpeedButton1Click()
+{
+    ui->basla->setTime(QTime(0, 0));
+    ui->bitis->setTime(QTime(0, 0));
+    m_accountDays = 0;
+    for (QLabel *field : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
+        field->setText(QStringLiteral("0"));
+}
+
+void TForm1::SpeedButton3Click()
+{
+    ui->basla->setTime(QTime(0, 0));
+    ui->bitis->setTime(QTime(0, 0));
+    m_accountDays = 0;
+    for (QLabel *field : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
+        field->setText(QStringLiteral("0"));
+    if (selectedTable() < 0) {
+        messages::inform(kSelectTable);
+        return;
+    }
+    const QDateTime now = clock::now();
+    ui->basla->setTime(strToTime(ui->Label17->text()));
+    ui->bitis->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+
+    // An account opened on an earlier day runs on past midnight.
+    const QDate opened = readShortDate(ui->Label20->text());
+    if (opened.isValid())
+        m_accountDays = int(opened.daysTo(now.date()));
+
+    qint64 extras = 0;
+    for (int p = 1; p < ListBox6.count(); p += 2) {
+        extras += strToInt(ListBox6.at(p));
+        ui->Label8->setText(QString::number(extras));
+    }
+    SpeedButton2Click();
+}
+
+void TForm1::SpeedButton2Click()
+{
+    if (ListBox1.has(SettingsLine::EndTimeFollowsClock) &&
+        isOn(ListBox1.at(SettingsLine::EndTimeFollowsClock))) {
+        const QTime t = clock::now().time();
+        ui->bitis->setTime(QTime(t.hour(), t.minute(), t.second()));
+    }
+    const qint64 elapsedMs =
+        qint64(m_accountDays) * 86400000 + ui->basla->time().msecsTo(ui->bitis->time());
+    if (elapsedMs < 0) {
+        messages::inform(kTimeOrder);
+        ui->basla->setTime(QTime(0, 0));
+        ui->bitis->setTime(QTime(0, 0));
+        return;
+    }
+    const qint64 seconds = elapsedMs / 1000;
+    ui->statictext2->setText(QStringLiteral("%1:%2:%3")
+                                 .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                                 .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                                 .arg(seconds % 60, 2, 10, QLatin1Char('0')));
+    const qint64 minutes = seconds / 60;
+    ui->statictext2->setText(QString::number(minutes));
+
+    qint64 charge = minutes * strToInt(ui->Label26->text()) / 60;
+    ui->Label10->setText(QString::number(charge));
+    if (isOn(ListBox1.at(SettingsLine::MinimumChargeOn))) {
+        const QString minimum = ListBox1.at(SettingsLine::MinimumCharge);
+        if (strToInt(minimum) > charge) {
+            ui->Label10->setText(minimum);
+            charge = strToInt(minimum);
+        }
+    }
+    const qint64 extras = amountOf(ui->Label8->text());
+    const qint64 total = charge + extras;
+    ui->Label9->setText(QString::number(total));
+
+    ui->Label10->setText(ui->Label10->text() == QLatin1String("0")
+                             ? QStringLiteral("Hesaplama için süre az")
+                             : formatAmount(charge));
+    ui->Label12->setText(ui->Label8->text() == QLatin1String("0")
+                             ? QStringLiteral("Extra girilmemiş!")
+                             : formatAmount(extras));
+    ui->Label9->setText(ui->Label9->text() == QLatin1String("0")
+                            ? QStringLiteral("Veri girişi yetersiz!")
+                            : formatAmount(total));
+}
+
+// ---- Extras booked to the selected table ---------------------------------------------
+
+void TForm1::loadTableExtras(int table)
+{
+    const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(table)->text());
+    if (files::exists(path))
+        ListBox6.load(path);
+    else
+        ListBox6.clear();
+    showBookedExtras();
+    ui->Label8->setText(QStringLiteral("0"));
+}
+
+void TForm1::showBookedExtras()
+{
+    ui->ListBox4->clear();
+    ui->ListBox4->addItem(kPlaceholder);
+    if (ListBox6.isEmpty())
+        return;
+    delete ui->ListBox4->takeItem(0);
+    for (int k = 0; PairLine::price(k) < ListBox6.count(); ++k)
+        ui->ListBox4->addItem(ListBox6.at(PairLine::name(k)));
+}
+
+void TForm1::saveBookedExtras(int table, const RecordList &booked)
+{
+    const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(table)->text());
+    try {
+        booked.save(path);
+        ListBox6 = booked;
+    } catch (const RuntimeError &) {
+        // The screen never shows what the file does not hold.
+        if (files::exists(path)) {
+            try {
+                ListBox6.load(path);
+            } catch (const RuntimeError &) {
+                ListBox6.clear();
+            }
+        } else {
+            ListBox6.clear();
+        }
+        showBookedExtras();
+        throw;
+    }
+    showBookedExtras();
+}
+
+void TForm1::ListBox4Click()
+{
+    if (ListBox6.count() < 2) {
+        ui->Edit1->clear();
+        return;
+    }
+    const int k = ui->ListBox4->currentRow();
+    ui->Edit1->setText(ListBox6.at(PairLine::price(k)));
+    ui->Edit1->setText(formatAmount(strToInt(ui->Edit1->text())));
+}
+
+void TForm1::ListBox4DblClick()
+{
+    if (selectedTable() < 0) {
+        messages::inform(kSelectTable);
+        return;
+    }
+    Form5->ListBox1->clear();
+    for (int k = 0; PairLine::name(k) < ListBox5.count(); ++k)
+        Form5->ListBox1->addItem(ListBox5.at(PairLine::name(k)));
+    if (ListBox5.isEmpty()) {
+        messages::inform(QStringLiteral("Ayarlar Bölümünden Exstra Girişini Yapınız!"));
+        return;
+    }
+    Form5->exec();
+}
+
+void TForm1::bookExtra(int k)
+{
+    const int table = selectedTable();
+    if (table < 0 || k < 0)
+        return;
+    if (!ListBox5.has(PairLine::price(k))) {
+        messages::inform(QStringLiteral("Bu extranın fiyatı girilmemiş!"));
+        return;
+    }
+    RecordList booked = ListBox6;
+    booked.append(ListBox5.at(PairLine::name(k)));
+    booked.append(ListBox5.at(PairLine::price(k)));
+    saveBookedExtras(table, booked);
+}
+
+void TForm1::kar1Click()
+{
+    const int k = ui->ListBox4->currentRow();
+    if (k < 0 || !ui->ListBox4->item(k)->isSelected()) {
+        messages::inform(QStringLiteral("Çıkarılacak Öğe üzerine Tıklayın!"));
+        return;
+    }
+    if (ui->ListBox4->item(0)->text() != kPlaceholder) {
+        const int table = selectedTable();
+        if (table < 0)
+            throwListIndex(-1);
+        RecordList booked = ListBox6;
+        booked.removeAt(PairLine::price(k));
+        booked.removeAt(PairLine::name(k));
+        saveBookedExtras(table, booked);
+    }
+    ui->Edit1->clear();
+}
+
+void TForm1::emizle1Click()
+{
+    const int table = selectedTable();
+    if (table < 0) {
+        messages::inform(kSelectTable);
+        return;
+    }
+    saveBookedExtras(table, RecordList());
+    ui->Edit1->clear();
+}
+
+// ---- Clock, uptime and banners -------------------------------------------------------
+
+void TForm1::Timer1Timer() {}
+
+void TForm1::Timer2Timer()
+{
+    ui->Image4->setVisible(true);
+}
+
+void TForm1::Timer3Timer()
+{
+    ui->Image4->setVisible(false);
+}
+
+void TForm1::Image3Click()
+{
+    if (openUrl)
+        openUrl(QUrl());
+}

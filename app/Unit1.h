@@ -1,0 +1,123 @@
+#pragma once
+
+#include "layout.h"
+#include "mainlink.h"
+#include "recordlist.h"
+
+#include <QDate>
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+
+namespace Ui {
+class TForm1;
+}
+class TForm5;
+class TForm7;
+class QListWidget;
+
+// The counter desk: the table list, the table view, the fee calculation and the extras
+// booked to the selected table.
+class TForm1 : public QMainWindow, public TMainLink
+{
+    Q_OBJECT
+
+public:
+    static const QString kPlaceholder; // "Eklemek İçin Çift Tıklayın"
+
+    explicit TForm1(const kv::Paths &paths, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // The windows the desk drives; set once at start, before FormCreate.
+    void setPickerWindow(TForm5 *form5) { Form5 = form5; }
+    void setFeeSelectionWindow(TForm7 *form7) { Form7 = form7; }
+    // Actions that belong to other windows, wired at start.
+    std::function<void()> openSettings;      // "Ayarlar" > "Seçenekler"
+    std::function<void()> showAboutModal;    // "Program Hakkında"
+    std::function<void()> showAboutModeless; // the notification-area menu's "Hakkında"
+    std::function<void()> showPlanned;       // "İleriki Sürümde Olacaklar"
+    std::function<void()> showTrayIcon;      // the last step of start-up
+    std::function<void(const QUrl &)> openUrl;
+
+    // Where the desktop has no notification area, closing minimises and "Ayarlar" offers
+    // "Çıkış".
+    void setTrayAvailable(bool available);
+    bool trayAvailable() const { return m_trayAvailable; }
+
+    // Handlers.
+    void FormCreate();
+    void ListBox2Click();
+    void ListBox2DblClick();
+    void SpeedButton3Click(); // "Ücret Hesapla"
+    void SpeedButton2Click(); // "Hesapla"
+    void SpeedButton1Click(); // "Sıfırla"
+    void Label27DblClick();
+    void ListBox4Click();
+    void ListBox4DblClick();
+    void kar1Click();    // "Çıkar"
+    void emizle1Click(); // "Temizle"
+    void Timer1Timer();
+    void Timer2Timer();
+    void Timer3Timer();
+    void Image3Click();
+    void Seenekler1Click();
+    void ProgramHakknda1Click();
+    void lerikiSrmdeolacaklar1Click();
+    void Hakknda1Click();
+    void k1Click();
+    void a1DblClick();
+
+    // Booking picker line k to the selected table (the picker's double click).
+    void bookExtra(int k);
+    // The selected table's position, or -1.
+    int selectedTable() const;
+
+    // TMainLink
+    const kv::Paths &paths() const override { return m_paths; }
+    kv::RecordList &settingsList() override { return ListBox1; }
+    kv::RecordList &registerList() override { return ListBox3; }
+    kv::RecordList &catalogueList() override { return ListBox5; }
+    void setEndTimeEnabled(bool enabled) override;
+    void setUnitFeeCaption(const QString &caption) override;
+    QListWidget *tableList() override;
+    void resetTableView() override;
+    void reloadCatalogue() override;
+
+    // Hidden working lists, named as on the original form.
+    kv::RecordList ListBox1; // settings file
+    kv::RecordList ListBox3; // table register
+    kv::RecordList ListBox5; // extras catalogue
+    kv::RecordList ListBox6; // booked extras of the selected table
+
+    Ui::TForm1 *ui;
+    QTimer *Timer1;
+    QTimer *Timer2;
+    QTimer *Timer3;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setupMenus();
+    void setupPictures();
+    void connectHandlers();
+    void startTimers();
+
+    bool multipleFees() const;
+    void loadTableExtras(int table);
+    void showBookedExtras();
+    void saveBookedExtras(int table, const kv::RecordList &booked);
+    // Picks a fee in the fee selection window; false when the operator cancelled.
+    bool chooseFee();
+
+    kv::Paths m_paths;
+    TForm5 *Form5 = nullptr;
+    TForm7 *Form7 = nullptr;
+    bool m_trayAvailable = false;
+    QAction *m_exitSeparator = nullptr;
+    QAction *m_exitAction = nullptr;
+    // Whole days between the account's date and the calculation (accounts past midnight).
+    int m_accountDays = 0;
+    bool m_keyboardSelect = false;
+};

@@ -1,0 +1,92 @@
+#include "ucretsecimi.h"
+#include "ui_ucretsecimi.h"
+
+#include "applocale.h"
+#include "errors.h"
+#include "messages.h"
+#include "recordlist.h"
+
+#include <QLabel>
+#include <QStyle>
+
+using namespace kv;
+
+TForm7::TForm7(QWidget *parent) : QDialog(parent), ui(new Ui::TForm7)
+{
+    ui->setupUi(this);
+    ListBox1 = ui->ListBox1;
+    Edit1 = ui->Edit1;
+    CheckBox1 = ui->CheckBox1;
+    setFixedSize(size());
+    // No caption buttons: the window is left by a choice or by the cancel button.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    ui->SpeedButton1->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    ui->SpeedButton1->setIconSize(QSize(24, 24));
+
+    connect(ListBox1, &QListWidget::itemClicked, this,
+            [this] { guard([this] { ListBox1Click(); }); });
+    connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && ListBox1->hasFocus())
+            guard([this] { ListBox1Click(); });
+    });
+    connect(ListBox1, &QListWidget::itemDoubleClicked, this,
+            [this] { guard([this] { ListBox1DblClick(); }); });
+    connect(ui->SpeedButton1, &QToolButton::clicked, this,
+            [this] { guard([this] { SpeedButton1Click(); }); });
+}
+
+TForm7::~TForm7()
+{
+    delete ui;
+}
+
+void TForm7::loadFees(const QString &path)
+{
+    RecordList fees;
+    fees.load(path);
+    ListBox1->clear();
+    ListBox1->addItems(fees.lines());
+    ListBox1->setCurrentRow(-1);
+}
+
+void TForm7::ListBox1Click()
+{
+    const int row = ListBox1->currentRow();
+    if (row < 0)
+        return;
+    Edit1->setText(formatAmount(strToInt(ListBox1->item(row)->text())));
+}
+
+void TForm7::ListBox1DblClick()
+{
+    const int row = ListBox1->currentRow();
+    if (row < 0)
+        throwListIndex(-1);
+    if (m_label26)
+        m_label26->setText(ListBox1->item(row)->text());
+    done(Accepted);
+}
+
+void TForm7::SpeedButton1Click()
+{
+    CheckBox1->setChecked(true);
+    done(Rejected);
+}
+
+void TForm7::reject()
+{
+    // Escape or a close request is a cancel, never an unnoticed choice.
+    CheckBox1->setChecked(true);
+    QDialog::reject();
+}
+
+void TForm7::done(int result)
+{
+    QDialog::done(result);
+    FormClose();
+}
+
+void TForm7::FormClose()
+{
+    Edit1->setText(QStringLiteral("0"));
+}

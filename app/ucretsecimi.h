@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QDialog>
+
+namespace Ui {
+class TForm7;
+}
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+// The fee selection window: the operator picks one fee of the fee list. The caller clears
+// the cancel flag CheckBox1 before showing it and tests it afterwards.
+class TForm7 : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TForm7(QWidget *parent = nullptr);
+    ~TForm7() override;
+
+    // The main window's raw fee label, which a choice writes into.
+    void setRawFeeLabel(QLabel *label26) { m_label26 = label26; }
+    // Replaces the list by the fee list file's lines; no line is selected afterwards.
+    void loadFees(const QString &path);
+
+    void ListBox1Click();
+    void ListBox1DblClick();
+    void SpeedButton1Click();
+    void FormClose();
+
+    QListWidget *ListBox1;
+    QLineEdit *Edit1;
+    QCheckBox *CheckBox1; // cancel flag, never shown
+
+protected:
+    void done(int result) override;
+    void reject() override;
+
+private:
+    Ui::TForm7 *ui;
+    QLabel *m_label26 = nullptr;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "layout.h"
+#include "recordlist.h"
+
+class QListWidget;
+
+// What the settings window reads and changes on the main window: its in-memory record
+// lists and the few controls that follow the settings.
+class TMainLink
+{
+public:
+    virtual ~TMainLink() = default;
+
+    virtual const kv::Paths &paths() const = 0;
+    virtual kv::RecordList &settingsList() = 0;  // the settings file in memory
+    virtual kv::RecordList &registerList() = 0;  // the table register in memory
+    virtual kv::RecordList &catalogueList() = 0; // the extras catalogue in memory
+
+    // The main window's end-time field `bitis`.
+    virtual void setEndTimeEnabled(bool enabled) = 0;
+    // The unit-fee caption `Label6`.
+    virtual void setUnitFeeCaption(const QString &caption) = 0;
+    // The table list `ListBox2`.
+    virtual QListWidget *tableList() = 0;
+    // Clears the table view: extras lists to the placeholder, date "-", start "00:00:00",
+    // raw fee "0", fee label "0 TL".
+    virtual void resetTableView() = 0;
+    // Loads the extras catalogue again from its file (when the settings window closes).
+    virtual void reloadCatalogue() = 0;
+};

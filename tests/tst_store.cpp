@@ -1,0 +1,260 @@
+#include "testsupport.h"
+
+#include "errors.h"
+#include "layout.h"
+#include "recordlist.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace kv;
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readingSplitsLines_data();
+    void readingSplitsLines();
+    void writingGivesExactBytes_data();
+    void writingGivesExactBytes();
+    void allBytesRoundTrip();
+    void unmappableCharacterBecomesQuestionMark();
+    void defaultsHaveTheirSizes();
+    void lineAccessErrors();
+    void writingPastTheEndPads();
+    void loadAndSaveFailures();
+    void failedSaveKeepsOldFile();
+    void listingSkipsDirectoriesAndHiddenFiles();
+    void flagsAndPrefixes();
+};
+
+void TestStore::readingSplitsLines_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("empty file") << QByteArray() << QStringList();
+    QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b"};
+    QTest::newRow("lf only") << QByteArray("a\nb\n") << QStringList{"a", "b"};
+    QTest::newRow("lone cr") << QByteArray("a\rb\r") << QStringList{"a", "b"};
+    QTest::newRow("no final line end") << QByteArray("a\r\nb") << QStringList{"a", "b"};
+    QTest::newRow("trailing empty lines")
+        << QByteArray("a\r\n\r\n\r\n") << QStringList{"a", "", ""};
+    QTest::newRow("only line ends") << QByteArray("\r\n\r\n") << QStringList{"", ""};
+    QTest::newRow("mixed ends") << QByteArray("a\n\rb\r\n\nc")
+                                << QStringList{"a", "", "b", "", "c"};
+    QTest::newRow("nul ends the text")
+        << QByteArray("a\r\nb\0c\r\nd\r\n", 11) << QStringList{"a", "b"};
+    QTest::newRow("lines are not trimmed")
+        << QByteArray(" T \r\n\t\r\n") << QStringList{" T ", "\t"};
+    QTest::newRow("turkish letters")
+        << QByteArray("\xFE\xF0\xFD\xDD\xE7\xF6\xFC\xDE\xD0\xC7\xD6\xDC\r\n")
+        << QStringList{QStringLiteral("şğıİçöüŞĞÇÖÜ")};
+}
+
+void TestStore::readingSplitsLines()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    TestEnvironment env;
+    const QString path = env.root() + QStringLiteral("/list.dll");
+    TestEnvironment::writeBytes(path, bytes);
+
+    RecordList list;
+    list.append(QStringLiteral("replaced"));
+    list.load(path);
+    QCOMPARE(list.lines(), lines);
+}
+
+void TestStore::writingGivesExactBytes_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("empty list") << QStringList() << QByteArray();
+    QTest::newRow("one empty line") << QStringList{""} << QByteArray("\r\n");
+    QTest::newRow("trailing empty lines")
+        << QStringList{"1000000", "", ""} << QByteArray("1000000\r\n\r\n\r\n");
+    QTest::newRow("turkish letters as windows-1254")
+        << QStringList{QStringLiteral("Çay"), QStringLiteral("Şalgam Suyu"),
+                       QStringLiteral("ığüİö")}
+        << QByteArray("\xC7"
+                      "ay\r\n\xDE"
+                      "algam Suyu\r\n\xFD\xF0\xFC\xDD\xF6\r\n");
+}
+
+void TestStore::writingGivesExactBytes()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QByteArray, bytes);
+    TestEnvironment env;
+    const QString path = env.root() + QStringLiteral("/list.dll");
+
+    RecordList(lines).save(path);
+    QCOMPARE(TestEnvironment::readBytes(path), bytes);
+
+    RecordList back;
+    back.load(path);
+    QCOMPARE(back.lines(), lines);
+}
+
+void TestStore::allBytesRoundTrip()
+{
+    // Every byte but the line ends and NUL survives a load and a save unchanged.
+    QByteArray bytes;
+    for (int b = 1; b < 256; ++b) {
+        if (b != '\r' && b != '\n')
+            bytes.append(char(b));
+    }
+    bytes.append("\r\n");
+    TestEnvironment env;
+    const QString path = env.root() + QStringLiteral("/bytes.dll");
+    TestEnvironment::writeBytes(path, bytes);
+    RecordList list;
+    list.load(path);
+    QCOMPARE(list.count(), 1);
+    list.save(path);
+    QCOMPARE(TestEnvironment::readBytes(path), bytes);
+}
+
+void TestStore::unmappableCharacterBecomesQuestionMark()
+{
+    TestEnvironment env;
+    const QString path = env.root() + QStringLiteral("/q.dll");
+    RecordList({QStringLiteral("a\u0416b\u20AC"), QStringLiteral("\x1A")}).save(path);
+    QCOMPARE(TestEnvironment::readBytes(path), QByteArray("a?b\x80\r\n\x1A\r\n"));
+}
+
+void TestStore::defaultsHaveTheirSizes()
+{
+    TestEnvironment env;
+    RecordList(defaultSettings()).save(env.root() + QStringLiteral("/s"));
+    RecordList(defaultRegister()).save(env.root() + QStringLiteral("/r"));
+    QCOMPARE(TestEnvironment::readBytes(env.root() + QStringLiteral("/s")),
+             QByteArray("1000000\r\nT\r\n\r\nMasa\r\n0\r\n") +
+                 QByteArray(11, 'x').replace("x", "\r\n"));
+    QCOMPARE(TestEnvironment::readBytes(env.root() + QStringLiteral("/s")).size(), 45);
+    const QByteArray reg = TestEnvironment::readBytes(env.root() + QStringLiteral("/r"));
+    QCOMPARE(reg.size(), 1119);
+    QVERIFY(reg.startsWith("0\r\n\r\n"));
+    QCOMPARE(reg.count("\r\n"), 559);
+}
+
+void TestStore::lineAccessErrors()
+{
+    RecordList list({QStringLiteral("a"), QStringLiteral("b")});
+    QCOMPARE(list.at(1), QStringLiteral("b"));
+    for (int index : {2, -1, 558}) {
+        try {
+            list.at(index);
+            QFAIL("reading a missing line must fail");
+        } catch (const RuntimeError &e) {
+            QCOMPARE(e.text(), QStringLiteral("List index out of bounds (%1)").arg(index));
+        }
+    }
+    try {
+        list.set(-1, QStringLiteral("x"));
+        QFAIL("writing line -1 must fail");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.text(), QStringLiteral("Unable to insert a line"));
+    }
+    try {
+        list.removeAt(5);
+        QFAIL("removing a missing line must fail");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.text(), QStringLiteral("List index out of bounds (5)"));
+    }
+    QCOMPARE(list.count(), 2);
+}
+
+void TestStore::writingPastTheEndPads()
+{
+    RecordList list({QStringLiteral("3")});
+    list.set(6, QStringLiteral("1000000"));
+    QCOMPARE(list.lines(), (QStringList{"3", "", "", "", "", "", "1000000"}));
+}
+
+void TestStore::loadAndSaveFailures()
+{
+    TestEnvironment env;
+    const QString missing = env.root() + QStringLiteral("/none/file.dll");
+    RecordList list({QStringLiteral("kept")});
+    try {
+        list.load(missing);
+        QFAIL("loading a missing file must fail");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.text(),
+                 QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(missing)));
+    }
+    QCOMPARE(list.lines(), QStringList{"kept"});
+    try {
+        list.save(missing);
+        QFAIL("saving into a missing directory must fail");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.text(),
+                 QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(missing)));
+    }
+    QVERIFY(!QFile::exists(missing));
+}
+
+void TestStore::failedSaveKeepsOldFile()
+{
+    // A regular file where the temporary file's directory would be makes the save fail for
+    // real, also as root. The old file must stay byte for byte, with nothing left beside it.
+    TestEnvironment env;
+    const QString dir = env.root() + QStringLiteral("/data");
+    QDir().mkpath(dir);
+    const QString path = dir + QStringLiteral("/Zorbelayarms.dll");
+    const QByteArray old("0\r\n\r\n");
+    TestEnvironment::writeBytes(path, old);
+
+    // Renaming over a directory fails even for root: put a directory where the target is.
+    const QString blocked = dir + QStringLiteral("/blocked.dll");
+    QDir().mkpath(blocked + QStringLiteral("/inner"));
+    RecordList list({QStringLiteral("new")});
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, list.save(blocked));
+
+    const QString underFile = path + QStringLiteral("/sub.dll");
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, list.save(underFile));
+    QCOMPARE(TestEnvironment::readBytes(path), old);
+    QStringList left = QDir(dir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    left.sort();
+    QCOMPARE(left, (QStringList{"Zorbelayarms.dll", "blocked.dll"}));
+}
+
+void TestStore::listingSkipsDirectoriesAndHiddenFiles()
+{
+    TestEnvironment env;
+    const QString dir = env.root() + QStringLiteral("/Masa Extraları");
+    TestEnvironment::writeBytes(dir + QStringLiteral("/Masa 1.msex"), "a\r\n1\r\n");
+    TestEnvironment::writeBytes(dir + QStringLiteral("/other.txt"), "");
+    TestEnvironment::writeBytes(dir + QStringLiteral("/.hidden"), "");
+    QDir().mkpath(dir + QStringLiteral("/sub"));
+    QCOMPARE(files::list(dir), (QStringList{"Masa 1.msex", "other.txt"}));
+    QVERIFY(files::list(env.root() + QStringLiteral("/missing")).isEmpty());
+    QVERIFY(files::exists(dir + QStringLiteral("/Masa 1.msex")));
+    QVERIFY(!files::exists(dir + QStringLiteral("/sub")));
+    files::remove(dir + QStringLiteral("/Masa 1.msex"));
+    files::remove(dir + QStringLiteral("/never there"));
+    QVERIFY(!files::exists(dir + QStringLiteral("/Masa 1.msex")));
+}
+
+void TestStore::flagsAndPrefixes()
+{
+    QVERIFY(isOn(QStringLiteral("T")));
+    for (const char *off : {"t", "True", "", "F", " T"})
+        QVERIFY2(!isOn(QString::fromLatin1(off)), off);
+    QVERIFY(isValidTableNamePrefix(QStringLiteral("Masa")));
+    QVERIFY(isValidTableNamePrefix(QString()));
+    for (const char *bad : {"a/b", "a\\b", "a:b", "a*", "a?", "\"a", "<a", "a>", "a|b"})
+        QVERIFY2(!isValidTableNamePrefix(QString::fromLatin1(bad)), bad);
+    QCOMPARE(Paths(QStringLiteral("/d")).tableExtrasFile(QStringLiteral("Masa 3")),
+             QStringLiteral("/d/Masa Extraları/Masa 3.msex"));
+    QCOMPARE(RegisterLine::date(2), 7);
+    QCOMPARE(RegisterLine::fee(2), 9);
+}
+
+QTEST_GUILESS_MAIN(TestStore)
+#include "tst_store.moc"
