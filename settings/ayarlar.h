@@ -1,0 +1,76 @@
+#pragma once
+
+#include "recordlist.h"
+
+#include <QDialog>
+
+class QAction;
+class QListWidget;
+class QMenu;
+class TMainLink;
+
+namespace Ui {
+class TForm3;
+}
+
+// The settings window: unit fee, minimum charge, the multiple-fee list, table setup and the
+// price list of extras. It reads and writes the main window's record lists through TMainLink.
+class TForm3 : public QDialog
+{
+    Q_OBJECT
+
+public:
+    TForm3(TMainLink *main, QWidget *parent = nullptr);
+    ~TForm3() override;
+
+    // The fee entry window that "Ekle" of the fee list menu shows.
+    void setFeeEntryWindow(QDialog *window) { m_feeEntry = window; }
+    // The fee list `ListBox2`; the fee entry window adds new fees to it.
+    QListWidget *feeList() const;
+    // The working copy of the extras catalogue (`ListBox1`).
+    const kv::RecordList &catalogueCopy() const { return ListBox1; }
+
+    // Main menu "Ayarlar" > "Seçenekler": fills the window from the stores and shows it
+    // modally. A failing step shows the error box and the window is not shown.
+    void openFromMainMenu();
+
+    // Handlers, connected in the constructor.
+    void SpeedButton1Click(); // "Kaydet"
+    void CheckBox2Click();
+    void Label12Click();
+    void CheckBox3Click();
+    void Ekle1Click();
+    void ar1Click();
+    void enazChange();
+    void Label11Click();
+    void BitBtn1Click(); // "Çıkış"
+    void FormClose();
+    void SpeedButton2Click(); // "Masa Oluştur"
+    void SpeedButton6Click(); // "Masa Bilgilerini Sil"
+    void SpeedButton3Click(); // "Ekle" (extras)
+    void ListBox4Click();
+    void SpeedButton4Click(); // "Düzelt"
+    void SpeedButton5Click(); // "Çıkar" (extras)
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void fill();
+    void loadFeeList();
+    int selectedExtra() const;
+    kv::RecordList &settings();
+
+    Ui::TForm3 *ui;
+    TMainLink *m_main;
+    QDialog *m_feeEntry = nullptr;
+    QMenu *PopupMenu1;
+    QAction *Ekle1;
+    QAction *ar1;
+    // Working copy of the extras catalogue while the window is open: name at 2k, price at
+    // 2k+1.
+    kv::RecordList ListBox1;
+    // ListBox4 changes made by the window itself are no operator selection.
+    bool m_fillingExtras = false;
+    int m_extraRowAtPress = -1;
+};

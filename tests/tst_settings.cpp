@@ -1,0 +1,762 @@
+// The settings window and the fee entry window, driven through their controls.
+#include "ayarlar.h"
+#include "layout.h"
+#include "mainlink.h"
+#include "recordlist.h"
+#include "testsupport.h"
+#include "ucretgirisi.h"
+#include "umEdit.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using kv::RecordList;
+
+namespace {
+
+// Stands in for the main window: its record lists, its table list and what the settings
+// window tells it.
+class FakeMain : public TMainLink
+{
+public:
+    explicit FakeMain(const QString &root) : m_paths(root) {}
+
+    const kv::Paths &paths() const override { return m_paths; }
+    RecordList &settingsList() override { return settings; }
+    RecordList &registerList() override { return reg; }
+    RecordList &catalogueList() override { return catalogue; }
+    void setEndTimeEnabled(bool enabled) override { endTimeEnabled = enabled; }
+    void setUnitFeeCaption(const QString &text) override { caption = text; }
+    QListWidget *tableList() override { return &tables; }
+    void resetTableView() override { ++resets; }
+    void reloadCatalogue() override
+    {
+        ++reloads;
+        catalogue.load(m_paths.catalogueFile());
+    }
+
+    kv::Paths m_paths;
+    RecordList settings, reg, catalogue;
+    QListWidget tables;
+    bool endTimeEnabled = true;
+    QString caption;
+    int resets = 0;
+    int reloads = 0;
+};
+
+QStringList items(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+QByteArray bytes(const QStringList &lines)
+{
+    return RecordList::toBytes(lines);
+}
+
+} // namespace
+
+class TestSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void openWithDefaults();
+    void minimumChargeGuard_data();
+    void minimumChargeGuard();
+    void minimumChargeKeptWhileOff();
+    void saveInBothFeeModes();
+    void emptyFeeListSwitchesOffAtSave();
+    void emptyUnitFeeStopsSave();
+    void removingFees();
+    void enterClosesWithoutSaving_data();
+    void enterClosesWithoutSaving();
+    void endTimeFlag_data();
+    void endTimeFlag();
+
+    void createTables_data();
+    void createTables();
+    void lowerAndRaiseKeepsAccounts();
+    void clearRecords();
+    void refusedTableActionsChangeNothing_data();
+    void refusedTableActionsChangeNothing();
+
+    void feeEntryFormatsAsTyped();
+    void feeEntryFromMenu();
+    void feeEntryRefusesNonDigits_data();
+    void feeEntryRefusesNonDigits();
+
+    void extrasPriceList();
+
+private:
+    template <class T> T *get(const char *name)
+    {
+        T *w = form3->findChild<T *>(QLatin1String(name));
+        Q_ASSERT(w);
+        return w;
+    }
+    // Controls of the fee entry window.
+    template <class T> T *get6(const char *name)
+    {
+        T *w = form6->findChild<T *>(QLatin1String(name));
+        Q_ASSERT(w);
+        return w;
+    }
+    // Opens the settings window from the menu, runs the action while it is shown and closes
+    // it, whatever the action did.
+    void whileOpen(const std::function<void()> &action);
+    void click(const char *button) { QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton); }
+    void click6(const char *button)
+    {
+        QTest::mouseClick(get6<QPushButton>(button), Qt::LeftButton);
+    }
+    void writeRegister(const QStringList &lines);
+    QByteArrayList snapshot() const;
+    kv::messages::Recorder &msgs() { return env->messages(); }
+
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<FakeMain> main;
+    TForm3 *form3 = nullptr;
+    TForm6 *form6 = nullptr;
+};
+
+void TestSettings::init()
+{
+    env = std::make_unique<TestEnvironment>();
+    main = std::make_unique<FakeMain>(env->dataDir());
+    QVERIFY(QDir().mkpath(main->paths().extrasDir()));
+    main->settings.assign(kv::defaultSettings());
+    main->settings.save(main->paths().settingsFile());
+    writeRegister(kv::defaultRegister());
+    main->catalogue.save(main->paths().catalogueFile());
+
+    form3 = new TForm3(main.get(), nullptr);
+    form6 = new TForm6(nullptr);
+    form6->setFeeList(form3->feeList());
+    form3->setFeeEntryWindow(form6);
+}
+
+void TestSettings::cleanup()
+{
+    delete form3;
+    delete form6;
+    main.reset();
+    env.reset();
+}
+
+void TestSettings::whileOpen(const std::function<void()> &action)
+{
+    bool ran = false;
+    QTimer::singleShot(0, form3, [&] {
+        ran = true;
+        action();
+        if (form3->isVisible())
+            form3->reject();
+    });
+    form3->openFromMainMenu();
+    QVERIFY(ran);
+    QVERIFY(!form3->isVisible());
+}
+
+void TestSettings::writeRegister(const QStringList &lines)
+{
+    main->reg.assign(lines);
+    main->reg.save(main->paths().registerFile());
+}
+
+// Every store the table buttons may touch, byte for byte.
+QByteArrayList TestSettings::snapshot() const
+{
+    const kv::Paths &p = main->paths();
+    return {bytes(items(&main->tables)),
+            bytes(QDir(p.extrasDir()).entryList(QDir::Files)),
+            TestEnvironment::readBytes(p.tableExtrasFile("Masa 2")),
+            TestEnvironment::readBytes(p.settingsFile()),
+            TestEnvironment::readBytes(p.registerFile()),
+            bytes(main->reg.lines()),
+            bytes(main->settings.lines())};
+}
+
+void TestSettings::openWithDefaults()
+{
+    main->reg.set(0, QStringLiteral("12"));
+    main->catalogue.assign({"Çay", "5000", "Kola", "15000", "Tost"});
+    form3->findChild<QTabWidget *>("PageControl1")->setCurrentIndex(1);
+
+    whileOpen([&] {
+        QCOMPARE(get<TumNumberEdit>("birim")->text(), QStringLiteral("1000000"));
+        QCOMPARE(get<QLineEdit>("Edit1")->text(), QStringLiteral("Masa"));
+        QVERIFY(get<QCheckBox>("CheckBox1")->isChecked());
+        QVERIFY(get<QCheckBox>("CheckBox1")->isHidden());
+        QVERIFY(get<QLabel>("Label11")->isHidden());
+        QVERIFY(!main->endTimeEnabled);
+        QVERIFY(!get<QCheckBox>("CheckBox2")->isChecked());
+        QVERIFY(!get<QCheckBox>("CheckBox3")->isChecked());
+        QVERIFY(!get<TumNumberEdit>("enaz")->isEnabled());
+        QCOMPARE(get<TumNumberEdit>("enaz")->text(), QStringLiteral("0"));
+        QCOMPARE(get<QListWidget>("ListBox2")->count(), 0);
+        QVERIFY(!get<QListWidget>("ListBox2")->isEnabled());
+        QCOMPARE(get<TumNumberEdit>("masasayisi")->text(), QStringLiteral("12"));
+        QCOMPARE(get<QTabWidget>("PageControl1")->currentIndex(), 0);
+        QCOMPARE(get<QPushButton>("BitBtn1")->isDefault(), true);
+        // A trailing name without a price is listed too.
+        QCOMPARE(items(get<QListWidget>("ListBox4")), QStringList({"Çay", "Kola", "Tost"}));
+        QCOMPARE(form3->catalogueCopy().lines(), main->catalogue.lines());
+        QCOMPARE(get<QLineEdit>("Edit2")->text(), QStringLiteral("--"));
+        QCOMPARE(get<TumNumberEdit>("fiyati")->text(), QStringLiteral("0"));
+    });
+    QCOMPARE(form3->windowTitle(), QStringLiteral("Ayarlar"));
+    QCOMPARE(msgs().all(), QStringList());
+    QCOMPARE(main->reloads, 1);
+}
+
+void TestSettings::minimumChargeGuard_data()
+{
+    QTest::addColumn<QString>("unitFee");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("messages");
+    QTest::addColumn<QString>("kept");
+
+    QTest::newRow("equal") << "1000000"
+                           << "1000000" << 0 << "1000000";
+    QTest::newRow("above, unit fee over 250000") << "1000000"
+                                                 << "2000000" << 1 << "250000";
+    QTest::newRow("above, unit fee under 250000") << "100000"
+                                                  << "200000" << 2 << "250000";
+}
+
+void TestSettings::minimumChargeGuard()
+{
+    QFETCH(QString, unitFee);
+    QFETCH(QString, typed);
+    QFETCH(int, messages);
+    QFETCH(QString, kept);
+    main->settings.set(0, unitFee);
+    main->settings.set(5, QStringLiteral("T"));
+
+    QStringList shown;
+    whileOpen([&] {
+        TumNumberEdit *enaz = get<TumNumberEdit>("enaz");
+        QVERIFY(enaz->isEnabled());
+        enaz->setFocus();
+        enaz->selectAll();
+        QTest::keyClicks(enaz, typed);
+        shown = msgs().infos;
+        QCOMPARE(enaz->text(), kept);
+        click("SpeedButton1");
+    });
+    QStringList expected;
+    for (int i = 0; i < messages; ++i)
+        expected << QStringLiteral("Girilen alt limit Birim ücretten daha büyük olamaz!");
+    QCOMPARE(shown, expected);
+    RecordList file;
+    file.load(main->paths().settingsFile());
+    QCOMPARE(file.at(4), kept);
+    QCOMPARE(file.at(5), QStringLiteral("T"));
+}
+
+void TestSettings::minimumChargeKeptWhileOff()
+{
+    main->settings.set(4, QStringLiteral("300000"));
+    main->settings.set(5, QStringLiteral("T"));
+    whileOpen([&] {
+        TumNumberEdit *enaz = get<TumNumberEdit>("enaz");
+        QLabel *label = get<QLabel>("Label12");
+        QCOMPARE(enaz->text(), QStringLiteral("300000"));
+        QTest::mouseClick(label, Qt::LeftButton);
+        QVERIFY(!get<QCheckBox>("CheckBox2")->isChecked());
+        QVERIFY(!enaz->isEnabled());
+        QCOMPARE(enaz->text(), QStringLiteral("0"));
+        click("SpeedButton1");
+        QTest::mouseClick(label, Qt::LeftButton);
+        QVERIFY(get<QCheckBox>("CheckBox2")->isChecked());
+        QVERIFY(enaz->isEnabled());
+        QCOMPARE(enaz->text(), QStringLiteral("300000"));
+    });
+    RecordList file;
+    file.load(main->paths().settingsFile());
+    QCOMPARE(file.at(4), QStringLiteral("300000"));
+    QCOMPARE(file.at(5), QStringLiteral("F"));
+    QCOMPARE(msgs().infos, QStringList({"Ayarlarınız Kaydedilmiştir!"}));
+    // The box the opening does not set keeps the "0" of the switch.
+    main->settings.set(5, QStringLiteral("F"));
+    whileOpen([&] { QCOMPARE(get<TumNumberEdit>("enaz")->text(), QStringLiteral("0")); });
+}
+
+void TestSettings::saveInBothFeeModes()
+{
+    main->settings.set(6, QStringLiteral("T"));
+    RecordList({"250000", "1000000", "75000"}).save(main->paths().feeListFile());
+    whileOpen([&] {
+        QListWidget *fees = get<QListWidget>("ListBox2");
+        QVERIFY(get<QCheckBox>("CheckBox3")->isChecked());
+        QVERIFY(fees->isEnabled());
+        // Text order, not numeric order.
+        QCOMPARE(items(fees), QStringList({"1000000", "250000", "75000"}));
+        click("SpeedButton1");
+        QCOMPARE(main->caption, QStringLiteral("Birim Ücret   :Çoklu Ücretlendirme!"));
+        QCOMPARE(TestEnvironment::readBytes(main->paths().feeListFile()),
+                 QByteArray("1000000\r\n250000\r\n75000\r\n"));
+        QCOMPARE(main->settings.at(6), QStringLiteral("T"));
+
+        QTest::mouseClick(get<QCheckBox>("CheckBox3"), Qt::LeftButton);
+        QCOMPARE(fees->count(), 0);
+        QVERIFY(!fees->isEnabled());
+        get<TumNumberEdit>("birim")->setText(QStringLiteral("1500000"));
+        click("SpeedButton1");
+        QCOMPARE(main->caption, QStringLiteral("Birim Ücret   :  1.500.000 TL"));
+    });
+    RecordList file;
+    file.load(main->paths().settingsFile());
+    QCOMPARE(file.at(0), QStringLiteral("1500000"));
+    QCOMPARE(file.at(6), QStringLiteral("F"));
+    QCOMPARE(file.count(), 16);
+    // Switching multiple fees off leaves the fee list file as it was.
+    QCOMPARE(TestEnvironment::readBytes(main->paths().feeListFile()),
+             QByteArray("1000000\r\n250000\r\n75000\r\n"));
+}
+
+void TestSettings::emptyFeeListSwitchesOffAtSave()
+{
+    whileOpen([&] {
+        QTest::mouseClick(get<QCheckBox>("CheckBox3"), Qt::LeftButton);
+        QVERIFY(get<QListWidget>("ListBox2")->isEnabled());
+        click("SpeedButton1");
+        QVERIFY(!get<QCheckBox>("CheckBox3")->isChecked());
+        QVERIFY(!get<QListWidget>("ListBox2")->isEnabled());
+    });
+    RecordList file;
+    file.load(main->paths().settingsFile());
+    QCOMPARE(file.at(6), QStringLiteral("F"));
+    QVERIFY(!kv::files::exists(main->paths().feeListFile()));
+    QCOMPARE(main->caption, QStringLiteral("Birim Ücret   :  1.000.000 TL"));
+}
+
+void TestSettings::emptyUnitFeeStopsSave()
+{
+    const QByteArray before = TestEnvironment::readBytes(main->paths().settingsFile());
+    whileOpen([&] {
+        get<TumNumberEdit>("birim")->setText(QString());
+        click("SpeedButton1");
+    });
+    QCOMPARE(msgs().errors, QStringList({"'' is not a valid integer value"}));
+    QCOMPARE(msgs().infos, QStringList());
+    QCOMPARE(TestEnvironment::readBytes(main->paths().settingsFile()), before);
+    QCOMPARE(main->settings.at(0), QString());
+}
+
+void TestSettings::removingFees()
+{
+    main->settings.set(6, QStringLiteral("T"));
+    RecordList({"250000", "1000000"}).save(main->paths().feeListFile());
+    const QByteArray feeFile = TestEnvironment::readBytes(main->paths().feeListFile());
+    whileOpen([&] {
+        QListWidget *fees = get<QListWidget>("ListBox2");
+        QAction *remove = form3->findChild<QAction *>("ar1");
+        QVERIFY(remove);
+        remove->trigger();
+        QCOMPARE(msgs().infos, QStringList({"Çıkarılacak Ücreti seçin!"}));
+        QCOMPARE(fees->count(), 2);
+        fees->setCurrentRow(1);
+        remove->trigger();
+        QCOMPARE(items(fees), QStringList({"1000000"}));
+        QVERIFY(get<QCheckBox>("CheckBox3")->isChecked());
+        fees->setCurrentRow(0);
+        remove->trigger();
+        QCOMPARE(fees->count(), 0);
+        QVERIFY(!get<QCheckBox>("CheckBox3")->isChecked());
+        QVERIFY(!fees->isEnabled());
+    });
+    QCOMPARE(msgs().infos.size(), 1);
+    QCOMPARE(TestEnvironment::readBytes(main->paths().feeListFile()), feeFile);
+}
+
+void TestSettings::enterClosesWithoutSaving_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::newRow("birim") << "birim";
+    QTest::newRow("masasayisi") << "masasayisi";
+    QTest::newRow("Edit1") << "Edit1";
+}
+
+void TestSettings::enterClosesWithoutSaving()
+{
+    QFETCH(QString, box);
+    const QByteArray before = TestEnvironment::readBytes(main->paths().settingsFile());
+    bool closed = false;
+    whileOpen([&] {
+        get<TumNumberEdit>("birim")->setText(QStringLiteral("5"));
+        QLineEdit *edit = get<QLineEdit>(box.toLatin1().constData());
+        form3->activateWindow();
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
+        closed = !form3->isVisible();
+    });
+    QVERIFY(closed);
+    QCOMPARE(form3->result(), int(QDialog::Rejected));
+    QCOMPARE(TestEnvironment::readBytes(main->paths().settingsFile()), before);
+    QCOMPARE(main->settings.at(0), QStringLiteral("1000000"));
+    QCOMPARE(main->reloads, 1);
+}
+
+void TestSettings::endTimeFlag_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("T") << "T"
+                       << "T";
+    QTest::newRow("F") << "F"
+                       << "F";
+    QTest::newRow("lower-case t") << "t"
+                                  << "F";
+    QTest::newRow("True") << "True"
+                          << "F";
+    QTest::newRow("empty") << ""
+                           << "F";
+}
+
+void TestSettings::endTimeFlag()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, saved);
+    main->settings.set(1, stored);
+    main->endTimeEnabled = stored == QLatin1String("T");
+    whileOpen([&] {
+        QCOMPARE(main->endTimeEnabled, saved == QLatin1String("F"));
+        click("SpeedButton1");
+    });
+    RecordList file;
+    file.load(main->paths().settingsFile());
+    QCOMPARE(file.at(1), saved);
+    QCOMPARE(main->endTimeEnabled, saved == QLatin1String("F"));
+}
+
+void TestSettings::createTables_data()
+{
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("3 Masa") << "3"
+                            << "Masa" << QStringList{"Masa 1", "Masa 2", "Masa 3"};
+    QTest::newRow("empty prefix") << "2"
+                                  << "" << QStringList{" 1", " 2"};
+    QTest::newRow("Turkish prefix") << "1"
+                                    << "Bilardo Şöğ" << QStringList{"Bilardo Şöğ 1"};
+    QTest::newRow("none") << "0"
+                          << "Masa" << QStringList{};
+}
+
+void TestSettings::createTables()
+{
+    QFETCH(QString, count);
+    QFETCH(QString, prefix);
+    QFETCH(QStringList, names);
+    const kv::Paths &p = main->paths();
+    main->tables.addItems({"Eski 1", "Eski 2"});
+    TestEnvironment::writeBytes(p.tableExtrasFile("Eski 1"), "Çay\r\n5000\r\n");
+    TestEnvironment::writeBytes(p.tableExtrasFile("Masa 1"), "");
+    QVERIFY(QDir().mkpath(p.extrasDir() + "/sub"));
+    // Accounts go with the positions and survive.
+    main->reg.set(1, QStringLiteral("7.12.2026"));
+
+    msgs().answers = {true};
+    whileOpen([&] {
+        get<TumNumberEdit>("masasayisi")->setText(count);
+        get<QLineEdit>("Edit1")->setText(prefix);
+        click("SpeedButton2");
+    });
+    QCOMPARE(items(&main->tables), names);
+    QCOMPARE(msgs().questions,
+             QStringList({"Tüm masa extraları silinecek. Masalar yeniden oluşturulsun mu?"}));
+    QCOMPARE(msgs().infos, QStringList({"Masalar Oluşturuldu!"}));
+    QCOMPARE(msgs().errors, QStringList());
+    RecordList reg, settings;
+    reg.load(p.registerFile());
+    settings.load(p.settingsFile());
+    QCOMPARE(reg.count(), kv::kRegisterLength);
+    QCOMPARE(reg.at(0), count);
+    QCOMPARE(reg.at(1), QStringLiteral("7.12.2026"));
+    QCOMPARE(settings.at(3), prefix);
+    QCOMPARE(settings.count(), 16);
+    QCOMPARE(QDir(p.extrasDir()).entryList(QDir::Files), QStringList());
+    QVERIFY(QDir(p.extrasDir() + "/sub").exists());
+    QCOMPARE(main->resets, 1);
+}
+
+void TestSettings::lowerAndRaiseKeepsAccounts()
+{
+    QStringList reg = kv::defaultRegister();
+    reg[0] = QStringLiteral("8");
+    for (int table = 5; table < 8; ++table) {
+        reg[kv::RegisterLine::date(table)] = QStringLiteral("7.12.2026");
+        reg[kv::RegisterLine::startTime(table)] = QStringLiteral("2%1:00:00").arg(table - 5);
+        reg[kv::RegisterLine::fee(table)] = QStringLiteral("100000%1").arg(table);
+    }
+    writeRegister(reg);
+    msgs().defaultAnswer = true;
+    whileOpen([&] {
+        TumNumberEdit *count = get<TumNumberEdit>("masasayisi");
+        QCOMPARE(count->text(), QStringLiteral("8"));
+        count->setText(QStringLiteral("5"));
+        click("SpeedButton2");
+        QCOMPARE(main->tables.count(), 5);
+        QCOMPARE(main->reg.lines().mid(1), reg.mid(1));
+        count->setText(QStringLiteral("8"));
+        click("SpeedButton2");
+    });
+    QCOMPARE(items(&main->tables).last(), QStringLiteral("Masa 8"));
+    QCOMPARE(TestEnvironment::readBytes(main->paths().registerFile()), bytes(reg));
+}
+
+void TestSettings::clearRecords()
+{
+    QStringList reg;
+    reg << QStringLiteral("80");
+    for (int i = 1; i < kv::kRegisterLength; ++i)
+        reg << QString::number(i);
+    writeRegister(reg);
+    for (int k = 1; k <= 80; ++k)
+        main->tables.addItem(QStringLiteral("Masa %1").arg(k));
+    TestEnvironment::writeBytes(main->paths().tableExtrasFile("Masa 4"), "Kola\r\n15000\r\n");
+    const QByteArray settings = TestEnvironment::readBytes(main->paths().settingsFile());
+
+    msgs().answers = {true};
+    whileOpen([&] { click("SpeedButton6"); });
+    QCOMPARE(msgs().questions,
+             QStringList({"Tüm masaların saat, tarih ve ücret kayıtları silinecek. "
+                          "Devam edilsin mi?"}));
+    QCOMPARE(msgs().infos, QStringList({"Masalara ait saat tarih ve ücret kayıtları sıfırlandı!"}));
+    QStringList cleared = kv::defaultRegister();
+    cleared[0] = QStringLiteral("80");
+    QCOMPARE(TestEnvironment::readBytes(main->paths().registerFile()), bytes(cleared));
+    QCOMPARE(main->tables.count(), 80);
+    QCOMPARE(main->resets, 1);
+    QCOMPARE(TestEnvironment::readBytes(main->paths().settingsFile()), settings);
+    QCOMPARE(TestEnvironment::readBytes(main->paths().tableExtrasFile("Masa 4")),
+             QByteArray("Kola\r\n15000\r\n"));
+}
+
+void TestSettings::refusedTableActionsChangeNothing_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QStringList>("infos");
+    QTest::addColumn<QStringList>("errors");
+    QTest::addColumn<int>("questions");
+
+    const QStringList none;
+    const QStringList badPrefix{"Masa adı dosya adında kullanılamayan karakterler içeremez!"};
+    QTest::newRow("create answered Hayır") << "SpeedButton2"
+                                           << "4"
+                                           << "Salon" << none << none << 1;
+    QTest::newRow("clear answered Hayır") << "SpeedButton6"
+                                          << "4"
+                                          << "Salon" << none << none << 1;
+    QTest::newRow("empty count") << "SpeedButton2"
+                                 << ""
+                                 << "Masa" << none << QStringList{"'' is not a valid integer value"}
+                                 << 0;
+    const QString forbidden = QStringLiteral("/\\:*?\"<>|");
+    for (const QChar c : forbidden) {
+        QTest::newRow(qPrintable(QStringLiteral("prefix with %1").arg(c)))
+            << "SpeedButton2"
+            << "4" << (QStringLiteral("Ma") + c + QStringLiteral("sa")) << badPrefix << none << 0;
+    }
+}
+
+void TestSettings::refusedTableActionsChangeNothing()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, count);
+    QFETCH(QString, prefix);
+    QFETCH(QStringList, infos);
+    QFETCH(QStringList, errors);
+    QFETCH(int, questions);
+    QStringList reg = kv::defaultRegister();
+    reg[0] = QStringLiteral("3");
+    reg[4] = QStringLiteral("7.12.2026");
+    writeRegister(reg);
+    main->tables.addItems({"Masa 1", "Masa 2", "Masa 3"});
+    TestEnvironment::writeBytes(main->paths().tableExtrasFile("Masa 2"), "Çay\r\n5000\r\n");
+    const QByteArrayList before = snapshot();
+
+    msgs().defaultAnswer = false;
+    whileOpen([&] {
+        get<TumNumberEdit>("masasayisi")->setText(count);
+        get<QLineEdit>("Edit1")->setText(prefix);
+        click(button.toLatin1().constData());
+    });
+    QCOMPARE(msgs().infos, infos);
+    QCOMPARE(msgs().errors, errors);
+    QCOMPARE(msgs().questions.size(), questions);
+    QCOMPARE(snapshot(), before);
+    QCOMPARE(main->resets, 0);
+}
+
+void TestSettings::feeEntryFormatsAsTyped()
+{
+    TumEdit *para = get6<TumEdit>("para");
+    QLabel *label = get6<QLabel>("Label2");
+    QCOMPARE(para->text(), QStringLiteral("1000000"));
+    QCOMPARE(label->text(), QStringLiteral("1.000.000"));
+    QCOMPARE(para->font().pixelSize(), 16);
+    QVERIFY(para->font().bold());
+    QVERIFY(form6->windowFlags() & Qt::FramelessWindowHint);
+
+    para->clear();
+    QCOMPARE(label->text(), QStringLiteral("1.000.000"));
+    QTest::keyClicks(para, "2500000");
+    QCOMPARE(label->text(), QStringLiteral("2.500.000TL"));
+    QTest::keyClicks(para, "x");
+    QCOMPARE(msgs().errors, QStringList({"'2500000x' is not a valid integer value"}));
+    QCOMPARE(label->text(), QStringLiteral("2.500.000TL"));
+    para->setText(QStringLiteral("0"));
+    QCOMPARE(label->text(), QStringLiteral("TL"));
+}
+
+void TestSettings::feeEntryFromMenu()
+{
+    main->settings.set(6, QStringLiteral("T"));
+    RecordList({"250000"}).save(main->paths().feeListFile());
+    bool stayedOpen = false;
+    QString kept;
+    whileOpen([&] {
+        QAction *add = form3->findChild<QAction *>("Ekle1");
+        TumEdit *para = get6<TumEdit>("para");
+        // A new fee takes its place in text order.
+        QTimer::singleShot(0, form6, [&] {
+            para->setText(QStringLiteral("1000000"));
+            click6("SpeedButton1");
+        });
+        add->trigger();
+        QCOMPARE(items(form3->feeList()), QStringList({"1000000", "250000"}));
+        // The same fee again is refused and the window stays open.
+        QTimer::singleShot(0, form6, [&] {
+            click6("SpeedButton1");
+            stayedOpen = form6->isVisible();
+            para->setText(QStringLiteral("777"));
+            click6("SpeedButton2");
+        });
+        add->trigger();
+        kept = para->text();
+        click("SpeedButton1");
+    });
+    QVERIFY(stayedOpen);
+    QCOMPARE(kept, QStringLiteral("777"));
+    QCOMPARE(msgs().infos,
+             QStringList({"Ücret daha önce girilmiş!\r\r1000000", "Ayarlarınız Kaydedilmiştir!"}));
+    QCOMPARE(TestEnvironment::readBytes(main->paths().feeListFile()),
+             QByteArray("1000000\r\n250000\r\n"));
+}
+
+void TestSettings::feeEntryRefusesNonDigits_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("letters") << "12a" << false;
+    QTest::newRow("negative") << "-5" << false;
+    QTest::newRow("blank") << " 5" << false;
+    QTest::newRow("grouped") << "1.000" << false;
+    QTest::newRow("above range") << "2147483648" << false;
+    QTest::newRow("largest") << "2147483647" << true;
+    QTest::newRow("zero") << "0" << true;
+}
+
+void TestSettings::feeEntryRefusesNonDigits()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    bool open = false;
+    QTimer::singleShot(0, form6, [&] {
+        get6<TumEdit>("para")->setText(typed);
+        click6("SpeedButton1");
+        open = form6->isVisible();
+        if (open)
+            click6("SpeedButton2");
+    });
+    form6->exec();
+    QCOMPARE(open, !accepted);
+    QCOMPARE(items(form3->feeList()), accepted ? QStringList{typed} : QStringList{});
+    QCOMPARE(msgs().infos.contains("Ücret yalnızca rakamlardan oluşmalıdır!"), !accepted);
+}
+
+void TestSettings::extrasPriceList()
+{
+    const kv::Paths &p = main->paths();
+    whileOpen([&] {
+        QListWidget *names = get<QListWidget>("ListBox4");
+        QLineEdit *name = get<QLineEdit>("Edit2");
+        TumNumberEdit *price = get<TumNumberEdit>("fiyati");
+        get<QTabWidget>("PageControl1")->setCurrentIndex(1);
+
+        click("SpeedButton3");
+        QCOMPARE(TestEnvironment::readBytes(p.catalogueFile()), QByteArray("--\r\n0\r\n"));
+        name->setText(QStringLiteral("Çay"));
+        price->setText(QStringLiteral("500000"));
+        click("SpeedButton3");
+        QCOMPARE(name->text(), QStringLiteral("--"));
+        QCOMPARE(price->text(), QStringLiteral("0"));
+        name->setText(QStringLiteral("Tost"));
+        price->setText(QStringLiteral("1000000"));
+        click("SpeedButton3");
+        QCOMPARE(items(names), QStringList({"--", "Çay", "Tost"}));
+        QCOMPARE(TestEnvironment::readBytes(p.catalogueFile()),
+                 QByteArray("--\r\n0\r\n\xc7"
+                            "ay\r\n500000\r\nTost\r\n1000000\r\n"));
+
+        click("SpeedButton4");
+        QCOMPARE(msgs().infos, QStringList({"İşlem Yapılacak Extra Seçin!"}));
+
+        QTest::mouseClick(names->viewport(), Qt::LeftButton, {},
+                          names->visualItemRect(names->item(1)).center());
+        QCOMPARE(name->text(), QStringLiteral("Çay"));
+        QCOMPARE(price->text(), QStringLiteral("500000"));
+        price->setText(QStringLiteral("600000"));
+        click("SpeedButton4");
+        QCOMPARE(form3->catalogueCopy().lines(),
+                 QStringList({"--", "0", "Çay", "600000", "Tost", "1000000"}));
+        QCOMPARE(names->currentRow(), 1);
+
+        // Clicking the selected extra again loads it again.
+        name->setText(QStringLiteral("x"));
+        QTest::mouseClick(names->viewport(), Qt::LeftButton, {},
+                          names->visualItemRect(names->item(1)).center());
+        QCOMPARE(name->text(), QStringLiteral("Çay"));
+
+        QTest::mouseClick(names->viewport(), Qt::LeftButton, {},
+                          names->visualItemRect(names->item(0)).center());
+        click("SpeedButton5");
+        QCOMPARE(items(names), QStringList({"Çay", "Tost"}));
+        QCOMPARE(name->text(), QStringLiteral("--"));
+        QCOMPARE(price->text(), QStringLiteral("0"));
+        click("SpeedButton5");
+        QCOMPARE(msgs().infos.size(), 2);
+        QCOMPARE(msgs().infos.last(), QStringLiteral("İşlem Yapılacak Extra Seçin!"));
+    });
+    QCOMPARE(TestEnvironment::readBytes(p.catalogueFile()),
+             QByteArray("\xc7"
+                        "ay\r\n600000\r\nTost\r\n1000000\r\n"));
+    // Closing hands the catalogue back to the main window.
+    QCOMPARE(main->catalogue.lines(), QStringList({"Çay", "600000", "Tost", "1000000"}));
+}
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
