@@ -1,16 +1,21 @@
 #include "Unit1.h"
 #include "ui_Unit1.h"
 
+#include "antTaskbarIcon.h"
 #include "applocale.h"
+#include "brand.h"
 #include "clock.h"
+#include "clocktext.h"
 #include "errors.h"
 #include "exstra.h"
 #include "messages.h"
 #include "ucretsecimi.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QStatusBar>
 #include <QStyle>
 
 using namespace kv;
@@ -37,11 +42,14 @@ TForm1::TForm1(const Paths &paths, QWidget *parent)
       Timer3(new QTimer(this)), m_paths(paths)
 {
     ui->setupUi(this);
+    setWindowTitle(brand::mainCaption());
+    setWindowIcon(brand::programIcon());
+    ui->Label16->setText(brand::maker());
+    setupStatusBar();
     setFixedSize(size());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     ui->ListBox4->addItem(kPlaceholder);
-    ui->StatusBar1->setSizeGripEnabled(false);
     setupMenus();
     setupPictures();
     connectHandlers();
@@ -64,11 +72,51 @@ void TForm1::setupMenus()
                                            QStringLiteral("Çıkış"));
     m_exitAction->setObjectName(QStringLiteral("k2"));
     setTrayAvailable(false);
+
+    // The notification-area icon's menu.
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction *hakkinda = PopupMenu1->addAction(s->standardIcon(QStyle::SP_MessageBoxInformation),
+                                              QStringLiteral("Hakkında"));
+    hakkinda->setObjectName(QStringLiteral("Hakknda1"));
+    PopupMenu1->addSeparator();
+    QAction *exit = PopupMenu1->addAction(s->standardIcon(QStyle::SP_DialogCloseButton),
+                                          QStringLiteral("Çıkış"));
+    exit->setObjectName(QStringLiteral("k1"));
+    connect(hakkinda, &QAction::triggered, this, [this] { guard([this] { Hakknda1Click(); }); });
+    connect(exit, &QAction::triggered, this, [this] { guard([this] { k1Click(); }); });
 }
 
 void TForm1::setupPictures()
 {
     ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogListView).pixmap(16, 16));
+    ui->Image3->setPixmap(QPixmap(QStringLiteral(":/banner1.jpg")));
+    ui->Image4->setPixmap(QPixmap(QStringLiteral(":/banner2.jpg")));
+    ui->Image3->setToolTip(brand::webAddress());
+    ui->Image4->setToolTip(brand::webAddress());
+}
+
+void TForm1::setupStatusBar()
+{
+    StatusPanel0 = new QLabel(QStringLiteral("  ") + brand::author() + QStringLiteral("  "), this);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFrameShape(QFrame::StyledPanel);
+    StatusPanel1 = new QLabel(this);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusPanel1->setFrameShape(QFrame::StyledPanel);
+    ui->StatusBar1->addWidget(StatusPanel0);
+    ui->StatusBar1->addWidget(StatusPanel1, 1);
+    ui->StatusBar1->setSizeGripEnabled(false);
+}
+
+void TForm1::setTrayService(TrayService *service)
+{
+    a1 = new TantTaskbarIcon(service, this);
+    a1->setObjectName(QStringLiteral("a1"));
+    a1->setIcon(brand::programIcon());
+    a1->setHint(brand::trayHint());
+    a1->setPopupMenu(PopupMenu1);
+    connect(a1, &TantTaskbarIcon::OnDblClick, this, [this] { guard([this] { a1DblClick(); }); });
 }
 
 void TForm1::connectHandlers()
@@ -135,6 +183,7 @@ void TForm1::startTimers()
     Timer1->start();
     Timer2->start();
     Timer3->start();
+    guard([this] { Timer1Timer(); });
 }
 
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
@@ -230,8 +279,8 @@ void TForm1::FormCreate()
         ListBox5.save(m_paths.catalogueFile());
     }
 
-    if (showTrayIcon)
-        showTrayIcon();
+    if (a1 && m_trayAvailable)
+        a1->setVisible(true);
 }
 
 void TForm1::setTrayAvailable(bool available)
@@ -637,7 +686,13 @@ void TForm1::emizle1Click()
 
 // ---- Clock, uptime and banners -------------------------------------------------------
 
-void TForm1::Timer1Timer() {}
+void TForm1::Timer1Timer()
+{
+    const QDateTime now = clock::now();
+    ui->Label14->setText(dateLineText(now));
+    ui->Label15->setText(clockText(now));
+    StatusPanel1->setText(uptimeText(clock::uptimeMs()));
+}
 
 void TForm1::Timer2Timer()
 {
@@ -652,5 +707,5 @@ void TForm1::Timer3Timer()
 void TForm1::Image3Click()
 {
     if (openUrl)
-        openUrl(QUrl());
+        openUrl(QUrl(brand::webAddress()));
 }

@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QMainWindow>
 #include <QTimer>
+#include <QUrl>
 #include <functional>
 
 namespace Ui {
@@ -14,7 +15,13 @@ class TForm1;
 }
 class TForm5;
 class TForm7;
+class QLabel;
 class QListWidget;
+class QMenu;
+class TantTaskbarIcon;
+namespace kv {
+class TrayService;
+}
 
 // The counter desk: the table list, the table view, the fee calculation and the extras
 // booked to the selected table.
@@ -36,8 +43,10 @@ public:
     std::function<void()> showAboutModal;    // "Program Hakkında"
     std::function<void()> showAboutModeless; // the notification-area menu's "Hakkında"
     std::function<void()> showPlanned;       // "İleriki Sürümde Olacaklar"
-    std::function<void()> showTrayIcon;      // the last step of start-up
     std::function<void(const QUrl &)> openUrl;
+
+    // The notification-area icon `a1` over the given service; set before FormCreate.
+    void setTrayService(kv::TrayService *service);
 
     // Where the desktop has no notification area, closing minimises and "Ayarlar" offers
     // "Çıkış".
@@ -90,6 +99,10 @@ public:
     kv::RecordList ListBox6; // booked extras of the selected table
 
     Ui::TForm1 *ui;
+    TantTaskbarIcon *a1 = nullptr;
+    QMenu *PopupMenu1;
+    QLabel *StatusPanel0; // the byline
+    QLabel *StatusPanel1; // the uptime text
     QTimer *Timer1;
     QTimer *Timer2;
     QTimer *Timer3;
@@ -101,6 +114,7 @@ protected:
 private:
     void setupMenus();
     void setupPictures();
+    void setupStatusBar();
     void connectHandlers();
     void startTimers();
 

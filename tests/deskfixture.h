@@ -49,7 +49,7 @@ struct Desk
         writeLines(paths.registerFile(), r);
         writeLines(paths.catalogueFile(), catalogue);
     }
-    void start() { forms = kv::createForms(paths, false); }
+    void start() { forms = kv::createForms(paths); }
 
     // Handlers are called inside the guard, as the window calls them.
     template <class F> void run(F &&handler) { kv::guard(std::forward<F>(handler)); }
