@@ -47,8 +47,9 @@ TForm1::TForm1(const Paths &paths, QWidget *parent)
     ui->Label16->setText(brand::maker());
     setupStatusBar();
     setFixedSize(size());
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
     ui->ListBox4->addItem(kPlaceholder);
     setupMenus();
     setupPictures();
@@ -649,6 +650,10 @@ void TForm1::bookExtra(int k)
         return;
     }
     RecordList booked = ListBox6;
+    // A trailing name without a price (a hand-edited file) is neither shown nor charged;
+    // booking after it would pair the new name with it as its price.
+    if (booked.count() % 2 != 0)
+        booked.removeAt(booked.count() - 1);
     booked.append(ListBox5.at(PairLine::name(k)));
     booked.append(ListBox5.at(PairLine::price(k)));
     saveBookedExtras(table, booked);

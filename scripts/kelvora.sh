@@ -9,7 +9,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-translations-l10n qt6-qpa-plugins
   libgl-dev fonts-dejavu-core
-  xvfb xauth xdotool x11-utils x11-apps imagemagick trayer
+  xvfb xauth xdotool x11-utils x11-apps imagemagick trayer openbox wmctrl
 )
 
 install_missing() {

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The counter's main job with real input: a double click opens an account, a table opened
+# 1 h 47 min 37 s ago is calculated with "Ücret Hesapla".
+source "$(dirname "$0")/x11lib.sh" "$@"
+
+prepare_desk 3
+# Masa 2 was opened 6457 seconds ago (possibly yesterday: accounts run past midnight).
+opened_date=$(date -d '-6457 seconds' +%-d.%m.%Y)
+opened_time=$(date -d '-6457 seconds' +%H:%M:%S)
+reg=(3 "" "" "" "$opened_date" "$opened_time" 1000000)
+for _ in $(seq 7 558); do reg+=(""); done
+write_lines "$KV_DATA/Zorbelayarms.dll" "${reg[@]}"
+
+start_program
+main=$(wait_window "$MAIN_TITLE") || fail "no main window"
+
+# Rows of the table list are 16 px high from y 30 of the central area (menu bar above).
+menu_h=$(($(xwininfo -id "$main" | awk '/Height/ {print $NF}') - 517))
+row_y() { echo $((menu_h + 30 + 8 + 16 * $1)); }
+
+click_at "$main" 95 "$(row_y 0)" 2
+box=$(wait_window '^Kelvora$') || fail "no message after the double click"
+shot account-opened-message
+press_enter "$box"
+wait_no_window '^Kelvora$' || fail "message did not close"
+lines=$(iconv -f WINDOWS-1254 -t UTF-8 "$KV_DATA/Zorbelayarms.dll" | tr -d '\r' | sed -n '2,4p' | paste -sd '|')
+case "$lines" in
+  "$(date +%-d.%m.%Y)|"??:??:??"|1000000") ;;
+  *) fail "register lines of Masa 1 are '$lines'" ;;
+esac
+
+click_at "$main" 95 "$(row_y 1)"
+click_at "$main" 325 $((menu_h + 6 + 94 + 15))
+shot account-calculated
+echo "PASS: account opened by double click and calculated"

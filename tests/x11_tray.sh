@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The notification-area icon in a real notification area: closing hides the main window,
+# a double click on the icon brings it back, the icon's menu shows the about window and
+# its "Çıkış" ends the program. The information windows are photographed on the way.
+source "$(dirname "$0")/x11lib.sh" "$@"
+command -v trayer >/dev/null 2>&1 || { echo "SKIP: trayer is not installed"; exit 77; }
+
+trayer --edge bottom --align right --widthtype pixel --width 48 --height 32 >/dev/null 2>&1 &
+KV_PIDS+=($!)
+sleep 1
+prepare_desk 3
+start_program
+main=$(wait_window "$MAIN_TITLE") || fail "no main window"
+
+icon=""
+for _ in $(seq 1 50); do
+  for w in $(xdotool search --classname kelvora 2>/dev/null); do
+    width=$(xwininfo -id "$w" | awk '/Width/ {print $NF}')
+    [ "$(xdotool getwindowname "$w")" = "Kelvora" ] && [ "$width" -le 48 ] && icon=$w
+  done
+  [ -n "$icon" ] && break
+  sleep 0.1
+done
+[ -n "$icon" ] || fail "the icon did not appear in the notification area"
+read -r iw ih < <(xwininfo -id "$icon" | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}')
+shot tray-main
+
+wmctrl -c "$MAIN_TITLE"
+wait_no_window "$MAIN_TITLE" || fail "closing did not hide the main window"
+kill -0 "$KV_PID" || fail "closing ended the program"
+
+click_at "$icon" $((iw / 2)) $((ih / 2)) 2
+wait_window "$MAIN_TITLE" >/dev/null || fail "the icon's double click did not bring the window back"
+
+# The icon's menu: "Hakkında" shows the about window without blocking.
+move_to "$icon" $((iw / 2)) $((ih / 2))
+xdotool click 3
+sleep 0.6
+shot tray-menu
+xdotool key Down Return
+about=$(wait_window '^Hakkında$') || fail "the icon's menu did not open the about window"
+shot about-window
+click_bottom_button "$about" 26
+wait_no_window '^Hakkında$' || fail "Tamam did not close the about window"
+
+# The main menu opens the planned-features window.
+xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+click_at "$main" 95 9
+xdotool key Down Down Return
+planned=$(wait_window '^İleriki Sürümde Olacaklar$') || fail "the planned-features window did not open"
+shot planned-window
+click_bottom_button "$planned" 16
+wait_no_window '^İleriki Sürümde Olacaklar$' || fail "Tamam did not close the planned-features window"
+
+# "Çıkış" from the icon's menu ends the program.
+move_to "$icon" $((iw / 2)) $((ih / 2))
+xdotool click 3
+sleep 0.6
+xdotool key Up Return
+for _ in $(seq 1 50); do kill -0 "$KV_PID" 2>/dev/null || break; sleep 0.1; done
+! kill -0 "$KV_PID" 2>/dev/null || fail "Çıkış did not end the program"
+wait "$KV_PID" || fail "the program ended with status $?"
+echo "PASS: notification-area icon"

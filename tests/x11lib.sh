@@ -1,0 +1,132 @@
+# Shared by the real-window checks: an X server with a window manager, a fresh data
+# directory, and small helpers to find, click and photograph windows.
+# Usage in a check: source "$(dirname "$0")/x11lib.sh" "$@"
+set -euo pipefail
+
+KV_BIN="$1"
+if [ -z "${KV_IN_XVFB:-}" ]; then
+  for tool in xvfb-run xdotool wmctrl openbox import; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+      echo "SKIP: $tool is not installed; this check needs a real X display (Xvfb)."
+      exit 77
+    fi
+  done
+  export KV_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+KV_WORK=$(mktemp -d)
+export XDG_DATA_HOME="$KV_WORK/data" XDG_RUNTIME_DIR="$KV_WORK/run" HOME="$KV_WORK/home"
+export QT_QPA_PLATFORM=xcb LC_ALL=C.UTF-8
+mkdir -p "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR" "$HOME"
+chmod 700 "$XDG_RUNTIME_DIR"
+KV_DATA="$XDG_DATA_HOME/Kelvora"
+KV_SHOTS="${KV_SHOTS:-$(pwd)/shots}"
+mkdir -p "$KV_SHOTS"
+KV_PIDS=()
+
+kv_cleanup() {
+  for p in "${KV_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$KV_WORK"
+}
+trap kv_cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+openbox >/dev/null 2>&1 &
+KV_PIDS+=($!)
+sleep 1
+
+# Writes record lines as Windows-1254 with CR LF, as the program does.
+write_lines() {
+  local path=$1
+  shift
+  mkdir -p "$(dirname "$path")"
+  printf '%s\r\n' "$@" | iconv -f UTF-8 -t WINDOWS-1254 >"$path"
+}
+
+# A data directory with N tables, unit fee 1000000 and the given catalogue lines.
+prepare_desk() {
+  local tables=$1
+  shift
+  write_lines "$KV_DATA/Zorbelayar.dll" 1000000 T "" Masa 0 "" "" "" "" "" "" "" "" "" "" ""
+  local reg=("$tables")
+  for _ in $(seq 1 558); do reg+=(""); done
+  write_lines "$KV_DATA/Zorbelayarms.dll" "${reg[@]}"
+  if [ $# -gt 0 ]; then write_lines "$KV_DATA/Zorbelayarex.dll" "$@"; else : >"$KV_DATA/Zorbelayarex.dll"; fi
+  mkdir -p "$KV_DATA/Masa Extraları"
+}
+
+start_program() {
+  "$KV_BIN" >"$KV_WORK/program.log" 2>&1 &
+  KV_PID=$!
+  KV_PIDS+=($KV_PID)
+}
+
+# Waits for a visible window whose title matches the pattern; prints its id.
+wait_window() {
+  local pattern=$1 id=""
+  for _ in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+wait_no_window() {
+  local pattern=$1
+  for _ in $(seq 1 100); do
+    xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# Origin of a window's client area on the screen: "X Y".
+window_origin() {
+  xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'
+}
+
+# Clicks (or double-clicks with "2") at a point relative to a window's client area.
+click_at() {
+  local win=$1 x=$2 y=$3 count=${4:-1}
+  read -r ox oy < <(window_origin "$win")
+  xdotool mousemove --sync $((ox + x)) $((oy + y))
+  sleep 0.2
+  xdotool click --repeat "$count" --delay 80 1
+  sleep 0.4
+}
+
+move_to() {
+  local win=$1 x=$2 y=$3
+  read -r ox oy < <(window_origin "$win")
+  xdotool mousemove --sync $((ox + x)) $((oy + y))
+  sleep 0.2
+}
+
+# Clicks the bottom-centre button of a dialog ("Tamam").
+click_bottom_button() {
+  local win=$1 offset=$2
+  read -r w h < <(xwininfo -id "$win" | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}')
+  click_at "$win" $((w / 2)) $((h - offset))
+}
+
+press_enter() {
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
+  sleep 0.2
+  xdotool key Return
+  sleep 0.3
+}
+
+shot() {
+  sleep 0.5
+  import -window root "$KV_SHOTS/$1.png"
+  echo "screenshot: $KV_SHOTS/$1.png"
+}
+
+MAIN_TITLE='Kelvora v3.0'
