@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLibraryInfo>
+#include <QScreen>
 #include <QTranslator>
 
 // Resources live in a static library, so they are registered by hand (outside any namespace).
@@ -29,6 +30,11 @@ namespace kv {
 Forms::Forms() = default;
 Forms::~Forms()
 {
+    clear();
+}
+
+void Forms::clear()
+{
     // The main window goes last: the others are its children or refer to it.
     Form7.reset();
     Form6.reset();
@@ -38,8 +44,23 @@ Forms::~Forms()
     Form2.reset();
     Form1.reset();
 }
+
 Forms::Forms(Forms &&) noexcept = default;
-Forms &Forms::operator=(Forms &&) noexcept = default;
+
+Forms &Forms::operator=(Forms &&other) noexcept
+{
+    if (this != &other) {
+        clear();
+        Form1 = std::move(other.Form1);
+        Form2 = std::move(other.Form2);
+        Form3 = std::move(other.Form3);
+        Form4 = std::move(other.Form4);
+        Form5 = std::move(other.Form5);
+        Form6 = std::move(other.Form6);
+        Form7 = std::move(other.Form7);
+    }
+    return *this;
+}
 
 void initApplication(QApplication &app)
 {
@@ -113,9 +134,10 @@ int runProgram(int argc, char *argv[])
         form1->raise();
         form1->activateWindow();
     });
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        form1->move(screen->availableGeometry().center() - form1->rect().center());
     form1->show();
-    const int status = app.exec();
-    return status;
+    return app.exec();
 }
 
 } // namespace kv

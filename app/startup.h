@@ -33,6 +33,7 @@ struct Forms
     ~Forms();
     Forms(Forms &&) noexcept;
     Forms &operator=(Forms &&) noexcept;
+    void clear();
 };
 
 // Sets up the application: title "Kelvora", pictures, Qt's Turkish texts.

@@ -59,8 +59,9 @@ void TForm7::ListBox1Click()
 
 void TForm7::ListBox1DblClick()
 {
+    // Only a selected line is a choice; the caller reads the selection too.
     const int row = ListBox1->currentRow();
-    if (row < 0)
+    if (row < 0 || !ListBox1->item(row)->isSelected())
         throwListIndex(-1);
     if (m_label26)
         m_label26->setText(ListBox1->item(row)->text());

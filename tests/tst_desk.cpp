@@ -1,0 +1,926 @@
+// The counter desk: opening accounts, the table view, the fee calculation and per-table fees.
+// Mouse events go through the window system layer, so a double click arrives as a real one
+// (press, release, press, double click, release).
+#define QTEST_QPA_MOUSE_HANDLING
+#include "deskfixture.h"
+
+#include "applocale.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+
+using namespace kv;
+
+namespace {
+const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seçin!");
+const QString kTimeOrder = QStringLiteral("Girmiş olduğunuz saat dilimlerini kontrol edin!");
+const QString kOpenCancelled = QStringLiteral("Hesap açma işlemi iptal edildi!");
+const QString kChangeCancelled = QStringLiteral("Ücret değiştirme işlemi iptal edildi!");
+
+QStringList items(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+// Runs steps inside a modal window's own event loop, one per turn of the loop while the
+// window is open. A window still open after the last step is cancelled, so no test hangs.
+class ModalDriver
+{
+public:
+    ModalDriver(QDialog *dialog, QList<std::function<void()>> steps = {})
+        : m_dialog(dialog), m_steps(std::move(steps))
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { tick(); });
+        m_timer.start();
+    }
+
+    bool sawOpen = false;  // the window was shown while the driver ran
+    bool leftOpen = false; // it was still open after the last step
+
+private:
+    void tick()
+    {
+        if (!m_dialog->isVisible()) {
+            if (sawOpen)
+                m_timer.stop();
+            return;
+        }
+        sawOpen = true;
+        if (m_next < m_steps.size()) {
+            kv::guard(m_steps.at(m_next++));
+            return;
+        }
+        leftOpen = true;
+        m_dialog->reject();
+    }
+
+    QDialog *m_dialog;
+    QList<std::function<void()>> m_steps;
+    qsizetype m_next = 0;
+    QTimer m_timer;
+};
+
+// The register as prepared by Desk::prepare, with some lines replaced.
+QByteArray registerBytes(int tables, const QMap<int, QString> &lines)
+{
+    QStringList r = defaultRegister();
+    r[0] = QString::number(tables);
+    for (auto it = lines.begin(); it != lines.end(); ++it)
+        r[it.key()] = it.value();
+    return RecordList::toBytes(r);
+}
+
+QDateTime at(const QString &iso)
+{
+    return QDateTime::fromString(iso, Qt::ISODate);
+}
+
+// A table's three register lines for an account opened at the given moment.
+QMap<int, QString> account(int table, const QDateTime &opened, const QString &fee)
+{
+    return {{RegisterLine::date(table), shortDate(opened.date())},
+            {RegisterLine::startTime(table), longTime(opened.time())},
+            {RegisterLine::fee(table), fee}};
+}
+} // namespace
+
+class TestDesk : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void openingAccount();
+    void restartAsksFirst_data();
+    void restartAsksFirst();
+    void multipleFeeOpening();
+    void cancelledFeeSelection_data();
+    void cancelledFeeSelection();
+    void noTableSelected_data();
+    void noTableSelected();
+    void freeTableView();
+    void tableViewFollowsFeeMode();
+
+    void calculation_data();
+    void calculation();
+    void evening();
+    void calculationErrors_data();
+    void calculationErrors();
+    void calculationWithoutTable();
+    void resetAndHesapla();
+
+    void feeSelectionWindow();
+    void changingFee_data();
+    void changingFee();
+    void changingFeeCancelled();
+    void changingFeeGuards();
+    void changingFeeWriteFails();
+
+    void realDoubleClickOpensAccount();
+};
+
+void TestDesk::openingAccount()
+{
+    Desk desk;
+    desk.prepare(3);
+    desk.start();
+    desk.select(1);
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()),
+             registerBytes(3, {{4, "7.12.2026"}, {5, "21:15:03"}, {6, "1000000"}}));
+    QCOMPARE(desk.ui()->Label20->text(), QStringLiteral("7.12.2026"));
+    QCOMPARE(desk.ui()->Label17->text(), QStringLiteral("21:15:03"));
+    QCOMPARE(desk.ui()->Label26->text(), QStringLiteral("1000000"));
+    QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("1.000.000 TL"));
+    QCOMPARE(desk.env.messages().infos, QStringList{"Masa 2 için hesap açıldı!"});
+    QVERIFY(desk.env.messages().questions.isEmpty()); // a free table is not asked about
+    QVERIFY(desk.env.messages().errors.isEmpty());
+}
+
+void TestDesk::restartAsksFirst_data()
+{
+    QTest::addColumn<bool>("multiple");
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("single fee, Hayır") << false << false;
+    QTest::newRow("single fee, Evet") << false << true;
+    QTest::newRow("multiple fees, Hayır") << true << false;
+    QTest::newRow("multiple fees, Evet") << true << true;
+}
+
+void TestDesk::restartAsksFirst()
+{
+    QFETCH(bool, multiple);
+    QFETCH(bool, answer);
+    Desk desk;
+    desk.prepare(2, {{SettingsLine::MultipleFees, flagText(multiple)}},
+                 account(1, at("2026-12-06T20:00:00"), "700000"));
+    desk.writeLines(desk.paths.feeListFile(), {"1500000"});
+    const QByteArray before = TestEnvironment::readBytes(desk.paths.registerFile());
+    desk.start();
+    desk.select(1);
+    desk.env.messages().answers << answer;
+
+    TForm7 *form7 = desk.forms.Form7.get();
+    ModalDriver driver(form7, {[form7] {
+                           form7->ListBox1->setCurrentRow(0);
+                           form7->ListBox1DblClick();
+                       }});
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+
+    QCOMPARE(desk.env.messages().questions,
+             QStringList{"Masa 2 için açık bir hesap var. Hesap yeniden başlatılsın mı?"});
+    // In multiple-fee mode the question comes before the fee selection.
+    QCOMPARE(driver.sawOpen, multiple && answer);
+    QVERIFY(desk.env.messages().errors.isEmpty());
+    if (!answer) {
+        QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), before);
+        QCOMPARE(desk.ui()->Label17->text(), QStringLiteral("20:00:00"));
+        QVERIFY(desk.env.messages().infos.isEmpty());
+        return;
+    }
+    const QString fee = multiple ? "1500000" : "1000000";
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()),
+             registerBytes(2, account(1, desk.env.now(), fee)));
+    QCOMPARE(desk.ui()->Label17->text(), QStringLiteral("21:15:03"));
+    QCOMPARE(desk.env.messages().infos, QStringList{"Masa 2 için hesap açıldı!"});
+}
+
+void TestDesk::multipleFeeOpening()
+{
+    Desk desk;
+    desk.prepare(2, {{SettingsLine::MultipleFees, "T"}});
+    desk.writeLines(desk.paths.feeListFile(), {"1000000", "250000"});
+    desk.start();
+    desk.select(0);
+
+    TForm7 *form7 = desk.forms.Form7.get();
+    QStringList shown;
+    QString firstDisplay, clickedDisplay;
+    ModalDriver driver(form7, {[&] {
+                                   shown = items(form7->ListBox1);
+                                   firstDisplay = form7->Edit1->text();
+                                   form7->ListBox1->setCurrentRow(1);
+                                   form7->ListBox1Click();
+                                   clickedDisplay = form7->Edit1->text();
+                               },
+                               [&] {
+                                   // A click on one fee, then a double click on another.
+                                   form7->ListBox1->setCurrentRow(0);
+                                   form7->ListBox1DblClick();
+                               }});
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+
+    QVERIFY(!driver.leftOpen);
+    QCOMPARE(shown, (QStringList{"1000000", "250000"}));
+    QCOMPARE(firstDisplay, QStringLiteral("1.000.000 TL"));
+    QCOMPARE(clickedDisplay, QStringLiteral("250.000 TL"));
+    QCOMPARE(form7->Edit1->text(), QStringLiteral("0"));
+    QVERIFY(!form7->CheckBox1->isChecked());
+    QCOMPARE(desk.ui()->Label26->text(), QStringLiteral("1000000"));
+    QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("1.000.000 TL"));
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()),
+             registerBytes(2, account(0, desk.env.now(), "1000000")));
+    QCOMPARE(desk.env.messages().infos, QStringList{"Masa 1 için hesap açıldı!"});
+    QVERIFY(desk.env.messages().errors.isEmpty());
+}
+
+void TestDesk::cancelledFeeSelection_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("cancel button") << false;
+    QTest::newRow("escape key") << true;
+}
+
+void TestDesk::cancelledFeeSelection()
+{
+    QFETCH(bool, escape);
+    Desk desk;
+    desk.prepare(2, {{SettingsLine::MultipleFees, "T"}});
+    desk.writeLines(desk.paths.feeListFile(), {"1000000", "250000"});
+    const QByteArray before = TestEnvironment::readBytes(desk.paths.registerFile());
+    desk.start();
+    desk.select(1);
+
+    TForm7 *form7 = desk.forms.Form7.get();
+    ModalDriver driver(form7, {[&] {
+                           form7->ListBox1->setCurrentRow(1);
+                           if (escape)
+                               QTest::keyClick(form7, Qt::Key_Escape);
+                           else
+                               form7->findChild<QToolButton *>("SpeedButton1")->click();
+                       }});
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+
+    QVERIFY(driver.sawOpen && !driver.leftOpen);
+    QVERIFY(form7->CheckBox1->isChecked());
+    QCOMPARE(desk.env.messages().infos, QStringList{kOpenCancelled});
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), before);
+    QCOMPARE(desk.ui()->Label20->text(), QStringLiteral("-"));
+    QCOMPARE(desk.ui()->Label26->text(), QStringLiteral("0"));
+    QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("0 TL"));
+}
+
+void TestDesk::noTableSelected_data()
+{
+    QTest::addColumn<bool>("multiple");
+    QTest::newRow("single fee") << false;
+    QTest::newRow("multiple fees") << true;
+}
+
+void TestDesk::noTableSelected()
+{
+    QFETCH(bool, multiple);
+    Desk desk;
+    desk.prepare(2, {{SettingsLine::MultipleFees, flagText(multiple)}});
+    desk.writeLines(desk.paths.feeListFile(), {"1000000"});
+    const QByteArray before = TestEnvironment::readBytes(desk.paths.registerFile());
+    desk.start();
+    const QString label26 = desk.ui()->Label26->text();
+
+    ModalDriver driver(desk.forms.Form7.get());
+    desk.run([&] { desk.form()->ListBox2Click(); });
+    QCOMPARE(desk.ui()->GroupBox2->title(), QStringLiteral("Masa Bilgileri"));
+    QVERIFY(desk.env.messages().all().isEmpty());
+
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+    QCOMPARE(desk.env.messages().infos, QStringList{kSelectTable});
+    QVERIFY(desk.env.messages().errors.isEmpty());
+    QVERIFY(!driver.sawOpen);
+    QCOMPARE(desk.ui()->Label26->text(), label26);
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), before);
+}
+
+void TestDesk::freeTableView()
+{
+    Desk desk;
+    desk.prepare(2, {}, {}, {});
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "15"});
+    desk.start();
+    Ui::TForm1 *ui = desk.ui();
+    for (QLabel *l : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
+        l->setText("left over");
+    ui->Edit1->setText("left over");
+    ui->basla->setTime(QTime(5, 0));
+    ui->bitis->setTime(QTime(6, 0));
+
+    desk.select(0);
+    QCOMPARE(ui->GroupBox2->title(), QStringLiteral("Masa Bilgileri  (Masa 1)"));
+    QCOMPARE(ui->Edit1->text(), QString());
+    for (QLabel *l : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
+        QCOMPARE(l->text(), QStringLiteral("0"));
+    QCOMPARE(ui->basla->time(), QTime(0, 0));
+    QCOMPARE(ui->bitis->time(), QTime(0, 0));
+    QCOMPARE(ui->Label20->text(), QStringLiteral("-"));
+    QCOMPARE(ui->Label17->text(), QStringLiteral("00:00:00"));
+    QCOMPARE(ui->Label26->text(), QStringLiteral("0"));
+    QCOMPARE(ui->Label27->text(), QStringLiteral("0 TL"));
+    QCOMPARE(items(ui->ListBox4), QStringList{"Çay"});
+    QVERIFY(desk.env.messages().all().isEmpty());
+
+    // Calculated, a free table counts from midnight at fee 0: only the extras are owed.
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QCOMPARE(ui->statictext2->text(), QStringLiteral("1275"));
+    QCOMPARE(ui->Label10->text(), QStringLiteral("Hesaplama için süre az"));
+    QCOMPARE(ui->Label12->text(), QStringLiteral("15 TL"));
+    QCOMPARE(ui->Label9->text(), QStringLiteral("15 TL"));
+}
+
+void TestDesk::tableViewFollowsFeeMode()
+{
+    Desk desk;
+    desk.prepare(2, {}, account(1, at("2026-12-06T20:00:00"), "700000"));
+    desk.start();
+    Ui::TForm1 *ui = desk.ui();
+
+    // Single-fee mode shows the current unit fee, not the stamped one.
+    desk.select(1);
+    QCOMPARE(ui->Label20->text(), QStringLiteral("6.12.2026"));
+    QCOMPARE(ui->Label17->text(), QStringLiteral("20:00:00"));
+    QCOMPARE(ui->Label26->text(), QStringLiteral("1000000"));
+    QCOMPARE(ui->Label27->text(), QStringLiteral("1.000.000 TL"));
+
+    // The settings window writes a new unit fee into the main window's copy.
+    desk.form()->ListBox1.set(SettingsLine::UnitFee, "1500000");
+    desk.select(0);
+    QCOMPARE(ui->Label27->text(), QStringLiteral("0 TL"));
+    desk.select(1);
+    QCOMPARE(ui->Label26->text(), QStringLiteral("1500000"));
+    QCOMPARE(ui->Label27->text(), QStringLiteral("1.500.000 TL"));
+    desk.env.setNow("2026-12-06T21:00:00");
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QCOMPARE(ui->Label10->text(), QStringLiteral("1.500.000 TL"));
+
+    // Multiple-fee mode shows the fee stamped into the register.
+    desk.form()->ListBox1.set(SettingsLine::MultipleFees, "T");
+    desk.select(1);
+    QCOMPARE(ui->Label26->text(), QStringLiteral("700000"));
+    QCOMPARE(ui->Label27->text(), QStringLiteral("700.000 TL"));
+    QVERIFY(desk.env.messages().all().isEmpty());
+}
+
+void TestDesk::calculation_data()
+{
+    QTest::addColumn<QString>("opened");
+    QTest::addColumn<QString>("now");
+    QTest::addColumn<QString>("fee");
+    QTest::addColumn<QString>("minimum");
+    QTest::addColumn<QString>("minimumOn");
+    QTest::addColumn<QStringList>("booked");
+    QTest::addColumn<QString>("minutes");
+    QTest::addColumn<QString>("charge");
+    QTest::addColumn<QString>("extras");
+    QTest::addColumn<QString>("total");
+    QTest::addColumn<QString>("info");
+
+    const QString d = "2026-12-07T";
+    const QString shortTime = "Hesaplama için süre az";
+    const QString noExtras = "Extra girilmemiş!";
+    const QString noData = "Veri girişi yetersiz!";
+    const QStringList cay{"Çay", "250000"};
+
+    QTest::newRow("worked example") << d + "21:15:03" << d + "22:00:02"
+                                    << "1000000"
+                                    << "0"
+                                    << "" << cay << "44"
+                                    << "733.333 TL"
+                                    << "250.000 TL"
+                                    << "983.333 TL" << QString();
+    QTest::newRow("minimum applied") << d + "21:15:03" << d + "22:00:02"
+                                     << "1000000"
+                                     << "1000000"
+                                     << "T" << cay << "44"
+                                     << "1.000.000 TL"
+                                     << "250.000 TL"
+                                     << "1.250.000 TL" << QString();
+    QTest::newRow("minimum equal") << d + "21:15:03" << d + "22:00:02"
+                                   << "1000000"
+                                   << "733333"
+                                   << "T" << cay << "44"
+                                   << "733.333 TL"
+                                   << "250.000 TL"
+                                   << "983.333 TL" << QString();
+    QTest::newRow("minimum one more") << d + "21:15:03" << d + "22:00:02"
+                                      << "1000000"
+                                      << "733334"
+                                      << "T" << cay << "44"
+                                      << "733.334 TL"
+                                      << "250.000 TL"
+                                      << "983.334 TL" << QString();
+    QTest::newRow("minimum off is not read") << d + "21:15:03" << d + "22:00:02"
+                                             << "1000000"
+                                             << "abc"
+                                             << "t" << cay << "44"
+                                             << "733.333 TL"
+                                             << "250.000 TL"
+                                             << "983.333 TL" << QString();
+    QTest::newRow("59 seconds") << d + "21:15:03" << d + "21:16:02"
+                                << "1000000"
+                                << "0"
+                                << "" << QStringList() << "0" << shortTime << noExtras << noData
+                                << QString();
+    QTest::newRow("start equals end")
+        << d + "21:15:03" << d + "21:15:03"
+        << "1000000"
+        << "0"
+        << "" << QStringList() << "0" << shortTime << noExtras << noData << QString();
+    QTest::newRow("00:59:59") << d + "21:00:00" << d + "21:59:59"
+                              << "1000000"
+                              << "0"
+                              << "" << QStringList() << "59"
+                              << "983.333 TL" << noExtras << "983.333 TL" << QString();
+    QTest::newRow("01:00:00") << d + "21:00:00" << d + "22:00:00"
+                              << "1000000"
+                              << "0"
+                              << "" << QStringList() << "60"
+                              << "1.000.000 TL" << noExtras << "1.000.000 TL" << QString();
+    QTest::newRow("1 minute at fee 50")
+        << d + "21:00:00" << d + "21:01:00"
+        << "50"
+        << "0"
+        << "" << QStringList() << "1" << shortTime << noExtras << noData << QString();
+    QTest::newRow("extras only") << d + "21:00:00" << d + "21:01:00"
+                                 << "50"
+                                 << "0"
+                                 << "" << QStringList{"Su", "100"} << "1" << shortTime << "100 TL"
+                                 << "100 TL" << QString();
+    QTest::newRow("minimum over zero charge") << d + "21:00:00" << d + "21:01:00"
+                                              << "50"
+                                              << "5000"
+                                              << "T" << QStringList() << "1"
+                                              << "5.000 TL" << noExtras << "5.000 TL" << QString();
+    QTest::newRow("odd booked list") << d + "21:00:00" << d + "22:00:00"
+                                     << "1000000"
+                                     << "0"
+                                     << "" << QStringList{"A", "100", "B"} << "60"
+                                     << "1.000.000 TL"
+                                     << "100 TL"
+                                     << "1.000.100 TL" << QString();
+    QTest::newRow("past midnight") << d + "23:10:00"
+                                   << "2026-12-08T01:05:00"
+                                   << "1000000"
+                                   << "0"
+                                   << "" << QStringList() << "115"
+                                   << "1.916.666 TL" << noExtras << "1.916.666 TL" << QString();
+    QTest::newRow("two days") << "2026-12-05T22:00:00" << d + "22:00:00"
+                              << "60"
+                              << "0"
+                              << "" << QStringList() << "2880"
+                              << "2.880 TL" << noExtras << "2.880 TL" << QString();
+    QTest::newRow("clock set back") << d + "21:15:03" << d + "21:00:00"
+                                    << "1000000"
+                                    << "0"
+                                    << "" << QStringList{"A", "100"} << "0"
+                                    << "0"
+                                    << "0"
+                                    << "0" << QString(kTimeOrder);
+    QTest::newRow("dated in the future") << "2026-12-08T10:00:00" << d + "23:00:00"
+                                         << "1000000"
+                                         << "0"
+                                         << "" << QStringList() << "0"
+                                         << "0"
+                                         << "0"
+                                         << "0" << QString(kTimeOrder);
+    QTest::newRow("wide product") << d + "21:00:00" << d + "23:00:00"
+                                  << "2000000000"
+                                  << "0"
+                                  << "" << QStringList() << "120"
+                                  << "4.000.000.000 TL" << noExtras << "4.000.000.000 TL"
+                                  << QString();
+    QTest::newRow("wide extras") << d + "21:00:00" << d + "22:00:00"
+                                 << "1000000"
+                                 << "0"
+                                 << "" << QStringList{"A", "2147483647", "B", "2147483647"} << "60"
+                                 << "1.000.000 TL"
+                                 << "4.294.967.294 TL"
+                                 << "4.295.967.294 TL" << QString();
+}
+
+void TestDesk::calculation()
+{
+    QFETCH(QString, opened);
+    QFETCH(QString, now);
+    QFETCH(QString, fee);
+    QFETCH(QString, minimum);
+    QFETCH(QString, minimumOn);
+    QFETCH(QStringList, booked);
+    QFETCH(QString, minutes);
+    QFETCH(QString, charge);
+    QFETCH(QString, extras);
+    QFETCH(QString, total);
+    QFETCH(QString, info);
+
+    Desk desk;
+    desk.prepare(1,
+                 {{SettingsLine::UnitFee, fee},
+                  {SettingsLine::MinimumCharge, minimum},
+                  {SettingsLine::MinimumChargeOn, minimumOn}},
+                 account(0, at(opened), "1"));
+    if (!booked.isEmpty())
+        desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), booked);
+    desk.start();
+    desk.env.setNow(now);
+    desk.select(0);
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+
+    Ui::TForm1 *ui = desk.ui();
+    QCOMPARE(ui->statictext2->text(), minutes);
+    QCOMPARE(ui->Label10->text(), charge);
+    QCOMPARE(ui->Label12->text(), extras);
+    QCOMPARE(ui->Label9->text(), total);
+    QCOMPARE(desk.env.messages().infos, info.isEmpty() ? QStringList() : QStringList{info});
+    QVERIFY(desk.env.messages().errors.isEmpty());
+    if (info.isEmpty()) {
+        QCOMPARE(ui->basla->time(), at(opened).time());
+        QCOMPARE(ui->bitis->time(), at(now).time());
+    } else {
+        // The extras total was summed before the times were refused.
+        QCOMPARE(ui->Label8->text(), booked.size() > 1 ? booked.at(1) : QStringLiteral("0"));
+        QCOMPARE(ui->basla->time(), QTime(0, 0));
+        QCOMPARE(ui->bitis->time(), QTime(0, 0));
+    }
+    // Nothing is written and the account stays open.
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()),
+             registerBytes(1, account(0, at(opened), "1")));
+}
+
+void TestDesk::evening()
+{
+    Desk desk;
+    desk.prepare(5);
+    desk.start();
+    desk.select(2);
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+    QCOMPARE(desk.env.messages().infos, QStringList{"Masa 3 için hesap açıldı!"});
+    const QStringList reg = desk.readLines(desk.paths.registerFile());
+    QCOMPARE(reg.mid(7, 3), (QStringList{"7.12.2026", "21:15:03", "1000000"}));
+
+    desk.select(0);
+    desk.env.setNow("2026-12-07T23:02:40");
+    desk.select(2);
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QCOMPARE(desk.ui()->statictext2->text(), QStringLiteral("107"));
+    QCOMPARE(desk.ui()->Label10->text(), QStringLiteral("1.783.333 TL"));
+    QCOMPARE(desk.ui()->Label12->text(), QStringLiteral("Extra girilmemiş!"));
+    QCOMPARE(desk.ui()->Label9->text(), QStringLiteral("1.783.333 TL"));
+    QVERIFY(desk.env.messages().errors.isEmpty());
+}
+
+void TestDesk::calculationErrors_data()
+{
+    QTest::addColumn<QString>("fee");
+    QTest::addColumn<QString>("startTime");
+    QTest::addColumn<QStringList>("booked");
+    QTest::addColumn<QStringList>("errors");
+
+    QTest::newRow("start time not a time")
+        << "1000000"
+        << "25:99:00" << QStringList() << QStringList{"'25:99:00' is not a valid time"};
+    QTest::newRow("fee beyond 32 bits") << "2147483648"
+                                        << "20:00:00" << QStringList()
+                                        << QStringList{"'2147483648' is not a valid integer value",
+                                                       "'2147483648' is not a valid integer value"};
+    QTest::newRow("price beyond 32 bits")
+        << "1000000"
+        << "20:00:00" << QStringList{"A", "100", "B", "2147483648"}
+        << QStringList{"'2147483648' is not a valid integer value"};
+    QTest::newRow("empty price") << "1000000"
+                                 << "20:00:00" << QStringList{"A", ""}
+                                 << QStringList{"'' is not a valid integer value"};
+}
+
+void TestDesk::calculationErrors()
+{
+    QFETCH(QString, fee);
+    QFETCH(QString, startTime);
+    QFETCH(QStringList, booked);
+    QFETCH(QStringList, errors);
+    Desk desk;
+    desk.prepare(1, {{SettingsLine::MultipleFees, "T"}},
+                 {{1, "7.12.2026"}, {2, startTime}, {3, fee}});
+    if (!booked.isEmpty())
+        desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), booked);
+    desk.start();
+    desk.select(0);
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QCOMPARE(desk.env.messages().errors, errors);
+    QCOMPARE(desk.ui()->Label10->text(), QStringLiteral("0"));
+    QCOMPARE(desk.ui()->Label9->text(), QStringLiteral("0"));
+}
+
+void TestDesk::calculationWithoutTable()
+{
+    Desk desk;
+    desk.prepare(2);
+    desk.start();
+    desk.ui()->Label9->setText("left over");
+    desk.ui()->bitis->setTime(QTime(5, 0));
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QCOMPARE(desk.env.messages().infos, QStringList{kSelectTable});
+    QCOMPARE(desk.ui()->Label9->text(), QStringLiteral("0"));
+    QCOMPARE(desk.ui()->statictext2->text(), QStringLiteral("0"));
+    QCOMPARE(desk.ui()->bitis->time(), QTime(0, 0));
+}
+
+void TestDesk::resetAndHesapla()
+{
+    Desk desk;
+    desk.prepare(1, {{SettingsLine::UnitFee, "600000"}, {SettingsLine::EndTimeFollowsClock, "F"}},
+                 account(0, at("2026-12-07T21:00:00"), "1"));
+    desk.start();
+    Ui::TForm1 *ui = desk.ui();
+    QVERIFY(ui->bitis->isEnabled());
+    desk.env.setNow("2026-12-07T22:00:00");
+    desk.select(0);
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QCOMPARE(ui->Label10->text(), QStringLiteral("600.000 TL"));
+
+    // "Sıfırla" clears the results and leaves the table view.
+    desk.run([&] { desk.form()->SpeedButton1Click(); });
+    for (QLabel *l : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
+        QCOMPARE(l->text(), QStringLiteral("0"));
+    QCOMPARE(ui->basla->time(), QTime(0, 0));
+    QCOMPARE(ui->bitis->time(), QTime(0, 0));
+    QCOMPARE(ui->Label17->text(), QStringLiteral("21:00:00"));
+    QCOMPARE(ui->Label27->text(), QStringLiteral("600.000 TL"));
+
+    // "Hesapla" on its own works on the two time fields; the end time is kept while the
+    // end-time flag is off.
+    ui->basla->setTime(QTime(10, 0));
+    ui->bitis->setTime(QTime(10, 30));
+    desk.run([&] { desk.form()->SpeedButton2Click(); });
+    QCOMPARE(ui->statictext2->text(), QStringLiteral("30"));
+    QCOMPARE(ui->Label10->text(), QStringLiteral("300.000 TL"));
+
+    // Enter in a time field runs it too.
+    ui->bitis->setTime(QTime(11, 0));
+    QTest::keyClick(ui->basla, Qt::Key_Return);
+    QCOMPARE(ui->statictext2->text(), QStringLiteral("60"));
+
+    // With the flag on, the end time follows the clock.
+    desk.form()->ListBox1.set(SettingsLine::EndTimeFollowsClock, "T");
+    ui->bitis->setTime(QTime(10, 30));
+    desk.run([&] { desk.form()->SpeedButton2Click(); });
+    QCOMPARE(ui->bitis->time(), QTime(22, 0));
+    QCOMPARE(ui->statictext2->text(), QStringLiteral("720"));
+    QVERIFY(desk.env.messages().all().isEmpty());
+}
+
+void TestDesk::feeSelectionWindow()
+{
+    Desk desk;
+    desk.prepare(1, {{SettingsLine::MultipleFees, "T"}});
+    desk.start();
+    desk.select(0);
+    TForm7 *form7 = desk.forms.Form7.get();
+    auto change = [&] { desk.run([&] { desk.form()->Label27DblClick(); }); };
+
+    // Without a fee list file the window offers what it was made with.
+    QStringList shown;
+    QString display;
+    {
+        ModalDriver driver(form7, {[&] {
+                               shown = items(form7->ListBox1);
+                               display = form7->Edit1->text();
+                               form7->ListBox1->setCurrentRow(0);
+                               form7->ListBox1DblClick();
+                           }});
+        change();
+        QVERIFY(!driver.leftOpen);
+    }
+    QCOMPARE(shown, QStringList{"10000000"});
+    QCOMPARE(display, QStringLiteral("1.000.000 TL"));
+    QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("10.000.000 TL"));
+
+    // Still no file: the list keeps its lines and its selection; the display reads "0".
+    bool stillSelected = false;
+    {
+        ModalDriver driver(form7, {[&] {
+                               shown = items(form7->ListBox1);
+                               display = form7->Edit1->text();
+                               stillSelected = form7->ListBox1->currentItem() &&
+                                               form7->ListBox1->currentItem()->isSelected();
+                               QTest::keyClick(form7, Qt::Key_Escape);
+                           }});
+        change();
+        QVERIFY(driver.sawOpen && !driver.leftOpen);
+    }
+    QCOMPARE(shown, QStringList{"10000000"});
+    QCOMPARE(display, QStringLiteral("0"));
+    QVERIFY(stillSelected);
+    QCOMPARE(desk.env.messages().infos, QStringList{kChangeCancelled});
+
+    // With a file: no line selected at first; a double click then keeps the window open,
+    // and a line that is no number leaves the display as it was.
+    desk.writeLines(desk.paths.feeListFile(), {"1000000", "abc"});
+    desk.env.messages().clear();
+    bool openAfterDblClick = false;
+    {
+        ModalDriver driver(form7, {[&] {
+                                       shown = items(form7->ListBox1);
+                                       form7->ListBox1DblClick();
+                                   },
+                                   [&] {
+                                       // A current line that is not selected is no choice.
+                                       form7->ListBox1->setCurrentRow(0);
+                                       form7->ListBox1->item(0)->setSelected(false);
+                                       form7->ListBox1DblClick();
+                                   },
+                                   [&] {
+                                       openAfterDblClick = form7->isVisible();
+                                       form7->ListBox1->setCurrentRow(1);
+                                       kv::guard([&] { form7->ListBox1Click(); });
+                                       display = form7->Edit1->text();
+                                       form7->findChild<QToolButton *>("SpeedButton1")->click();
+                                   }});
+        change();
+        QVERIFY(!driver.leftOpen);
+    }
+    QCOMPARE(shown, (QStringList{"1000000", "abc"}));
+    QVERIFY(openAfterDblClick);
+    QCOMPARE(display, QStringLiteral("0"));
+    QCOMPARE(desk.env.messages().errors,
+             (QStringList{"List index out of bounds (-1)", "List index out of bounds (-1)",
+                          "'abc' is not a valid integer value"}));
+    QCOMPARE(desk.ui()->Label26->text(), QStringLiteral("10000000"));
+    QCOMPARE(desk.env.messages().infos, QStringList{kChangeCancelled});
+    QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("10.000.000 TL"));
+}
+
+void TestDesk::changingFee_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("label26");
+    QTest::addColumn<QString>("label27");
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QStringList>("errors");
+    QTest::newRow("1000000") << 1 << "1000000"
+                             << "1.000.000 TL" << true << QStringList();
+    QTest::newRow("0") << 0 << "0"
+                       << " TL" << true << QStringList();
+    QTest::newRow("not a number") << 2 << "abc"
+                                  << "500.000 TL" << false
+                                  << QStringList{"'abc' is not a valid integer value"};
+}
+
+void TestDesk::changingFee()
+{
+    QFETCH(int, row);
+    QFETCH(QString, label26);
+    QFETCH(QString, label27);
+    QFETCH(bool, written);
+    QFETCH(QStringList, errors);
+    Desk desk;
+    const QMap<int, QString> open = account(2, at("2026-12-07T20:00:00"), "500000");
+    desk.prepare(4, {{SettingsLine::MultipleFees, "T"}}, open);
+    desk.writeLines(desk.paths.feeListFile(), {"0", "1000000", "abc"});
+    desk.start();
+    desk.select(2);
+    QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("500.000 TL"));
+
+    TForm7 *form7 = desk.forms.Form7.get();
+    ModalDriver driver(form7, {[&] {
+                           form7->ListBox1->setCurrentRow(row);
+                           form7->ListBox1DblClick();
+                       }});
+    desk.run([&] { desk.form()->Label27DblClick(); });
+
+    QVERIFY(!driver.leftOpen);
+    QCOMPARE(desk.ui()->Label26->text(), label26);
+    QCOMPARE(desk.ui()->Label27->text(), label27);
+    QCOMPARE(desk.env.messages().errors, errors);
+    QVERIFY(desk.env.messages().infos.isEmpty());
+    // Only line 3i+3 changes; date and start time stay.
+    QMap<int, QString> expected = open;
+    if (written)
+        expected[9] = label26;
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), registerBytes(4, expected));
+}
+
+void TestDesk::changingFeeCancelled()
+{
+    Desk desk;
+    desk.prepare(2, {{SettingsLine::MultipleFees, "T"}},
+                 account(0, at("2026-12-07T20:00:00"), "500000"));
+    desk.writeLines(desk.paths.feeListFile(), {"1000000"});
+    const QByteArray before = TestEnvironment::readBytes(desk.paths.registerFile());
+    desk.start();
+    desk.select(0);
+
+    TForm7 *form7 = desk.forms.Form7.get();
+    ModalDriver driver(form7, {[form7] {
+                           form7->ListBox1->setCurrentRow(0);
+                           form7->findChild<QToolButton *>("SpeedButton1")->click();
+                       }});
+    desk.run([&] { desk.form()->Label27DblClick(); });
+    QVERIFY(driver.sawOpen && !driver.leftOpen);
+    QCOMPARE(desk.env.messages().infos, QStringList{kChangeCancelled});
+    QCOMPARE(desk.ui()->Label26->text(), QStringLiteral("500000"));
+    QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("500.000 TL"));
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), before);
+}
+
+void TestDesk::changingFeeGuards()
+{
+    for (bool multiple : {false, true}) {
+        Desk desk;
+        desk.prepare(2, {{SettingsLine::MultipleFees, flagText(multiple)}},
+                     account(0, at("2026-12-07T20:00:00"), "500000"));
+        desk.writeLines(desk.paths.feeListFile(), {"1000000"});
+        const QByteArray before = TestEnvironment::readBytes(desk.paths.registerFile());
+        desk.start();
+        ModalDriver driver(desk.forms.Form7.get());
+
+        desk.run([&] { desk.form()->Label27DblClick(); });
+        QCOMPARE(desk.env.messages().infos, QStringList{kSelectTable});
+        QVERIFY(!driver.sawOpen);
+
+        if (!multiple) {
+            // In single-fee mode the fee label cannot be changed: nothing at all happens.
+            desk.select(0);
+            desk.env.messages().clear();
+            desk.run([&] { desk.form()->Label27DblClick(); });
+            QVERIFY(desk.env.messages().all().isEmpty());
+            QVERIFY(!driver.sawOpen);
+            QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("1.000.000 TL"));
+        }
+        QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), before);
+    }
+}
+
+void TestDesk::changingFeeWriteFails()
+{
+    Desk desk;
+    desk.prepare(2, {{SettingsLine::MultipleFees, "T"}},
+                 account(1, at("2026-12-07T20:00:00"), "500000"));
+    desk.writeLines(desk.paths.feeListFile(), {"1000000"});
+    desk.start();
+    desk.select(1);
+    // A directory where the register belongs: the write fails even for root.
+    QVERIFY(QFile::remove(desk.paths.registerFile()));
+    QVERIFY(QDir().mkdir(desk.paths.registerFile()));
+
+    TForm7 *form7 = desk.forms.Form7.get();
+    auto choose = [&] {
+        ModalDriver driver(form7, {[form7] {
+                               form7->ListBox1->setCurrentRow(0);
+                               form7->ListBox1DblClick();
+                           }});
+        desk.run([&] { desk.form()->Label27DblClick(); });
+    };
+    choose();
+    QCOMPARE(
+        desk.env.messages().errors,
+        QStringList{"Cannot create file " + QDir::toNativeSeparators(desk.paths.registerFile())});
+    QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("1.000.000 TL"));
+    QCOMPARE(desk.form()->ListBox3.at(6), QStringLiteral("1000000"));
+    QCOMPARE(QDir(desk.env.dataDir()).entryList(QDir::Files | QDir::Hidden).size(), 3);
+
+    // The next successful write brings it to the file.
+    QVERIFY(QDir().rmdir(desk.paths.registerFile()));
+    choose();
+    QCOMPARE(desk.readLines(desk.paths.registerFile()).mid(4, 3),
+             (QStringList{"7.12.2026", "20:00:00", "1000000"}));
+}
+
+void TestDesk::realDoubleClickOpensAccount()
+{
+    Desk desk;
+    desk.prepare(3);
+    desk.start();
+    desk.form()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(desk.form()));
+    QListWidget *tables = desk.ui()->ListBox2;
+    QWidget *viewport = tables->viewport();
+
+    // A double click below the last table, with none selected.
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(20, viewport->height() - 10));
+    QCOMPARE(desk.env.messages().infos, QStringList{kSelectTable});
+    QVERIFY(tables->selectedItems().isEmpty());
+
+    desk.env.messages().clear();
+    const QRect rect = tables->visualItemRect(tables->item(1));
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, rect.center());
+    QCOMPARE(desk.form()->selectedTable(), 1);
+    // The click that comes with it showed the table first.
+    QCOMPARE(desk.ui()->GroupBox2->title(), QStringLiteral("Masa Bilgileri  (Masa 2)"));
+    QCOMPARE(desk.env.messages().infos, QStringList{"Masa 2 için hesap açıldı!"});
+    QVERIFY(desk.env.messages().errors.isEmpty());
+    QCOMPARE(desk.ui()->Label17->text(), QStringLiteral("21:15:03"));
+    QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("1.000.000 TL"));
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()),
+             registerBytes(3, account(1, desk.env.now(), "1000000")));
+}
+
+QTEST_MAIN(TestDesk)
+#include "tst_desk.moc"
