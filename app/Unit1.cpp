@@ -493,11 +493,7 @@ void TForm1::SpeedButton1Click()
 
 void TForm1::SpeedButton3Click()
 {
-    ui->basla->setTime(QTime(0, 0));
-    ui->bitis->setTime(QTime(0, 0));
-    m_accountDays = 0;
-    for (QLabel *field : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
-        field->setText(QStringLiteral("0"));
+    SpeedButton1Click();
     if (selectedTable() < 0) {
         messages::inform(kSelectTable);
         return;

@@ -9,8 +9,12 @@
 #include "ucretsecimi.h"
 #include "ui_Unit1.h"
 
+#include <QDialog>
 #include <QListWidget>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 // A desk over a temporary data directory: record files are written first, then the windows
 // are created as at a real start.
@@ -58,4 +62,51 @@ struct Desk
         ui()->ListBox2->setCurrentRow(table);
         run([this] { form()->ListBox2Click(); });
     }
+};
+
+inline QStringList items(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+// Runs steps inside a modal window's own event loop, one per turn of the loop while the
+// window is open. A window still open after the last step is cancelled, so no test hangs.
+class ModalDriver
+{
+public:
+    ModalDriver(QDialog *dialog, QList<std::function<void()>> steps = {})
+        : m_dialog(dialog), m_steps(std::move(steps))
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { tick(); });
+        m_timer.start();
+    }
+
+    bool sawOpen = false;  // the window was shown while the driver ran
+    bool leftOpen = false; // it was still open after the last step
+
+private:
+    void tick()
+    {
+        if (!m_dialog->isVisible()) {
+            if (sawOpen)
+                m_timer.stop();
+            return;
+        }
+        sawOpen = true;
+        if (m_next < m_steps.size()) {
+            kv::guard(m_steps.at(m_next++));
+            return;
+        }
+        leftOpen = true;
+        m_dialog->reject();
+    }
+
+    QDialog *m_dialog;
+    QList<std::function<void()>> m_steps;
+    qsizetype m_next = 0;
+    QTimer m_timer;
 };

@@ -24,53 +24,6 @@ const QString kTimeOrder = QStringLiteral("Girmiş olduğunuz saat dilimlerini k
 const QString kOpenCancelled = QStringLiteral("Hesap açma işlemi iptal edildi!");
 const QString kChangeCancelled = QStringLiteral("Ücret değiştirme işlemi iptal edildi!");
 
-QStringList items(const QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
-// Runs steps inside a modal window's own event loop, one per turn of the loop while the
-// window is open. A window still open after the last step is cancelled, so no test hangs.
-class ModalDriver
-{
-public:
-    ModalDriver(QDialog *dialog, QList<std::function<void()>> steps = {})
-        : m_dialog(dialog), m_steps(std::move(steps))
-    {
-        m_timer.setInterval(0);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { tick(); });
-        m_timer.start();
-    }
-
-    bool sawOpen = false;  // the window was shown while the driver ran
-    bool leftOpen = false; // it was still open after the last step
-
-private:
-    void tick()
-    {
-        if (!m_dialog->isVisible()) {
-            if (sawOpen)
-                m_timer.stop();
-            return;
-        }
-        sawOpen = true;
-        if (m_next < m_steps.size()) {
-            kv::guard(m_steps.at(m_next++));
-            return;
-        }
-        leftOpen = true;
-        m_dialog->reject();
-    }
-
-    QDialog *m_dialog;
-    QList<std::function<void()>> m_steps;
-    qsizetype m_next = 0;
-    QTimer m_timer;
-};
-
 // The register as prepared by Desk::prepare, with some lines replaced.
 QByteArray registerBytes(int tables, const QMap<int, QString> &lines)
 {

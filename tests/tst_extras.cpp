@@ -21,53 +21,6 @@ namespace {
 const QString kPlaceholder = QStringLiteral("Eklemek İçin Çift Tıklayın");
 const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seçin!");
 
-QStringList items(const QListWidget *list)
-{
-    QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
-    return out;
-}
-
-// Runs steps inside a modal window's own event loop, one per turn of the loop while the
-// window is open. A window still open after the last step is closed, so no test hangs.
-class ModalDriver
-{
-public:
-    ModalDriver(QDialog *dialog, QList<std::function<void()>> steps = {})
-        : m_dialog(dialog), m_steps(std::move(steps))
-    {
-        m_timer.setInterval(0);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { tick(); });
-        m_timer.start();
-    }
-
-    bool sawOpen = false;
-    bool leftOpen = false;
-
-private:
-    void tick()
-    {
-        if (!m_dialog->isVisible()) {
-            if (sawOpen)
-                m_timer.stop();
-            return;
-        }
-        sawOpen = true;
-        if (m_next < m_steps.size()) {
-            kv::guard(m_steps.at(m_next++));
-            return;
-        }
-        leftOpen = true;
-        m_dialog->reject();
-    }
-
-    QDialog *m_dialog;
-    QList<std::function<void()>> m_steps;
-    qsizetype m_next = 0;
-    QTimer m_timer;
-};
-
 QByteArray bytes(const QStringList &lines)
 {
     return RecordList::toBytes(lines);

@@ -9,14 +9,6 @@ using namespace kv;
 namespace {
 const QString kAskForTables = QStringLiteral(
     "Masa bilgilerinizi girmek için Ayarlar/Seçenekler sekmesi altından Masa sayınızı girin!");
-
-QStringList tableNames(QListWidget *list)
-{
-    QStringList names;
-    for (int i = 0; i < list->count(); ++i)
-        names << list->item(i)->text();
-    return names;
-}
 } // namespace
 
 class TestStartup : public QObject
@@ -108,7 +100,7 @@ void TestStartup::tableCount()
     desk.prepare(0, {{SettingsLine::TablePrefix, prefix}}, {{0, count}});
     const QByteArray reg = TestEnvironment::readBytes(desk.paths.registerFile());
     desk.start();
-    QCOMPARE(tableNames(desk.ui()->ListBox2), tables);
+    QCOMPARE(items(desk.ui()->ListBox2), tables);
     QCOMPARE(desk.env.messages().infos, infos);
     QCOMPARE(desk.env.messages().errors, errors);
     QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), reg);
@@ -161,7 +153,7 @@ void TestStartup::settingsDeletedKeepsOtherFiles()
     QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), reg);
     QCOMPARE(TestEnvironment::readBytes(desk.paths.catalogueFile()), cat);
     QVERIFY(desk.env.messages().all().isEmpty());
-    QCOMPARE(tableNames(desk.ui()->ListBox2), (QStringList{"Masa 1", "Masa 2"}));
+    QCOMPARE(items(desk.ui()->ListBox2), (QStringList{"Masa 1", "Masa 2"}));
     QCOMPARE(desk.form()->ListBox5.lines(), (QStringList{"Çay", "15"}));
 }
 
