@@ -1,28 +1,18 @@
 #include "hakkinda.h"
 #include "ui_hakkinda.h"
 
+#include "infostyle.h"
+
 #include "errors.h"
 
 #include <QTextOption>
 
-namespace {
-QFont pixelFont(QFont font, int pixels, bool bold)
-{
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-} // namespace
+using kv::info::pixelFont;
 
 TForm2::TForm2(QWidget *parent) : QDialog(parent), m_ui(new Ui::TForm2)
 {
     m_ui->setupUi(this);
-    setWindowFlags(windowFlags() | Qt::MSWindowsFixedSizeDialogHint);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-
-    // Pixel sizes cannot be given in the description; they are set here.
-    setFont(pixelFont(font(), 11, false));
+    kv::info::makeFixedDialog(this);
     m_ui->Label1->setFont(pixelFont(font(), 19, true));
     QPalette red = m_ui->Label1->palette();
     red.setColor(QPalette::WindowText, Qt::red);
@@ -30,10 +20,7 @@ TForm2::TForm2(QWidget *parent) : QDialog(parent), m_ui(new Ui::TForm2)
     m_ui->Label2->setFont(pixelFont(font(), 16, true));
 
     m_ui->Memo1->setFont(pixelFont(font(), 11, true));
-    QPalette memo = m_ui->Memo1->palette();
-    memo.setColor(QPalette::Base, Qt::black);
-    memo.setColor(QPalette::Text, Qt::white);
-    m_ui->Memo1->setPalette(memo);
+    kv::info::paintWhiteOnBlack(m_ui->Memo1);
     QTextOption centred = m_ui->Memo1->document()->defaultTextOption();
     centred.setAlignment(Qt::AlignHCenter);
     m_ui->Memo1->document()->setDefaultTextOption(centred);

@@ -1,32 +1,19 @@
 #include "ileride.h"
 #include "ui_ileride.h"
 
-namespace {
-QFont pixelFont(QFont font, int pixels, bool bold)
-{
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
-} // namespace
+#include "infostyle.h"
+
+using kv::info::pixelFont;
 
 TForm4::TForm4(QWidget *parent) : QDialog(parent), m_ui(new Ui::TForm4)
 {
     m_ui->setupUi(this);
-    setWindowFlags(windowFlags() | Qt::MSWindowsFixedSizeDialogHint);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-
-    // Pixel sizes cannot be given in the description; they are set here.
-    setFont(pixelFont(font(), 11, false));
+    kv::info::makeFixedDialog(this);
     // The text box has no scroll bars: a narrower face keeps each line on one row.
     QFont memoFont = pixelFont(font(), 11, true);
     memoFont.setStretch(QFont::SemiCondensed);
     m_ui->Memo1->setFont(memoFont);
-    QPalette memo = m_ui->Memo1->palette();
-    memo.setColor(QPalette::Base, Qt::black);
-    memo.setColor(QPalette::Text, Qt::white);
-    m_ui->Memo1->setPalette(memo);
+    kv::info::paintWhiteOnBlack(m_ui->Memo1);
 
     connect(m_ui->SpeedButton1, &QToolButton::clicked, this, &TForm4::SpeedButton1Click);
 }
