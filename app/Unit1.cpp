@@ -48,8 +48,7 @@ TForm1::TForm1(const Paths &paths, QWidget *parent)
     setupStatusBar();
     setFixedSize(size());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     ui->ListBox4->addItem(kPlaceholder);
     setupMenus();
     setupPictures();
@@ -363,6 +362,9 @@ QListWidget *TForm1::tableList()
 
 void TForm1::resetTableView()
 {
+    // The booked extras list is emptied below; a table left selected would then be billed
+    // and booked without the extras its file still holds.
+    ui->ListBox2->setCurrentRow(-1);
     ui->ListBox4->clear();
     ui->ListBox4->addItem(kPlaceholder);
     ListBox6.clear();
@@ -409,7 +411,7 @@ void TForm1::ListBox2DblClick()
     }
     const QString name = ui->ListBox2->item(i)->text();
     // A double click on the wrong table must not silently restart a guest's account.
-    if (!ListBox3.at(RegisterLine::date(i)).isEmpty() &&
+    if (ListBox3.has(RegisterLine::date(i)) && !ListBox3.at(RegisterLine::date(i)).isEmpty() &&
         !messages::ask(
             QStringLiteral("%1 için açık bir hesap var. Hesap yeniden başlatılsın mı?").arg(name)))
         return;
@@ -670,6 +672,9 @@ void TForm1::kar1Click()
         booked.removeAt(PairLine::price(k));
         booked.removeAt(PairLine::name(k));
         saveBookedExtras(table, booked);
+        // What is left may be a name without a price (a hand-edited file): nothing shown.
+        if (ui->ListBox4->count() == 0)
+            ui->ListBox4->addItem(kPlaceholder);
     }
     ui->Edit1->clear();
 }

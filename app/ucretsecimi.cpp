@@ -25,10 +25,9 @@ TForm7::TForm7(QWidget *parent) : QDialog(parent), ui(new Ui::TForm7)
 
     connect(ListBox1, &QListWidget::itemClicked, this,
             [this] { guard([this] { ListBox1Click(); }); });
-    connect(ListBox1, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && ListBox1->hasFocus())
-            guard([this] { ListBox1Click(); });
-    });
+    // A line chosen with the keyboard counts as a click; focus alone, which makes a line
+    // current, does not.
+    ListBox1->installEventFilter(this);
     connect(ListBox1, &QListWidget::itemDoubleClicked, this,
             [this] { guard([this] { ListBox1DblClick(); }); });
     connect(ui->SpeedButton1, &QToolButton::clicked, this,
@@ -38,6 +37,18 @@ TForm7::TForm7(QWidget *parent) : QDialog(parent), ui(new Ui::TForm7)
 TForm7::~TForm7()
 {
     delete ui;
+}
+
+bool TForm7::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ListBox1 && event->type() == QEvent::KeyPress) {
+        const int before = ListBox1->currentRow();
+        const bool handled = static_cast<QObject *>(ListBox1)->event(event);
+        if (ListBox1->currentRow() != before && ListBox1->currentRow() >= 0)
+            guard([this] { ListBox1Click(); });
+        return handled;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TForm7::loadFees(const QString &path)

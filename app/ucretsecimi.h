@@ -35,6 +35,7 @@ public:
     QCheckBox *CheckBox1; // cancel flag, never shown
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void done(int result) override;
     void reject() override;
 

@@ -54,8 +54,10 @@ TForm3::TForm3(TMainLink *main, QWidget *parent) : QDialog(parent), ui(new Ui::T
     });
 
     // Selecting an extra by mouse or keyboard loads it; so does a click on the selected one.
-    connect(ui->ListBox4, &QListWidget::currentRowChanged, this, [this] {
-        if (!m_fillingExtras)
+    // Selection, not the current row: focus alone makes a row current.
+    connect(ui->ListBox4, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!m_fillingExtras && ui->ListBox4->currentItem() &&
+            ui->ListBox4->currentItem()->isSelected())
             guard([this] { ListBox4Click(); });
     });
     connect(ui->ListBox4, &QListWidget::itemClicked, this, [this] {
@@ -226,6 +228,8 @@ void TForm3::ar1Click()
         messages::inform(QStringLiteral("Çıkarılacak Ücreti seçin!"));
     else
         delete item;
+    // Qt would select the next fee; a second press must ask again, not remove it too.
+    ui->ListBox2->setCurrentRow(-1);
     if (ui->ListBox2->count() == 0)
         ui->CheckBox3->setChecked(false);
 }

@@ -6,9 +6,11 @@
 
 #include "applocale.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QTimeEdit>
 #include <QTimer>
@@ -80,6 +82,8 @@ private slots:
     void changingFeeWriteFails();
 
     void realDoubleClickOpensAccount();
+    void openingOnShortRegister();
+    void feeDisplayFollowsKeyboardNotFocus();
 };
 
 void TestDesk::openingAccount()
@@ -873,6 +877,46 @@ void TestDesk::realDoubleClickOpensAccount()
     QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("1.000.000 TL"));
     QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()),
              registerBytes(3, account(1, desk.env.now(), "1000000")));
+}
+
+void TestDesk::openingOnShortRegister()
+{
+    // A hand-shortened register: opening pads it rather than failing on the open-account check.
+    Desk desk;
+    desk.prepare(0);
+    desk.writeLines(desk.paths.registerFile(), {"3"});
+    desk.start();
+    desk.ui()->ListBox2->setCurrentRow(2);
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+    QVERIFY(desk.env.messages().errors.isEmpty());
+    QVERIFY(desk.env.messages().questions.isEmpty());
+    QCOMPARE(desk.env.messages().infos.last(), QStringLiteral("Masa 3 için hesap açıldı!"));
+    QCOMPARE(desk.readLines(desk.paths.registerFile()),
+             (QStringList{"3", "", "", "", "", "", "", "7.12.2026", "21:15:03", "1000000"}));
+}
+
+void TestDesk::feeDisplayFollowsKeyboardNotFocus()
+{
+    Desk desk;
+    desk.prepare(1, {{SettingsLine::MultipleFees, "T"}});
+    desk.writeLines(desk.paths.feeListFile(), {"250000", "75000"});
+    desk.start();
+    desk.select(0);
+    TForm7 *form7 = desk.forms.Form7.get();
+    QString onFocus, afterKey;
+    ModalDriver driver(form7, {[&] {
+                           // Focus makes a line current without choosing it.
+                           QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+                           QApplication::sendEvent(form7->ListBox1, &in);
+                           onFocus = form7->Edit1->text();
+                           form7->ListBox1->setCurrentRow(0);
+                           QTest::keyClick(form7->ListBox1, Qt::Key_Down);
+                           afterKey = form7->Edit1->text();
+                           form7->findChild<QToolButton *>("SpeedButton1")->click();
+                       }});
+    desk.run([&] { desk.form()->Label27DblClick(); });
+    QCOMPARE(onFocus, QStringLiteral("1.000.000 TL"));
+    QCOMPARE(afterKey, QStringLiteral("75.000 TL"));
 }
 
 QTEST_MAIN(TestDesk)

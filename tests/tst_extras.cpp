@@ -2,6 +2,8 @@
 // and "Temizle", and the table extras files byte for byte.
 #include "deskfixture.h"
 
+#include "ayarlar.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -93,6 +95,8 @@ private slots:
     void removing_data();
     void removing();
     void removeRefusals();
+    void removingLeavesUnpricedName();
+    void clearingRecordsKeepsBookedExtras();
     void clearing();
     void clearingWithoutTable();
     void bookedPricesAreCopies();
@@ -395,6 +399,48 @@ void TestExtras::removing()
     QVERIFY(desk.env.messages().all().isEmpty());
     desk.select(0);
     QCOMPARE(items(desk.ui()->ListBox4), visible);
+}
+
+void TestExtras::removingLeavesUnpricedName()
+{
+    // A hand-edited file: what is left after the removal is a name without a price.
+    Desk desk;
+    desk.prepare(1);
+    const QString path = desk.paths.tableExtrasFile("Masa 1");
+    desk.writeLines(path, {"A", "100", "B"});
+    desk.start();
+    desk.select(0);
+    selectExtra(desk, 0);
+    desk.run([&] { desk.form()->kar1Click(); });
+    QCOMPARE(items(desk.ui()->ListBox4), QStringList{kPlaceholder});
+    QCOMPARE(desk.readLines(path), QStringList{"B"});
+    QVERIFY(desk.env.messages().all().isEmpty());
+}
+
+void TestExtras::clearingRecordsKeepsBookedExtras()
+{
+    // "Masa Bilgilerini Sil" empties the booked list in memory; the table that was selected
+    // must not then be billed or booked as if its file were empty.
+    Desk desk;
+    desk.prepare(2, {}, {}, {"Çay", "15000", "Kola", "25000"});
+    const QString path = desk.paths.tableExtrasFile("Masa 1");
+    desk.writeLines(path, {"Çay", "15000", "Kola", "25000"});
+    desk.start();
+    desk.select(0);
+    desk.env.messages().answers = {true};
+    desk.run([&] { desk.forms.Form3->SpeedButton6Click(); });
+    QCOMPARE(desk.form()->selectedTable(), -1);
+    QCOMPARE(items(desk.ui()->ListBox4), QStringList{kPlaceholder});
+
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QCOMPARE(desk.env.messages().infos.last(), QStringLiteral("İşlem Yapacağınız Masayı Seçin!"));
+    QVERIFY(!book(desk, {0}));
+    QCOMPARE(desk.readLines(path), (QStringList{"Çay", "15000", "Kola", "25000"}));
+
+    desk.select(0);
+    QCOMPARE(items(desk.ui()->ListBox4), (QStringList{"Çay", "Kola"}));
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QCOMPARE(desk.ui()->Label12->text(), QStringLiteral("40.000 TL"));
 }
 
 void TestExtras::removeRefusals()

@@ -377,13 +377,17 @@ void TestSettings::removingFees()
         remove->trigger();
         QCOMPARE(items(fees), QStringList({"1000000"}));
         QVERIFY(get<QCheckBox>("CheckBox3")->isChecked());
+        // The removal leaves nothing selected: a second press asks again.
+        remove->trigger();
+        QCOMPARE(items(fees), QStringList({"1000000"}));
+        QCOMPARE(msgs().infos.size(), 2);
         fees->setCurrentRow(0);
         remove->trigger();
         QCOMPARE(fees->count(), 0);
         QVERIFY(!get<QCheckBox>("CheckBox3")->isChecked());
         QVERIFY(!fees->isEnabled());
     });
-    QCOMPARE(msgs().infos.size(), 1);
+    QCOMPARE(msgs().infos.size(), 2);
     QCOMPARE(TestEnvironment::readBytes(main->paths().feeListFile()), feeFile);
 }
 

@@ -4,9 +4,7 @@
 # touching any record file; a copy killed outright does not block the next start.
 source "$(dirname "$0")/x11lib.sh" "$@"
 
-trayer --edge bottom --align right --widthtype pixel --width 48 --height 32 >/dev/null 2>&1 &
-KV_PIDS+=($!)
-sleep 1
+start_tray
 prepare_desk 3
 start_program
 first=$KV_PID

@@ -3,11 +3,8 @@
 # a double click on the icon brings it back, the icon's menu shows the about window and
 # its "Çıkış" ends the program. The information windows are photographed on the way.
 source "$(dirname "$0")/x11lib.sh" "$@"
-command -v trayer >/dev/null 2>&1 || { echo "SKIP: trayer is not installed"; exit 77; }
 
-trayer --edge bottom --align right --widthtype pixel --width 48 --height 32 >/dev/null 2>&1 &
-KV_PIDS+=($!)
-sleep 1
+start_tray
 prepare_desk 3
 start_program
 main=$(wait_window "$MAIN_TITLE") || fail "no main window"

@@ -5,7 +5,7 @@ set -euo pipefail
 
 KV_BIN="$1"
 if [ -z "${KV_IN_XVFB:-}" ]; then
-  for tool in xvfb-run xdotool wmctrl openbox import; do
+  for tool in xvfb-run xdotool wmctrl openbox import trayer xwininfo xprop; do
     if ! command -v "$tool" >/dev/null 2>&1; then
       echo "SKIP: $tool is not installed; this check needs a real X display (Xvfb)."
       exit 77
@@ -39,7 +39,21 @@ fail() {
 
 openbox >/dev/null 2>&1 &
 KV_PIDS+=($!)
-sleep 1
+for _ in $(seq 1 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+
+# A notification area at the bottom right; the program looks for one only at start.
+start_tray() {
+  trayer --edge bottom --align right --widthtype pixel --width 48 --height 32 >/dev/null 2>&1 &
+  KV_PIDS+=($!)
+  for _ in $(seq 1 100); do
+    xdotool search --classname trayer >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  sleep 0.5 # the window comes just before it owns the tray selection
+}
 
 # Writes record lines as Windows-1254 with CR LF, as the program does.
 write_lines() {
