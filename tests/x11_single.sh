@@ -21,7 +21,12 @@ second_copy() {
 }
 minimised() { xprop -id "$main" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN; }
 
-xdotool windowminimize --sync "$main"
+# The window manager may still be taking the new window in: ask until it is minimised.
+for _ in $(seq 1 50); do
+  xdotool windowminimize "$main" 2>/dev/null || true
+  sleep 0.1
+  minimised && break
+done
 minimised || fail "could not minimise the first copy"
 second_copy
 for _ in $(seq 1 30); do minimised || break; sleep 0.1; done
