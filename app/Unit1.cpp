@@ -8,6 +8,7 @@
 #include "clocktext.h"
 #include "errors.h"
 #include "exstra.h"
+#include "listlines.h"
 #include "messages.h"
 #include "ucretsecimi.h"
 
@@ -137,17 +138,9 @@ void TForm1::connectHandlers()
     connect(Timer2, &QTimer::timeout, this, on(&TForm1::Timer2Timer));
     connect(Timer3, &QTimer::timeout, this, on(&TForm1::Timer3Timer));
 
-    // A click on a table, by mouse or keyboard, shows it.
+    // A click on a line shows it; so does a line chosen with the keyboard (eventFilter).
     connect(ui->ListBox2, &QListWidget::itemClicked, this, on(&TForm1::ListBox2Click));
-    connect(ui->ListBox2, &QListWidget::currentRowChanged, this, [this] {
-        if (m_keyboardSelect)
-            guard([this] { ListBox2Click(); });
-    });
     connect(ui->ListBox4, &QListWidget::itemClicked, this, on(&TForm1::ListBox4Click));
-    connect(ui->ListBox4, &QListWidget::currentRowChanged, this, [this] {
-        if (m_keyboardSelect)
-            guard([this] { ListBox4Click(); });
-    });
 
     // PopupMenu2 of the visible extras list.
     auto *popup = new QMenu(this);
@@ -211,10 +204,10 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     if (type == QEvent::KeyPress && (watched == ui->ListBox2 || watched == ui->ListBox4)) {
-        // Selection changes made with the keyboard count as clicks.
-        m_keyboardSelect = true;
-        const bool handled = static_cast<QObject *>(watched)->event(event);
-        m_keyboardSelect = false;
+        auto *list = static_cast<QListWidget *>(watched);
+        bool handled = false;
+        if (keyMovesCurrentRow(list, event, &handled))
+            guard([this, list] { list == ui->ListBox2 ? ListBox2Click() : ListBox4Click(); });
         return handled;
     }
     if (type == QEvent::KeyPress && (watched == ui->basla || watched == ui->bitis)) {
@@ -235,13 +228,13 @@ void TForm1::FormCreate()
     if (files::exists(m_paths.settingsFile())) {
         ListBox1.load(m_paths.settingsFile());
         if (multipleFees()) {
-            ui->Label6->setText(QStringLiteral("Birim Ücret   :Çoklu Ücretlendirme!"));
+            ui->Label6->setText(multipleFeesCaption());
         } else {
             const QString fee = ListBox1.at(SettingsLine::UnitFee);
             ui->Label26->setText(fee);
             const int value = strToInt(fee);
             ui->Label27->setText(formatAmount(value));
-            ui->Label6->setText(QStringLiteral("Birim Ücret   :  ") + formatAmount(value));
+            ui->Label6->setText(unitFeeCaption(value));
         }
         setEndTimeEnabled(!isOn(ListBox1.at(SettingsLine::EndTimeFollowsClock)));
     } else {
@@ -389,8 +382,7 @@ bool TForm1::multipleFees() const
 
 int TForm1::selectedTable() const
 {
-    const QList<QListWidgetItem *> selected = ui->ListBox2->selectedItems();
-    return selected.isEmpty() ? -1 : ui->ListBox2->row(selected.first());
+    return chosenRow(ui->ListBox2);
 }
 
 bool TForm1::chooseFee()
@@ -473,8 +465,8 @@ void TForm1::Label27DblClick()
         messages::inform(QStringLiteral("Ücret değiştirme işlemi iptal edildi!"));
         return;
     }
-    const int row = Form7->ListBox1->currentRow();
-    if (row < 0 || !Form7->ListBox1->item(row)->isSelected())
+    const int row = chosenRow(Form7->ListBox1);
+    if (row < 0)
         throwListIndex(-1);
     ui->Label26->setText(Form7->ListBox1->item(row)->text());
     ui->Label27->setText(formatAmount(strToInt(ui->Label26->text())));
@@ -659,8 +651,8 @@ void TForm1::bookExtra(int k)
 
 void TForm1::kar1Click()
 {
-    const int k = ui->ListBox4->currentRow();
-    if (k < 0 || !ui->ListBox4->item(k)->isSelected()) {
+    const int k = chosenRow(ui->ListBox4);
+    if (k < 0) {
         messages::inform(QStringLiteral("Çıkarılacak Öğe üzerine Tıklayın!"));
         return;
     }

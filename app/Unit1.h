@@ -4,7 +4,6 @@
 #include "mainlink.h"
 #include "recordlist.h"
 
-#include <QDate>
 #include <QMainWindow>
 #include <QTimer>
 #include <QUrl>
@@ -133,5 +132,4 @@ private:
     QAction *m_exitAction = nullptr;
     // Whole days between the account's date and the calculation (accounts past midnight).
     int m_accountDays = 0;
-    bool m_keyboardSelect = false;
 };

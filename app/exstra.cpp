@@ -2,6 +2,7 @@
 #include "ui_exstra.h"
 
 #include "Unit1.h"
+#include "listlines.h"
 #include "messages.h"
 
 TForm5::TForm5(TForm1 *desk, QWidget *parent) : QDialog(parent), ui(new Ui::TForm5), m_desk(desk)
@@ -23,8 +24,8 @@ TForm5::~TForm5()
 void TForm5::ListBox1DblClick()
 {
     // No line selected books nothing.
-    const int k = ListBox1->currentRow();
-    if (k < 0 || !ListBox1->item(k)->isSelected())
+    const int k = kv::chosenRow(ListBox1);
+    if (k < 0)
         return;
     m_desk->bookExtra(k);
 }

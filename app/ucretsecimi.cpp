@@ -3,6 +3,7 @@
 
 #include "applocale.h"
 #include "errors.h"
+#include "listlines.h"
 #include "messages.h"
 #include "recordlist.h"
 
@@ -42,9 +43,8 @@ TForm7::~TForm7()
 bool TForm7::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ListBox1 && event->type() == QEvent::KeyPress) {
-        const int before = ListBox1->currentRow();
-        const bool handled = static_cast<QObject *>(ListBox1)->event(event);
-        if (ListBox1->currentRow() != before && ListBox1->currentRow() >= 0)
+        bool handled = false;
+        if (keyMovesCurrentRow(ListBox1, event, &handled))
             guard([this] { ListBox1Click(); });
         return handled;
     }
@@ -71,8 +71,8 @@ void TForm7::ListBox1Click()
 void TForm7::ListBox1DblClick()
 {
     // Only a selected line is a choice; the caller reads the selection too.
-    const int row = ListBox1->currentRow();
-    if (row < 0 || !ListBox1->item(row)->isSelected())
+    const int row = chosenRow(ListBox1);
+    if (row < 0)
         throwListIndex(-1);
     if (m_label26)
         m_label26->setText(ListBox1->item(row)->text());

@@ -1,6 +1,8 @@
 #include "ayarlar.h"
 #include "ui_ayarlar.h"
 
+#include "listlines.h"
+
 #include "applocale.h"
 #include "layout.h"
 #include "mainlink.h"
@@ -56,8 +58,7 @@ TForm3::TForm3(TMainLink *main, QWidget *parent) : QDialog(parent), ui(new Ui::T
     // Selecting an extra by mouse or keyboard loads it; so does a click on the selected one.
     // Selection, not the current row: focus alone makes a row current.
     connect(ui->ListBox4, &QListWidget::itemSelectionChanged, this, [this] {
-        if (!m_fillingExtras && ui->ListBox4->currentItem() &&
-            ui->ListBox4->currentItem()->isSelected())
+        if (!m_fillingExtras && chosenRow(ui->ListBox4) >= 0)
             guard([this] { ListBox4Click(); });
     });
     connect(ui->ListBox4, &QListWidget::itemClicked, this, [this] {
@@ -223,11 +224,11 @@ void TForm3::Ekle1Click()
 
 void TForm3::ar1Click()
 {
-    QListWidgetItem *item = ui->ListBox2->currentItem();
-    if (!item || !item->isSelected())
+    const int row = chosenRow(ui->ListBox2);
+    if (row < 0)
         messages::inform(QStringLiteral("Çıkarılacak Ücreti seçin!"));
     else
-        delete item;
+        delete ui->ListBox2->takeItem(row);
     // Qt would select the next fee; a second press must ask again, not remove it too.
     ui->ListBox2->setCurrentRow(-1);
     if (ui->ListBox2->count() == 0)
@@ -264,11 +265,10 @@ void TForm3::SpeedButton1Click()
         for (int i = 0; i < ui->ListBox2->count(); ++i)
             fees << ui->ListBox2->item(i)->text();
         RecordList(fees).save(m_main->paths().feeListFile());
-        m_main->setUnitFeeCaption(QStringLiteral("Birim Ücret   :Çoklu Ücretlendirme!"));
+        m_main->setUnitFeeCaption(multipleFeesCaption());
     } else {
         s.set(SettingsLine::MultipleFees, flagText(false));
-        m_main->setUnitFeeCaption(QStringLiteral("Birim Ücret   :  ") +
-                                  formatAmount(strToInt(s.at(SettingsLine::UnitFee))));
+        m_main->setUnitFeeCaption(unitFeeCaption(strToInt(s.at(SettingsLine::UnitFee))));
     }
 
     s.save(m_main->paths().settingsFile());
@@ -338,8 +338,7 @@ void TForm3::SpeedButton6Click()
 
 int TForm3::selectedExtra() const
 {
-    const QListWidgetItem *item = ui->ListBox4->currentItem();
-    return item && item->isSelected() ? ui->ListBox4->currentRow() : -1;
+    return chosenRow(ui->ListBox4);
 }
 
 void TForm3::SpeedButton3Click()

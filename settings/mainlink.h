@@ -3,7 +3,21 @@
 #include "layout.h"
 #include "recordlist.h"
 
+#include "applocale.h"
+
 class QListWidget;
+
+namespace kv {
+// The main window's unit-fee caption in single-fee and in multiple-fee mode.
+inline QString unitFeeCaption(qint64 fee)
+{
+    return QStringLiteral("Birim Ücret   :  ") + formatAmount(fee);
+}
+inline QString multipleFeesCaption()
+{
+    return QStringLiteral("Birim Ücret   :Çoklu Ücretlendirme!");
+}
+} // namespace kv
 
 // What the settings window reads and changes on the main window: its in-memory record
 // lists and the few controls that follow the settings.

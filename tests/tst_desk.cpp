@@ -84,6 +84,7 @@ private slots:
     void realDoubleClickOpensAccount();
     void openingOnShortRegister();
     void feeDisplayFollowsKeyboardNotFocus();
+    void keyboardChoosesTables();
 };
 
 void TestDesk::openingAccount()
@@ -917,6 +918,21 @@ void TestDesk::feeDisplayFollowsKeyboardNotFocus()
     desk.run([&] { desk.form()->Label27DblClick(); });
     QCOMPARE(onFocus, QStringLiteral("1.000.000 TL"));
     QCOMPARE(afterKey, QStringLiteral("75.000 TL"));
+}
+
+void TestDesk::keyboardChoosesTables()
+{
+    Desk desk;
+    desk.prepare(3, {}, account(1, at("2026-12-07T20:00:00"), "1000000"));
+    desk.start();
+    desk.select(0);
+    QTest::keyClick(desk.ui()->ListBox2, Qt::Key_Down);
+    QCOMPARE(desk.ui()->GroupBox2->title(), QStringLiteral("Masa Bilgileri  (Masa 2)"));
+    QCOMPARE(desk.ui()->Label17->text(), QStringLiteral("20:00:00"));
+    // A key that moves nothing shows nothing again.
+    desk.ui()->Label17->setText(QStringLiteral("x"));
+    QTest::keyClick(desk.ui()->ListBox2, Qt::Key_Shift);
+    QCOMPARE(desk.ui()->Label17->text(), QStringLiteral("x"));
 }
 
 QTEST_MAIN(TestDesk)
