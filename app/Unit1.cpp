@@ -8,8 +8,10 @@
 #include "clocktext.h"
 #include "errors.h"
 #include "exstra.h"
+#include "fsys.h"
 #include "listlines.h"
 #include "messages.h"
+#include "trayservice.h"
 #include "ucretsecimi.h"
 
 #include <QCloseEvent>
@@ -51,6 +53,8 @@ TForm1::TForm1(const Paths &paths, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     ui->ListBox4->addItem(kPlaceholder);
+    // Long prefixes keep the table number readable.
+    ui->ListBox2->setTextElideMode(Qt::ElideMiddle);
     setupMenus();
     setupPictures();
     connectHandlers();
@@ -73,6 +77,7 @@ void TForm1::setupMenus()
                                            QStringLiteral("Çıkış"));
     m_exitAction->setObjectName(QStringLiteral("k2"));
     setTrayAvailable(false);
+    connect(ui->Ayarlar1, &QMenu::aboutToShow, this, [this] { updateExitRoute(); });
 
     // The notification-area icon's menu.
     PopupMenu1 = new QMenu(this);
@@ -112,6 +117,7 @@ void TForm1::setupStatusBar()
 
 void TForm1::setTrayService(TrayService *service)
 {
+    m_tray = service;
     a1 = new TantTaskbarIcon(service, this);
     a1->setObjectName(QStringLiteral("a1"));
     a1->setIcon(brand::programIcon());
@@ -139,8 +145,14 @@ void TForm1::connectHandlers()
     connect(Timer3, &QTimer::timeout, this, on(&TForm1::Timer3Timer));
 
     // A click on a line shows it; so does a line chosen with the keyboard (eventFilter).
-    connect(ui->ListBox2, &QListWidget::itemClicked, this, on(&TForm1::ListBox2Click));
-    connect(ui->ListBox4, &QListWidget::itemClicked, this, on(&TForm1::ListBox4Click));
+    connect(ui->ListBox2, &QListWidget::itemClicked, this, [this] {
+        if (!std::exchange(m_dropClickOnTables, false))
+            guard([this] { ListBox2Click(); });
+    });
+    connect(ui->ListBox4, &QListWidget::itemClicked, this, [this] {
+        if (!std::exchange(m_dropClickOnExtras, false))
+            guard([this] { ListBox4Click(); });
+    });
 
     // PopupMenu2 of the visible extras list.
     auto *popup = new QMenu(this);
@@ -182,13 +194,21 @@ void TForm1::startTimers()
 bool TForm1::eventFilter(QObject *watched, QEvent *event)
 {
     const QEvent::Type type = event->type();
+    if (type == QEvent::MouseButtonPress) {
+        if (watched == ui->ListBox2->viewport())
+            m_dropClickOnTables = false;
+        else if (watched == ui->ListBox4->viewport())
+            m_dropClickOnExtras = false;
+    }
     if (type == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (watched == ui->ListBox2->viewport()) {
+            m_dropClickOnTables = true;
             guard([this] { ListBox2DblClick(); });
             return true;
         }
         if (watched == ui->ListBox4->viewport()) {
+            m_dropClickOnExtras = true;
             guard([this] { ListBox4DblClick(); });
             return true;
         }
@@ -224,63 +244,109 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 
 void TForm1::FormCreate()
 {
-    // Settings.
-    if (files::exists(m_paths.settingsFile())) {
-        ListBox1.load(m_paths.settingsFile());
-        if (multipleFees()) {
-            ui->Label6->setText(multipleFeesCaption());
-        } else {
-            const QString fee = ListBox1.at(SettingsLine::UnitFee);
-            ui->Label26->setText(fee);
-            const int value = strToInt(fee);
-            ui->Label27->setText(formatAmount(value));
-            ui->Label6->setText(unitFeeCaption(value));
-        }
-        setEndTimeEnabled(!isOn(ListBox1.at(SettingsLine::EndTimeFollowsClock)));
-    } else {
-        files::makeDir(m_paths.dataDir());
+    // Every step runs whatever happened before it: a store left unloaded would otherwise be
+    // copied empty and saved over its file, and the icon is the way to reach the program.
+    guard([this] { loadSettings(); });
+    guard([this] { loadRegister(); });
+    guard([this] { loadCatalogue(); });
+    guard([this] { prepareExtrasDirectory(); });
+    guard([this] { showIcon(); });
+    updateExitRoute();
+}
+
+void TForm1::loadSettings()
+{
+    if (files::kind(m_paths.settingsFile()) == files::Kind::Missing) {
+        fsys::makeDataDirectory(m_paths.dataDir());
         files::makeDir(m_paths.extrasDir());
         ListBox1.assign(defaultSettings());
         ListBox1.save(m_paths.settingsFile());
+        return;
     }
+    ListBox1.load(m_paths.settingsFile());
+    if (multipleFees()) {
+        ui->Label6->setText(multipleFeesCaption());
+    } else {
+        const QString fee = ListBox1.at(SettingsLine::UnitFee);
+        ui->Label26->setText(fee);
+        const int value = strToInt(fee);
+        ui->Label27->setText(formatAmount(value));
+        ui->Label6->setText(unitFeeCaption(value));
+    }
+    setEndTimeEnabled(!isOn(ListBox1.at(SettingsLine::EndTimeFollowsClock)));
+}
 
-    // Table register.
+void TForm1::loadRegister()
+{
     const QString askForTables = QStringLiteral(
         "Masa bilgilerinizi girmek için Ayarlar/Seçenekler sekmesi altından Masa sayınızı girin!");
-    if (files::exists(m_paths.registerFile())) {
-        ListBox3.load(m_paths.registerFile());
-        const QString count = ListBox3.at(RegisterLine::TableCount);
-        if (count == QLatin1String("0")) {
-            messages::inform(askForTables);
-        } else {
-            const int n = strToInt(count);
-            for (int k = 1; k <= n; ++k)
-                ui->ListBox2->addItem(ListBox1.at(SettingsLine::TablePrefix) + QLatin1Char(' ') +
-                                      QString::number(k));
-        }
-    } else {
+    if (files::kind(m_paths.registerFile()) == files::Kind::Missing) {
         messages::inform(askForTables);
         ListBox3.assign(defaultRegister());
         ListBox3.save(m_paths.registerFile());
+        return;
     }
+    ListBox3.load(m_paths.registerFile());
+    const QString count = ListBox3.at(RegisterLine::TableCount);
+    if (count == QLatin1String("0")) {
+        messages::inform(askForTables);
+        return;
+    }
+    int n = strToInt(count);
+    // Without the settings the tables' names are unknown (that error is shown already).
+    if (!ListBox1.known() || n < 1)
+        return;
+    const QString prefix = ListBox1.at(SettingsLine::TablePrefix);
+    // Only a hand-edited register holds more; listing millions would never end.
+    if (n > kMaxTables) {
+        n = kMaxTables;
+        messages::inform(QStringLiteral("Masa sayısı %1 olamaz; en fazla %2 masa listelendi.")
+                             .arg(count)
+                             .arg(kMaxTables));
+    }
+    for (int k = 1; k <= n; ++k)
+        ui->ListBox2->addItem(prefix + QLatin1Char(' ') + QString::number(k));
+}
 
-    // Extras catalogue.
-    if (files::exists(m_paths.catalogueFile())) {
-        ListBox5.load(m_paths.catalogueFile());
-    } else {
-        ListBox5.clear();
+void TForm1::loadCatalogue()
+{
+    if (files::kind(m_paths.catalogueFile()) == files::Kind::Missing) {
+        ListBox5.assign({});
         ListBox5.save(m_paths.catalogueFile());
+        return;
     }
+    ListBox5.load(m_paths.catalogueFile());
+}
 
+void TForm1::prepareExtrasDirectory()
+{
+    // Without it every booking fails, and nothing else would ever make it again.
+    if (files::isDir(m_paths.dataDir()) && !files::isDir(m_paths.extrasDir()))
+        files::makeDir(m_paths.extrasDir());
+}
+
+void TForm1::showIcon()
+{
     if (a1 && m_trayAvailable)
         a1->setVisible(true);
+}
+
+bool TForm1::iconInNotificationArea() const
+{
+    return a1 && a1->Visible() && m_trayAvailable && m_tray && m_tray->isAvailable();
+}
+
+void TForm1::updateExitRoute()
+{
+    const bool viaMenu = !iconInNotificationArea();
+    m_exitSeparator->setVisible(viaMenu);
+    m_exitAction->setVisible(viaMenu);
 }
 
 void TForm1::setTrayAvailable(bool available)
 {
     m_trayAvailable = available;
-    m_exitSeparator->setVisible(!available);
-    m_exitAction->setVisible(!available);
+    updateExitRoute();
 }
 
 void TForm1::closeEvent(QCloseEvent *event)
@@ -291,7 +357,8 @@ void TForm1::closeEvent(QCloseEvent *event)
         return;
     }
     event->ignore();
-    if (m_trayAvailable)
+    updateExitRoute();
+    if (iconInNotificationArea())
         hide();
     else
         showMinimized();
@@ -372,6 +439,13 @@ void TForm1::reloadCatalogue()
     ListBox5.load(m_paths.catalogueFile());
 }
 
+void TForm1::refreshSelectedFee()
+{
+    const int i = selectedTable();
+    if (i >= 0)
+        showTableFee(i);
+}
+
 // ---- Accounts and the table view -----------------------------------------------------
 
 bool TForm1::multipleFees() const
@@ -418,12 +492,14 @@ void TForm1::ListBox2DblClick()
     const QDateTime now = clock::now();
     const QString date = shortDate(now.date());
     const QString time = longTime(now.time());
-    ListBox3.set(RegisterLine::date(i), date);
-    ListBox3.set(RegisterLine::startTime(i), time);
-    ListBox3.set(RegisterLine::fee(i), ui->Label26->text());
+    const QString fee = ui->Label26->text();
+    ListBox3.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
+        reg.set(RegisterLine::date(i), date);
+        reg.set(RegisterLine::startTime(i), time);
+        reg.set(RegisterLine::fee(i), fee);
+    });
     ui->Label20->setText(date);
     ui->Label17->setText(time);
-    ListBox3.save(m_paths.registerFile());
     ui->Label27->setText(formatAmount(strToInt(ui->Label26->text())));
     messages::inform(name + QStringLiteral(" için hesap açıldı!"));
 }
@@ -452,6 +528,17 @@ void TForm1::ListBox2Click()
     ui->Label27->setText(fee < 1 ? QStringLiteral("0 TL") : formatAmount(fee));
 }
 
+void TForm1::showTableFee(int table)
+{
+    QString fee = QStringLiteral("0");
+    if (!ListBox3.value(RegisterLine::date(table)).isEmpty())
+        fee = multipleFees() ? ListBox3.at(RegisterLine::fee(table))
+                             : ListBox1.at(SettingsLine::UnitFee);
+    ui->Label26->setText(fee);
+    const int value = strToInt(fee);
+    ui->Label27->setText(value < 1 ? QStringLiteral("0 TL") : formatAmount(value));
+}
+
 void TForm1::Label27DblClick()
 {
     const int i = selectedTable();
@@ -468,10 +555,18 @@ void TForm1::Label27DblClick()
     const int row = chosenRow(Form7->ListBox1);
     if (row < 0)
         throwListIndex(-1);
-    ui->Label26->setText(Form7->ListBox1->item(row)->text());
-    ui->Label27->setText(formatAmount(strToInt(ui->Label26->text())));
-    ListBox3.set(RegisterLine::fee(i), ui->Label26->text());
-    ListBox3.save(m_paths.registerFile());
+    const QString fee = Form7->ListBox1->item(row)->text();
+    const QString shown = formatAmount(strToInt(fee));
+    try {
+        ListBox3.saveChanged(m_paths.registerFile(),
+                             [&](RecordList &reg) { reg.set(RegisterLine::fee(i), fee); });
+    } catch (const RuntimeError &) {
+        // The choice already stands in the raw fee: show the fee the register holds.
+        guard([this, i] { showTableFee(i); });
+        throw;
+    }
+    ui->Label26->setText(fee);
+    ui->Label27->setText(shown);
 }
 
 // ---- The fee calculation -------------------------------------------------------------
@@ -497,7 +592,7 @@ void TForm1::SpeedButton3Click()
     ui->bitis->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
 
     // An account opened on an earlier day runs on past midnight.
-    const QDate opened = readShortDate(ui->Label20->text());
+    const QDate opened = readStoredDate(ui->Label20->text(), now.date());
     if (opened.isValid())
         m_accountDays = int(opened.daysTo(now.date()));
 
@@ -561,12 +656,23 @@ void TForm1::SpeedButton2Click()
 void TForm1::loadTableExtras(int table)
 {
     const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(table)->text());
-    if (files::exists(path))
-        ListBox6.load(path);
-    else
-        ListBox6.clear();
-    showBookedExtras();
     ui->Label8->setText(QStringLiteral("0"));
+    try {
+        if (files::kind(path) == files::Kind::Missing)
+            ListBox6.assign({});
+        else
+            ListBox6.load(path); // an unreadable file leaves nothing of another table
+    } catch (const RuntimeError &) {
+        showBookedExtras();
+        throw;
+    }
+    showBookedExtras();
+}
+
+void TForm1::requireBookedExtras(int table)
+{
+    if (!ListBox6.known())
+        loadTableExtras(table);
 }
 
 void TForm1::showBookedExtras()
@@ -582,21 +688,11 @@ void TForm1::showBookedExtras()
 
 void TForm1::saveBookedExtras(int table, const RecordList &booked)
 {
-    const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(table)->text());
+    // The screen never shows what the file does not hold.
     try {
-        booked.save(path);
-        ListBox6 = booked;
+        ListBox6.saveChanged(m_paths.tableExtrasFile(ui->ListBox2->item(table)->text()),
+                             [&](RecordList &list) { list = booked; });
     } catch (const RuntimeError &) {
-        // The screen never shows what the file does not hold.
-        if (files::exists(path)) {
-            try {
-                ListBox6.load(path);
-            } catch (const RuntimeError &) {
-                ListBox6.clear();
-            }
-        } else {
-            ListBox6.clear();
-        }
         showBookedExtras();
         throw;
     }
@@ -639,6 +735,7 @@ void TForm1::bookExtra(int k)
         messages::inform(QStringLiteral("Bu extranın fiyatı girilmemiş!"));
         return;
     }
+    requireBookedExtras(table);
     RecordList booked = ListBox6;
     // A trailing name without a price (a hand-edited file) is neither shown nor charged;
     // booking after it would pair the new name with it as its price.
@@ -660,6 +757,7 @@ void TForm1::kar1Click()
         const int table = selectedTable();
         if (table < 0)
             throwListIndex(-1);
+        requireBookedExtras(table);
         RecordList booked = ListBox6;
         booked.removeAt(PairLine::price(k));
         booked.removeAt(PairLine::name(k));
@@ -678,6 +776,7 @@ void TForm1::emizle1Click()
         messages::inform(kSelectTable);
         return;
     }
+    requireBookedExtras(table);
     saveBookedExtras(table, RecordList());
     ui->Edit1->clear();
 }
@@ -687,7 +786,7 @@ void TForm1::emizle1Click()
 void TForm1::Timer1Timer()
 {
     const QDateTime now = clock::now();
-    ui->Label14->setText(dateLineText(now));
+    ui->Label14->setText(dateLineText(now, clock::timeZoneIsSet()));
     ui->Label15->setText(clockText(now));
     StatusPanel1->setText(uptimeText(clock::uptimeMs()));
 }

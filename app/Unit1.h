@@ -90,6 +90,7 @@ public:
     QListWidget *tableList() override;
     void resetTableView() override;
     void reloadCatalogue() override;
+    void refreshSelectedFee() override;
 
     // Hidden working lists, named as on the original form.
     kv::RecordList ListBox1; // settings file
@@ -106,11 +107,23 @@ public:
     QTimer *Timer2;
     QTimer *Timer3;
 
+    // True while the icon is really in the notification area: only then does closing hide
+    // the window; otherwise it minimises and "Ayarlar" offers "Çıkış".
+    bool iconInNotificationArea() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The start-up steps; each loads its store whatever happened in the steps before it.
+    void loadSettings();
+    void loadRegister();
+    void loadCatalogue();
+    void prepareExtrasDirectory();
+    void showIcon();
+    void updateExitRoute();
+
     void setupMenus();
     void setupPictures();
     void setupStatusBar();
@@ -118,7 +131,13 @@ private:
     void startTimers();
 
     bool multipleFees() const;
+    // The fee of table i as the table view shows it: the stamped fee in multiple-fee mode,
+    // the unit fee otherwise, "0" for a free table.
+    void showTableFee(int table);
     void loadTableExtras(int table);
+    // Booking, removing and clearing need the table's own extras: after a failed load they
+    // try again, and stop with its error while the file cannot be read.
+    void requireBookedExtras(int table);
     void showBookedExtras();
     void saveBookedExtras(int table, const kv::RecordList &booked);
     // Picks a fee in the fee selection window; false when the operator cancelled.
@@ -128,6 +147,10 @@ private:
     TForm5 *Form5 = nullptr;
     TForm7 *Form7 = nullptr;
     bool m_trayAvailable = false;
+    kv::TrayService *m_tray = nullptr;
+    // The click Qt reports on the release after a double click is not a click of its own.
+    bool m_dropClickOnTables = false;
+    bool m_dropClickOnExtras = false;
     QAction *m_exitSeparator = nullptr;
     QAction *m_exitAction = nullptr;
     // Whole days between the account's date and the calculation (accounts past midnight).

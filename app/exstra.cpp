@@ -4,11 +4,13 @@
 #include "Unit1.h"
 #include "listlines.h"
 #include "messages.h"
+#include "placement.h"
 
 TForm5::TForm5(TForm1 *desk, QWidget *parent) : QDialog(parent), ui(new Ui::TForm5), m_desk(desk)
 {
     ui->setupUi(this);
     ListBox1 = ui->ListBox1;
+    kv::centreAtEveryShowing(this);
     setWindowFlags(Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     connect(ListBox1, &QListWidget::itemDoubleClicked, this,
             [this] { kv::guard([this] { ListBox1DblClick(); }); });

@@ -5,6 +5,7 @@
 #include "ayarlar.h"
 #include "datadir.h"
 #include "exstra.h"
+#include "fsys.h"
 #include "hakkinda.h"
 #include "ileride.h"
 #include "messages.h"
@@ -117,13 +118,17 @@ int runProgram(int argc, char *argv[])
     initApplication(app);
 
     // A second copy brings the first forward and ends before it touches any record file.
+    // The data directory holds a lock too, so it never has two writers.
+    const Paths paths(defaultDataDir());
+    fsys::makeDataDirectory(paths.dataDir());
     auto *guardian = new TXJustOne(&app, QStringLiteral("Kelvora"));
     guardian->setObjectName(QStringLiteral("XJustOne1"));
+    guardian->setDataDirectory(paths.dataDir());
     if (!guardian->check())
         return 0;
 
     DesktopTrayService tray;
-    Forms forms = createForms(Paths(defaultDataDir()), &tray);
+    Forms forms = createForms(paths, &tray);
     TForm1 *form1 = forms.Form1.get();
     QObject::connect(guardian, &TXJustOne::activateRequested, form1, [form1] {
         // A window hidden in the notification area stays there.

@@ -3,27 +3,21 @@
 
 #include "applocale.h"
 #include "messages.h"
+#include "placement.h"
 
 #include <QListWidget>
 
 using namespace kv;
 
 namespace {
-// A fee is a whole number from 0 to 2147483647 written in digits only; anything else would
-// break every later calculation at that fee.
-bool isFeeText(const QString &text)
+// A fee is written in digits only; anything else would break every later calculation at
+// that fee.
+bool isDigits(const QString &text)
 {
-    if (text.isEmpty())
-        return false;
-    qint64 value = 0;
-    for (const QChar c : text) {
+    for (const QChar c : text)
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return false;
-        value = value * 10 + (c.unicode() - '0');
-        if (value > 2147483647LL)
-            return false;
-    }
-    return true;
+    return !text.isEmpty();
 }
 } // namespace
 
@@ -38,6 +32,9 @@ TForm6::TForm6(QWidget *parent) : QDialog(parent), ui(new Ui::TForm6)
     big.setBold(true);
     ui->para->setFont(big);
     ui->Label1->setFont(big);
+    // Stray keys never reach the box, so no error interrupts the typing.
+    ui->para->setAllowedCharacters(QStringLiteral("0123456789"));
+    centreAtEveryShowing(this);
 
     const auto on = [this](auto *sender, auto signal, void (TForm6::*handler)()) {
         connect(sender, signal, this, [this, handler] { guard([&] { (this->*handler)(); }); });
@@ -54,17 +51,22 @@ TForm6::~TForm6()
 
 void TForm6::paraChange()
 {
-    const QString text = ui->para->text();
-    if (text.isEmpty())
-        return;
-    ui->Label2->setText(formatAmountDigits(strToInt(text)) + QStringLiteral("TL"));
+    // Pasted text that is no fee leaves the last formatted fee; "Tamam" says why.
+    int value = 0;
+    if (isDigits(ui->para->text()) && tryStrToInt(ui->para->text(), &value))
+        ui->Label2->setText(formatAmountDigits(value) + QStringLiteral("TL"));
 }
 
 void TForm6::SpeedButton1Click()
 {
     const QString text = ui->para->text();
-    if (!isFeeText(text)) {
+    if (!isDigits(text)) {
         messages::inform(QStringLiteral("Ücret yalnızca rakamlardan oluşmalıdır!"));
+        return;
+    }
+    if (!tryStrToInt(text, nullptr)) {
+        messages::inform(QStringLiteral("Ücret çok büyük! En fazla %1 TL girilebilir.")
+                             .arg(formatAmountDigits(2147483647)));
         return;
     }
     if (m_feeList) {

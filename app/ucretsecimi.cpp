@@ -5,6 +5,7 @@
 #include "errors.h"
 #include "listlines.h"
 #include "messages.h"
+#include "placement.h"
 #include "recordlist.h"
 
 #include <QLabel>
@@ -18,6 +19,7 @@ TForm7::TForm7(QWidget *parent) : QDialog(parent), ui(new Ui::TForm7)
     ListBox1 = ui->ListBox1;
     Edit1 = ui->Edit1;
     CheckBox1 = ui->CheckBox1;
+    kv::centreAtEveryShowing(this);
     setFixedSize(size());
     // No caption buttons: the window is left by a choice or by the cancel button.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);

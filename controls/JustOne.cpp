@@ -1,16 +1,13 @@
 #include "JustOne.h"
 
+#include "fsys.h"
+
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QSysInfo>
-
-#ifdef Q_OS_UNIX
-#include <cerrno>
-#include <csignal>
-#endif
 
 namespace {
 
@@ -36,14 +33,20 @@ QString userName()
     return name.isEmpty() ? QStringLiteral("user") : name;
 }
 
-bool processIsGone(qint64 pid)
+// Takes a lock left by a copy that crashed on this machine; only a dead holder makes it
+// stale, never its age, since a copy runs for days.
+bool tryLock(QLockFile &lock)
 {
-#ifdef Q_OS_UNIX
-    return pid > 0 && ::kill(pid_t(pid), 0) == -1 && errno == ESRCH;
-#else
-    Q_UNUSED(pid);
-    return false; // QLockFile's own check covers this platform
-#endif
+    lock.setStaleLockTime(0);
+    if (lock.tryLock(0))
+        return true;
+    if (lock.error() != QLockFile::LockFailedError)
+        return false;
+    qint64 pid = 0;
+    QString host, app;
+    return lock.getLockInfo(&pid, &host, &app) &&
+           (host.isEmpty() || host == QSysInfo::machineHostName()) &&
+           kv::fsys::processIsGone(pid) && lock.removeStaleLockFile() && lock.tryLock(0);
 }
 
 } // namespace
@@ -55,6 +58,7 @@ TXJustOne::~TXJustOne()
     if (m_server)
         m_server->close(); // removes the socket before the lock is given up
     m_lock.reset();
+    m_dataLock.reset();
 }
 
 QString TXJustOne::runtimeDirectory() const
@@ -86,24 +90,27 @@ QString TXJustOne::serverName() const
 #endif
 }
 
+QString TXJustOne::dataLockFilePath() const
+{
+    return m_dataDir.isEmpty() ? QString() : m_dataDir + QStringLiteral("/.kelvora.lock");
+}
+
 bool TXJustOne::takeLock()
 {
     QDir().mkpath(runtimeDirectory());
     m_lock = std::make_unique<QLockFile>(lockFilePath());
-    // Only a dead holder makes the lock stale, never its age: a copy runs for days.
-    m_lock->setStaleLockTime(0);
-    if (m_lock->tryLock(0))
-        return true;
-    if (m_lock->error() != QLockFile::LockFailedError)
+    if (!tryLock(*m_lock))
         return false;
-    // A copy that crashed on this machine leaves its lock behind; take it over.
-    qint64 pid = 0;
-    QString host, app;
-    if (m_lock->getLockInfo(&pid, &host, &app) &&
-        (host.isEmpty() || host == QSysInfo::machineHostName()) && processIsGone(pid) &&
-        m_lock->removeStaleLockFile())
-        return m_lock->tryLock(0);
-    return false;
+    if (m_dataDir.isEmpty())
+        return true;
+    // Copies with different runtime directories (another login, sudo -E) still meet here.
+    // A data directory that cannot hold a lock at all (read-only) is left to the first lock.
+    m_dataLock = std::make_unique<QLockFile>(dataLockFilePath());
+    if (tryLock(*m_dataLock))
+        return true;
+    const bool heldByAnother = m_dataLock->error() == QLockFile::LockFailedError;
+    m_dataLock.reset();
+    return !heldByAnother;
 }
 
 bool TXJustOne::check()

@@ -29,6 +29,10 @@ public:
     void setRuntimeDirectory(const QString &dir) { m_runtimeDir = dir; }
     QString lockFilePath() const;
     QString serverName() const;
+    // The data directory the copy works in; a second lock there keeps two copies from
+    // sharing it even when their runtime directories differ. It must exist before check().
+    void setDataDirectory(const QString &dir) { m_dataDir = dir; }
+    QString dataLockFilePath() const;
 
     // True when this copy holds the lock and may run; false when another copy runs (or the
     // lock cannot be made): the caller then ends at once, showing nothing.
@@ -50,9 +54,11 @@ private:
 
     QString m_title;
     QString m_runtimeDir;
+    QString m_dataDir;
     bool m_switchToPrevious = true;
     bool m_checked = false;
     bool m_holder = false;
     std::unique_ptr<QLockFile> m_lock;
+    std::unique_ptr<QLockFile> m_dataLock;
     QLocalServer *m_server = nullptr;
 };

@@ -64,11 +64,69 @@ bool TumEdit::isCharacterKey(const QKeyEvent *event)
     return !event->text().isEmpty() && event->key() != Qt::Key_Delete;
 }
 
+namespace {
+bool hasControlCharacter(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.category() == QChar::Other_Control)
+            return true;
+    return false;
+}
+} // namespace
+
 void TumEdit::keyPressEvent(QKeyEvent *event)
 {
-    if (isCharacterKey(event))
-        emit OnKeyPress(this, event->text());
-    QLineEdit::keyPressEvent(event);
+    // Ctrl+V and the other editing shortcuts work as in any edit box; whatever they do to
+    // the text is judged by the change check.
+    const bool editShortcut =
+        event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
+        event->matches(QKeySequence::Copy) || event->matches(QKeySequence::Undo) ||
+        event->matches(QKeySequence::Redo) || event->matches(QKeySequence::SelectAll);
+    if (m_allowed.isEmpty() || (!isCharacterKey(event) && !editShortcut)) {
+        // Delete and the cursor keys are never filtered.
+        if (isCharacterKey(event))
+            emit OnKeyPress(this, event->text());
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+
+    beforeTyping();
+    const QString typed = event->text();
+    bool allowed = !typed.isEmpty();
+    for (const QChar c : typed)
+        allowed = allowed && m_allowed.contains(c);
+    if (allowed || editShortcut || event->key() == Qt::Key_Backspace) {
+        if (isCharacterKey(event))
+            emit OnKeyPress(this, typed);
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+
+    // Discarded without a trace in the box. Enter, Escape and other control keys still go
+    // on to the window (default and cancel buttons).
+    const bool controlKey =
+        hasControlCharacter(typed) ||
+        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+    if (controlKey)
+        event->ignore();
+    else
+        event->accept();
+}
+
+void TumEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // Characters committed by an input method are typed characters too.
+    const QString commit = event->commitString();
+    if (!m_allowed.isEmpty() && !commit.isEmpty()) {
+        beforeTyping();
+        QString kept;
+        for (const QChar c : commit)
+            if (m_allowed.contains(c))
+                kept += c;
+        if (kept != commit)
+            event->setCommitString(kept, event->replacementStart(), event->replacementLength());
+    }
+    QLineEdit::inputMethodEvent(event);
 }
 
 void TumEdit::focusInEvent(QFocusEvent *event)
@@ -150,7 +208,7 @@ void TumEdit::paintUnfocused()
 
 namespace {
 
-QString allowedCharacters(TumNumberEditKind kind)
+QString digitsOf(TumNumberEditKind kind)
 {
     switch (kind) {
     case neHex:
@@ -175,18 +233,11 @@ int digitValue(QChar c)
     return -1;
 }
 
-bool hasControlCharacter(const QString &text)
-{
-    for (const QChar c : text)
-        if (c.category() == QChar::Other_Control)
-            return true;
-    return false;
-}
-
 } // namespace
 
-TumNumberEdit::TumNumberEdit(QWidget *parent) : TumEdit(parent), m_allowed(allowedCharacters(neDec))
+TumNumberEdit::TumNumberEdit(QWidget *parent) : TumEdit(parent)
 {
+    setAllowedCharacters(digitsOf(neDec));
     // The initial "0" is not checked: the last accepted text stays empty until the first
     // accepted change.
     setText(QStringLiteral("0"));
@@ -196,7 +247,7 @@ TumNumberEdit::TumNumberEdit(QWidget *parent) : TumEdit(parent), m_allowed(allow
 void TumNumberEdit::setKind(TumNumberEditKind kind)
 {
     m_kind = kind;
-    m_allowed = allowedCharacters(kind);
+    setAllowedCharacters(digitsOf(kind));
 }
 
 void TumNumberEdit::setMaxValue(int maxValue)
@@ -287,55 +338,8 @@ void TumNumberEdit::Change()
     emit OnChange(this);
 }
 
-void TumNumberEdit::keyPressEvent(QKeyEvent *event)
+void TumNumberEdit::beforeTyping()
 {
-    // Ctrl+V and the other editing shortcuts work as in any edit box; whatever they do to
-    // the text is judged by the change check.
-    const bool editShortcut =
-        event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
-        event->matches(QKeySequence::Copy) || event->matches(QKeySequence::Undo) ||
-        event->matches(QKeySequence::Redo) || event->matches(QKeySequence::SelectAll);
-    if (!isCharacterKey(event) && !editShortcut) {
-        TumEdit::keyPressEvent(event); // Delete, cursor keys: not filtered
-        return;
-    }
-
     m_lastText = text();
     m_savedCaret = cursorPosition();
-
-    const QString typed = event->text();
-    bool allowed = !typed.isEmpty();
-    for (const QChar c : typed)
-        allowed = allowed && m_allowed.contains(c);
-    if (allowed || editShortcut || event->key() == Qt::Key_Backspace) {
-        TumEdit::keyPressEvent(event);
-        return;
-    }
-
-    // Discarded without a trace in the box. Enter, Escape and other control keys still go
-    // on to the window (default and cancel buttons).
-    const bool controlKey =
-        hasControlCharacter(typed) ||
-        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    if (controlKey)
-        event->ignore();
-    else
-        event->accept();
-}
-
-void TumNumberEdit::inputMethodEvent(QInputMethodEvent *event)
-{
-    // Characters committed by an input method are typed characters too.
-    const QString commit = event->commitString();
-    if (!commit.isEmpty()) {
-        m_lastText = text();
-        m_savedCaret = cursorPosition();
-        QString kept;
-        for (const QChar c : commit)
-            if (m_allowed.contains(c))
-                kept += c;
-        if (kept != commit)
-            event->setCommitString(kept, event->replacementStart(), event->replacementLength());
-    }
-    TumEdit::inputMethodEvent(event);
 }

@@ -27,6 +27,12 @@ public:
     QColor ColorDisabled() const { return m_colorDisabled; }
     void setColorDisabled(const QColor &color);
 
+    // Characters that may be typed; empty lets everything through. Other typed characters
+    // are discarded (backspace and the editing shortcuts always pass; Enter and Escape go on
+    // to the window). Pasted text is not filtered.
+    const QString &allowedCharacters() const { return m_allowed; }
+    void setAllowedCharacters(const QString &allowed) { m_allowed = allowed; }
+
     // True from gaining the keyboard focus until losing it (a popup such as the context
     // menu does not count as losing it).
     bool focusedFlag() const { return m_focused; }
@@ -49,8 +55,11 @@ protected:
     virtual void Change();
 
     static bool isCharacterKey(const QKeyEvent *event);
+    // Called before a typed character or an editing shortcut reaches a filtered box.
+    virtual void beforeTyping() {}
 
     void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -60,6 +69,7 @@ private:
 
     Qt::Alignment m_alignment = Qt::AlignLeft;
     QColor m_colorDisabled;
+    QString m_allowed;
     bool m_focused = false;
     bool m_loading = false;
 };
@@ -96,15 +106,13 @@ public:
 
 protected:
     void Change() override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void inputMethodEvent(QInputMethodEvent *event) override;
+    void beforeTyping() override;
 
 private:
     bool convert(const QString &text, int *number) const;
     bool withinBound(const QString &text, int number) const;
 
     TumNumberEditKind m_kind = neDec;
-    QString m_allowed;
     int m_maxValue = 0;
     int m_value = 0;
     QString m_lastText;

@@ -76,11 +76,3 @@ void TForm2::SpeedButton1Click()
 {
     close();
 }
-
-void TForm2::setVisible(bool visible)
-{
-    // Centred over the main window at every showing, even after the operator moved it.
-    if (visible && !isVisible())
-        setAttribute(Qt::WA_Moved, false);
-    QDialog::setVisible(visible);
-}

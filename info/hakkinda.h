@@ -37,9 +37,6 @@ public:
 
     void SpeedButton1Click();
 
-    // Centres over the parent at every showing.
-    void setVisible(bool visible) override;
-
 private:
     Ui::TForm2 *m_ui;
 };

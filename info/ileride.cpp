@@ -36,11 +36,3 @@ void TForm4::SpeedButton1Click()
 {
     close();
 }
-
-void TForm4::setVisible(bool visible)
-{
-    // Centred over the main window at every showing, even after the operator moved it.
-    if (visible && !isVisible())
-        setAttribute(Qt::WA_Moved, false);
-    QDialog::setVisible(visible);
-}

@@ -25,9 +25,6 @@ public:
 
     void SpeedButton1Click();
 
-    // Centres over the parent at every showing.
-    void setVisible(bool visible) override;
-
 private:
     Ui::TForm4 *m_ui;
 };

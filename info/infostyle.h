@@ -1,5 +1,7 @@
 #pragma once
 
+#include "placement.h"
+
 #include <QDialog>
 #include <QFont>
 #include <QPalette>
@@ -30,6 +32,7 @@ inline void makeFixedDialog(QDialog *dialog)
     dialog->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     // Pixel sizes cannot be given in the description; they are set here.
     dialog->setFont(pixelFont(dialog->font(), 11, false));
+    centreAtEveryShowing(dialog);
 }
 
 } // namespace kv::info

@@ -91,7 +91,8 @@ QTime strToTime(const QString &text)
 {
     const QString trimmed = text.trimmed();
     QTime t = appLocale().toTime(trimmed, longTimeFormat());
-    for (const char *format : {"H:m:s", "H:m", "H:m:s.z"}) {
+    // A time written under another locale: 24-hour, or the English 12-hour form.
+    for (const char *format : {"H:m:s", "H:m", "H:m:s.z", "h:m:s AP", "h:m:s ap"}) {
         if (t.isValid())
             break;
         t = QTime::fromString(trimmed, QLatin1String(format));
@@ -101,13 +102,33 @@ QTime strToTime(const QString &text)
     return t;
 }
 
-QDate readShortDate(const QString &text)
+namespace {
+// Qt reads "yy" as 19yy; the year meant is the one nearest to today.
+QDate nearestCentury(const QDate &date, const QDate &today)
+{
+    const int shift = (today.year() - date.year() + 50) / 100 * 100;
+    return date.addYears(shift);
+}
+
+bool hasTwoDigitYear(const QString &format)
+{
+    return format.count(QLatin1Char('y')) == 2;
+}
+} // namespace
+
+QDate readStoredDate(const QString &text, const QDate &today)
 {
     const QString trimmed = text.trimmed();
-    QDate d = appLocale().toDate(trimmed, shortDateFormat());
-    if (!d.isValid())
-        d = QDate::fromString(trimmed, QStringLiteral("d.M.yyyy"));
-    return d;
+    const QString format = shortDateFormat();
+    QDate d = appLocale().toDate(trimmed, format);
+    if (d.isValid())
+        return hasTwoDigitYear(format) ? nearestCentury(d, today) : d;
+    for (const char *other : {"d.M.yyyy", "yyyy-MM-dd"}) {
+        d = QDate::fromString(trimmed, QLatin1String(other));
+        if (d.isValid())
+            return d;
+    }
+    return QDate();
 }
 
 } // namespace kv

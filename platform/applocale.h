@@ -29,7 +29,9 @@ QString longTime(const QTime &time);
 
 // Reads a time of day as the runtime does; "'%s' is not a valid time" otherwise.
 QTime strToTime(const QString &text);
-// Reads a date in the short date format; an invalid QDate when it is none.
-QDate readShortDate(const QString &text);
+// Reads a stored account date: in the short date format, where a two-digit year is the
+// year nearest to `today`; failing that in the Turkish and ISO forms (a date written under
+// another locale). An invalid QDate when none reads it.
+QDate readStoredDate(const QString &text, const QDate &today);
 
 } // namespace kv

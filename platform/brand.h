@@ -42,7 +42,8 @@ inline QString mainCaption()
 // The notification-area hint; the platform keeps at most 63 characters of it.
 inline QString trayHint()
 {
-    return product() + QLatin1Char(' ') + version() + QStringLiteral(" - ") + customer();
+    return product() + QLatin1Char(' ') + version() + QStringLiteral(" - ") + customer() +
+           QStringLiteral(" - ") + author();
 }
 
 // The program icon in its 16 and 32 pixel images (resources must be initialised).

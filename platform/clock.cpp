@@ -1,5 +1,7 @@
 #include "clock.h"
 
+#include <QTimeZone>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
@@ -11,6 +13,7 @@ namespace kv::clock {
 namespace {
 std::function<QDateTime()> s_now;
 std::function<quint64()> s_uptime;
+std::function<bool()> s_zoneSet;
 
 quint64 systemUptimeMs()
 {
@@ -36,6 +39,20 @@ QDateTime now()
 quint64 uptimeMs()
 {
     return s_uptime ? s_uptime() : systemUptimeMs();
+}
+
+bool timeZoneIsSet()
+{
+    if (s_zoneSet)
+        return s_zoneSet();
+    const QByteArray id = QTimeZone::systemTimeZoneId();
+    return !id.isEmpty() && id != "UTC" && id != "Etc/UTC" && id != "Etc/Universal" &&
+           id != "Universal" && id != "Zulu";
+}
+
+void setTimeZoneSetSource(std::function<bool()> source)
+{
+    s_zoneSet = std::move(source);
 }
 
 void setNowSource(std::function<QDateTime()> source)

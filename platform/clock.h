@@ -10,8 +10,13 @@ QDateTime now();
 // Milliseconds since the computer was started, 64 bits wide (no 49.7-day wrap).
 quint64 uptimeMs();
 
+// Whether the system names a time zone of its own. Where it does not (UTC), the clock may
+// well be set to local time by hand, and the date line keeps its three-hour lead.
+bool timeZoneIsSet();
+
 // Test seams: an empty function restores the real clock.
 void setNowSource(std::function<QDateTime()> source);
 void setUptimeSource(std::function<quint64()> source);
+void setTimeZoneSetSource(std::function<bool()> source);
 
 } // namespace kv::clock

@@ -17,11 +17,12 @@ QString uptimeText(quint64 milliseconds)
            QStringLiteral(" saniye ");
 }
 
-QString dateLineText(const QDateTime &now)
+QString dateLineText(const QDateTime &now, bool timeZoneSet)
 {
     // Three hours are added to the wall-clock time, not to the instant, so that a
     // daylight-saving change cannot move the turn of the date away from 21:00.
-    const QDate date = now.time() >= QTime(21, 0) ? now.date().addDays(1) : now.date();
+    const bool lead = !timeZoneSet && now.time() >= QTime(21, 0);
+    const QDate date = lead ? now.date().addDays(1) : now.date();
     return QLatin1Char(' ') + longDate(date) + QLatin1Char(' ');
 }
 

@@ -9,9 +9,9 @@ namespace kv {
 // "Bilgisayarın Toplam Çalıştığı Süre:" then days, hours, minutes and seconds of the
 // given uptime, whole seconds, ending with a space.
 QString uptimeText(quint64 milliseconds);
-// A space, the long date of the moment three hours later, a space: the date shown turns
-// to the next day at 21:00.
-QString dateLineText(const QDateTime &now);
+// A space, the long date, a space. Where the system names no time zone the date is that of
+// the moment three hours later (it turns at 21:00); otherwise the local date.
+QString dateLineText(const QDateTime &now, bool timeZoneSet);
 // The time of day in the long time format.
 QString clockText(const QDateTime &now);
 

@@ -34,4 +34,12 @@ QByteArray encode1254(const QString &text)
     return bytes;
 }
 
+bool canEncode1254(const QString &text)
+{
+    QStringEncoder encoder(kCodePage);
+    const QByteArray bytes = encoder.encode(text); // the encoding runs only when taken
+    Q_UNUSED(bytes);
+    return !encoder.hasError();
+}
+
 } // namespace kv

@@ -9,5 +9,7 @@ namespace kv {
 // character the code page cannot hold is written as "?".
 QString decode1254(const QByteArray &bytes);
 QByteArray encode1254(const QString &text);
+// True when every character of the text has a Windows-1254 byte of its own.
+bool canEncode1254(const QString &text);
 
 } // namespace kv

@@ -37,6 +37,8 @@ void inform(const QString &text)
 {
     if (s_recorder) {
         s_recorder->infos << text;
+        if (s_recorder->onInfo)
+            s_recorder->onInfo(text);
         return;
     }
     QMessageBox box(QMessageBox::Information, title(), text, QMessageBox::Ok, boxParent());

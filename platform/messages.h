@@ -5,6 +5,8 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
+
 class QWidget;
 
 namespace kv {
@@ -19,6 +21,8 @@ struct Recorder
     QStringList questions; // yes/no questions, in order
     QList<bool> answers;   // next answers to questions; when empty, defaultAnswer
     bool defaultAnswer = false;
+    // Runs when an information box would show, as the operator would see it.
+    std::function<void(const QString &)> onInfo;
 
     QStringList all() const { return infos + errors + questions; }
     void clear()

@@ -7,6 +7,7 @@
 #include "layout.h"
 #include "mainlink.h"
 #include "messages.h"
+#include "placement.h"
 
 #include <QAction>
 #include <QEvent>
@@ -21,6 +22,7 @@ TForm3::TForm3(TMainLink *main, QWidget *parent) : QDialog(parent), ui(new Ui::T
 {
     ui->setupUi(this);
     setFixedSize(size());
+    centreAtEveryShowing(this);
     ui->ayar->loaded();
     ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(40));
 
@@ -57,12 +59,14 @@ TForm3::TForm3(TMainLink *main, QWidget *parent) : QDialog(parent), ui(new Ui::T
 
     // Selecting an extra by mouse or keyboard loads it; so does a click on the selected one.
     // Selection, not the current row: focus alone makes a row current.
+    // A click that changed the selection has loaded the extra already: once per click.
     connect(ui->ListBox4, &QListWidget::itemSelectionChanged, this, [this] {
+        m_selectionChangedByClick = true;
         if (!m_fillingExtras && chosenRow(ui->ListBox4) >= 0)
             guard([this] { ListBox4Click(); });
     });
     connect(ui->ListBox4, &QListWidget::itemClicked, this, [this] {
-        if (ui->ListBox4->currentRow() == m_extraRowAtPress)
+        if (!m_selectionChangedByClick && chosenRow(ui->ListBox4) >= 0)
             guard([this] { ListBox4Click(); });
     });
     ui->ListBox4->viewport()->installEventFilter(this);
@@ -88,7 +92,7 @@ RecordList &TForm3::settings()
 bool TForm3::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonPress && watched == ui->ListBox4->viewport())
-        m_extraRowAtPress = ui->ListBox4->currentRow();
+        m_selectionChangedByClick = false;
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         if (watched == ui->Label12) {
@@ -114,13 +118,27 @@ void TForm3::openFromMainMenu()
         exec();
 }
 
+namespace {
+// A stored amount or count for a number box: a line that is missing or not a number in the
+// box's range shows an empty box, so that any file can be opened and repaired here.
+void showNumber(TumNumberEdit *box, const QString &line)
+{
+    box->setText(QString());
+    bool digits = !line.isEmpty();
+    for (const QChar c : line)
+        digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    if (digits)
+        box->setText(line); // the box itself refuses what is out of its range
+}
+} // namespace
+
 void TForm3::fill()
 {
-    RecordList &s = settings();
-    ui->birim->setText(s.at(SettingsLine::UnitFee));
-    ui->Edit1->setText(s.at(SettingsLine::TablePrefix));
+    const RecordList &s = settings();
+    showNumber(ui->birim, s.value(SettingsLine::UnitFee));
+    ui->Edit1->setText(s.value(SettingsLine::TablePrefix));
 
-    if (isOn(s.at(SettingsLine::EndTimeFollowsClock))) {
+    if (isOn(s.value(SettingsLine::EndTimeFollowsClock))) {
         ui->CheckBox1->setChecked(true);
         m_main->setEndTimeEnabled(false);
     } else {
@@ -128,39 +146,60 @@ void TForm3::fill()
         m_main->setEndTimeEnabled(true);
     }
 
-    if (isOn(s.at(SettingsLine::MinimumChargeOn))) {
+    if (isOn(s.value(SettingsLine::MinimumChargeOn))) {
         ui->CheckBox2->setChecked(true);
-        ui->enaz->setText(s.at(SettingsLine::MinimumCharge));
+        showNumber(ui->enaz, s.value(SettingsLine::MinimumCharge));
         ui->enaz->setEnabled(true);
     } else {
         ui->CheckBox2->setChecked(false);
         ui->enaz->setEnabled(false);
     }
 
-    if (isOn(s.at(SettingsLine::MultipleFees))) {
+    if (isOn(s.value(SettingsLine::MultipleFees))) {
         ui->CheckBox3->setChecked(true);
         if (files::exists(m_main->paths().feeListFile()))
-            loadFeeList();
+            guard([this] { loadFeeList(); });
         ui->ListBox2->setEnabled(true);
     } else {
         ui->CheckBox3->setChecked(false);
         ui->ListBox2->setEnabled(false);
     }
 
-    ui->masasayisi->setText(m_main->registerList().at(RegisterLine::TableCount));
+    showNumber(ui->masasayisi, m_main->registerList().value(RegisterLine::TableCount));
 
-    // The names are every even line, a trailing name without a price included.
-    const RecordList &catalogue = m_main->catalogueList();
-    m_fillingExtras = true;
-    ui->ListBox4->clear();
-    for (int i = 0; i < catalogue.count(); i += 2)
-        ui->ListBox4->addItem(catalogue.at(i));
-    m_fillingExtras = false;
-    ListBox1 = catalogue;
+    // The working copy comes from a catalogue that was read: one that failed to load is
+    // read once more, and stays unsaveable while its file cannot be read.
+    if (!m_main->catalogueList().known())
+        guard([this] { m_main->reloadCatalogue(); });
+    ListBox1 = m_main->catalogueList();
+    showCatalogueNames();
 
     ui->Edit2->setText(QStringLiteral("--"));
     ui->fiyati->setText(QStringLiteral("0"));
     ui->PageControl1->setCurrentIndex(0);
+}
+
+void TForm3::showCatalogueNames()
+{
+    // The names are every even line, a trailing name without a price included.
+    m_fillingExtras = true;
+    ui->ListBox4->clear();
+    for (int i = 0; i < ListBox1.count(); i += 2)
+        ui->ListBox4->addItem(ListBox1.at(i));
+    m_fillingExtras = false;
+}
+
+void TForm3::saveCatalogue(const RecordList &next)
+{
+    // The names show what the file holds, after a failure too.
+    try {
+        ListBox1.saveChanged(m_main->paths().catalogueFile(),
+                             [&](RecordList &list) { list = next; });
+    } catch (const RuntimeError &) {
+        showCatalogueNames();
+        throw;
+    }
+    showCatalogueNames();
 }
 
 void TForm3::loadFeeList()
@@ -175,7 +214,7 @@ void TForm3::CheckBox2Click()
 {
     if (ui->CheckBox2->isChecked()) {
         ui->enaz->setEnabled(true);
-        ui->enaz->setText(settings().at(SettingsLine::MinimumCharge));
+        showNumber(ui->enaz, settings().value(SettingsLine::MinimumCharge));
     } else {
         ui->enaz->setEnabled(false);
         ui->enaz->setText(QStringLiteral("0"));
@@ -195,12 +234,16 @@ void TForm3::Label11Click()
 
 void TForm3::enazChange()
 {
+    // Nothing to compare yet; "Kaydet" refuses empty boxes.
+    if (ui->enaz->text().isEmpty() || ui->birim->text().isEmpty())
+        return;
     const int minimum = strToInt(ui->enaz->text());
     const int unitFee = strToInt(ui->birim->text());
     if (minimum > unitFee) {
         messages::inform(QStringLiteral("Girilen alt limit Birim ücretten daha büyük olamaz!"));
-        // A new text is a change of its own, so the guard runs once more on it.
-        ui->enaz->setText(QStringLiteral("250000"));
+        // Never above the unit fee, or every short game would cost more than an hour. The
+        // new text is a change of its own, so the guard runs once more on it.
+        ui->enaz->setText(QString::number(qMin(250000, unitFee)));
     }
 }
 
@@ -237,41 +280,44 @@ void TForm3::ar1Click()
 
 void TForm3::SpeedButton1Click()
 {
-    RecordList &s = settings();
-    s.set(SettingsLine::UnitFee, ui->birim->text());
-
-    if (ui->CheckBox1->isChecked()) {
-        s.set(SettingsLine::EndTimeFollowsClock, flagText(true));
-        m_main->setEndTimeEnabled(false);
-    } else {
-        s.set(SettingsLine::EndTimeFollowsClock, flagText(false));
-        m_main->setEndTimeEnabled(true);
+    // Checked first: a refused save changes nothing, in memory or on disk.
+    if (ui->birim->text().isEmpty()) {
+        messages::inform(QStringLiteral("Birim ücreti girin!"));
+        return;
     }
+    if (ui->CheckBox2->isChecked() && ui->enaz->text().isEmpty()) {
+        messages::inform(QStringLiteral("En az ücreti girin!"));
+        return;
+    }
+
+    RecordList s = settings();
+    s.padFrom(defaultSettings());
+    s.set(SettingsLine::UnitFee, ui->birim->text());
+    s.set(SettingsLine::EndTimeFollowsClock, flagText(ui->CheckBox1->isChecked()));
+    m_main->setEndTimeEnabled(!ui->CheckBox1->isChecked());
 
     // The stored minimum charge is kept while the minimum charge is off.
-    if (ui->CheckBox2->isChecked()) {
-        s.set(SettingsLine::MinimumChargeOn, flagText(true));
+    s.set(SettingsLine::MinimumChargeOn, flagText(ui->CheckBox2->isChecked()));
+    if (ui->CheckBox2->isChecked())
         s.set(SettingsLine::MinimumCharge, ui->enaz->text());
-    } else {
-        s.set(SettingsLine::MinimumChargeOn, flagText(false));
-    }
 
     if (ui->ListBox2->count() == 0)
         ui->CheckBox3->setChecked(false);
 
-    if (ui->CheckBox3->isChecked()) {
-        s.set(SettingsLine::MultipleFees, flagText(true));
+    const bool multiple = ui->CheckBox3->isChecked();
+    s.set(SettingsLine::MultipleFees, flagText(multiple));
+    if (multiple) {
         QStringList fees;
         for (int i = 0; i < ui->ListBox2->count(); ++i)
             fees << ui->ListBox2->item(i)->text();
         RecordList(fees).save(m_main->paths().feeListFile());
-        m_main->setUnitFeeCaption(multipleFeesCaption());
-    } else {
-        s.set(SettingsLine::MultipleFees, flagText(false));
-        m_main->setUnitFeeCaption(unitFeeCaption(strToInt(s.at(SettingsLine::UnitFee))));
     }
+    const QString caption =
+        multiple ? multipleFeesCaption() : unitFeeCaption(strToInt(s.at(SettingsLine::UnitFee)));
 
-    s.save(m_main->paths().settingsFile());
+    settings().saveChanged(m_main->paths().settingsFile(), [&](RecordList &list) { list = s; });
+    m_main->setUnitFeeCaption(caption);
+    m_main->refreshSelectedFee();
     messages::inform(QStringLiteral("Ayarlarınız Kaydedilmiştir!"));
 }
 
@@ -293,33 +339,46 @@ void TForm3::SpeedButton2Click()
     const int count = strToInt(countText);
     const QString prefix = ui->Edit1->text();
     if (!isValidTableNamePrefix(prefix)) {
-        messages::inform(
-            QStringLiteral("Masa adı dosya adında kullanılamayan karakterler içeremez!"));
+        messages::inform(QStringLiteral(
+            "Masa adı nokta ile başlayamaz ve dosya adında kullanılamayan ya da Türkçe "
+            "kod sayfasında olmayan karakterler içeremez!"));
         return;
     }
     if (!messages::ask(
             QStringLiteral("Tüm masa extraları silinecek. Masalar yeniden oluşturulsun mu?")))
         return;
 
-    QListWidget *tables = m_main->tableList();
-    tables->clear();
     const QStringList extrasFiles = files::list(paths.extrasDir());
-    for (int k = 1; k <= count; ++k)
-        tables->addItem(prefix + QLatin1Char(' ') + QString::number(k));
 
-    // Only the count changes: the accounts stay with the positions of the tables.
-    RecordList &reg = m_main->registerList();
-    reg.set(RegisterLine::TableCount, countText);
-    reg.save(paths.registerFile());
-
-    RecordList &s = settings();
-    s.set(SettingsLine::TablePrefix, prefix);
-    s.save(paths.settingsFile());
+    // Only the count changes: the accounts stay with the positions of the tables. A
+    // hand-shortened register is padded, so that every table has its lines again.
+    m_main->registerList().saveChanged(paths.registerFile(), [&](RecordList &reg) {
+        reg.padFrom(defaultRegister());
+        reg.set(RegisterLine::TableCount, countText);
+    });
+    // From here the table list shows what the files hold, after a failure too.
+    const auto listTables = [this, count] {
+        QListWidget *tables = m_main->tableList();
+        tables->clear();
+        const QString names = settings().value(SettingsLine::TablePrefix);
+        for (int k = 1; k <= qMin(count, kMaxTables); ++k)
+            tables->addItem(names + QLatin1Char(' ') + QString::number(k));
+        m_main->resetTableView();
+    };
+    try {
+        settings().saveChanged(paths.settingsFile(), [&](RecordList &s) {
+            s.padFrom(defaultSettings());
+            s.set(SettingsLine::TablePrefix, prefix);
+        });
+    } catch (const RuntimeError &) {
+        listTables();
+        throw;
+    }
+    listTables();
 
     for (const QString &name : extrasFiles)
         files::remove(paths.extrasDir() + QLatin1Char('/') + name);
 
-    m_main->resetTableView();
     messages::inform(QStringLiteral("Masalar Oluşturuldu!"));
 }
 
@@ -328,10 +387,11 @@ void TForm3::SpeedButton6Click()
     if (!messages::ask(QStringLiteral(
             "Tüm masaların saat, tarih ve ücret kayıtları silinecek. Devam edilsin mi?")))
         return;
-    RecordList &reg = m_main->registerList();
-    for (int i = RegisterLine::TableCount + 1; i < reg.count(); ++i)
-        reg.set(i, QString());
-    reg.save(m_main->paths().registerFile());
+    m_main->registerList().saveChanged(m_main->paths().registerFile(), [](RecordList &reg) {
+        reg.padFrom(defaultRegister());
+        for (int i = RegisterLine::TableCount + 1; i < reg.count(); ++i)
+            reg.set(i, QString());
+    });
     m_main->resetTableView();
     messages::inform(QStringLiteral("Masalara ait saat tarih ve ücret kayıtları sıfırlandı!"));
 }
@@ -341,14 +401,23 @@ int TForm3::selectedExtra() const
     return chosenRow(ui->ListBox4);
 }
 
+bool TForm3::priceGiven()
+{
+    // An extra without a price would make every table it is booked to unbillable.
+    if (!ui->fiyati->text().isEmpty())
+        return true;
+    messages::inform(QStringLiteral("Extranın ücretini girin!"));
+    return false;
+}
+
 void TForm3::SpeedButton3Click()
 {
-    ListBox1.append(ui->Edit2->text());
-    ListBox1.append(ui->fiyati->text());
-    m_fillingExtras = true;
-    ui->ListBox4->addItem(ui->Edit2->text());
-    m_fillingExtras = false;
-    ListBox1.save(m_main->paths().catalogueFile());
+    if (!priceGiven())
+        return;
+    RecordList next = ListBox1;
+    next.append(ui->Edit2->text());
+    next.append(ui->fiyati->text());
+    saveCatalogue(next);
     ui->Edit2->setText(QStringLiteral("--"));
     ui->fiyati->setText(QStringLiteral("0"));
 }
@@ -369,10 +438,16 @@ void TForm3::SpeedButton4Click()
         messages::inform(QStringLiteral("İşlem Yapılacak Extra Seçin!"));
         return;
     }
-    ListBox1.set(PairLine::name(k), ui->Edit2->text());
-    ListBox1.set(PairLine::price(k), ui->fiyati->text());
-    ui->ListBox4->item(k)->setText(ui->Edit2->text());
-    ListBox1.save(m_main->paths().catalogueFile());
+    if (!priceGiven())
+        return;
+    RecordList next = ListBox1;
+    next.set(PairLine::name(k), ui->Edit2->text());
+    next.set(PairLine::price(k), ui->fiyati->text());
+    saveCatalogue(next);
+    // The extra keeps its place and stays selected.
+    m_fillingExtras = true;
+    ui->ListBox4->setCurrentRow(k);
+    m_fillingExtras = false;
 }
 
 void TForm3::SpeedButton5Click()
@@ -382,13 +457,11 @@ void TForm3::SpeedButton5Click()
         messages::inform(QStringLiteral("İşlem Yapılacak Extra Seçin!"));
         return;
     }
-    ListBox1.removeAt(PairLine::price(k));
-    ListBox1.removeAt(PairLine::name(k));
-    m_fillingExtras = true;
-    delete ui->ListBox4->takeItem(k);
+    RecordList next = ListBox1;
+    next.removeAt(PairLine::price(k));
+    next.removeAt(PairLine::name(k));
+    saveCatalogue(next);
     ui->ListBox4->setCurrentRow(-1);
-    m_fillingExtras = false;
-    ListBox1.save(m_main->paths().catalogueFile());
     ui->Edit2->setText(QStringLiteral("--"));
     ui->fiyati->setText(QStringLiteral("0"));
 }

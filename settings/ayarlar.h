@@ -58,6 +58,10 @@ protected:
 private:
     void fill();
     void loadFeeList();
+    void showCatalogueNames();
+    // Saves the catalogue with a change; the working copy follows only when that succeeds.
+    void saveCatalogue(const kv::RecordList &next);
+    bool priceGiven();
     int selectedExtra() const;
     kv::RecordList &settings();
 
@@ -72,5 +76,5 @@ private:
     kv::RecordList ListBox1;
     // ListBox4 changes made by the window itself are no operator selection.
     bool m_fillingExtras = false;
-    int m_extraRowAtPress = -1;
+    bool m_selectionChangedByClick = false;
 };

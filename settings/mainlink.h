@@ -42,4 +42,7 @@ public:
     virtual void resetTableView() = 0;
     // Loads the extras catalogue again from its file (when the settings window closes).
     virtual void reloadCatalogue() = 0;
+    // Shows the selected table's fee again after the fee settings changed, so that what
+    // is shown is what "Ücret Hesapla" bills.
+    virtual void refreshSelectedFee() = 0;
 };

@@ -2,16 +2,13 @@
 
 #include "codec.h"
 #include "errors.h"
+#include "fsys.h"
+#include "messages.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#ifndef Q_OS_WIN
-#include <fcntl.h>
-#include <unistd.h>
-#endif
 
 namespace kv {
 
@@ -36,6 +33,12 @@ void RecordList::removeAt(int index)
     if (!has(index))
         throwListIndex(index);
     m_lines.removeAt(index);
+}
+
+void RecordList::padFrom(const QStringList &full)
+{
+    for (qsizetype i = m_lines.size(); i < full.size(); ++i)
+        m_lines.append(full.at(i));
 }
 
 QByteArray RecordList::toBytes(const QStringList &lines)
@@ -69,62 +72,94 @@ QStringList RecordList::fromBytes(const QByteArray &bytes)
     return lines;
 }
 
-void RecordList::load(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
-    m_lines = fromBytes(file.readAll());
-}
-
 namespace {
-// QSaveFile::commit() does not report a failed sync, so the data is synced here first.
-bool syncHandle(int handle)
+[[noreturn]] void cannotOpen(const QString &path)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(handle);
-    return true;
-#else
-    return handle < 0 || ::fsync(handle) == 0;
-#endif
+    throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
 }
 
-void syncDirectory(const QString &dir)
+// The whole of a file that a NUL byte cut short, kept before anything is saved over it.
+void keepWholeCopy(const QString &path, const QByteArray &bytes, int linesRead)
 {
-#ifndef Q_OS_WIN
-    const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#else
-    Q_UNUSED(dir);
-#endif
+    const QString copy = path + QStringLiteral(".nul-yedek");
+    QFile existing(copy);
+    if (existing.open(QIODevice::ReadOnly) && existing.read(bytes.size() + 1) == bytes)
+        return; // kept already, and the operator was told then
+    if (!files::writeAtomically(copy, bytes))
+        throwError(QStringLiteral("Cannot create file %1").arg(files::native(copy)));
+    messages::inform(QStringLiteral("%1 dosyasında bozuk bir bayt (NUL) var; yalnızca ilk %2 "
+                                    "satırı okunabildi. Dosyanın tamamı %3 olarak saklandı.")
+                         .arg(QFileInfo(path).fileName())
+                         .arg(linesRead)
+                         .arg(files::native(copy)));
 }
 } // namespace
 
+void RecordList::load(const QString &path)
+{
+    m_lines.clear();
+    m_known = false;
+    if (files::kind(path) != files::Kind::Regular)
+        cannotOpen(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize)
+        cannotOpen(path);
+    const QByteArray bytes = file.read(kMaxFileSize + 1);
+    if (bytes.size() > kMaxFileSize || file.error() != QFileDevice::NoError)
+        cannotOpen(path);
+    QStringList lines = fromBytes(bytes);
+    if (bytes.contains('\0'))
+        keepWholeCopy(path, bytes, int(lines.size()));
+    m_lines = std::move(lines);
+    m_known = true;
+}
+
 void RecordList::save(const QString &path) const
 {
-    const QByteArray bytes = toBytes(m_lines);
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    bool ok = file.open(QIODevice::WriteOnly);
-    ok = ok && file.write(bytes) == bytes.size();
-    ok = ok && file.flush() && syncHandle(file.handle());
-    ok = ok && file.commit();
-    if (!ok) {
-        file.cancelWriting();
+    if (!m_known)
+        throwError(
+            QStringLiteral("%1 okunamadığı için üzerine kaydedilmedi!").arg(files::native(path)));
+    if (!files::writeAtomically(path, toBytes(m_lines)))
         throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
+}
+
+void RecordList::rereadAfterFailedSave(const QString &path)
+{
+    if (!m_known)
+        return;
+    if (files::kind(path) == files::Kind::Missing) {
+        m_lines.clear();
+        return;
     }
-    syncDirectory(QFileInfo(path).absolutePath());
+    RecordList onDisk;
+    try {
+        onDisk.load(path);
+    } catch (const RuntimeError &) {
+        return; // what this list holds is the last that was read from it
+    }
+    *this = std::move(onDisk);
 }
 
 namespace files {
 
-bool exists(const QString &path)
+Kind kind(const QString &path)
 {
     const QFileInfo info(path);
-    return info.exists() && !info.isDir();
+    if (info.isFile())
+        return Kind::Regular;
+    if (info.exists() || info.isSymLink())
+        return Kind::Other;
+    return Kind::Missing;
+}
+
+bool exists(const QString &path)
+{
+    return kind(path) == Kind::Regular;
+}
+
+bool isDir(const QString &path)
+{
+    return QFileInfo(path).isDir();
 }
 
 void makeDir(const QString &path)
@@ -145,6 +180,25 @@ void remove(const QString &path)
 QString native(const QString &path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+bool writeAtomically(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    bool ok = file.open(QIODevice::WriteOnly);
+    ok = ok && file.write(bytes) == bytes.size();
+    // commit() does not report a failed sync, so the data is synced here first; a failed
+    // sync is never retried on the same file, the next save writes everything again.
+    ok = ok && file.flush() && fsys::syncFile(file.handle());
+    ok = ok && file.commit();
+    if (!ok) {
+        file.cancelWriting();
+        return false;
+    }
+    // After the rename the new file is there; a failed directory sync still means it may
+    // not survive a power cut, so the save does not count as done.
+    return fsys::syncDirectory(QFileInfo(path).absolutePath());
 }
 
 } // namespace files

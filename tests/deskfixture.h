@@ -6,6 +6,7 @@
 #include "exstra.h"
 #include "recordlist.h"
 #include "startup.h"
+#include "trayservice.h"
 #include "ucretsecimi.h"
 #include "ui_Unit1.h"
 
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
 
 // A desk over a temporary data directory: record files are written first, then the windows
 // are created as at a real start.
@@ -61,6 +63,41 @@ struct Desk
     {
         ui()->ListBox2->setCurrentRow(table);
         run([this] { form()->ListBox2Click(); });
+    }
+};
+
+// A notification area that records what it is asked and lets the test click the icon.
+class FakeTray : public kv::TrayService
+{
+public:
+    bool available = true;
+    QStringList calls;
+    QStringList filesAtAdd; // what the data directory held when the icon appeared
+    QString dataDir;
+    std::map<int, kv::TrayIconData> shown;
+
+    bool isAvailable() const override { return available; }
+    bool add(const kv::TrayIconData &d) override
+    {
+        calls << QStringLiteral("add %1").arg(d.tip);
+        filesAtAdd = QDir(dataDir).entryList(QDir::Files, QDir::Name);
+        shown[d.id] = d;
+        return true;
+    }
+    bool modify(const kv::TrayIconData &d) override
+    {
+        calls << QStringLiteral("modify %1").arg(d.tip);
+        return shown.count(d.id) != 0;
+    }
+    bool remove(const kv::TrayIconData &d) override
+    {
+        calls << QStringLiteral("remove");
+        return shown.erase(d.id) != 0;
+    }
+    void fire(kv::TrayAction action)
+    {
+        const kv::TrayIconData d = shown.begin()->second;
+        d.window->trayMessage(d.callbackMessage, d.id, action, QPoint(20, 20));
     }
 };
 

@@ -167,6 +167,34 @@ private slots:
         QCOMPARE(runSecondCopy(), int(Refused));
         QTRY_COMPARE_WITH_TIMEOUT(activate.size(), 1, 3000);
     }
+
+    void oneWriterPerDataDirectory_data()
+    {
+        QTest::addColumn<bool>("sameDataDir");
+        QTest::addColumn<bool>("secondRuns");
+        QTest::newRow("same data directory") << true << false;
+        QTest::newRow("other data directory") << false << true;
+    }
+
+    void oneWriterPerDataDirectory()
+    {
+        // Two logins of one user (or sudo -E) have different runtime directories; the lock
+        // in the data directory still keeps the second copy out of the first one's data.
+        QFETCH(bool, sameDataDir);
+        QFETCH(bool, secondRuns);
+        QTemporaryDir otherRuntime, data, otherData;
+        auto first = guard();
+        first->setDataDirectory(data.path());
+        QVERIFY(first->check());
+        auto second = std::make_unique<TXJustOne>(nullptr, m_title);
+        second->setRuntimeDirectory(otherRuntime.path());
+        second->setDataDirectory(sameDataDir ? data.path() : otherData.path());
+        QCOMPARE(second->check(), secondRuns);
+        // A refused copy leaves the first one's locks in place.
+        second.reset();
+        QVERIFY(QFile::exists(first->lockFilePath()));
+        QVERIFY(QFile::exists(first->dataLockFilePath()));
+    }
 };
 
 int main(int argc, char **argv)

@@ -2,6 +2,8 @@
 // and "Temizle", and the table extras files byte for byte.
 #include "deskfixture.h"
 
+#include <QProcess>
+
 #include "ayarlar.h"
 
 #include <QDir>
@@ -100,6 +102,8 @@ private slots:
     void clearing();
     void clearingWithoutTable();
     void bookedPricesAreCopies();
+    void unreadableFileShowsNothingOfAnotherTable_data();
+    void unreadableFileShowsNothingOfAnotherTable();
     void failedWrites_data();
     void failedWrites();
 };
@@ -529,27 +533,73 @@ void TestExtras::bookedPricesAreCopies()
     QVERIFY(desk.env.messages().all().isEmpty());
 }
 
+void TestExtras::unreadableFileShowsNothingOfAnotherTable_data()
+{
+    QTest::addColumn<QString>("operation");
+    for (const char *op : {"book", "remove", "clear"})
+        QTest::newRow(op) << op;
+}
+
+void TestExtras::unreadableFileShowsNothingOfAnotherTable()
+{
+    // Masa 2's file cannot be read: nothing of Masa 1 is shown, billed or written into it,
+    // and its own extras are never replaced.
+    QFETCH(QString, operation);
+    Desk desk;
+    desk.prepare(2, {}, {}, {"Şalgam", "20"});
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "15"});
+    const QString path = desk.paths.tableExtrasFile("Masa 2");
+    QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
+    desk.start();
+    desk.select(0);
+    desk.select(1);
+    const QString cannotOpen = "Cannot open file " + QDir::toNativeSeparators(path);
+    QCOMPARE(desk.env.messages().errors, QStringList{cannotOpen});
+    QCOMPARE(items(desk.ui()->ListBox4), QStringList{kPlaceholder});
+    QVERIFY(desk.form()->ListBox6.isEmpty());
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QCOMPARE(desk.ui()->Label12->text(), QStringLiteral("Extra girilmemiş!"));
+
+    desk.env.messages().clear();
+    if (operation == "book") {
+        QVERIFY(book(desk, {0}));
+    } else if (operation == "remove") {
+        selectExtra(desk, 0);
+        desk.run([&] { desk.form()->kar1Click(); });
+    } else {
+        desk.run([&] { desk.form()->emizle1Click(); });
+    }
+    if (operation != "remove") // the placeholder line removes nothing
+        QCOMPARE(desk.env.messages().errors, QStringList{cannotOpen});
+    QCOMPARE(files::kind(path), files::Kind::Other);
+    QCOMPARE(desk.readLines(desk.paths.tableExtrasFile("Masa 1")), (QStringList{"Çay", "15"}));
+}
+
 void TestExtras::failedWrites_data()
 {
     QTest::addColumn<QString>("sabotage");
     QTest::addColumn<QString>("operation");
     QTest::addColumn<QStringList>("visible");
     QTest::addColumn<QStringList>("booked");
+    QTest::addColumn<QStringList>("errors"); // each followed by the file's path
 
     const QStringList none{kPlaceholder};
-    // A directory where the table's file would be: the table has no extras.
-    QTest::newRow("directory as file, book") << "directory as file"
-                                             << "book" << none << QStringList();
+    const QStringList cannotCreate{"Cannot create file "};
+    // A directory where the table's file would be: it cannot be read, so the table shows
+    // nothing and booking is refused (the selection and the booking each say so).
+    QTest::newRow("directory as file, book")
+        << "directory as file"
+        << "book" << none << QStringList() << QStringList{"Cannot open file ", "Cannot open file "};
     // The extras directory replaced by a regular file: the file is gone with it.
     for (const char *op : {"book", "remove", "clear"})
         QTest::newRow(qPrintable(QStringLiteral("extras directory is a file, %1").arg(op)))
-            << "extras directory is a file" << op << none << QStringList();
+            << "extras directory is a file" << op << none << QStringList() << cannotCreate;
 #ifdef Q_OS_LINUX
     // The file stays and cannot grow: the lists return to what it holds.
     for (const char *op : {"book", "remove"})
         QTest::newRow(qPrintable(QStringLiteral("file size limit, %1").arg(op)))
             << "file size limit" << op << QStringList{"A", "B"}
-            << QStringList{"A", "100", "B", "200"};
+            << QStringList{"A", "100", "B", "200"} << cannotCreate;
 #endif
 }
 
@@ -559,6 +609,7 @@ void TestExtras::failedWrites()
     QFETCH(QString, operation);
     QFETCH(QStringList, visible);
     QFETCH(QStringList, booked);
+    QFETCH(QStringList, errors);
     Desk desk;
     desk.prepare(1, {}, {}, {"C", "300"});
     const QString path = desk.paths.tableExtrasFile("Masa 1");
@@ -594,8 +645,9 @@ void TestExtras::failedWrites()
         act();
     }
 
-    QCOMPARE(desk.env.messages().errors,
-             QStringList{"Cannot create file " + QDir::toNativeSeparators(path)});
+    for (QString &e : errors)
+        e += QDir::toNativeSeparators(path);
+    QCOMPARE(desk.env.messages().errors, errors);
     // The screen shows what the file holds, and the file is as it was.
     QCOMPARE(items(desk.ui()->ListBox4), visible);
     QCOMPARE(desk.form()->ListBox6.lines(), booked);

@@ -95,23 +95,28 @@ void TestInfo::uptimeText()
 void TestInfo::dateLine_data()
 {
     QTest::addColumn<QString>("now");
+    QTest::addColumn<bool>("zoneSet");
     QTest::addColumn<QString>("line");
-    QTest::newRow("midnight") << "2026-12-07T00:00:00"
-                              << " 7 Aralık 2026 Pazartesi ";
-    QTest::newRow("last second of today") << "2026-12-07T20:59:59"
-                                          << " 7 Aralık 2026 Pazartesi ";
-    QTest::newRow("21:00 is tomorrow") << "2026-12-07T21:00:00"
-                                       << " 8 Aralık 2026 Salı ";
-    QTest::newRow("year turns at 21:00") << "2026-12-31T21:00:00"
-                                         << " 1 Ocak 2027 Cuma ";
+    QTest::newRow("midnight") << "2026-12-07T00:00:00" << false << " 7 Aralık 2026 Pazartesi ";
+    QTest::newRow("last second of today")
+        << "2026-12-07T20:59:59" << false << " 7 Aralık 2026 Pazartesi ";
+    QTest::newRow("no zone: 21:00 is tomorrow")
+        << "2026-12-07T21:00:00" << false << " 8 Aralık 2026 Salı ";
+    QTest::newRow("no zone: year turns at 21:00")
+        << "2026-12-31T21:00:00" << false << " 1 Ocak 2027 Cuma ";
+    QTest::newRow("zone set: 21:00 is today")
+        << "2026-12-08T21:00:00" << true << " 8 Aralık 2026 Salı ";
+    QTest::newRow("zone set: 23:59:59 is today")
+        << "2026-12-31T23:59:59" << true << " 31 Aralık 2026 Perşembe ";
 }
 
 void TestInfo::dateLine()
 {
     TestEnvironment env;
     QFETCH(QString, now);
+    QFETCH(bool, zoneSet);
     QFETCH(QString, line);
-    QCOMPARE(kv::dateLineText(QDateTime::fromString(now, Qt::ISODate)), line);
+    QCOMPARE(kv::dateLineText(QDateTime::fromString(now, Qt::ISODate), zoneSet), line);
 }
 
 void TestInfo::clockText()

@@ -44,6 +44,7 @@ public:
         ++reloads;
         catalogue.load(m_paths.catalogueFile());
     }
+    void refreshSelectedFee() override { ++feeRefreshes; }
 
     kv::Paths m_paths;
     RecordList settings, reg, catalogue;
@@ -52,6 +53,7 @@ public:
     QString caption;
     int resets = 0;
     int reloads = 0;
+    int feeRefreshes = 0;
 };
 
 QStringList items(const QListWidget *list)
@@ -83,7 +85,8 @@ private slots:
     void minimumChargeKeptWhileOff();
     void saveInBothFeeModes();
     void emptyFeeListSwitchesOffAtSave();
-    void emptyUnitFeeStopsSave();
+    void emptyBoxesStopSave_data();
+    void emptyBoxesStopSave();
     void removingFees();
     void enterClosesWithoutSaving_data();
     void enterClosesWithoutSaving();
@@ -103,6 +106,13 @@ private slots:
     void feeEntryRefusesNonDigits();
 
     void extrasPriceList();
+    void opensWhateverTheFilesHold_data();
+    void opensWhateverTheFilesHold();
+    void shortRegisterIsPadded_data();
+    void shortRegisterIsPadded();
+    void extraWithoutPriceRefused_data();
+    void extraWithoutPriceRefused();
+    void ctrlClickLoadsOnce();
 
 private:
     template <class T> T *get(const char *name)
@@ -237,8 +247,11 @@ void TestSettings::minimumChargeGuard_data()
                            << "1000000" << 0 << "1000000";
     QTest::newRow("above, unit fee over 250000") << "1000000"
                                                  << "2000000" << 1 << "250000";
+    // Never above the unit fee: a small unit fee is the most the minimum can be.
     QTest::newRow("above, unit fee under 250000") << "100000"
-                                                  << "200000" << 2 << "250000";
+                                                  << "200000" << 1 << "100000";
+    QTest::newRow("above, tiny unit fee") << "120"
+                                          << "150" << 1 << "120";
 }
 
 void TestSettings::minimumChargeGuard()
@@ -348,17 +361,38 @@ void TestSettings::emptyFeeListSwitchesOffAtSave()
     QCOMPARE(main->caption, QStringLiteral("Birim Ücret   :  1.000.000 TL"));
 }
 
-void TestSettings::emptyUnitFeeStopsSave()
+void TestSettings::emptyBoxesStopSave_data()
 {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("multiple");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unit fee, single fee") << "birim" << false << "Birim ücreti girin!";
+    QTest::newRow("unit fee, multiple fees") << "birim" << true << "Birim ücreti girin!";
+    QTest::newRow("minimum charge") << "enaz" << false << "En az ücreti girin!";
+}
+
+void TestSettings::emptyBoxesStopSave()
+{
+    QFETCH(QString, box);
+    QFETCH(bool, multiple);
+    QFETCH(QString, message);
+    main->settings.set(5, QStringLiteral("T"));
+    main->settings.set(6, kv::flagText(multiple));
+    main->settings.save(main->paths().settingsFile());
+    RecordList({"250000"}).save(main->paths().feeListFile());
+    const RecordList memory = main->settings;
     const QByteArray before = TestEnvironment::readBytes(main->paths().settingsFile());
     whileOpen([&] {
-        get<TumNumberEdit>("birim")->setText(QString());
+        get<TumNumberEdit>(box.toLatin1().constData())->setText(QString());
+        get<QCheckBox>("CheckBox3")->setChecked(!multiple); // a change that must not apply
         click("SpeedButton1");
     });
-    QCOMPARE(msgs().errors, QStringList({"'' is not a valid integer value"}));
-    QCOMPARE(msgs().infos, QStringList());
+    QCOMPARE(msgs().infos, QStringList{message});
+    QCOMPARE(msgs().errors, QStringList());
     QCOMPARE(TestEnvironment::readBytes(main->paths().settingsFile()), before);
-    QCOMPARE(main->settings.at(0), QString());
+    QCOMPARE(main->settings.lines(), memory.lines());
+    QCOMPARE(main->caption, QString());
+    QCOMPARE(main->feeRefreshes, 0);
 }
 
 void TestSettings::removingFees()
@@ -566,7 +600,9 @@ void TestSettings::refusedTableActionsChangeNothing_data()
     QTest::addColumn<int>("questions");
 
     const QStringList none;
-    const QStringList badPrefix{"Masa adı dosya adında kullanılamayan karakterler içeremez!"};
+    const QStringList badPrefix{
+        "Masa adı nokta ile başlayamaz ve dosya adında kullanılamayan ya da Türkçe kod "
+        "sayfasında olmayan karakterler içeremez!"};
     QTest::newRow("create answered Hayır") << "SpeedButton2"
                                            << "4"
                                            << "Salon" << none << none << 1;
@@ -583,6 +619,12 @@ void TestSettings::refusedTableActionsChangeNothing_data()
             << "SpeedButton2"
             << "4" << (QStringLiteral("Ma") + c + QStringLiteral("sa")) << badPrefix << none << 0;
     }
+    // A hidden extras file is never deleted; "?" in the file would rename the tables.
+    QTest::newRow("prefix .M") << "SpeedButton2"
+                               << "4"
+                               << ".M" << badPrefix << none << 0;
+    QTest::newRow("prefix Ωmega") << "SpeedButton2"
+                                  << "4" << QStringLiteral("Ωmega") << badPrefix << none << 0;
 }
 
 void TestSettings::refusedTableActionsChangeNothing()
@@ -628,9 +670,13 @@ void TestSettings::feeEntryFormatsAsTyped()
     QCOMPARE(label->text(), QStringLiteral("1.000.000"));
     QTest::keyClicks(para, "2500000");
     QCOMPARE(label->text(), QStringLiteral("2.500.000TL"));
-    QTest::keyClicks(para, "x");
-    QCOMPARE(msgs().errors, QStringList({"'2500000x' is not a valid integer value"}));
-    QCOMPARE(label->text(), QStringLiteral("2.500.000TL"));
+    // Stray keys never reach the box, and no error box interrupts the typing.
+    QTest::keyClicks(para, "x.-5");
+    QCOMPARE(para->text(), QStringLiteral("25000005"));
+    QCOMPARE(label->text(), QStringLiteral("25.000.005TL"));
+    para->setText(QStringLiteral("12a")); // pasted
+    QCOMPARE(label->text(), QStringLiteral("25.000.005TL"));
+    QVERIFY(msgs().errors.isEmpty());
     para->setText(QStringLiteral("0"));
     QCOMPARE(label->text(), QStringLiteral("TL"));
 }
@@ -673,21 +719,24 @@ void TestSettings::feeEntryFromMenu()
 void TestSettings::feeEntryRefusesNonDigits_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("empty") << "" << false;
-    QTest::newRow("letters") << "12a" << false;
-    QTest::newRow("negative") << "-5" << false;
-    QTest::newRow("blank") << " 5" << false;
-    QTest::newRow("grouped") << "1.000" << false;
-    QTest::newRow("above range") << "2147483648" << false;
-    QTest::newRow("largest") << "2147483647" << true;
-    QTest::newRow("zero") << "0" << true;
+    QTest::addColumn<QString>("message");
+    const QString digitsOnly = QStringLiteral("Ücret yalnızca rakamlardan oluşmalıdır!");
+    QTest::newRow("empty") << "" << digitsOnly;
+    QTest::newRow("letters") << "12a" << digitsOnly;
+    QTest::newRow("negative") << "-5" << digitsOnly;
+    QTest::newRow("blank") << " 5" << digitsOnly;
+    QTest::newRow("grouped") << "1.000" << digitsOnly;
+    QTest::newRow("above range") << "2147483648"
+                                 << "Ücret çok büyük! En fazla 2.147.483.647 TL girilebilir.";
+    QTest::newRow("largest") << "2147483647" << QString();
+    QTest::newRow("zero") << "0" << QString();
 }
 
 void TestSettings::feeEntryRefusesNonDigits()
 {
     QFETCH(QString, typed);
-    QFETCH(bool, accepted);
+    QFETCH(QString, message);
+    const bool accepted = message.isEmpty();
     bool open = false;
     QTimer::singleShot(0, form6, [&] {
         get6<TumEdit>("para")->setText(typed);
@@ -699,7 +748,7 @@ void TestSettings::feeEntryRefusesNonDigits()
     form6->exec();
     QCOMPARE(open, !accepted);
     QCOMPARE(items(form3->feeList()), accepted ? QStringList{typed} : QStringList{});
-    QCOMPARE(msgs().infos.contains("Ücret yalnızca rakamlardan oluşmalıdır!"), !accepted);
+    QCOMPARE(msgs().infos, accepted ? QStringList() : QStringList{message});
 }
 
 void TestSettings::extrasPriceList()
@@ -760,6 +809,126 @@ void TestSettings::extrasPriceList()
                         "ay\r\n600000\r\nTost\r\n1000000\r\n"));
     // Closing hands the catalogue back to the main window.
     QCOMPARE(main->catalogue.lines(), QStringList({"Çay", "600000", "Tost", "1000000"}));
+}
+
+void TestSettings::opensWhateverTheFilesHold_data()
+{
+    QTest::addColumn<QStringList>("settings");
+    QTest::addColumn<QStringList>("reg");
+    QTest::addColumn<QString>("unitFee");
+    QTest::addColumn<QString>("count");
+    QStringList s = kv::defaultSettings();
+    QStringList r = kv::defaultRegister();
+    const auto with = [](QStringList lines, int i, const QString &text) {
+        lines[i] = text;
+        return lines;
+    };
+    QTest::newRow("unit fee abc") << with(s, 0, "abc") << r << ""
+                                  << "0";
+    QTest::newRow("byte-order mark") << with(s, 0, QStringLiteral("ï»¿1000000")) << r << ""
+                                     << "0";
+    QTest::newRow("short settings") << QStringList{"1000000", "T"} << r << "1000000"
+                                    << "0";
+    QTest::newRow("empty settings") << QStringList() << r << ""
+                                    << "0";
+    QTest::newRow("empty register") << s << QStringList() << "1000000"
+                                    << "";
+    QTest::newRow("count above 80") << s << QStringList{"2147483647"} << "1000000"
+                                    << "";
+    QTest::newRow("count with text") << s << QStringList{"12 masa"} << "1000000"
+                                     << "";
+}
+
+void TestSettings::opensWhateverTheFilesHold()
+{
+    // A hand-edited file never locks the operator out: the window opens and "Kaydet"
+    // writes sound lines.
+    QFETCH(QStringList, settings);
+    QFETCH(QStringList, reg);
+    QFETCH(QString, unitFee);
+    QFETCH(QString, count);
+    main->settings.assign(settings);
+    main->reg.assign(reg);
+    whileOpen([&] {
+        QCOMPARE(get<TumNumberEdit>("birim")->text(), unitFee);
+        QCOMPARE(get<TumNumberEdit>("masasayisi")->text(), count);
+        get<TumNumberEdit>("birim")->setText(QStringLiteral("1500000"));
+        click("SpeedButton1");
+    });
+    QCOMPARE(msgs().errors, QStringList());
+    QCOMPARE(msgs().infos, QStringList{"Ayarlarınız Kaydedilmiştir!"});
+    RecordList file;
+    file.load(main->paths().settingsFile());
+    QVERIFY(file.count() >= 16);
+    QCOMPARE(file.at(0), QStringLiteral("1500000"));
+    QCOMPARE(file.at(3), settings.value(3, QStringLiteral("Masa")));
+    for (int flag : {1, 5, 6})
+        QVERIFY(file.at(flag) == "T" || file.at(flag) == "F");
+}
+
+void TestSettings::shortRegisterIsPadded_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("kept");
+    QTest::newRow("Masa Oluştur") << "SpeedButton2" << QStringList{"7.12.2026", "21:00:00", "1000"};
+    QTest::newRow("Masa Bilgilerini Sil") << "SpeedButton6" << QStringList{"", "", ""};
+}
+
+void TestSettings::shortRegisterIsPadded()
+{
+    // Tables beyond the end of a hand-shortened register get their lines back.
+    QFETCH(QString, button);
+    QFETCH(QStringList, kept);
+    writeRegister({"3", "7.12.2026", "21:00:00", "1000"});
+    msgs().defaultAnswer = true;
+    whileOpen([&] {
+        get<TumNumberEdit>("masasayisi")->setText(QStringLiteral("3"));
+        click(button.toLatin1().constData());
+    });
+    QCOMPARE(msgs().errors, QStringList());
+    RecordList file;
+    file.load(main->paths().registerFile());
+    QCOMPARE(file.count(), kv::kRegisterLength);
+    QCOMPARE(file.lines().mid(0, 4), QStringList{"3"} + kept);
+    QCOMPARE(main->reg.lines(), file.lines());
+}
+
+void TestSettings::extraWithoutPriceRefused_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Ekle") << "SpeedButton3";
+    QTest::newRow("Düzelt") << "SpeedButton4";
+}
+
+void TestSettings::extraWithoutPriceRefused()
+{
+    QFETCH(QString, button);
+    main->catalogue.assign({"Çay", "15"});
+    main->catalogue.save(main->paths().catalogueFile());
+    const QByteArray before = TestEnvironment::readBytes(main->paths().catalogueFile());
+    whileOpen([&] {
+        get<QListWidget>("ListBox4")->setCurrentRow(0);
+        get<TumNumberEdit>("fiyati")->setText(QString());
+        click(button.toLatin1().constData());
+        QCOMPARE(form3->catalogueCopy().lines(), (QStringList{"Çay", "15"}));
+    });
+    QCOMPARE(msgs().infos, QStringList{"Extranın ücretini girin!"});
+    QCOMPARE(TestEnvironment::readBytes(main->paths().catalogueFile()), before);
+}
+
+void TestSettings::ctrlClickLoadsOnce()
+{
+    // A trailing name without a price fails to load, so each load leaves one error box.
+    main->catalogue.assign({"A", "1", "B"});
+    whileOpen([&] {
+        QListWidget *names = get<QListWidget>("ListBox4");
+        get<QTabWidget>("PageControl1")->setCurrentIndex(1);
+        const QPoint b = names->visualItemRect(names->item(1)).center();
+        QTest::mouseClick(names->viewport(), Qt::LeftButton, {}, b);
+        QTest::mouseClick(names->viewport(), Qt::LeftButton, Qt::ControlModifier, b);
+        QTest::mouseClick(names->viewport(), Qt::LeftButton, Qt::ControlModifier, b);
+    });
+    QCOMPARE(msgs().errors, QStringList(2, QStringLiteral("List index out of bounds (3)")));
 }
 
 QTEST_MAIN(TestSettings)

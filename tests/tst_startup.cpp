@@ -1,8 +1,15 @@
 #include "deskfixture.h"
 
+#include "antTaskbarIcon.h"
+
+#include "ayarlar.h"
+
 #include <QCloseEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
 
 using namespace kv;
 
@@ -19,11 +26,17 @@ private slots:
     void firstStartOnEmptyDisk();
     void tableCount_data();
     void tableCount();
+    void firstStartMakesMissingParents();
+    void missingExtrasDirectoryIsMade();
+    void unreadableStoreIsNeverSavedOver_data();
+    void unreadableStoreIsNeverSavedOver();
     void multipleFeeCaption();
     void singleFeeCaptionAndEndTime();
-    void badUnitFeeStopsStartupButOpensWindow();
+    void failingStepDoesNotStopTheOthers_data();
+    void failingStepDoesNotStopTheOthers();
     void settingsDeletedKeepsOtherFiles();
     void registerShorterThanItsCount();
+    void closingHidesOrMinimises_data();
     void closingHidesOrMinimises();
     void exitEndsTheProgram();
     void fallbackMenuOffersExit();
@@ -83,10 +96,105 @@ void TestStartup::tableCount_data()
     QTest::newRow("abc") << "abc"
                          << "Masa" << QStringList() << QStringList()
                          << QStringList{"'abc' is not a valid integer value"};
+    // Only a hand-edited register holds more than 80: the first 80 are listed, at once.
+    QStringList eighty;
+    for (int k = 1; k <= 80; ++k)
+        eighty << QStringLiteral("Masa %1").arg(k);
+    for (const char *count : {"81", "2147483647"})
+        QTest::newRow(count)
+            << count << "Masa" << eighty
+            << QStringList{QStringLiteral("Masa sayısı %1 olamaz; en fazla 80 masa listelendi.")
+                               .arg(count)}
+            << QStringList();
     QTest::newRow("turkish prefix")
         << "2" << QStringLiteral("Bilardo Çığ")
         << QStringList{QStringLiteral("Bilardo Çığ 1"), QStringLiteral("Bilardo Çığ 2")}
         << QStringList() << QStringList();
+}
+
+void TestStartup::firstStartMakesMissingParents()
+{
+    // A new account has no ~/.local/share yet.
+    TestEnvironment env;
+    const Paths paths(env.root() + QStringLiteral("/home/.local/share/Kelvora"));
+    Forms forms = createForms(paths);
+    QVERIFY(env.messages().errors.isEmpty());
+    QCOMPARE(TestEnvironment::readBytes(paths.settingsFile()).size(), 45);
+    QCOMPARE(TestEnvironment::readBytes(paths.registerFile()).size(), 1119);
+    QVERIFY(QFileInfo(paths.extrasDir()).isDir());
+}
+
+void TestStartup::missingExtrasDirectoryIsMade()
+{
+    Desk desk;
+    desk.prepare(1, {}, {}, {"Çay", "15"});
+    QVERIFY(QDir(desk.paths.extrasDir()).removeRecursively());
+    desk.start();
+    QVERIFY(QFileInfo(desk.paths.extrasDir()).isDir());
+    desk.select(0);
+    ModalDriver driver(desk.forms.Form5.get(), {[&desk] { desk.form()->bookExtra(0); }});
+    desk.run([&] { desk.form()->ListBox4DblClick(); });
+    QVERIFY(desk.env.messages().all().isEmpty());
+    QCOMPARE(desk.readLines(desk.paths.tableExtrasFile("Masa 1")), (QStringList{"Çay", "15"}));
+}
+
+void TestStartup::unreadableStoreIsNeverSavedOver_data()
+{
+    QTest::addColumn<QString>("store");
+    QTest::addColumn<QString>("thing");
+    for (const char *store : {"settings", "register", "catalogue"})
+        for (const char *thing : {"fifo", "directory"})
+            QTest::addRow("%s is a %s", store, thing) << store << thing;
+}
+
+void TestStartup::unreadableStoreIsNeverSavedOver()
+{
+    // Start-up says it cannot read the file and goes on; the program stays usable, and the
+    // save that would replace the unread file is refused.
+    QFETCH(QString, store);
+    QFETCH(QString, thing);
+    FakeTray tray;
+    Desk desk;
+    desk.prepare(2, {}, {}, {"Çay", "15"});
+    const QString path = store == "settings"   ? desk.paths.settingsFile()
+                         : store == "register" ? desk.paths.registerFile()
+                                               : desk.paths.catalogueFile();
+    QVERIFY(QFile::remove(path));
+    if (thing == "fifo")
+        QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
+    else
+        QVERIFY(QDir().mkdir(path));
+    QElapsedTimer started;
+    started.start();
+    desk.forms = createForms(desk.paths, &tray);
+    QVERIFY(started.elapsed() < 2000);
+    const QString native = QDir::toNativeSeparators(path);
+    QCOMPARE(desk.env.messages().errors, QStringList{"Cannot open file " + native});
+    QVERIFY(desk.form()->a1->Visible());
+    desk.env.messages().clear();
+
+    TForm3 *settings = desk.forms.Form3.get();
+    ModalDriver driver(settings, {[&] {
+                                      if (store == "settings") {
+                                          settings->findChild<QLineEdit *>("birim")->setText("5");
+                                          settings->SpeedButton1Click();
+                                      } else if (store == "catalogue") {
+                                          settings->findChild<QLineEdit *>("fiyati")->setText("5");
+                                          settings->SpeedButton3Click();
+                                      }
+                                  },
+                                  [settings] { settings->reject(); }});
+    desk.run([&] { desk.form()->Seenekler1Click(); });
+    QVERIFY(driver.sawOpen); // the settings window opens whatever the files hold
+    if (store == "register") {
+        desk.ui()->ListBox2->addItem("Masa 1"); // the register's count is unknown
+        desk.select(0);
+        desk.run([&] { desk.form()->ListBox2DblClick(); });
+    }
+    const QString refused = native + QStringLiteral(" okunamadığı için üzerine kaydedilmedi!");
+    QVERIFY2(desk.env.messages().errors.contains(refused),
+             qPrintable(desk.env.messages().errors.join('|')));
+    QCOMPARE(files::kind(path), files::Kind::Other);
 }
 
 void TestStartup::tableCount()
@@ -129,16 +237,45 @@ void TestStartup::singleFeeCaptionAndEndTime()
     QVERIFY(desk.ui()->bitis->isEnabled()); // "t" is not "T"
 }
 
-void TestStartup::badUnitFeeStopsStartupButOpensWindow()
+void TestStartup::failingStepDoesNotStopTheOthers_data()
 {
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("tables");
+    QTest::newRow("unit fee 1.000") << SettingsLine::UnitFee + 100 << "1.000"
+                                    << "'1.000' is not a valid integer value" << 3;
+    QTest::newRow("unit fee 12a") << SettingsLine::UnitFee + 100 << "12a"
+                                  << "'12a' is not a valid integer value" << 3;
+    QTest::newRow("count abc") << int(RegisterLine::TableCount) << "abc"
+                               << "'abc' is not a valid integer value" << 0;
+    QTest::newRow("count 12 masa") << int(RegisterLine::TableCount) << "12 masa"
+                                   << "'12 masa' is not a valid integer value" << 0;
+}
+
+void TestStartup::failingStepDoesNotStopTheOthers()
+{
+    // Settings lines are given as 100 + line, register lines as themselves.
+    QFETCH(int, line);
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+    QFETCH(int, tables);
+    FakeTray tray;
     Desk desk;
-    desk.prepare(3, {{SettingsLine::UnitFee, "1.000"}});
-    QFile::remove(desk.paths.catalogueFile());
-    desk.start();
-    QCOMPARE(desk.env.messages().errors, QStringList{"'1.000' is not a valid integer value"});
-    // The steps after the failing one are not done.
-    QCOMPARE(desk.ui()->ListBox2->count(), 0);
-    QVERIFY(!QFileInfo::exists(desk.paths.catalogueFile()));
+    const QStringList catalogue{"Çay", "15", "Tost", "40"};
+    if (line >= 100)
+        desk.prepare(3, {{line - 100, text}}, {}, catalogue);
+    else
+        desk.prepare(3, {}, {{line, text}}, catalogue);
+    desk.forms = createForms(desk.paths, &tray);
+
+    QCOMPARE(desk.env.messages().errors, QStringList{error});
+    QCOMPARE(desk.ui()->ListBox2->count(), tables);
+    // The catalogue is loaded, so no window works on an empty copy of it.
+    QCOMPARE(desk.form()->ListBox5.lines(), catalogue);
+    // The icon is there, so the program can be reached and ended.
+    QVERIFY(desk.form()->a1->Visible());
+    QVERIFY(desk.form()->iconInNotificationArea());
 }
 
 void TestStartup::settingsDeletedKeepsOtherFiles()
@@ -171,22 +308,37 @@ void TestStartup::registerShorterThanItsCount()
     QCOMPARE(desk.env.messages().errors, QStringList{"List index out of bounds (7)"});
 }
 
+void TestStartup::closingHidesOrMinimises_data()
+{
+    QTest::addColumn<bool>("areaAtStart");
+    QTest::addColumn<bool>("areaAtClose");
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("icon in the area") << true << true << true;
+    QTest::newRow("no notification area") << false << false << false;
+    QTest::newRow("area gone since start") << true << false << false;
+}
+
 void TestStartup::closingHidesOrMinimises()
 {
+    QFETCH(bool, areaAtStart);
+    QFETCH(bool, areaAtClose);
+    QFETCH(bool, hidden);
+    FakeTray tray;
+    tray.available = areaAtStart;
     Desk desk;
     desk.prepare(1);
-    desk.start();
-    desk.form()->setTrayAvailable(true);
+    desk.forms = createForms(desk.paths, &tray);
     desk.form()->show();
+    tray.available = areaAtClose;
     QVERIFY(!desk.form()->close());
-    QVERIFY(desk.form()->isHidden());
+    QCOMPARE(desk.form()->isHidden(), hidden);
+    QCOMPARE(desk.form()->isMinimized(), !hidden);
+    // Without the icon "Ayarlar" is the way to end the program.
+    const QList<QAction *> items = desk.ui()->Ayarlar1->actions();
+    QCOMPARE(items.at(2)->isVisible(), !hidden);
     desk.form()->a1DblClick();
     QVERIFY(desk.form()->isVisible());
-
-    desk.form()->setTrayAvailable(false);
-    QVERIFY(!desk.form()->close());
-    QVERIFY(desk.form()->isVisible());
-    QVERIFY(desk.form()->isMinimized());
+    QVERIFY(!desk.form()->isMinimized());
 }
 
 void TestStartup::exitEndsTheProgram()
@@ -216,8 +368,6 @@ void TestStartup::fallbackMenuOffersExit()
     QVERIFY(items.at(1)->isSeparator() && items.at(1)->isVisible());
     QCOMPARE(items.at(2)->text(), QStringLiteral("Çıkış"));
     QVERIFY(items.at(2)->isVisible());
-    desk.form()->setTrayAvailable(true);
-    QVERIFY(!items.at(1)->isVisible() && !items.at(2)->isVisible());
     const QList<QAction *> about = desk.ui()->Hakknda2->actions();
     QCOMPARE(about.size(), 3);
     QCOMPARE(about.at(0)->text(), QStringLiteral("Program Hakkında"));

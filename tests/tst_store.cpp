@@ -5,7 +5,9 @@
 #include "recordlist.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
 using namespace kv;
@@ -24,7 +26,10 @@ private slots:
     void defaultsHaveTheirSizes();
     void lineAccessErrors();
     void writingPastTheEndPads();
-    void loadAndSaveFailures();
+    void unreadableFiles_data();
+    void unreadableFiles();
+    void savingIntoMissingDirectory();
+    void nulKeepsWholeCopy();
     void failedSaveKeepsOldFile();
     void listingSkipsDirectoriesAndHiddenFiles();
     void flagsAndPrefixes();
@@ -176,27 +181,99 @@ void TestStore::writingPastTheEndPads()
     QCOMPARE(list.lines(), (QStringList{"3", "", "", "", "", "", "1000000"}));
 }
 
-void TestStore::loadAndSaveFailures()
+void TestStore::unreadableFiles_data()
+{
+    QTest::addColumn<QString>("what");
+    for (const char *what : {"missing", "directory", "fifo", "dangling link", "too big"})
+        QTest::newRow(what) << what;
+}
+
+void TestStore::unreadableFiles()
+{
+    // Whatever cannot be read leaves the list empty and unknown, and an unknown list is
+    // never saved over the thing that stands where its file should be.
+    QFETCH(QString, what);
+    TestEnvironment env;
+    const QString path = env.root() + QStringLiteral("/Zorbelayarex.dll");
+    if (what == "directory")
+        QVERIFY(QDir().mkdir(path));
+    else if (what == "fifo")
+        QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
+    else if (what == "dangling link")
+        QVERIFY(QFile::link(env.root() + QStringLiteral("/nowhere"), path));
+    else if (what == "too big")
+        TestEnvironment::writeBytes(path, QByteArray(RecordList::kMaxFileSize + 1, 'a'));
+    const QFileInfo before(path);
+
+    RecordList list({QStringLiteral("another table's line")});
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        list.load(path);
+        QFAIL("the load must fail");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.text(),
+                 QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(path)));
+    }
+    QVERIFY(timer.elapsed() < 1000); // a FIFO is never opened
+    QVERIFY(list.isEmpty());
+    QVERIFY(!list.known());
+    list.append(QStringLiteral("new"));
+    try {
+        list.save(path);
+        QFAIL("an unknown list must not be saved");
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.text(), QDir::toNativeSeparators(path) +
+                               QStringLiteral(" okunamadığı için üzerine kaydedilmedi!"));
+    }
+    const QFileInfo after(path);
+    QCOMPARE(after.exists(), before.exists());
+    QCOMPARE(after.isSymLink(), before.isSymLink());
+    QCOMPARE(after.size(), before.size());
+    QCOMPARE(files::kind(path), what == "missing"   ? files::Kind::Missing
+                                : what == "too big" ? files::Kind::Regular
+                                                    : files::Kind::Other);
+
+    // A list read again from a sound file is known again.
+    const QString sound = env.root() + QStringLiteral("/sound.dll");
+    TestEnvironment::writeBytes(sound, "a\r\n");
+    list.load(sound);
+    QVERIFY(list.known());
+    list.save(sound);
+}
+
+void TestStore::savingIntoMissingDirectory()
 {
     TestEnvironment env;
     const QString missing = env.root() + QStringLiteral("/none/file.dll");
-    RecordList list({QStringLiteral("kept")});
     try {
-        list.load(missing);
-        QFAIL("loading a missing file must fail");
-    } catch (const RuntimeError &e) {
-        QCOMPARE(e.text(),
-                 QStringLiteral("Cannot open file %1").arg(QDir::toNativeSeparators(missing)));
-    }
-    QCOMPARE(list.lines(), QStringList{"kept"});
-    try {
-        list.save(missing);
+        RecordList({QStringLiteral("kept")}).save(missing);
         QFAIL("saving into a missing directory must fail");
     } catch (const RuntimeError &e) {
         QCOMPARE(e.text(),
                  QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(missing)));
     }
     QVERIFY(!QFile::exists(missing));
+}
+
+void TestStore::nulKeepsWholeCopy()
+{
+    TestEnvironment env;
+    const QString path = env.root() + QStringLiteral("/Zorbelayarms.dll");
+    const QByteArray bytes("3\r\n7.12.2026\r\n\0junk\r\n8.12.2026\r\n", 32);
+    TestEnvironment::writeBytes(path, bytes);
+    RecordList list;
+    list.load(path);
+    QCOMPARE(list.lines(), (QStringList{"3", "7.12.2026"}));
+    QCOMPARE(TestEnvironment::readBytes(path + QStringLiteral(".nul-yedek")), bytes);
+    QCOMPARE(env.messages().infos.size(), 1);
+    QVERIFY(env.messages().infos.at(0).contains(QStringLiteral("Zorbelayarms.dll.nul-yedek")));
+    // Told once: the same file read again is kept already.
+    list.load(path);
+    QCOMPARE(env.messages().infos.size(), 1);
+    list.save(path);
+    QCOMPARE(TestEnvironment::readBytes(path), QByteArray("3\r\n7.12.2026\r\n"));
+    QCOMPARE(TestEnvironment::readBytes(path + QStringLiteral(".nul-yedek")), bytes);
 }
 
 void TestStore::failedSaveKeepsOldFile()
@@ -248,8 +325,11 @@ void TestStore::flagsAndPrefixes()
         QVERIFY2(!isOn(QString::fromLatin1(off)), off);
     QVERIFY(isValidTableNamePrefix(QStringLiteral("Masa")));
     QVERIFY(isValidTableNamePrefix(QString()));
-    for (const char *bad : {"a/b", "a\\b", "a:b", "a*", "a?", "\"a", "<a", "a>", "a|b"})
+    for (const char *bad :
+         {"a/b", "a\\b", "a:b", "a*", "a?", "\"a", "<a", "a>", "a|b", ".M", "a\tb"})
         QVERIFY2(!isValidTableNamePrefix(QString::fromLatin1(bad)), bad);
+    QVERIFY(!isValidTableNamePrefix(QStringLiteral("Ωmega")));
+    QVERIFY(isValidTableNamePrefix(QStringLiteral("Şık Masa.1")));
     QCOMPARE(Paths(QStringLiteral("/d")).tableExtrasFile(QStringLiteral("Masa 3")),
              QStringLiteral("/d/Masa Extraları/Masa 3.msex"));
     QCOMPARE(RegisterLine::date(2), 7);

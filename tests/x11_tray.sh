@@ -9,16 +9,7 @@ prepare_desk 3
 start_program
 main=$(wait_window "$MAIN_TITLE") || fail "no main window"
 
-icon=""
-for _ in $(seq 1 50); do
-  for w in $(xdotool search --classname kelvora 2>/dev/null); do
-    width=$(xwininfo -id "$w" | awk '/Width/ {print $NF}')
-    [ "$(xdotool getwindowname "$w")" = "Kelvora" ] && [ "$width" -le 48 ] && icon=$w
-  done
-  [ -n "$icon" ] && break
-  sleep 0.1
-done
-[ -n "$icon" ] || fail "the icon did not appear in the notification area"
+icon=$(find_icon) || fail "the icon did not appear in the notification area"
 read -r iw ih < <(xwininfo -id "$icon" | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}')
 shot tray-main
 

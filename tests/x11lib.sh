@@ -4,6 +4,7 @@
 set -euo pipefail
 
 KV_BIN="$1"
+KV_ATSPI=/usr/libexec/at-spi-bus-launcher
 if [ -z "${KV_IN_XVFB:-}" ]; then
   for tool in xvfb-run xdotool wmctrl openbox import trayer xwininfo xprop; do
     if ! command -v "$tool" >/dev/null 2>&1; then
@@ -12,6 +13,10 @@ if [ -z "${KV_IN_XVFB:-}" ]; then
     fi
   done
   export KV_IN_XVFB=1
+  # A session bus of its own carries the accessibility tree, where the checks read results.
+  if command -v dbus-run-session >/dev/null 2>&1 && [ -x "$KV_ATSPI" ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24" dbus-run-session -- bash "$0" "$@" 2> >(grep -v 'fd limit' >&2)
+  fi
   exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
 fi
 
@@ -39,6 +44,39 @@ fail() {
 
 openbox >/dev/null 2>&1 &
 KV_PIDS+=($!)
+if [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] && [ -x "$KV_ATSPI" ]; then
+  "$KV_ATSPI" --launch-immediately >/dev/null 2>&1 &
+  KV_PIDS+=($!)
+  export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+fi
+
+# The accessibility tree: a11y.py reads it (see there). Checks that need it call need_a11y.
+A11Y="$(dirname "${BASH_SOURCE[0]}")/a11y.py"
+need_a11y() {
+  if [ -z "${QT_LINUX_ACCESSIBILITY_ALWAYS_ON:-}" ] || ! /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
+    echo "SKIP: the accessibility bus (at-spi2-core, dbus, python3-pyatspi) is missing."
+    exit 77
+  fi
+}
+a11y() { /usr/bin/python3 "$A11Y" "$@"; }
+# Clicks the centre of an accessible object, found by role and name; count 2 double-clicks.
+click_object() {
+  local role=$1 name=$2 count=${3:-1} x y
+  read -r x y < <(a11y center "$role" "$name") || fail "no $role '$name' on the screen"
+  xdotool mousemove --sync "$x" "$y"
+  sleep 0.2
+  xdotool click --repeat "$count" --delay 80 1
+  sleep 0.4
+}
+# Waits until the program shows a message box, and prints its text.
+wait_alert() {
+  local text
+  for _ in $(seq 1 50); do
+    text=$(a11y alert 2>/dev/null) && { echo "$text"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
 for _ in $(seq 1 100); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1
@@ -75,10 +113,30 @@ prepare_desk() {
   mkdir -p "$KV_DATA/Masa Extraları"
 }
 
+# Starts the program; arguments are extra environment settings (NAME=value, -u NAME).
 start_program() {
-  "$KV_BIN" >"$KV_WORK/program.log" 2>&1 &
+  env "$@" "$KV_BIN" >"$KV_WORK/program.log" 2>&1 &
   KV_PID=$!
   KV_PIDS+=($KV_PID)
+}
+
+stop_program() {
+  kill "$KV_PID" 2>/dev/null || true
+  wait "$KV_PID" 2>/dev/null || true
+}
+
+# The program's icon in the notification area; prints its window id.
+find_icon() {
+  local icon="" width
+  for _ in $(seq 1 50); do
+    for w in $(xdotool search --classname kelvora 2>/dev/null); do
+      width=$(xwininfo -id "$w" | awk '/Width/ {print $NF}')
+      [ "$(xdotool getwindowname "$w")" = "Kelvora" ] && [ "$width" -le 48 ] && icon=$w
+    done
+    [ -n "$icon" ] && { echo "$icon"; return 0; }
+    sleep 0.1
+  done
+  return 1
 }
 
 # Waits for a visible window whose title matches the pattern; prints its id.

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// The few file-system calls the store needs from the operating system itself.
+namespace kv::fsys {
+
+// Flushes a file's data and metadata to the disk through its descriptor (fsync on Linux,
+// FlushFileBuffers on Windows). False when the system reports a failure: the data may then
+// be lost, and the caller must not count the save as done.
+bool syncFile(int handle);
+// Makes a rename inside the directory durable (fsync of the directory on Linux; NTFS
+// journals it itself on Windows).
+bool syncDirectory(const QString &dir);
+
+// The data directory with every missing parent; on Windows "C:/Kelvora" is one level below
+// a drive that always exists, so only that level is made.
+bool makeDataDirectory(const QString &dir);
+
+// True when the process is known to have ended (a lock it left is stale).
+bool processIsGone(qint64 pid);
+
+} // namespace kv::fsys

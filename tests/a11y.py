@@ -1,0 +1,115 @@
+#!/usr/bin/python3
+"""Reads the running program's accessibility tree (AT-SPI), as assistive technology does.
+
+The real-window checks find controls and read results here instead of calling into the
+program. Objects are named by role and accessible name; labels carry their text as name.
+
+  a11y.py dump                      the whole tree of the program's windows
+  a11y.py center ROLE NAME          "x y" of the object's centre on the screen
+  a11y.py after TEXT                name of the label that follows the label TEXT
+  a11y.py description ROLE NAME     the object's accessible description
+  a11y.py names ROLE [PARENT]       names of all objects of the role (under PARENT's name)
+  a11y.py alert                     the text of the message box that is open, if any
+NAME may be a regular expression written as /.../. Exit status 1 when nothing matches.
+"""
+import re
+import sys
+import time
+
+import pyatspi
+
+APP = "Kelvora"
+
+
+def matches(pattern, text):
+    if pattern.startswith("/") and pattern.endswith("/") and len(pattern) > 1:
+        return re.search(pattern[1:-1], text or "") is not None
+    return (text or "") == pattern
+
+
+def application():
+    # The bus may need a moment after the program starts.
+    for _ in range(50):
+        for app in pyatspi.Registry.getDesktop(0):
+            if app is not None and app.name == APP:
+                return app
+        time.sleep(0.1)
+    sys.exit("no accessible application named " + APP)
+
+
+def walk(acc, depth=0):
+    try:
+        yield acc, depth
+        for i in range(acc.childCount):
+            child = acc.getChildAtIndex(i)
+            if child is not None:
+                yield from walk(child, depth + 1)
+    except Exception:  # an object that went away while walking
+        return
+
+
+def showing(acc):
+    try:
+        return acc.getState().contains(pyatspi.STATE_SHOWING)
+    except Exception:
+        return False
+
+
+def find(role, name):
+    for acc, _ in walk(application()):
+        if acc.getRoleName() == role and matches(name, acc.name) and showing(acc):
+            return acc
+    return None
+
+
+def main(argv):
+    if not argv:
+        sys.exit(__doc__)
+    command, args = argv[0], argv[1:]
+    if command == "dump":
+        for acc, depth in walk(application()):
+            print("%s%s|%s|%s" % ("  " * depth, acc.getRoleName(), acc.name,
+                                   acc.description))
+        return 0
+    if command == "center":
+        acc = find(args[0], args[1])
+        if acc is None:
+            return 1
+        ext = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        print(ext.x + ext.width // 2, ext.y + ext.height // 2)
+        return 0
+    if command == "after":
+        labels = [a for a, _ in walk(application()) if a.getRoleName() == "label"]
+        for i, acc in enumerate(labels[:-1]):
+            if matches(args[0], acc.name) and showing(acc):
+                print(labels[i + 1].name)
+                return 0
+        return 1
+    if command == "description":
+        acc = find(args[0], args[1])
+        if acc is None:
+            return 1
+        print(acc.description)
+        return 0
+    if command == "names":
+        root = application()
+        if len(args) > 1:
+            root = next((a for a, _ in walk(root) if matches(args[1], a.name)), None)
+            if root is None:
+                return 1
+        for acc, _ in walk(root):
+            if acc.getRoleName() == args[0] and acc is not root:
+                print(acc.name)
+        return 0
+    if command == "alert":
+        for acc, _ in walk(application()):
+            if acc.getRoleName() == "alert" and showing(acc):
+                texts = [a.name for a, _ in walk(acc) if a.getRoleName() == "label" and a.name]
+                print("\n".join(texts))
+                return 0
+        return 1
+    sys.exit("unknown command " + command)
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
