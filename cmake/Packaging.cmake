@@ -14,9 +14,7 @@ if(UNIX AND NOT APPLE)
                     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/kelvora\"
                     COMMAND_ERROR_IS_FATAL ANY)
   endif()")
-endif()
 
-if(UNIX AND NOT APPLE)
   set(kelvora_id example.kelvora.Kelvora)
   set(dist ${CMAKE_CURRENT_SOURCE_DIR}/dist)
   install(FILES ${dist}/${kelvora_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
