@@ -1,8 +1,9 @@
 #!/bin/bash
-# Makes the program's own pictures: the icon (16, 32 pixels and a Windows .ico), the two
+# Makes the program's own pictures: the icon (16 to 256 pixels and a Windows .ico), the two
 # banners of the main window (609x65 JPEG) and the about picture (640x480 JPEG).
-# Needs ImageMagick (convert) and the DejaVu fonts. Run it from anywhere; the pictures are
-# written beside this script. The output is deterministic for one ImageMagick version.
+# Needs ImageMagick (convert), rsvg-convert and the DejaVu fonts. Run it from anywhere; the
+# pictures are written beside this script. The output is deterministic for one ImageMagick
+# and librsvg version.
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -14,6 +15,7 @@ for f in "$bold" "$regular" "$oblique"; do
     [ -f "$f" ] || { echo "missing font $f (Debian: fonts-dejavu-core)" >&2; exit 1; }
 done
 command -v convert >/dev/null || { echo "ImageMagick's convert is missing" >&2; exit 1; }
+command -v rsvg-convert >/dev/null || { echo "rsvg-convert is missing (Debian: librsvg2-bin)" >&2; exit 1; }
 
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
@@ -21,22 +23,17 @@ trap 'rm -rf "$tmp"' EXIT
 # Strip dates and other metadata so that re-running gives the same bytes.
 plain=(-strip -define png:exclude-chunks=date,time)
 
-# Icon: a small billiard table (wooden rim, green felt) with a red and a white ball, drawn
-# at 128 pixels and scaled down so that the small sizes stay smooth.
-convert -size 128x128 xc:none \
-    -fill '#6b3a1e' -stroke '#3d1f0d' -strokewidth 4 -draw 'roundrectangle 4,14 123,113 18,18' \
-    -fill '#1f8a3b' -stroke '#145c27' -strokewidth 3 -draw 'roundrectangle 18,28 109,99 8,8' \
-    -stroke none -fill '#111111' \
-    -draw 'circle 20,30 27,30' -draw 'circle 107,30 114,30' \
-    -draw 'circle 20,97 27,97' -draw 'circle 107,97 114,97' \
-    -fill '#d62020' -stroke '#7a0d0d' -strokewidth 3 -draw 'circle 76,60 94,60' \
-    -fill '#f4f4f4' -stroke '#8a8a8a' -strokewidth 3 -draw 'circle 46,72 60,72' \
-    -stroke none -fill '#ffffffb0' -draw 'circle 82,53 86,53' \
-    "$tmp/icon-128.png"
-convert "$tmp/icon-128.png" -resize 32x32 "${plain[@]}" "PNG32:$here/kelvora-32.png"
-convert "$tmp/icon-128.png" -resize 16x16 "${plain[@]}" "PNG32:$here/kelvora-16.png"
-convert "$tmp/icon-128.png" -resize 48x48 "${plain[@]}" "PNG32:$tmp/icon-48.png"
-convert "$here/kelvora-16.png" "$here/kelvora-32.png" "$tmp/icon-48.png" "$here/kelvora.ico"
+# Icon: a small billiard table (wooden rail, green felt) with a red and a white ball. Each
+# size is rendered natively from a hand-written drawing whose edges fall on whole pixels:
+# kelvora-16.svg is a simplified design for 16 pixels, kelvora.svg serves every larger size
+# and is installed as the scalable icon.
+for n in 16 32 48 128 256; do
+    src="$here/kelvora.svg"
+    [ "$n" -eq 16 ] && src="$here/kelvora-16.svg"
+    rsvg-convert -w "$n" -h "$n" "$src" -o "$tmp/icon-$n.png"
+    convert "$tmp/icon-$n.png" "${plain[@]}" "PNG32:$here/kelvora-$n.png"
+done
+convert "$here/kelvora-16.png" "$here/kelvora-32.png" "$here/kelvora-48.png" "$here/kelvora.ico"
 
 # Banners: a gradient with the product name, a short slogan and the maker's address.
 banner() { # out, gradient from, gradient to, accent, slogan
@@ -92,5 +89,5 @@ convert -size 480x640 'gradient:#101820-#2b3a4a' -rotate -90 \
     -font "$regular" -pointsize 15 -fill '#d0d8e0' -annotate +0+14 'Kelvora Yazılım  •  https://kelvora.example/' \
     "${plain[@]}" -quality 92 "$here/about.jpg"
 
-identify "$here"/kelvora-16.png "$here"/kelvora-32.png "$here"/kelvora.ico \
+identify "$here"/kelvora-*.png "$here"/kelvora.ico \
     "$here"/banner1.jpg "$here"/banner2.jpg "$here"/about.jpg

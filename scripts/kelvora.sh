@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing (Debian packages only), builds, then starts the program ("run")
-# or runs every test through CTest ("test").
+# Installs what is missing (Debian packages only), builds, then starts the program ("run"),
+# runs every test through CTest ("test") or builds the Debian package ("package").
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-translations-l10n qt6-qpa-plugins
   libgl-dev fonts-dejavu-core
   xvfb xauth xdotool x11-utils x11-apps imagemagick trayer openbox wmctrl
+  dpkg-dev lintian appstream desktop-file-utils file librsvg2-bin
 )
 
 install_missing() {
@@ -41,8 +42,14 @@ case "${1:-}" in
     build_all
     cd "$build" && ctest --output-on-failure -j "$(nproc)"
     ;;
+  package)
+    install_missing
+    build_all
+    (cd "$build" && cpack)
+    ls "$build"/kelvora_*.deb
+    ;;
   *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac
