@@ -26,8 +26,8 @@ bool isRandomPart(QStringView part)
 bool isRecordFileName(QStringView name)
 {
     const Paths paths{QString()};
-    for (const QString &record : {paths.settingsFile(), paths.registerFile(),
-                                  paths.catalogueFile(), paths.feeListFile()}) {
+    for (const QString &record :
+         {paths.settingsFile(), paths.registerFile(), paths.catalogueFile(), paths.feeListFile()}) {
         if (name == QStringView(record).mid(1)) // the paths start with "/"
             return true;
     }

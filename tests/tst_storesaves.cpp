@@ -31,6 +31,9 @@ struct SweepStats
 {
     int kills = 0;
     int leftovers = 0; // temporary files found after the kills, before the clean-up
+    // Kills and leftovers with O_TMPFILE [0] and with it refused [1].
+    int killsBy[2] = {0, 0};
+    int leftoversBy[2] = {0, 0};
     QMap<QString, int> phases;
     QList<int> seenA, seenB; // per file
 };
@@ -152,9 +155,8 @@ public:
     QStringList strays(const QString &dir) const
     {
         QStringList out;
-        for (const QString &name :
-             QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::Dirs |
-                                 QDir::NoDotAndDotDot)) {
+        for (const QString &name : QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System |
+                                                       QDir::Dirs | QDir::NoDotAndDotDot)) {
             const QString path = dir + QLatin1Char('/') + name;
             if (path != paths.extrasDir() &&
                 std::none_of(files.begin(), files.end(),
@@ -192,29 +194,50 @@ void TestStoreSaves::leftoverNames_data()
     QTest::addColumn<bool>("removed");
 
     // Names seen in practice when the save is interrupted, for every record file.
-    QTest::newRow("settings") << "Zorbelayar.dll.OnHwCy" << "file" << true;
-    QTest::newRow("register") << "Zorbelayarms.dll.cjiHYr" << "file" << true;
-    QTest::newRow("catalogue") << "Zorbelayarex.dll.ABCDEF" << "file" << true;
-    QTest::newRow("fee list") << "Zorbelçokluücret.dll.qwerty" << "file" << true;
-    QTest::newRow("table extras") << "Masa 1.msex.RMvgbY" << "file" << true;
-    QTest::newRow("table extras, turkish name") << "Bilardo Çığ 12.msex.AaZzQq" << "file" << true;
-    QTest::newRow("hidden-looking table name") << " 1.msex.AbCdEf" << "file" << true;
+    QTest::newRow("settings") << "Zorbelayar.dll.OnHwCy"
+                              << "file" << true;
+    QTest::newRow("register") << "Zorbelayarms.dll.cjiHYr"
+                              << "file" << true;
+    QTest::newRow("catalogue") << "Zorbelayarex.dll.ABCDEF"
+                               << "file" << true;
+    QTest::newRow("fee list") << "Zorbelçokluücret.dll.qwerty"
+                              << "file" << true;
+    QTest::newRow("table extras") << "Masa 1.msex.RMvgbY"
+                                  << "file" << true;
+    QTest::newRow("table extras, turkish name") << "Bilardo Çığ 12.msex.AaZzQq"
+                                                << "file" << true;
+    QTest::newRow("hidden-looking table name") << " 1.msex.AbCdEf"
+                                               << "file" << true;
 
     // Everything else is the operator's or a record file.
-    QTest::newRow("record file") << "Zorbelayar.dll" << "file" << false;
-    QTest::newRow("table extras file") << "Masa 1.msex" << "file" << false;
-    QTest::newRow("five letters") << "Zorbelayar.dll.OnHwC" << "file" << false;
-    QTest::newRow("seven letters") << "Zorbelayar.dll.OnHwCyx" << "file" << false;
-    QTest::newRow("a digit") << "Zorbelayar.dll.yedek1" << "file" << false;
-    QTest::newRow("a turkish letter") << "Zorbelayar.dll.OnHwÇy" << "file" << false;
-    QTest::newRow("short suffix") << "Zorbelayar.dll.bak" << "file" << false;
-    QTest::newRow("no dot") << "Zorbelayar.dllXOnHwCy" << "file" << false;
-    QTest::newRow("other base") << "notlar.txt.OnHwCy" << "file" << false;
-    QTest::newRow("other case") << "zorbelayar.dll.OnHwCy" << "file" << false;
-    QTest::newRow("no table name") << ".msex.AbCdEf" << "file" << false;
-    QTest::newRow("twice") << "Zorbelayar.dll.OnHwCy.OnHwCy" << "file" << false;
-    QTest::newRow("directory") << "Zorbelayar.dll.OnHwCy" << "directory" << false;
-    QTest::newRow("link") << "Zorbelayar.dll.OnHwCy" << "link" << false;
+    QTest::newRow("record file") << "Zorbelayar.dll"
+                                 << "file" << false;
+    QTest::newRow("table extras file") << "Masa 1.msex"
+                                       << "file" << false;
+    QTest::newRow("five letters") << "Zorbelayar.dll.OnHwC"
+                                  << "file" << false;
+    QTest::newRow("seven letters") << "Zorbelayar.dll.OnHwCyx"
+                                   << "file" << false;
+    QTest::newRow("a digit") << "Zorbelayar.dll.yedek1"
+                             << "file" << false;
+    QTest::newRow("a turkish letter") << "Zorbelayar.dll.OnHwÇy"
+                                      << "file" << false;
+    QTest::newRow("short suffix") << "Zorbelayar.dll.bak"
+                                  << "file" << false;
+    QTest::newRow("no dot") << "Zorbelayar.dllXOnHwCy"
+                            << "file" << false;
+    QTest::newRow("other base") << "notlar.txt.OnHwCy"
+                                << "file" << false;
+    QTest::newRow("other case") << "zorbelayar.dll.OnHwCy"
+                                << "file" << false;
+    QTest::newRow("no table name") << ".msex.AbCdEf"
+                                   << "file" << false;
+    QTest::newRow("twice") << "Zorbelayar.dll.OnHwCy.OnHwCy"
+                           << "file" << false;
+    QTest::newRow("directory") << "Zorbelayar.dll.OnHwCy"
+                               << "directory" << false;
+    QTest::newRow("link") << "Zorbelayar.dll.OnHwCy"
+                          << "link" << false;
 }
 
 void TestStoreSaves::leftoverNames()
@@ -348,9 +371,15 @@ void TestStoreSaves::crashSweep()
         const QByteArray page = traceFile.read(4096);
         ++stats.phases[phaseOf(page)];
         ++stats.kills;
+        ++stats.killsBy[noTmpfile];
+        const int leftoversBefore = stats.leftovers;
+        const QString wrong = dir.check(stats);
+        stats.leftoversBy[noTmpfile] += stats.leftovers - leftoversBefore;
+        if (!wrong.isEmpty())
+            return wrong;
         if (!rules.startsWith('-') && lastCall(page) != rules.section(':', 0, 0))
             return QStringLiteral("killed at %1, not at the rule's call").arg(lastCall(page));
-        return dir.check(stats);
+        return wrong;
     };
 
     // Kills at random moments of a round, half of them with O_TMPFILE refused.
@@ -390,6 +419,12 @@ void TestStoreSaves::crashSweep()
                              .arg(stats.kills - timed)
                              .arg(stats.leftovers)
                              .arg(clock.elapsed());
+    qInfo().noquote() << QStringLiteral("  leftovers: %1 after %2 kills with O_TMPFILE, %3 after "
+                                        "%4 kills with it refused")
+                             .arg(stats.leftoversBy[0])
+                             .arg(stats.killsBy[0])
+                             .arg(stats.leftoversBy[1])
+                             .arg(stats.killsBy[1]);
     for (auto it = stats.phases.cbegin(); it != stats.phases.cend(); ++it)
         qInfo().noquote() << QStringLiteral("  killed %1: %2").arg(it.key()).arg(it.value());
     for (qsizetype i = 0; i < dir.files.size(); ++i)

@@ -36,12 +36,30 @@ public:
         return "the fault shim is not loaded (run with LD_PRELOAD=libkvfault.so, Linux only)";
     }
 
-    void scope(const QString &dir) const { m_scope(QFile::encodeName(dir).constData()); }
-    bool arm(const QString &rules) const { return m_arm(rules.toLatin1().constData()) == 0; }
-    void disarm() const { m_disarm(); }
-    int count(const char *kind) const { return m_count(kind); }
-    int fired() const { return m_fired(); }
-    void noTmpfile(bool on) const { m_noTmpfile(on ? 1 : 0); }
+    void scope(const QString &dir) const
+    {
+        m_scope(QFile::encodeName(dir).constData());
+    }
+    bool arm(const QString &rules) const
+    {
+        return m_arm(rules.toLatin1().constData()) == 0;
+    }
+    void disarm() const
+    {
+        m_disarm();
+    }
+    int count(const char *kind) const
+    {
+        return m_count(kind);
+    }
+    int fired() const
+    {
+        return m_fired();
+    }
+    void noTmpfile(bool on) const
+    {
+        m_noTmpfile(on ? 1 : 0);
+    }
 
 private:
 #ifdef Q_OS_LINUX

@@ -19,7 +19,8 @@
 #define MAX_RULES 16
 #define KILL_ERRNO (-1)
 
-struct rule {
+struct rule
+{
     int kind;
     unsigned nth;
     int sticky; /* every call from the Nth on */
@@ -39,9 +40,9 @@ static struct kvfault_trace *trace_page;
 
 /* ---- The real functions ------------------------------------------------------------- */
 
-#define REAL(name, type)                                                                       \
-    static type real_##name;                                                                   \
-    if (!real_##name)                                                                          \
+#define REAL(name, type)                                                                           \
+    static type real_##name;                                                                       \
+    if (!real_##name)                                                                              \
         real_##name = (type)dlsym(RTLD_NEXT, #name);
 
 typedef int (*open_fn)(const char *, int, ...);
@@ -72,14 +73,16 @@ static int kind_of(const char *name, size_t len)
 
 static int errno_of(const char *name)
 {
-    static const struct {
+    static const struct
+    {
         const char *name;
         int value;
-    } names[] = {{"ENOSPC", ENOSPC}, {"EIO", EIO},       {"EROFS", EROFS},   {"EDQUOT", EDQUOT},
-                 {"EACCES", EACCES}, {"EPERM", EPERM},   {"ENOENT", ENOENT}, {"EEXIST", EEXIST},
-                 {"EXDEV", EXDEV},   {"EBUSY", EBUSY},   {"EINTR", EINTR},   {"EAGAIN", EAGAIN},
-                 {"EFBIG", EFBIG},   {"EMFILE", EMFILE}, {"EINVAL", EINVAL}, {"EISDIR", EISDIR},
-                 {"ENOTDIR", ENOTDIR}, {"EOPNOTSUPP", EOPNOTSUPP}};
+    } names[] = {{"ENOSPC", ENOSPC}, {"EIO", EIO},         {"EROFS", EROFS},
+                 {"EDQUOT", EDQUOT}, {"EACCES", EACCES},   {"EPERM", EPERM},
+                 {"ENOENT", ENOENT}, {"EEXIST", EEXIST},   {"EXDEV", EXDEV},
+                 {"EBUSY", EBUSY},   {"EINTR", EINTR},     {"EAGAIN", EAGAIN},
+                 {"EFBIG", EFBIG},   {"EMFILE", EMFILE},   {"EINVAL", EINVAL},
+                 {"EISDIR", EISDIR}, {"ENOTDIR", ENOTDIR}, {"EOPNOTSUPP", EOPNOTSUPP}};
     if (strcmp(name, "kill") == 0)
         return KILL_ERRNO;
     for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i) {
@@ -340,17 +343,17 @@ static int after_open(int kind, int fd)
     return fd;
 }
 
-#define OPEN_BODY(call_real, dirfd)                                                            \
-    mode_t mode = 0;                                                                           \
-    if (needs_mode(flags)) {                                                                   \
-        va_list ap;                                                                            \
-        va_start(ap, flags);                                                                   \
-        mode = va_arg(ap, mode_t);                                                             \
-        va_end(ap);                                                                            \
-    }                                                                                          \
-    const int kind = before_open(dirfd, path, flags);                                          \
-    if (kind == -2)                                                                            \
-        return -1;                                                                             \
+#define OPEN_BODY(call_real, dirfd)                                                                \
+    mode_t mode = 0;                                                                               \
+    if (needs_mode(flags)) {                                                                       \
+        va_list ap;                                                                                \
+        va_start(ap, flags);                                                                       \
+        mode = va_arg(ap, mode_t);                                                                 \
+        va_end(ap);                                                                                \
+    }                                                                                              \
+    const int kind = before_open(dirfd, path, flags);                                              \
+    if (kind == -2)                                                                                \
+        return -1;                                                                                 \
     return after_open(kind, call_real);
 
 int open(const char *path, int flags, ...)
@@ -383,10 +386,10 @@ int __open64_2(const char *path, int flags);
 int __openat_2(int dirfd, const char *path, int flags);
 int __openat64_2(int dirfd, const char *path, int flags);
 
-#define OPEN2_BODY(call_real, dirfd)                                                           \
-    const int kind = before_open(dirfd, path, flags);                                          \
-    if (kind == -2)                                                                            \
-        return -1;                                                                             \
+#define OPEN2_BODY(call_real, dirfd)                                                               \
+    const int kind = before_open(dirfd, path, flags);                                              \
+    if (kind == -2)                                                                                \
+        return -1;                                                                                 \
     return after_open(kind, call_real);
 
 int __open_2(const char *path, int flags)
@@ -415,15 +418,15 @@ int __openat64_2(int dirfd, const char *path, int flags)
 
 /* ---- Calls on a descriptor ------------------------------------------------------------ */
 
-#define FD_CALL(kind, in_scope, call_real)                                                     \
-    if (!(in_scope))                                                                           \
-        return call_real;                                                                      \
-    if (enter(kind) != 0)                                                                      \
-        return -1;                                                                             \
-    const __typeof__(call_real) result = call_real;                                            \
-    const int saved = errno;                                                                   \
-    leave(kind);                                                                               \
-    errno = saved;                                                                             \
+#define FD_CALL(kind, in_scope, call_real)                                                         \
+    if (!(in_scope))                                                                               \
+        return call_real;                                                                          \
+    if (enter(kind) != 0)                                                                          \
+        return -1;                                                                                 \
+    const __typeof__(call_real) result = call_real;                                                \
+    const int saved = errno;                                                                       \
+    leave(kind);                                                                                   \
+    errno = saved;                                                                                 \
     return result;
 
 ssize_t write(int fd, const void *buf, size_t n)

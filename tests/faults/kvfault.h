@@ -4,8 +4,9 @@
  * Only calls on files inside the scope directory count; everything else passes untouched.
  *
  * Kinds: open (open, open64, openat, openat64 of a file for writing or with O_TMPFILE; a
- * plain read is not counted), opendir (the same calls with O_DIRECTORY), write (write, pwrite, pwrite64), fsync, fdatasync, rename (rename, renameat,
- * renameat2), linkat (link, linkat), unlink (unlink, unlinkat), close.
+ * plain read is not counted), opendir (the same calls with O_DIRECTORY), write (write, pwrite,
+ * pwrite64), fsync, fdatasync, rename (rename, renameat, renameat2), linkat (link, linkat), unlink
+ * (unlink, unlinkat), close.
  *
  * Rules, from the environment or kvfault_arm(), comma separated:
  *   KIND:N:ERRNO   the Nth call fails with ERRNO (a name such as ENOSPC, or a number)
@@ -37,13 +38,16 @@ enum kvfault_kind {
     KVFAULT_KINDS
 };
 
-#define KVFAULT_KIND_NAMES                                                                     \
-    {"open", "opendir", "write", "fsync", "fdatasync", "rename", "linkat", "unlink", "close"}
+#define KVFAULT_KIND_NAMES                                                                         \
+    {                                                                                              \
+        "open", "opendir", "write", "fsync", "fdatasync", "rename", "linkat", "unlink", "close"    \
+    }
 
 /* The trace page: every call in scope is recorded as it starts (kind * 2) and as it
  * returns (kind * 2 + 1) in a ring; `count` is the number of records written so far. */
 #define KVFAULT_TRACE_RING 64
-struct kvfault_trace {
+struct kvfault_trace
+{
     unsigned count;
     unsigned char ring[KVFAULT_TRACE_RING];
 };
