@@ -35,7 +35,7 @@ static struct rule rules[MAX_RULES];
 static int rule_count;
 static unsigned counts[KVFAULT_KINDS];
 static int fired;
-static int no_tmpfile;
+static int no_tmpfile; /* errno for a refused O_TMPFILE, or 0 */
 static struct kvfault_trace *trace_page;
 
 /* ---- The real functions ------------------------------------------------------------- */
@@ -154,7 +154,10 @@ static void init(void)
     if (!ok)
         fprintf(stderr, "kvfault: cannot read KVFAULT_FAIL or KVFAULT_CRASH\n");
     const char *tmpfile = getenv("KVFAULT_NO_TMPFILE");
-    no_tmpfile = tmpfile && strcmp(tmpfile, "1") == 0;
+    if (tmpfile && strcmp(tmpfile, "1") == 0)
+        no_tmpfile = EOPNOTSUPP;
+    else if (tmpfile && strcmp(tmpfile, "EISDIR") == 0)
+        no_tmpfile = EISDIR;
     const char *trace = getenv("KVFAULT_TRACE");
     if (trace && *trace)
         open_trace(trace);
@@ -297,7 +300,7 @@ int kvfault_fired(void)
 void kvfault_no_tmpfile(int on)
 {
     ensure_init();
-    no_tmpfile = on;
+    no_tmpfile = on ? EOPNOTSUPP : 0;
 }
 
 /* ---- Opening -------------------------------------------------------------------------- */
@@ -327,7 +330,7 @@ static int before_open(int dirfd, const char *path, int flags)
         return -2;
     if (no_tmpfile && (flags & O_TMPFILE) == O_TMPFILE) {
         leave(kind);
-        errno = EOPNOTSUPP;
+        errno = no_tmpfile;
         return -2;
     }
     return kind;

@@ -15,9 +15,10 @@
  * Counting starts at start-up, or at kvfault_arm()/kvfault_disarm().
  *
  * Environment: KVFAULT_SCOPE=DIR, KVFAULT_FAIL=RULES, KVFAULT_CRASH=KIND:N (same as
- * KIND:N:kill), KVFAULT_NO_TMPFILE=1 (O_TMPFILE is refused with EOPNOTSUPP, as on a file
- * system without it), KVFAULT_TRACE=FILE (the last calls are recorded in a page of FILE,
- * which a parent reads after killing the process; see kvfault_trace). */
+ * KIND:N:kill), KVFAULT_NO_TMPFILE=1 or =EISDIR (O_TMPFILE is refused with EOPNOTSUPP
+ * or EISDIR, as by a file system or kernel without it), KVFAULT_TRACE=FILE (the last calls are
+ * recorded in a page of FILE, which a parent reads after killing the process; see kvfault_trace).
+ */
 #ifndef KVFAULT_H
 #define KVFAULT_H
 
