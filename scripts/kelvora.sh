@@ -11,6 +11,8 @@ packages=(
   libgl-dev fonts-dejavu-core
   xvfb xauth xdotool x11-utils x11-apps imagemagick trayer openbox wmctrl
   dpkg-dev lintian appstream desktop-file-utils file librsvg2-bin
+  clang libclang-rt-14-dev
+  dbus-daemon at-spi2-core python3-pyatspi
 )
 
 install_missing() {
@@ -31,6 +33,31 @@ build_all() {
   cmake --build "$build" -j "$(nproc)"
 }
 
+# The whole suite once more, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Reports go to files, so those of programs that a test starts are seen as well. Tests
+# labelled no-sanitizer are left out: the fuzzer is sanitized by itself.
+sanitized_tests() {
+  local asan="$here/build-asan" logs="$here/build-asan/sanitizer-logs"
+  # Called after ||, where set -e does not hold.
+  cmake -S "$here" -B "$asan" -DKELVORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug \
+    "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1" || return 1
+  cmake --build "$asan" -j "$(nproc)" || return 1
+  rm -rf "$logs" && mkdir -p "$logs"
+  local status=0
+  (cd "$asan" &&
+    ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:log_path=$logs/asan" \
+    LSAN_OPTIONS="suppressions=$here/tests/sanitizers/lsan.supp:print_suppressions=0" \
+    UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$logs/ubsan" \
+    ctest --output-on-failure -j "$(nproc)" -LE no-sanitizer) || status=$?
+  local reports=("$logs"/*)
+  if [ -e "${reports[0]}" ]; then
+    echo "Sanitizer reports:"
+    for r in "${reports[@]}"; do echo "== $r"; cat "$r"; done
+    status=1
+  fi
+  return "$status"
+}
+
 case "${1:-}" in
   run)
     install_missing
@@ -40,7 +67,10 @@ case "${1:-}" in
   test)
     install_missing
     build_all
-    cd "$build" && ctest --output-on-failure -j "$(nproc)"
+    status=0
+    (cd "$build" && ctest --output-on-failure -j "$(nproc)") || status=$?
+    sanitized_tests || status=1
+    exit "$status"
     ;;
   package)
     install_missing
