@@ -9,6 +9,7 @@
 #include "errors.h"
 #include "exstra.h"
 #include "fsys.h"
+#include "leftovers.h"
 #include "listlines.h"
 #include "messages.h"
 #include "trayservice.h"
@@ -323,6 +324,9 @@ void TForm1::prepareExtrasDirectory()
     // Without it every booking fails, and nothing else would ever make it again.
     if (files::isDir(m_paths.dataDir()) && !files::isDir(m_paths.extrasDir()))
         files::makeDir(m_paths.extrasDir());
+    // A save cut short by a crash or a power cut leaves its temporary file behind.
+    removeSaveLeftovers(m_paths.dataDir());
+    removeSaveLeftovers(m_paths.extrasDir());
 }
 
 void TForm1::showIcon()

@@ -125,12 +125,10 @@ void RecordList::save(const QString &path) const
 
 void RecordList::rereadAfterFailedSave(const QString &path)
 {
-    if (!m_known)
+    // A file that went away with its directory is a fault, not the operator's change: the
+    // lines last read or written are then the only copy, and stay to be saved again.
+    if (!m_known || files::kind(path) != files::Kind::Regular)
         return;
-    if (files::kind(path) == files::Kind::Missing) {
-        m_lines.clear();
-        return;
-    }
     RecordList onDisk;
     try {
         onDisk.load(path);

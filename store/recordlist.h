@@ -48,8 +48,8 @@ public:
     // Writes the lines atomically; "Cannot create file %s" leaves the old file intact.
     void save(const QString &path) const;
     // Makes a change and saves it: the list takes the change only once its file holds it.
-    // When the save fails the list returns to what the file holds (nothing when the file is
-    // gone, its lines before the change when it cannot be read) and the error is raised.
+    // When the save fails the list returns to what the file holds (its lines before the
+    // change when it is gone or cannot be read) and the error is raised.
     template <class Change> void saveChanged(const QString &path, Change &&change)
     {
         RecordList next = *this;

@@ -202,25 +202,8 @@ QMap<QString, Fault> faults()
     };
 }
 
-// What the program does not do yet: (operation, fault) -> checks -> why. "*" stands for any
-// operation, or for any fault that stops the save before the rename.
-// Each entry turns those checks of those rows into expected failures; remove it with the
-// mend.
-struct KnownFailure
-{
-    const char *operation, *fault, *checks, *reason;
-};
+// A failed sync of the directory comes after the rename: the new file is in place then.
 const char *const kAfterRename = "directory fsync fails";
-const KnownFailure kKnownFailures[] = {
-    {"settings", "*", "memory", "the settings in memory keep the change of a failed save"},
-    {"fee list", "*", "memory", "the settings in memory change before the fee list is saved"},
-    {"catalogue", "*", "memory", "the window's catalogue keeps an extra whose save failed"},
-    {"register", "*", "memory", "the register in memory keeps the account of a failed save"},
-    {"*", kAfterRename, "message,no success",
-     "a failed fsync of the directory is not reported: the save counts as done"},
-    {"fee list", kAfterRename, "no second sync",
-     "a failed fsync of the directory is not reported: the settings are saved after it"},
-};
 
 bool applies(const QString &op, const QString &fault)
 {
@@ -346,34 +329,12 @@ void TestFaults::save_data()
     }
 }
 
-// A check that the program is known to fail in this row becomes an expected failure.
-#define CHECK(name, condition)                                                                     \
-    do {                                                                                           \
-        if (known.contains(QStringLiteral(name)))                                                  \
-            QEXPECT_FAIL(QTest::currentDataTag(), qPrintable(known.value(name)), Continue);        \
-        QVERIFY2(condition, name);                                                                 \
-    } while (false)
-#define CHECK_COMPARE(name, actual, expected)                                                      \
-    do {                                                                                           \
-        if (known.contains(QStringLiteral(name)))                                                  \
-            QEXPECT_FAIL(QTest::currentDataTag(), qPrintable(known.value(name)), Continue);        \
-        QCOMPARE(actual, expected);                                                                \
-    } while (false)
-
 void TestFaults::save()
 {
     QFETCH(QString, operation);
     QFETCH(QString, fault);
     const Operation op = operations().value(operation);
     const Fault f = faults().value(fault);
-    QMap<QString, QString> known;
-    for (const KnownFailure &k : kKnownFailures) {
-        if ((operation == k.operation || QLatin1String(k.operation) == "*") &&
-            (fault == k.fault || (QLatin1String(k.fault) == "*" && fault != kAfterRename))) {
-            for (const QString &check : QString::fromUtf8(k.checks).split(','))
-                known.insert(check, QString::fromUtf8(k.reason));
-        }
-    }
     const FaultControl shim;
     if (f.kind == FaultKind::Shim && !shim.loaded())
         QSKIP(FaultControl::notLoaded());
@@ -440,21 +401,21 @@ void TestFaults::save()
             QSKIP(qPrintable(QStringLiteral("this save makes no %1 call here").arg(kind)));
         // A failed sync is never tried again on the same file.
         if (kind == "fsync")
-            CHECK_COMPARE("no second sync", calls, f.rules.section(':', 1, 1).toInt());
+            QCOMPARE(calls, f.rules.section(':', 1, 1).toInt());
     }
-    CHECK_COMPARE("message", failed.errors,
-                  QStringList{"Cannot create file " + QDir::toNativeSeparators(target)});
+    QCOMPARE(failed.errors, QStringList{"Cannot create file " + QDir::toNativeSeparators(target)});
     if (!op.success.isEmpty())
-        CHECK("no success", !failed.infos.contains(op.success));
+        QVERIFY2(!failed.infos.contains(op.success), "success reported");
     if (fault == kAfterRename) // the new file is in place: it must be whole
-        CHECK("file", TestEnvironment::readBytes(target) == before ||
-                          linesOf(target) == op.expected(linesBefore));
+        QVERIFY2(TestEnvironment::readBytes(target) == before ||
+                     linesOf(target) == op.expected(linesBefore),
+                 "torn file");
     else
-        CHECK_COMPARE("file", TestEnvironment::readBytes(target), before);
-    CHECK_COMPARE("no temporary file", entries(dir), entriesBefore);
+        QCOMPARE(TestEnvironment::readBytes(target), before);
+    QCOMPARE(entries(dir), entriesBefore);
     const QString memoryFile = op.memoryFile(desk);
     if (QFileInfo(memoryFile).isFile())
-        CHECK_COMPARE("memory", failed.memory, linesOf(memoryFile));
+        QCOMPARE(failed.memory, linesOf(memoryFile));
 
     // The fault goes; the same operation then succeeds and the file holds the new content.
     switch (f.kind) {
@@ -478,13 +439,14 @@ void TestFaults::save()
     desk.env.messages().defaultAnswer = true;
     const Outcome retried = op.act(desk);
     const QStringList done = op.success.isEmpty() ? QStringList() : QStringList{op.success};
-    CHECK("retry message", retried.errors.isEmpty() && retried.infos == done);
+    QVERIFY2(retried.errors.isEmpty() && retried.infos == done,
+             qPrintable(retried.errors.join(u'|')));
     if (fault == kAfterRename) // the first save did reach the disk
-        CHECK_COMPARE("retry file", linesOf(target), op.expected(op.expected(linesBefore)));
+        QCOMPARE(linesOf(target), op.expected(op.expected(linesBefore)));
     else
-        CHECK_COMPARE("retry file", linesOf(target), op.expected(linesBefore));
+        QCOMPARE(linesOf(target), op.expected(linesBefore));
     QCOMPARE(entries(dir), entriesBeforeRetry);
-    CHECK_COMPARE("retry memory", retried.memory, linesOf(memoryFile));
+    QCOMPARE(retried.memory, linesOf(memoryFile));
 }
 
 QTEST_MAIN(TestFaults)
