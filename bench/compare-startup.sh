@@ -13,6 +13,7 @@ kelvora="$build/app/kelvora"
 bare="$build/bench/kelvora_bare"
 launch="$build/bench/kelvora_launch"
 makedata="$build/bench/kelvora_benchdata"
+probe="$build/bench/kelvora_startprobe"
 for tool in "$kelvora" "$bare" "$launch" "$makedata"; do
   [ -x "$tool" ] || { echo "missing $tool: build the targets kelvora and bench/ first" >&2; exit 2; }
 done
@@ -25,8 +26,13 @@ if [ -z "${KV_IN_XVFB:-}" ]; then
     fi
   done
   export KV_IN_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  # A session bus as on a desktop: without one, Qt's first query for a notification area
+  # starts a bus of its own (dbus-launch), which later starts then reuse.
+  bus=()
+  command -v dbus-run-session >/dev/null 2>&1 && bus=(dbus-run-session --)
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "${bus[@]}" bash "$0" "$@"
 fi
+echo "session bus: ${DBUS_SESSION_BUS_ADDRESS:-none (Qt starts its own at the first start)}"
 
 work=$(mktemp -d)
 pids=()
@@ -91,18 +97,49 @@ field() { # field PLATFORM NAME KEY
 }
 
 echo
-echo "Start-up: $runs runs each, medians (first paint: ms from process start; memory: peak RSS)"
-printf '%-10s %-8s %14s %14s %12s %12s\n' platform program "first paint" "paint ratio" "peak MiB" "mem ratio"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2fx", a/b}'; }
+echo "Start-up: $runs runs each, medians. first paint: ms from just before the process starts"
+echo "to its first complete frame; CPU: CPU time used by then; peak: VmHWM 300 ms later."
+printf '%-10s %-8s %12s %7s %10s %7s %10s %7s\n' platform program "first paint" ratio "CPU" ratio \
+  "peak MiB" ratio
 for platform in xcb offscreen; do
   kp=$(field "$platform" kelvora first_paint_ms | median)
   bp=$(field "$platform" bare first_paint_ms | median)
+  kc=$(field "$platform" kelvora cpu_ms | median)
+  bc=$(field "$platform" bare cpu_ms | median)
   km=$(field "$platform" kelvora vm_hwm_kb | median)
   bm=$(field "$platform" bare vm_hwm_kb | median)
-  printf '%-10s %-8s %11.1f ms %14s %8.1f MiB %12s\n' "$platform" bare "$bp" "" "$(awk -v m="$bm" 'BEGIN {print m/1024}')" ""
-  printf '%-10s %-8s %11.1f ms %13.2fx %8.1f MiB %11.2fx\n' "$platform" kelvora "$kp" \
-    "$(awk -v a="$kp" -v b="$bp" 'BEGIN {print a/b}')" "$(awk -v m="$km" 'BEGIN {print m/1024}')" \
-    "$(awk -v a="$km" -v b="$bm" 'BEGIN {print a/b}')"
+  printf '%-10s %-8s %9.1f ms %7s %7.1f ms %7s %10.1f %7s\n' "$platform" bare "$bp" "" "$bc" "" \
+    "$(awk -v m="$bm" 'BEGIN {print m/1024}')" ""
+  printf '%-10s %-8s %9.1f ms %7s %7.1f ms %7s %10.1f %7s\n' "$platform" kelvora "$kp" \
+    "$(ratio "$kp" "$bp")" "$kc" "$(ratio "$kc" "$bc")" "$(awk -v m="$km" 'BEGIN {print m/1024}')" \
+    "$(ratio "$km" "$bm")"
 done
 echo
-echo "Every run (platform program first_paint_ms vm_hwm_kb vm_rss_kb):"
+echo "Every run:"
 cat "$results"
+
+# Where Kelvora's own start goes: each step of it in a fresh process, median of the runs.
+if [ -x "$probe" ]; then
+  for platform in xcb offscreen; do
+    : >"$work/probe"
+    for _ in $(seq 1 "$runs"); do
+      runtime=$(mktemp -d "$work/run.XXXXXX")
+      chmod 700 "$runtime"
+      XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM="$platform" timeout 60 "$probe" \
+        2>>"$work/probe.log" >>"$work/probe" || true
+      rm -rf "$runtime"
+    done
+    echo
+    echo "Steps of Kelvora's start on $platform, median of $runs runs (wall ms; growth of resident"
+    echo "memory in kB; the first and last lines give the resident memory itself):"
+    awk -F'\t' '
+      function med(list,   m, a, x, y, t) {
+        m = split(substr(list, 2), a, " ")
+        for (x = 1; x <= m; x++) for (y = x + 1; y <= m; y++) if (a[y] + 0 < a[x] + 0) {t = a[x]; a[x] = a[y]; a[y] = t}
+        return (m % 2) ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2
+      }
+      NF == 3 {if (!($1 in ms)) order[++n] = $1; ms[$1] = ms[$1] " " $2; kb[$1] = kb[$1] " " $3}
+      END {for (i = 1; i <= n; i++) printf "  %-34s %9.2f ms %9d kB\n", order[i], med(ms[order[i]]), med(kb[order[i]])}' "$work/probe"
+  done
+fi

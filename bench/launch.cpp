@@ -2,10 +2,14 @@
 // from just before the start to that paint and the program's peak resident memory a moment
 // later; then ends it. Usage:
 //   kelvora_launch [--settle-ms N] [--timeout-ms N] [--log FILE] -- PROGRAM [ARGS...]
-// Prints: first_paint_ms=<ms> vm_hwm_kb=<kB> vm_rss_kb=<kB>
+// Prints: first_paint_ms=<ms> cpu_ms=<ms> vm_hwm_kb=<kB> vm_rss_kb=<kB> rss_anon_kb=<kB>
+// rss_file_kb=<kB>, where cpu_ms is the CPU time the program had used when its first paint
+// was seen (within half a millisecond), and the resident memory is split into anonymous
+// (heap, images) and file-backed (code and data of the libraries, fonts) pages.
 #include "firstpaint.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -26,6 +30,23 @@ qint64 statusField(qint64 pid, const QByteArray &name)
             return line.mid(name.size() + 1).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+// CPU time of all the process's threads so far, in ns (the first field of each schedstat),
+// or -1; unlike the wall time it hardly depends on what else the machine is doing.
+qint64 cpuNs(qint64 pid)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    qint64 sum = 0;
+    bool any = false;
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks.filePath(task + QStringLiteral("/schedstat")));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        sum += stat.readAll().split(' ').value(0).toLongLong();
+        any = true;
+    }
+    return any ? sum : -1;
 }
 
 int usage()
@@ -99,13 +120,18 @@ int main(int argc, char *argv[])
         if (file.open(QIODevice::ReadOnly))
             painted = file.readLine().trimmed();
     }
+    const qint64 cpu = cpuNs(pid);
     QThread::msleep(settleMs);
     const qint64 hwm = statusField(pid, "VmHWM");
     const qint64 rss = statusField(pid, "VmRSS");
+    const qint64 anon = statusField(pid, "RssAnon");
+    const qint64 fileBacked = statusField(pid, "RssFile") + statusField(pid, "RssShmem");
     process.kill();
     process.waitForFinished();
 
     const double ms = double(painted.toLongLong() - start) / 1e6;
-    std::printf("first_paint_ms=%.3f vm_hwm_kb=%lld vm_rss_kb=%lld\n", ms, hwm, rss);
+    std::printf("first_paint_ms=%.3f cpu_ms=%.3f vm_hwm_kb=%lld vm_rss_kb=%lld rss_anon_kb=%lld "
+                "rss_file_kb=%lld\n",
+                ms, double(cpu) / 1e6, hwm, rss, anon, fileBacked);
     return hwm < 0 ? 1 : 0;
 }
