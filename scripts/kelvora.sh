@@ -52,7 +52,8 @@ case "${1:-}" in
     # Start-up time and peak memory against a bare Qt window.
     install_missing
     cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORA_BENCH=ON
-    cmake --build "$build" -j "$(nproc)" --target kelvora kelvora_bare kelvora_launch kelvora_benchdata
+    cmake --build "$build" -j "$(nproc)" --target kelvora kelvora_bare kelvora_launch kelvora_benchdata \
+      kelvora_startprobe
     exec bash "$here/bench/compare-startup.sh" "$build" "${@:2}"
     ;;
   *)
