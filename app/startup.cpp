@@ -5,6 +5,7 @@
 #include "ayarlar.h"
 #include "datadir.h"
 #include "exstra.h"
+#include "firstpaint.h"
 #include "fsys.h"
 #include "hakkinda.h"
 #include "ileride.h"
@@ -141,6 +142,7 @@ int runProgram(int argc, char *argv[])
     });
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form1->move(screen->availableGeometry().center() - form1->rect().center());
+    reportFirstPaint(form1);
     form1->show();
     return app.exec();
 }

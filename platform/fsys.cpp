@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -73,5 +74,12 @@ bool processIsGone(qint64 pid)
 }
 
 #endif
+
+bool syncPath(const QString &path)
+{
+    QFile file(path);
+    const bool synced = file.open(QIODevice::ReadOnly) && syncFile(file.handle());
+    return syncDirectory(QFileInfo(path).absolutePath()) && synced;
+}
 
 } // namespace kv::fsys

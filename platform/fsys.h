@@ -13,6 +13,10 @@ bool syncFile(int handle);
 // journals it itself on Windows).
 bool syncDirectory(const QString &dir);
 
+// Syncs a file by its path, then its directory, as a save does after writing (so that step
+// can be measured on its own); false when either fails.
+bool syncPath(const QString &path);
+
 // The data directory with every missing parent; on Windows "C:/Kelvora" is one level below
 // a drive that always exists, so only that level is made.
 bool makeDataDirectory(const QString &dir);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing (Debian packages only), builds, then starts the program ("run"),
-# runs every test through CTest ("test") or builds the Debian package ("package").
+# runs every test through CTest ("test") or builds the Debian package ("package"); "bench"
+# and "startup" run the measuring tools.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -78,8 +79,23 @@ case "${1:-}" in
     (cd "$build" && cpack)
     ls "$build"/kelvora_*.deb
     ;;
+  bench)
+    # Handler and record-file timings; see "Measuring" in README.md.
+    install_missing
+    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORA_BENCH=ON
+    cmake --build "$build" -j "$(nproc)" --target kelvora_bench
+    exec bash "$here/bench/run-bench.sh" "$build" "${@:2}"
+    ;;
+  startup)
+    # Start-up time and peak memory against a bare Qt window.
+    install_missing
+    cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVORA_BENCH=ON
+    cmake --build "$build" -j "$(nproc)" --target kelvora kelvora_bare kelvora_launch kelvora_benchdata \
+      kelvora_startprobe
+    exec bash "$here/bench/compare-startup.sh" "$build" "${@:2}"
+    ;;
   *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|package|bench|startup" >&2
     exit 2
     ;;
 esac

@@ -1,0 +1,159 @@
+// Where the program's own start goes: the steps of the start (those of runProgram and of
+// createForms, in their order) taken one by one in a fresh process, each printed as
+// "step<TAB>ms<TAB>kB" with its wall time and the growth of resident memory; the last line
+// is the time from main() to the first complete frame and the resident memory then. Start
+// it like the program (own XDG_RUNTIME_DIR, data present); it ends itself after that frame.
+#include "JustOne.h"
+#include "Unit1.h"
+#include "ayarlar.h"
+#include "datadir.h"
+#include "exstra.h"
+#include "firstpaint.h"
+#include "hakkinda.h"
+#include "ileride.h"
+#include "messages.h"
+#include "startup.h"
+#include "trayservice.h"
+#include "ucretgirisi.h"
+#include "ucretsecimi.h"
+#include "ui_Unit1.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+qint64 s_main = 0;
+qint64 s_last = 0;
+qint64 s_lastRss = 0;
+
+// Resident memory in kB.
+qint64 rssKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return 0;
+}
+
+void step(const char *name)
+{
+    const qint64 now = kv::monotonicNs();
+    const qint64 rss = rssKb();
+    std::printf("%s\t%.2f\t%lld\n", name, double(now - s_last) / 1e6, rss - s_lastRss);
+    std::fflush(stdout);
+    s_last = kv::monotonicNs();
+    s_lastRss = rss;
+}
+
+// Ends the process once the first frame is complete, as reportFirstPaint sees it.
+class FrameWatch : public QObject
+{
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QMetaObject::invokeMethod(
+                this,
+                [] {
+                    const double total = double(kv::monotonicNs() - s_main) / 1e6;
+                    step("first frame (paint and flush)");
+                    std::printf("main() to first frame\t%.2f\t%lld\n", total, rssKb());
+                    std::fflush(stdout);
+                    QCoreApplication::exit(0);
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    s_main = s_last = kv::monotonicNs();
+    s_lastRss = rssKb();
+    std::printf("before QApplication\t0\t%lld\n", s_lastRss);
+    QApplication app(argc, argv);
+    step("QApplication");
+    kv::initApplication(app);
+    step("initApplication (translations)");
+    auto *guardian = new TXJustOne(&app, QStringLiteral("Kelvora"));
+    if (!guardian->check())
+        return 1;
+    step("single-instance check");
+    kv::DesktopTrayService tray;
+    const bool trayAvailable = tray.isAvailable();
+    step("notification area query");
+
+    // With --split, the pieces of the main window's constructor are paid for first, one by
+    // one, so that the main window's step then shows only what is left.
+    std::unique_ptr<QMainWindow> formOnly;
+    if (app.arguments().contains(QStringLiteral("--split"))) {
+        formOnly = std::make_unique<QMainWindow>();
+        Ui::TForm1 ui;
+        ui.setupUi(formOnly.get());
+        step("  main window's form alone (setupUi)");
+        for (auto icon :
+             {QStyle::SP_FileDialogDetailedView, QStyle::SP_MessageBoxInformation,
+              QStyle::SP_FileDialogInfoView, QStyle::SP_DialogCloseButton,
+              QStyle::SP_DialogDiscardButton, QStyle::SP_TrashIcon, QStyle::SP_FileDialogListView})
+            formOnly->style()->standardIcon(icon);
+        step("  its standard icons");
+        QPixmap banner1(QStringLiteral(":/banner1.jpg"));
+        QPixmap banner2(QStringLiteral(":/banner2.jpg"));
+        step("  its two JPEG banners");
+        QPixmap about(QStringLiteral(":/about.jpg"));
+        step("  the about window's JPEG");
+    }
+
+    const kv::Paths paths(kv::defaultDataDir());
+    kv::Forms forms;
+    forms.Form1 = std::make_unique<TForm1>(paths);
+    TForm1 *form1 = forms.Form1.get();
+    step("TForm1 main window");
+    forms.Form2 = std::make_unique<TForm2>(form1);
+    step("TForm2 about");
+    forms.Form3 = std::make_unique<TForm3>(form1, form1);
+    step("TForm3 settings");
+    forms.Form4 = std::make_unique<TForm4>(form1);
+    step("TForm4 planned");
+    forms.Form5 = std::make_unique<TForm5>(form1, form1);
+    step("TForm5 extras picker");
+    forms.Form6 = std::make_unique<TForm6>(form1);
+    step("TForm6 fee entry");
+    forms.Form7 = std::make_unique<TForm7>(form1);
+    step("TForm7 fee selection");
+    forms.Form6->setFeeList(forms.Form3->feeList());
+    forms.Form3->setFeeEntryWindow(forms.Form6.get());
+    form1->setPickerWindow(forms.Form5.get());
+    form1->setFeeSelectionWindow(forms.Form7.get());
+    forms.Form7->setRawFeeLabel(form1->ui->Label26);
+    form1->setTrayService(&tray);
+    form1->setTrayAvailable(trayAvailable);
+    step("wiring and notification icon");
+    kv::guard([form1] { form1->FormCreate(); });
+    step("FormCreate (80 tables)");
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        form1->move(screen->availableGeometry().center() - form1->rect().center());
+    FrameWatch watch;
+    form1->installEventFilter(&watch);
+    form1->show();
+    step("show()");
+    QTimer::singleShot(30000, &app, [] { QCoreApplication::exit(1); });
+    return app.exec();
+}
