@@ -42,7 +42,10 @@ write_lines "$data/Zorbelayarex.dll" "Çay" 15 "Şıra" 20
 write_lines "$data/Masa Extraları/Masa 2.msex" "Çay" 15
 touch -d '2026-12-07 21:15:03' "$data"/*.dll "$data/Masa Extraları"/*
 
-snapshot() { (cd "$data" && find . -printf '%p %y %s %T@ %m\n' | sort && find . -type f -exec md5sum {} + | sort); }
+# The running copy's lock in the data directory (and the directory's time it changes) is
+# the only thing that may appear.
+snapshot() { (cd "$data" && find . -mindepth 1 ! -name .kelvora.lock -printf '%p %y %s %T@ %m\n' | sort &&
+  find . -type f ! -name .kelvora.lock -exec md5sum {} + | sort); }
 before=$(snapshot)
 alive() {
   local n=0
