@@ -12,9 +12,11 @@
 #include "leftovers.h"
 #include "listlines.h"
 #include "messages.h"
+#include "rowdelegate.h"
 #include "trayservice.h"
 #include "ucretsecimi.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenu>
@@ -29,6 +31,13 @@ const QString TForm1::kPlaceholder = QStringLiteral("Eklemek İçin Çift Tıkla
 namespace {
 const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seçin!");
 const QString kTimeOrder = QStringLiteral("Girmiş olduğunuz saat dilimlerini kontrol edin!");
+
+// A price line as an amount beside its name; a line that is no number stands as it is.
+QString priceText(const QString &line)
+{
+    int price = 0;
+    return tryStrToInt(line, &price) ? counter::amountText(price) : line;
+}
 
 // Reads back an amount this window wrote itself; amounts can exceed 32 bits.
 qint64 amountOf(const QString &text)
@@ -54,9 +63,17 @@ TForm1::TForm1(const Paths &paths, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     ui->ListBox4->addItem(kPlaceholder);
-    // Long prefixes keep the table number readable.
-    ui->ListBox2->setTextElideMode(Qt::ElideMiddle);
+    // The floor: each table's state mark, running time and bill beside its name; the name
+    // gives way in the middle, so its number stays readable.
+    auto *tableRows = new TRowDelegate(ui->ListBox2);
+    tableRows->setMarkColumn(true);
+    tableRows->setColumnSamples(QStringLiteral("88:88"), formatAmount(99999999));
+    ui->ListBox2->setItemDelegate(tableRows);
+    auto *extraRows = new TRowDelegate(ui->ListBox4);
+    extraRows->setColumnSamples(QString(), formatAmount(999999));
+    ui->ListBox4->setItemDelegate(extraRows);
     setupMenus();
+    setupKeys();
     setupPictures();
     connectHandlers();
     startTimers();
@@ -92,6 +109,21 @@ void TForm1::setupMenus()
     exit->setObjectName(QStringLiteral("k1"));
     connect(hakkinda, &QAction::triggered, this, [this] { guard([this] { Hakknda1Click(); }); });
     connect(exit, &QAction::triggered, this, [this] { guard([this] { k1Click(); }); });
+}
+
+void TForm1::setupKeys()
+{
+    // The evening without the mouse; each key is named in its control's tooltip or menu.
+    const auto key = [this](const QKeySequence &sequence, void (TForm1::*handler)()) {
+        auto *action = new QAction(this);
+        action->setShortcut(sequence);
+        connect(action, &QAction::triggered, this,
+                [this, handler] { guard([&] { (this->*handler)(); }); });
+        addAction(action);
+    };
+    key(Qt::Key_F5, &TForm1::SpeedButton3Click);
+    key(Qt::Key_F2, &TForm1::ListBox4DblClick);
+    key(Qt::Key_F4, &TForm1::Label27DblClick);
 }
 
 void TForm1::setupPictures()
@@ -225,6 +257,15 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     if (type == QEvent::KeyPress && (watched == ui->ListBox2 || watched == ui->ListBox4)) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (watched == ui->ListBox2 && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            guard([this] { ListBox2DblClick(); });
+            return true;
+        }
+        if (watched == ui->ListBox4 && key == Qt::Key_Delete) {
+            guard([this] { kar1Click(); });
+            return true;
+        }
         auto *list = static_cast<QListWidget *>(watched);
         bool handled = false;
         if (keyMovesCurrentRow(list, event, &handled))
@@ -251,6 +292,7 @@ void TForm1::FormCreate()
     guard([this] { loadRegister(); });
     guard([this] { loadCatalogue(); });
     guard([this] { prepareExtrasDirectory(); });
+    guard([this] { tablesChanged(); });
     guard([this] { showIcon(); });
     updateExitRoute();
 }
@@ -448,6 +490,55 @@ void TForm1::refreshSelectedFee()
     const int i = selectedTable();
     if (i >= 0)
         showTableFee(i);
+    refreshFloor();
+}
+
+void TForm1::tablesChanged()
+{
+    m_floor.resize(ui->ListBox2->count());
+    loadExtrasTotals();
+    refreshFloor();
+}
+
+void TForm1::loadExtrasTotals()
+{
+    for (int i = 0; i < ui->ListBox2->count(); ++i) {
+        const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(i)->text());
+        std::optional<qint64> total = 0;
+        if (files::kind(path) != files::Kind::Missing) {
+            RecordList booked;
+            try {
+                booked.load(path);
+                total = counter::extrasTotal(booked.lines());
+            } catch (const RuntimeError &) {
+                total.reset(); // shown when the table is selected
+            }
+        }
+        m_floor.setExtrasTotal(i, total);
+    }
+}
+
+void TForm1::refreshFloor()
+{
+    if (m_floor.tableCount() != ui->ListBox2->count())
+        tablesChanged(); // the list was rebuilt elsewhere
+    const QList<int> changed = m_floor.refresh(ListBox3, ListBox1, clock::now());
+    for (int i : changed) {
+        const counter::FloorRow &row = m_floor.row(i);
+        QListWidgetItem *item = ui->ListBox2->item(i);
+        QVariant mark;
+        if (row.state == counter::FloorRow::State::Open)
+            mark = QColor(0x2e, 0xcc, 0x40);
+        else if (row.state == counter::FloorRow::State::OpenEarlierDay)
+            mark = QColor(0xe8, 0x30, 0x30);
+        item->setData(TRowDelegate::MarkRole, mark);
+        item->setData(TRowDelegate::MiddleRole, row.time);
+        item->setData(TRowDelegate::RightRole, row.amount);
+        item->setData(Qt::ToolTipRole, row.description);
+        item->setData(Qt::AccessibleDescriptionRole, row.description);
+    }
+    if (!changed.isEmpty() || ui->FloorSummary->text().isEmpty())
+        ui->FloorSummary->setText(m_floor.summary());
 }
 
 // ---- Accounts and the table view -----------------------------------------------------
@@ -504,6 +595,7 @@ void TForm1::ListBox2DblClick()
     });
     ui->Label20->setText(date);
     ui->Label17->setText(time);
+    refreshFloor();
     ui->Label27->setText(formatAmount(strToInt(ui->Label26->text())));
     messages::inform(name + QStringLiteral(" için hesap açıldı!"));
 }
@@ -571,6 +663,7 @@ void TForm1::Label27DblClick()
     }
     ui->Label26->setText(fee);
     ui->Label27->setText(shown);
+    refreshFloor();
 }
 
 // ---- The fee calculation -------------------------------------------------------------
@@ -616,7 +709,7 @@ void TForm1::SpeedButton2Click()
         ui->bitis->setTime(QTime(t.hour(), t.minute(), t.second()));
     }
     const qint64 elapsedMs =
-        qint64(m_accountDays) * 86400000 + ui->basla->time().msecsTo(ui->bitis->time());
+        counter::elapsedMs(m_accountDays, ui->basla->time(), ui->bitis->time());
     if (elapsedMs < 0) {
         messages::inform(kTimeOrder);
         ui->basla->setTime(QTime(0, 0));
@@ -628,31 +721,30 @@ void TForm1::SpeedButton2Click()
                                  .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
                                  .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
                                  .arg(seconds % 60, 2, 10, QLatin1Char('0')));
-    const qint64 minutes = seconds / 60;
+    const qint64 minutes = counter::wholeMinutes(elapsedMs);
     ui->statictext2->setText(QString::number(minutes));
 
-    qint64 charge = minutes * strToInt(ui->Label26->text()) / 60;
-    ui->Label10->setText(QString::number(charge));
-    if (isOn(ListBox1.at(SettingsLine::MinimumChargeOn))) {
-        const QString minimum = ListBox1.at(SettingsLine::MinimumCharge);
-        if (strToInt(minimum) > charge) {
-            ui->Label10->setText(minimum);
-            charge = strToInt(minimum);
-        }
-    }
-    const qint64 extras = amountOf(ui->Label8->text());
-    const qint64 total = charge + extras;
-    ui->Label9->setText(QString::number(total));
+    // The fields fill step by step, so that a number that cannot be read stops the
+    // calculation where it is read; the amounts all come from the one billing rule.
+    const int fee = strToInt(ui->Label26->text());
+    ui->Label10->setText(QString::number(counter::bill(minutes, fee, {}, 0).timeCharge));
+    counter::MinimumCharge minimum;
+    if (isOn(ListBox1.at(SettingsLine::MinimumChargeOn)))
+        minimum = {true, strToInt(ListBox1.at(SettingsLine::MinimumCharge))};
+    const counter::Bill b = counter::bill(minutes, fee, minimum, amountOf(ui->Label8->text()));
+    if (b.minimumApplied) // the stored text, unchanged
+        ui->Label10->setText(ListBox1.at(SettingsLine::MinimumCharge));
+    ui->Label9->setText(QString::number(b.total));
 
     ui->Label10->setText(ui->Label10->text() == QLatin1String("0")
                              ? QStringLiteral("Hesaplama için süre az")
-                             : formatAmount(charge));
+                             : formatAmount(b.timeCharge));
     ui->Label12->setText(ui->Label8->text() == QLatin1String("0")
                              ? QStringLiteral("Extra girilmemiş!")
-                             : formatAmount(extras));
+                             : formatAmount(b.extrasTotal));
     ui->Label9->setText(ui->Label9->text() == QLatin1String("0")
                             ? QStringLiteral("Veri girişi yetersiz!")
-                            : formatAmount(total));
+                            : formatAmount(b.total));
 }
 
 // ---- Extras booked to the selected table ---------------------------------------------
@@ -667,9 +759,11 @@ void TForm1::loadTableExtras(int table)
         else
             ListBox6.load(path); // an unreadable file leaves nothing of another table
     } catch (const RuntimeError &) {
+        m_floor.setExtrasTotal(table, std::nullopt);
         showBookedExtras();
         throw;
     }
+    m_floor.setExtrasTotal(table, counter::extrasTotal(ListBox6.lines()));
     showBookedExtras();
 }
 
@@ -686,8 +780,10 @@ void TForm1::showBookedExtras()
     if (ListBox6.isEmpty())
         return;
     delete ui->ListBox4->takeItem(0);
-    for (int k = 0; PairLine::price(k) < ListBox6.count(); ++k)
-        ui->ListBox4->addItem(ListBox6.at(PairLine::name(k)));
+    for (int k = 0; PairLine::price(k) < ListBox6.count(); ++k) {
+        auto *item = new QListWidgetItem(ListBox6.at(PairLine::name(k)), ui->ListBox4);
+        item->setData(TRowDelegate::RightRole, priceText(ListBox6.at(PairLine::price(k))));
+    }
 }
 
 void TForm1::saveBookedExtras(int table, const RecordList &booked)
@@ -700,6 +796,7 @@ void TForm1::saveBookedExtras(int table, const RecordList &booked)
         showBookedExtras();
         throw;
     }
+    m_floor.setExtrasTotal(table, counter::extrasTotal(ListBox6.lines()));
     showBookedExtras();
 }
 
@@ -721,12 +818,16 @@ void TForm1::ListBox4DblClick()
         return;
     }
     Form5->ListBox1->clear();
-    for (int k = 0; PairLine::name(k) < ListBox5.count(); ++k)
-        Form5->ListBox1->addItem(ListBox5.at(PairLine::name(k)));
+    for (int k = 0; PairLine::name(k) < ListBox5.count(); ++k) {
+        auto *item = new QListWidgetItem(ListBox5.at(PairLine::name(k)), Form5->ListBox1);
+        item->setData(TRowDelegate::RightRole, priceText(ListBox5.value(PairLine::price(k))));
+    }
     if (ListBox5.isEmpty()) {
         messages::inform(QStringLiteral("Ayarlar Bölümünden Exstra Girişini Yapınız!"));
         return;
     }
+    // The keyboard starts on the first extra: Enter books it at once.
+    Form5->ListBox1->setCurrentRow(0);
     Form5->exec();
 }
 
@@ -793,6 +894,7 @@ void TForm1::Timer1Timer()
     ui->Label14->setText(dateLineText(now, clock::timeZoneIsSet()));
     ui->Label15->setText(clockText(now));
     StatusPanel1->setText(uptimeText(clock::uptimeMs()));
+    refreshFloor();
 }
 
 void TForm1::Timer2Timer()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "floor.h"
 #include "layout.h"
 #include "mainlink.h"
 #include "recordlist.h"
@@ -91,6 +92,11 @@ public:
     void resetTableView() override;
     void reloadCatalogue() override;
     void refreshSelectedFee() override;
+    void tablesChanged() override;
+
+    // The floor: every table's state, running time and bill, refreshed by Timer1's tick.
+    const kv::counter::Floor &floor() const { return m_floor; }
+    void refreshFloor();
 
     // Hidden working lists, named as on the original form.
     kv::RecordList ListBox1; // settings file
@@ -125,6 +131,7 @@ private:
     void updateExitRoute();
 
     void setupMenus();
+    void setupKeys();
     void setupPictures();
     void setupStatusBar();
     void connectHandlers();
@@ -140,10 +147,13 @@ private:
     void requireBookedExtras(int table);
     void showBookedExtras();
     void saveBookedExtras(int table, const kv::RecordList &booked);
+    // Reads every table's booked extras once, for the floor's running bills.
+    void loadExtrasTotals();
     // Picks a fee in the fee selection window; false when the operator cancelled.
     bool chooseFee();
 
     kv::Paths m_paths;
+    kv::counter::Floor m_floor;
     TForm5 *Form5 = nullptr;
     TForm7 *Form7 = nullptr;
     bool m_trayAvailable = false;

@@ -22,6 +22,9 @@ public:
 
     QListWidget *ListBox1;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     Ui::TForm5 *ui;
     TForm1 *m_desk;

@@ -9,6 +9,7 @@
 #include "fsys.h"
 #include "hakkinda.h"
 #include "ileride.h"
+#include "messageboxes.h"
 #include "messages.h"
 #include "trayservice.h"
 #include "ucretgirisi.h"
@@ -71,6 +72,7 @@ void initApplication(QApplication &app)
     app.setApplicationVersion(QStringLiteral("3.0"));
     // The program ends only through "Çıkış": hiding or closing other windows never quits.
     app.setQuitOnLastWindowClosed(false);
+    messages::useMessageBoxes();
 
     auto *translator = new QTranslator(&app);
     if (translator->load(QLocale(QLocale::Turkish, QLocale::Turkey), QStringLiteral("qtbase"),

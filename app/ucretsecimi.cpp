@@ -8,6 +8,7 @@
 #include "placement.h"
 #include "recordlist.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QStyle>
 
@@ -45,6 +46,12 @@ TForm7::~TForm7()
 bool TForm7::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ListBox1 && event->type() == QEvent::KeyPress) {
+        // Enter chooses the line, as a double click does; Escape cancels (reject).
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            guard([this] { ListBox1DblClick(); });
+            return true;
+        }
         bool handled = false;
         if (keyMovesCurrentRow(ListBox1, event, &handled))
             guard([this] { ListBox1Click(); });

@@ -1,26 +1,12 @@
 #include "messages.h"
 
-#include <QApplication>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QDebug>
 
 namespace kv::messages {
 
 namespace {
 Recorder *s_recorder = nullptr;
-
-QWidget *boxParent()
-{
-    QWidget *w = QApplication::activeModalWidget();
-    if (!w)
-        w = QApplication::activeWindow();
-    return w;
-}
-
-const QString title()
-{
-    return QStringLiteral("Kelvora");
-}
+Presenter s_presenter;
 } // namespace
 
 void setRecorder(Recorder *recorder)
@@ -33,26 +19,32 @@ Recorder *recorder()
     return s_recorder;
 }
 
+void setPresenter(const Presenter &presenter)
+{
+    s_presenter = presenter;
+}
+
 void inform(const QString &text)
 {
     if (s_recorder) {
         s_recorder->infos << text;
         if (s_recorder->onInfo)
             s_recorder->onInfo(text);
-        return;
+    } else if (s_presenter.inform) {
+        s_presenter.inform(text);
+    } else {
+        qInfo().noquote() << text;
     }
-    QMessageBox box(QMessageBox::Information, title(), text, QMessageBox::Ok, boxParent());
-    box.exec();
 }
 
 void showError(const QString &text)
 {
-    if (s_recorder) {
+    if (s_recorder)
         s_recorder->errors << text;
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, title(), text, QMessageBox::Ok, boxParent());
-    box.exec();
+    else if (s_presenter.showError)
+        s_presenter.showError(text);
+    else
+        qWarning().noquote() << text;
 }
 
 bool ask(const QString &text)
@@ -62,13 +54,10 @@ bool ask(const QString &text)
         return s_recorder->answers.isEmpty() ? s_recorder->defaultAnswer
                                              : s_recorder->answers.takeFirst();
     }
-    QMessageBox box(QMessageBox::Question, title(), text, QMessageBox::NoButton, boxParent());
-    QPushButton *yes = box.addButton(QStringLiteral("Evet"), QMessageBox::YesRole);
-    QPushButton *no = box.addButton(QStringLiteral("Hayır"), QMessageBox::NoRole);
-    box.setDefaultButton(no);
-    box.setEscapeButton(no);
-    box.exec();
-    return box.clickedButton() == yes;
+    if (s_presenter.ask)
+        return s_presenter.ask(text);
+    qWarning().noquote() << text;
+    return false; // nobody to say yes
 }
 
 } // namespace kv::messages

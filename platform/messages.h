@@ -7,11 +7,10 @@
 
 #include <functional>
 
-class QWidget;
-
 namespace kv {
 
-// The operator's message boxes. Tests install a recorder so that no box ever blocks.
+// The operator's messages. The program shows them as message boxes (messageboxes.h); tests
+// install a recorder so that no box ever blocks.
 namespace messages {
 
 struct Recorder
@@ -36,6 +35,15 @@ struct Recorder
 
 void setRecorder(Recorder *recorder);
 Recorder *recorder();
+
+// What shows the messages to the operator when no recorder is set.
+struct Presenter
+{
+    std::function<void(const QString &)> inform;
+    std::function<void(const QString &)> showError;
+    std::function<bool(const QString &)> ask;
+};
+void setPresenter(const Presenter &presenter);
 
 // Plain information box: caption "Kelvora", one OK button.
 void inform(const QString &text);

@@ -372,12 +372,14 @@ void TForm3::SpeedButton2Click()
         });
     } catch (const RuntimeError &) {
         listTables();
+        m_main->tablesChanged();
         throw;
     }
     listTables();
 
     for (const QString &name : extrasFiles)
         files::remove(paths.extrasDir() + QLatin1Char('/') + name);
+    m_main->tablesChanged(); // the extras are gone
 
     messages::inform(QStringLiteral("Masalar Oluşturuldu!"));
 }
@@ -393,6 +395,7 @@ void TForm3::SpeedButton6Click()
             reg.set(i, QString());
     });
     m_main->resetTableView();
+    m_main->tablesChanged();
     messages::inform(QStringLiteral("Masalara ait saat tarih ve ücret kayıtları sıfırlandı!"));
 }
 

@@ -45,4 +45,6 @@ public:
     // Shows the selected table's fee again after the fee settings changed, so that what
     // is shown is what "Ücret Hesapla" bills.
     virtual void refreshSelectedFee() = 0;
+    // The tables were created anew or their accounts cleared: the floor reads them again.
+    virtual void tablesChanged() = 0;
 };

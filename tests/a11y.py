@@ -55,9 +55,10 @@ def showing(acc):
         return False
 
 
-def find(role, name):
+def find(role, name, on_screen=True):
     for acc, _ in walk(application()):
-        if acc.getRoleName() == role and matches(name, acc.name) and showing(acc):
+        if acc.getRoleName() == role and matches(name, acc.name) and (
+                showing(acc) or not on_screen):
             return acc
     return None
 
@@ -79,14 +80,15 @@ def main(argv):
         print(ext.x + ext.width // 2, ext.y + ext.height // 2)
         return 0
     if command == "after":
-        labels = [a for a, _ in walk(application()) if a.getRoleName() == "label"]
+        labels = [a for a, _ in walk(application())
+                  if a.getRoleName() == "label" and showing(a)]
         for i, acc in enumerate(labels[:-1]):
-            if matches(args[0], acc.name) and showing(acc):
+            if matches(args[0], acc.name):
                 print(labels[i + 1].name)
                 return 0
         return 1
     if command == "description":
-        acc = find(args[0], args[1])
+        acc = find(args[0], args[1], on_screen=False)  # a row scrolled away too
         if acc is None:
             return 1
         print(acc.description)

@@ -45,6 +45,7 @@ public:
         catalogue.load(m_paths.catalogueFile());
     }
     void refreshSelectedFee() override { ++feeRefreshes; }
+    void tablesChanged() override { ++tableChanges; }
 
     kv::Paths m_paths;
     RecordList settings, reg, catalogue;
@@ -54,6 +55,7 @@ public:
     int resets = 0;
     int reloads = 0;
     int feeRefreshes = 0;
+    int tableChanges = 0;
 };
 
 QStringList items(const QListWidget *list)

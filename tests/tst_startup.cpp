@@ -364,14 +364,14 @@ void TestStartup::fallbackMenuOffersExit()
     desk.start();
     const QList<QAction *> items = desk.ui()->Ayarlar1->actions();
     QCOMPARE(items.size(), 3);
-    QCOMPARE(items.at(0)->text(), QStringLiteral("Seçenekler"));
+    QCOMPARE(items.at(0)->text(), QStringLiteral("&Seçenekler"));
     QVERIFY(items.at(1)->isSeparator() && items.at(1)->isVisible());
     QCOMPARE(items.at(2)->text(), QStringLiteral("Çıkış"));
     QVERIFY(items.at(2)->isVisible());
     const QList<QAction *> about = desk.ui()->Hakknda2->actions();
     QCOMPARE(about.size(), 3);
-    QCOMPARE(about.at(0)->text(), QStringLiteral("Program Hakkında"));
-    QCOMPARE(about.at(2)->text(), QStringLiteral("İleriki Sürümde Olacaklar"));
+    QCOMPARE(about.at(0)->text(), QStringLiteral("&Program Hakkında"));
+    QCOMPARE(about.at(2)->text(), QStringLiteral("İ&leriki Sürümde Olacaklar"));
 }
 
 QTEST_MAIN(TestStartup)

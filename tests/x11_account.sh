@@ -11,14 +11,11 @@ reg=(3 "" "" "" "$opened_date" "$opened_time" 1000000)
 for _ in $(seq 7 558); do reg+=(""); done
 write_lines "$KV_DATA/Zorbelayarms.dll" "${reg[@]}"
 
+need_a11y
 start_program
 main=$(wait_window "$MAIN_TITLE") || fail "no main window"
 
-# Rows of the table list are 16 px high from y 30 of the central area (menu bar above).
-menu_h=$(($(xwininfo -id "$main" | awk '/Height/ {print $NF}') - 517))
-row_y() { echo $((menu_h + 30 + 8 + 16 * $1)); }
-
-click_at "$main" 95 "$(row_y 0)" 2
+click_object "list item" "Masa 1" 2
 box=$(wait_window '^Kelvora$') || fail "no message after the double click"
 shot account-opened-message
 press_enter "$box"
@@ -29,7 +26,8 @@ case "$lines" in
   *) fail "register lines of Masa 1 are '$lines'" ;;
 esac
 
-click_at "$main" 95 "$(row_y 1)"
-click_at "$main" 325 $((menu_h + 6 + 94 + 15))
+click_object "list item" "Masa 2"
+click_object "push button" "/^Ücret Hesapla/"
 shot account-calculated
+[ "$(a11y after "Toplam Süre(dk):")" = 107 ] || fail "Masa 2 is not billed 107 minutes"
 echo "PASS: account opened by double click and calculated"

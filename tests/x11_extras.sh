@@ -3,22 +3,21 @@
 source "$(dirname "$0")/x11lib.sh" "$@"
 
 prepare_desk 3 "Çay" 15000 "Şalgam Suyu" 25000
+need_a11y
 start_program
 main=$(wait_window "$MAIN_TITLE") || fail "no main window"
-menu_h=$(($(xwininfo -id "$main" | awk '/Height/ {print $NF}') - 517))
 
-click_at "$main" 95 $((menu_h + 30 + 8))            # Masa 1
-click_at "$main" 325 $((menu_h + 6 + 188 + 80)) 2   # the extras list
+click_object "list item" "Masa 1"
+click_object "list item" "Eklemek İçin Çift Tıklayın" 2
 picker=$(wait_window '^Listeden Extra Seçin$') || fail "the picker did not open"
 shot extras-picker
-row_h=${KV_PICKER_ROW:-19}
-click_at "$picker" 60 $((2 + row_h / 2)) 2
-click_at "$picker" 60 $((2 + row_h + row_h / 2)) 2
-ph=$(xwininfo -id "$picker" | awk '/Height/ {print $NF}')
-click_at "$picker" 120 $((ph - 18))                 # "Çık"
+click_object "list item" "Çay" 2
+click_object "list item" "Şalgam Suyu" 2
+click_object "push button" "Çık"
 wait_no_window '^Listeden Extra Seçin$' || fail "the picker did not close"
-click_at "$main" 325 $((menu_h + 6 + 94 + 15))      # "Ücret Hesapla"
+click_object "push button" "/^Ücret Hesapla/"
 shot extras-calculated
+[ "$(a11y after "Toplam Ücret:")" = "40.000 TL" ] || fail "the total is not 40.000 TL"
 
 expected=$(printf 'Çay\r\n15000\r\nŞalgam Suyu\r\n25000\r\n' | iconv -f UTF-8 -t WINDOWS-1254 | od -An -tx1)
 actual=$(od -An -tx1 "$KV_DATA/Masa Extraları/Masa 1.msex")

@@ -4,6 +4,7 @@
 # its "Çıkış" ends the program. The information windows are photographed on the way.
 source "$(dirname "$0")/x11lib.sh" "$@"
 
+need_a11y
 start_tray
 prepare_desk 3
 start_program
@@ -33,7 +34,7 @@ wait_no_window '^Hakkında$' || fail "Tamam did not close the about window"
 
 # The main menu opens the planned-features window.
 xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
-click_at "$main" 95 9
+click_object "menu item" "Hakkında"
 xdotool key Down Down Return
 planned=$(wait_window '^İleriki Sürümde Olacaklar$') || fail "the planned-features window did not open"
 shot planned-window

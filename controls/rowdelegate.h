@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+// Draws a list row in columns beside its text, which stays the row's own text (what other
+// windows and the files rely on): an optional round mark before it, and up to two columns
+// after it, right-aligned at the row's right edge. The text gives way, elided in the middle
+// so that a table's number stays readable.
+class TRowDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+
+public:
+    enum Role {
+        MarkRole = Qt::UserRole + 40, // QColor of the mark; none when unset
+        MiddleRole,                   // text of the middle column
+        RightRole,                    // text of the right column
+    };
+
+    explicit TRowDelegate(QObject *parent = nullptr);
+
+    // Leaves room for a mark before every row, set or not, so that texts stay aligned.
+    void setMarkColumn(bool on) { m_mark = on; }
+    // The widest texts the columns must hold; their width is reserved on every row that has
+    // the column (with a mark column, on every row).
+    void setColumnSamples(const QString &middle, const QString &right);
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+
+private:
+    bool m_mark = false;
+    QString m_middleSample;
+    QString m_rightSample;
+};

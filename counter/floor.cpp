@@ -1,0 +1,131 @@
+#include "floor.h"
+
+#include "applocale.h"
+#include "errors.h"
+#include "layout.h"
+
+namespace kv::counter {
+
+std::optional<qint64> extrasTotal(const QStringList &booked)
+{
+    qint64 total = 0;
+    for (qsizetype p = 1; p < booked.size(); p += 2) {
+        int price = 0;
+        if (!tryStrToInt(booked.at(p), &price))
+            return std::nullopt;
+        total += price;
+    }
+    return total;
+}
+
+QString amountText(qint64 amount)
+{
+    return amount == 0 ? QStringLiteral("0 TL") : formatAmount(amount);
+}
+
+void Floor::resize(int tables)
+{
+    m_rows.resize(tables);
+    m_starts.resize(tables);
+    m_inputs.resize(tables);
+    m_extras.resize(tables, qint64(0));
+}
+
+void Floor::setExtrasTotal(int table, std::optional<qint64> total)
+{
+    if (table >= 0 && table < m_extras.size())
+        m_extras[table] = total;
+}
+
+QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, const QDateTime &now)
+{
+    // The fee rule as "Ücret Hesapla" applies it; unreadable numbers leave rows unbilled.
+    const bool multiple = isOn(settings.value(SettingsLine::MultipleFees));
+    int unitFee = 0;
+    const bool unitFeeRead = tryStrToInt(settings.value(SettingsLine::UnitFee), &unitFee);
+    MinimumCharge minimum;
+    minimum.on = isOn(settings.value(SettingsLine::MinimumChargeOn));
+    int minimumAmount = 0;
+    const bool minimumRead =
+        !minimum.on || tryStrToInt(settings.value(SettingsLine::MinimumCharge), &minimumAmount);
+    minimum.amount = minimumAmount;
+    const QDate today = now.date();
+
+    QList<int> changed;
+    for (int i = 0; i < m_rows.size(); ++i) {
+        Inputs in;
+        const QString dateLine = reg.value(RegisterLine::date(i));
+        if (!dateLine.isEmpty()) {
+            Start &start = m_starts[i];
+            const QString timeLine = reg.value(RegisterLine::startTime(i));
+            if (!start.parsed || start.dateLine != dateLine || start.timeLine != timeLine) {
+                start.parsed = true;
+                start.dateLine = dateLine;
+                start.timeLine = timeLine;
+                start.date = readStoredDate(dateLine, today);
+                try {
+                    start.time = strToTime(timeLine);
+                } catch (const RuntimeError &) {
+                    start.time.reset();
+                }
+            }
+            in.state = start.date.isValid() && start.date < today ? FloorRow::State::OpenEarlierDay
+                                                                  : FloorRow::State::Open;
+            in.timeRead = start.time.has_value();
+            if (in.timeRead)
+                in.minutes = qMax<qint64>(0, wholeMinutes(elapsedMs(start.date, *start.time, now)));
+            in.fee = unitFee;
+            in.feeRead =
+                multiple ? tryStrToInt(reg.value(RegisterLine::fee(i)), &in.fee) : unitFeeRead;
+            in.minimum = minimum;
+            in.minimumRead = minimumRead;
+            in.extras = m_extras.at(i);
+        }
+        // The texts are built only when what they show changed: mostly once a minute.
+        if (m_inputs.at(i) && *m_inputs.at(i) == in)
+            continue;
+        m_inputs[i] = in;
+        m_rows[i] = rowOf(in);
+        changed << i;
+    }
+    return changed;
+}
+
+FloorRow Floor::rowOf(const Inputs &in)
+{
+    FloorRow row;
+    row.state = in.state;
+    if (in.state == FloorRow::State::Free) {
+        row.description = QStringLiteral("Boş");
+        return row;
+    }
+    if (in.timeRead && in.feeRead && in.minimumRead && in.extras)
+        row.bill = bill(in.minutes, in.fee, in.minimum, *in.extras);
+    row.time = in.timeRead ? hoursAndMinutes(in.minutes) : QStringLiteral("?");
+    row.amount = row.bill ? amountText(row.bill->total) : QStringLiteral("?");
+    row.description =
+        QStringLiteral("%1, %2, %3")
+            .arg(in.state == FloorRow::State::OpenEarlierDay ? QStringLiteral("Açık (önceki gün)")
+                                                             : QStringLiteral("Açık"),
+                 row.time, row.amount);
+    return row;
+}
+
+int Floor::openCount() const
+{
+    return int(std::count_if(m_rows.begin(), m_rows.end(),
+                             [](const FloorRow &r) { return r.state != FloorRow::State::Free; }));
+}
+
+QString Floor::summary() const
+{
+    qint64 total = 0;
+    for (const FloorRow &r : m_rows)
+        total += r.bill ? r.bill->total : 0;
+    return QStringLiteral("Açık: %1 / %2 · %3")
+        .arg(openCount())
+        .arg(m_rows.size())
+        .arg(amountText(total));
+}
+
+} // namespace kv::counter

@@ -1,0 +1,82 @@
+#pragma once
+
+#include "billing.h"
+#include "recordlist.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The live floor: every table's state, running time and running bill, from the register and
+// the settings in memory. A refresh reads nothing from disk and parses a table's stored start
+// only when its lines changed, so its cost stays flat in the number of tables.
+namespace kv::counter {
+
+struct FloorRow
+{
+    enum class State { Free, Open, OpenEarlierDay };
+    State state = State::Free;
+    std::optional<Bill> bill; // none while a fee, price or start cannot be read
+    QString time;             // "h:mm"; empty for a free table
+    QString amount;           // the running bill as an amount; empty for a free table
+    QString description;      // "Boş", "Açık, 1:47, 1.853.333 TL", "Açık (önceki gün), ..."
+
+    bool operator==(const FloorRow &) const = default;
+};
+
+// The booked extras' total of a table extras file's lines: every price line that exists;
+// none when a price is not a whole number.
+std::optional<qint64> extrasTotal(const QStringList &booked);
+
+// An amount as the floor and the bill show it; zero reads "0 TL".
+QString amountText(qint64 amount);
+
+class Floor
+{
+public:
+    // Sets the number of tables; the extras totals of the tables kept stay.
+    void resize(int tables);
+    int tableCount() const { return int(m_rows.size()); }
+
+    void setExtrasTotal(int table, std::optional<qint64> total);
+    std::optional<qint64> extrasTotalOf(int table) const { return m_extras.value(table); }
+
+    // Recomputes every row at `now`; returns the tables whose row changed.
+    QList<int> refresh(const RecordList &reg, const RecordList &settings, const QDateTime &now);
+    const FloorRow &row(int table) const { return m_rows.at(table); }
+
+    int openCount() const;
+    // Open tables out of all, and their running total: "Açık: 5 / 12 · 8.450.000 TL".
+    QString summary() const;
+
+private:
+    struct Start
+    {
+        bool parsed = false;
+        QString dateLine, timeLine; // what was parsed
+        QDate date;                 // invalid when unreadable: the same day
+        std::optional<QTime> time;  // none when unreadable
+    };
+    // Everything a row's texts depend on.
+    struct Inputs
+    {
+        FloorRow::State state = FloorRow::State::Free;
+        bool timeRead = false;
+        qint64 minutes = 0;
+        int fee = 0;
+        bool feeRead = false;
+        MinimumCharge minimum;
+        bool minimumRead = false;
+        std::optional<qint64> extras;
+        bool operator==(const Inputs &) const = default;
+    };
+    static FloorRow rowOf(const Inputs &in);
+
+    QList<FloorRow> m_rows;
+    QList<Start> m_starts;
+    QList<std::optional<Inputs>> m_inputs;
+    QList<std::optional<qint64>> m_extras;
+};
+
+} // namespace kv::counter
