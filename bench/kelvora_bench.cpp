@@ -84,9 +84,9 @@ template <class Setup, class Op> void reportMedian(int runs, Setup &&setup, Op &
 
 // Moves the desk's clock on by a second, as between two real ticks, so that every label
 // really changes.
-void tickClock(Desk &desk)
+void tickClock(Desk &desk, int seconds = 1)
 {
-    desk.env.setNow(desk.env.now().addSecs(1));
+    desk.env.setNow(desk.env.now().addSecs(seconds));
     static quint64 uptime = 3600000;
     uptime += 1000;
     desk.env.setUptimeMs(uptime);
@@ -577,9 +577,12 @@ void BenchKelvora::timerTick_data()
 {
     QTest::addColumn<int>("open");
     QTest::addColumn<bool>("repaint");
+    QTest::addColumn<int>("step"); // seconds the clock moves per tick
     for (int open : {1, 10, 80}) {
-        QTest::addRow("%d open", open) << open << false;
-        QTest::addRow("%d open + repaint", open) << open << true;
+        QTest::addRow("%d open", open) << open << false << 1;
+        // Every row's time and bill change: the tick of a new minute.
+        QTest::addRow("%d open, new minute", open) << open << false << 60;
+        QTest::addRow("%d open + repaint", open) << open << true << 1;
     }
 }
 
@@ -587,6 +590,7 @@ void BenchKelvora::timerTick()
 {
     QFETCH(int, open);
     QFETCH(bool, repaint);
+    QFETCH(int, step);
     benchdata::Options options;
     options.openTables = open;
     auto desk = makeDesk(false, options);
@@ -602,7 +606,7 @@ void BenchKelvora::timerTick()
     QString before = form->ui->Label15->text();
     QBENCHMARK
     {
-        tickClock(*desk);
+        tickClock(*desk, step);
         desk->run([&] { form->Timer1Timer(); });
         if (repaint)
             QCoreApplication::processEvents();
