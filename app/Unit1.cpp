@@ -4,6 +4,7 @@
 #include "antTaskbarIcon.h"
 #include "applocale.h"
 #include "brand.h"
+#include "cashdesk.h"
 #include "clock.h"
 #include "clocktext.h"
 #include "errors.h"
@@ -173,6 +174,16 @@ void TForm1::connectHandlers()
     connect(ui->lerikiSrmdeolacaklar1, &QAction::triggered, this,
             on(&TForm1::lerikiSrmdeolacaklar1Click));
     connect(m_exitAction, &QAction::triggered, this, on(&TForm1::k1Click));
+    const auto cash = [this](void (CashDesk::*handler)()) {
+        return [this, handler] {
+            if (m_cash)
+                guard([&] { (m_cash->*handler)(); });
+        };
+    };
+    connect(ui->HesabiKapat, &QPushButton::clicked, this, cash(&CashDesk::HesabiKapatClick));
+    connect(ui->HesabiKapat1, &QAction::triggered, this, cash(&CashDesk::HesabiKapatClick));
+    connect(ui->MasayiTasi1, &QAction::triggered, this, cash(&CashDesk::MasayiTasiClick));
+    connect(ui->GunSonu1, &QAction::triggered, this, cash(&CashDesk::GunSonuClick));
     connect(Timer1, &QTimer::timeout, this, on(&TForm1::Timer1Timer));
     connect(Timer2, &QTimer::timeout, this, on(&TForm1::Timer2Timer));
     connect(Timer3, &QTimer::timeout, this, on(&TForm1::Timer3Timer));
@@ -292,6 +303,10 @@ void TForm1::FormCreate()
     guard([this] { loadRegister(); });
     guard([this] { loadCatalogue(); });
     guard([this] { prepareExtrasDirectory(); });
+    guard([this] {
+        if (m_cash)
+            m_cash->openLedger(); // a step a crash left unfinished changes the register
+    });
     guard([this] { tablesChanged(); });
     guard([this] { showIcon(); });
     updateExitRoute();
@@ -516,6 +531,34 @@ void TForm1::loadExtrasTotals()
         }
         m_floor.setExtrasTotal(i, total);
     }
+}
+
+void TForm1::accountChanged(int table)
+{
+    if (table < 0 || table >= ui->ListBox2->count())
+        return;
+    const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(table)->text());
+    std::optional<qint64> total = 0;
+    if (files::kind(path) != files::Kind::Missing) {
+        RecordList booked;
+        try {
+            booked.load(path);
+            total = counter::extrasTotal(booked.lines());
+        } catch (const RuntimeError &) {
+            total.reset();
+        }
+    }
+    m_floor.setExtrasTotal(table, total);
+    if (selectedTable() == table)
+        guard([this] { ListBox2Click(); });
+    refreshFloor();
+}
+
+void TForm1::selectTable(int table)
+{
+    ui->ListBox2->setCurrentRow(table);
+    guard([this] { ListBox2Click(); });
+    refreshFloor();
 }
 
 void TForm1::refreshFloor()

@@ -15,6 +15,7 @@ class TForm1;
 }
 class TForm5;
 class TForm7;
+class CashDesk;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -38,6 +39,8 @@ public:
     // The windows the desk drives; set once at start, before FormCreate.
     void setPickerWindow(TForm5 *form5) { Form5 = form5; }
     void setFeeSelectionWindow(TForm7 *form7) { Form7 = form7; }
+    // Settling, moving and the day's takings ("Kasa").
+    void setCashDesk(CashDesk *cash) { m_cash = cash; }
     // Actions that belong to other windows, wired at start.
     std::function<void()> openSettings;      // "Ayarlar" > "Seçenekler"
     std::function<void()> showAboutModal;    // "Program Hakkında"
@@ -97,6 +100,11 @@ public:
     // The floor: every table's state, running time and bill, refreshed by Timer1's tick.
     const kv::counter::Floor &floor() const { return m_floor; }
     void refreshFloor();
+    // A table's account or extras changed behind the view (settled, moved, reopened): its
+    // extras are read again, it is shown again when selected, and the floor follows.
+    void accountChanged(int table);
+    // Selects a table and shows it, as a click does.
+    void selectTable(int table);
 
     // Hidden working lists, named as on the original form.
     kv::RecordList ListBox1; // settings file
@@ -156,6 +164,7 @@ private:
     kv::counter::Floor m_floor;
     TForm5 *Form5 = nullptr;
     TForm7 *Form7 = nullptr;
+    CashDesk *m_cash = nullptr;
     bool m_trayAvailable = false;
     kv::TrayService *m_tray = nullptr;
     // The click Qt reports on the release after a double click is not a click of its own.

@@ -3,6 +3,7 @@
 #include "JustOne.h"
 #include "Unit1.h"
 #include "ayarlar.h"
+#include "cashdesk.h"
 #include "datadir.h"
 #include "exstra.h"
 #include "firstpaint.h"
@@ -45,6 +46,7 @@ void Forms::clear()
     Form4.reset();
     Form3.reset();
     Form2.reset();
+    Cash = nullptr; // goes with the main window
     Form1.reset();
 }
 
@@ -61,6 +63,7 @@ Forms &Forms::operator=(Forms &&other) noexcept
         Form5 = std::move(other.Form5);
         Form6 = std::move(other.Form6);
         Form7 = std::move(other.Form7);
+        Cash = std::exchange(other.Cash, nullptr);
     }
     return *this;
 }
@@ -92,6 +95,8 @@ Forms createForms(const Paths &paths, TrayService *tray)
     forms.Form5 = std::make_unique<TForm5>(form1, form1);
     forms.Form6 = std::make_unique<TForm6>(form1);
     forms.Form7 = std::make_unique<TForm7>(form1);
+    forms.Cash = new CashDesk(form1);
+    form1->setCashDesk(forms.Cash);
 
     forms.Form6->setFeeList(forms.Form3->feeList());
     forms.Form3->setFeeEntryWindow(forms.Form6.get());

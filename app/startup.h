@@ -12,6 +12,7 @@ class TForm4;
 class TForm5;
 class TForm6;
 class TForm7;
+class CashDesk;
 namespace kv {
 class TrayService;
 }
@@ -28,6 +29,7 @@ struct Forms
     std::unique_ptr<TForm5> Form5;
     std::unique_ptr<TForm6> Form6;
     std::unique_ptr<TForm7> Form7;
+    CashDesk *Cash = nullptr; // owned by the main window
 
     Forms();
     ~Forms();

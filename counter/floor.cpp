@@ -23,6 +23,28 @@ QString amountText(qint64 amount)
     return amount == 0 ? QStringLiteral("0 TL") : formatAmount(amount);
 }
 
+QString feeLineOf(const RecordList &reg, const RecordList &settings, int table)
+{
+    return isOn(settings.value(SettingsLine::MultipleFees)) ? reg.value(RegisterLine::fee(table))
+                                                            : settings.value(SettingsLine::UnitFee);
+}
+
+Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
+                 const QStringList &booked, const QDateTime &now)
+{
+    const QDate date = readStoredDate(reg.at(RegisterLine::date(table)), now.date());
+    const QTime time = strToTime(reg.at(RegisterLine::startTime(table)));
+    const int fee = strToInt(feeLineOf(reg, settings, table));
+    MinimumCharge minimum;
+    if (isOn(settings.value(SettingsLine::MinimumChargeOn)))
+        minimum = {true, strToInt(settings.value(SettingsLine::MinimumCharge))};
+    qint64 extras = 0;
+    for (qsizetype p = 1; p < booked.size(); p += 2)
+        extras += strToInt(booked.at(p));
+    const qint64 minutes = qMax<qint64>(0, wholeMinutes(elapsedMs(date, time, now)));
+    return bill(minutes, fee, minimum, extras);
+}
+
 void Floor::resize(int tables)
 {
     m_rows.resize(tables);
@@ -119,10 +141,15 @@ int Floor::openCount() const
 
 QString Floor::summary() const
 {
+    return QStringLiteral("Açık: ") + openTables();
+}
+
+QString Floor::openTables() const
+{
     qint64 total = 0;
     for (const FloorRow &r : m_rows)
         total += r.bill ? r.bill->total : 0;
-    return QStringLiteral("Açık: %1 / %2 · %3")
+    return QStringLiteral("%1 / %2 · %3")
         .arg(openCount())
         .arg(m_rows.size())
         .arg(amountText(total));

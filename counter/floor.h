@@ -32,6 +32,14 @@ std::optional<qint64> extrasTotal(const QStringList &booked);
 // An amount as the floor and the bill show it; zero reads "0 TL".
 QString amountText(qint64 amount);
 
+// The fee line that bills table i: its stamped fee in multiple-fee mode, else the unit fee.
+QString feeLineOf(const RecordList &reg, const RecordList &settings, int table);
+
+// What table i's open account owes at `now`, with the extras booked to it: the bill of that
+// moment. Stops with the runtime's error where a line cannot be read.
+Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
+                 const QStringList &booked, const QDateTime &now);
+
 class Floor
 {
 public:
@@ -49,6 +57,8 @@ public:
     int openCount() const;
     // Open tables out of all, and their running total: "Açık: 5 / 12 · 8.450.000 TL".
     QString summary() const;
+    // The same without its caption: "5 / 12 · 8.450.000 TL".
+    QString openTables() const;
 
 private:
     struct Start

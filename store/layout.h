@@ -17,6 +17,8 @@ public:
     QString registerFile() const { return m_root + QStringLiteral("/Zorbelayarms.dll"); }
     QString catalogueFile() const { return m_root + QStringLiteral("/Zorbelayarex.dll"); }
     QString feeListFile() const { return m_root + QStringLiteral("/Zorbelçokluücret.dll"); }
+    // The day ledger of settled bills (SQLite).
+    QString ledgerFile() const { return m_root + QStringLiteral("/Defter.db"); }
     QString tableExtrasFile(const QString &tableName) const
     {
         return extrasDir() + QLatin1Char('/') + tableName + QStringLiteral(".msex");

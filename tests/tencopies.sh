@@ -40,12 +40,24 @@ for _ in $(seq 1 558); do reg+=(""); done
 write_lines "$data/Zorbelayarms.dll" "${reg[@]}"
 write_lines "$data/Zorbelayarex.dll" "Çay" 15 "Şıra" 20
 write_lines "$data/Masa Extraları/Masa 2.msex" "Çay" 15
-touch -d '2026-12-07 21:15:03' "$data"/*.dll "$data/Masa Extraları"/*
+# The ledger as a first start makes it; the copies find it in place.
+"$bin" >/dev/null 2>&1 &
+first=$!
+for _ in $(seq 1 100); do [ -s "$data/Defter.db" ] && break; sleep 0.1; done
+sleep 0.5
+kill -9 "$first"
+wait "$first" 2>/dev/null || true
+rm -f "$data"/Defter.db-wal "$data"/Defter.db-shm "$data"/.kelvora.lock
+[ -s "$data/Defter.db" ] || fail "no ledger was made"
+touch -d '2026-12-07 21:15:03' "$data"/*.dll "$data"/Defter.db "$data/Masa Extraları"/*
 
-# The running copy's lock in the data directory (and the directory's time it changes) is
-# the only thing that may appear.
-snapshot() { (cd "$data" && find . -mindepth 1 ! -name .kelvora.lock -printf '%p %y %s %T@ %m\n' | sort &&
-  find . -type f ! -name .kelvora.lock -exec md5sum {} + | sort); }
+# Only the running copy's lock and the ledger's journal files beside the database (which
+# SQLite keeps while it is open) may appear, and the directory's time they change.
+snapshot() {
+  (cd "$data" && find . -mindepth 1 ! -name .kelvora.lock ! -name 'Defter.db-*' \
+    -printf '%p %y %s %T@ %m\n' | sort &&
+    find . -type f ! -name .kelvora.lock ! -name 'Defter.db-*' -exec md5sum {} + | sort)
+}
 before=$(snapshot)
 alive() {
   local n=0

@@ -1,0 +1,52 @@
+#include "billwindow.h"
+#include "ui_billwindow.h"
+
+#include "applocale.h"
+#include "floor.h"
+#include "placement.h"
+#include "rowdelegate.h"
+
+using namespace kv;
+
+BillWindow::BillWindow(QWidget *parent) : QDialog(parent), ui(new Ui::BillWindow)
+{
+    ui->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    centreAtEveryShowing(this);
+    auto *rows = new TRowDelegate(ui->ExtrasList);
+    rows->setColumnSamples(QString(), formatAmount(999999));
+    ui->ExtrasList->setItemDelegate(rows);
+    connect(ui->PaidButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+BillWindow::~BillWindow()
+{
+    delete ui;
+}
+
+void BillWindow::fill(const ledger::BillRecord &b)
+{
+    using counter::amountText;
+    ui->TableName->setText(b.tableName);
+    ui->OpenedValue->setText(b.openedDate + QLatin1Char(' ') + b.openedTime);
+    ui->ClosedValue->setText(shortDate(b.closedAt.date()) + QLatin1Char(' ') +
+                             longTime(b.closedAt.time()));
+    ui->DurationValue->setText(QStringLiteral("%1 sa %2 dk (%3 dk)")
+                                   .arg(b.bill.minutes / 60)
+                                   .arg(b.bill.minutes % 60)
+                                   .arg(b.bill.minutes));
+    ui->FeeValue->setText(amountText(b.bill.fee));
+    ui->TimeChargeValue->setText(amountText(b.bill.timeCharge));
+    ui->MinimumNote->setVisible(b.bill.minimumApplied);
+    ui->ExtrasList->clear();
+    for (const ledger::BookedExtra &extra : b.extras) {
+        auto *item = new QListWidgetItem(extra.name, ui->ExtrasList);
+        item->setData(TRowDelegate::RightRole, amountText(extra.price));
+    }
+    if (b.extras.isEmpty())
+        ui->ExtrasList->addItem(QStringLiteral("Extra girilmemiş"));
+    ui->ExtrasTotalValue->setText(amountText(b.bill.extrasTotal));
+    ui->TotalValue->setText(amountText(b.bill.total));
+    ui->PaidButton->setFocus();
+}

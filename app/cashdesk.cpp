@@ -1,0 +1,185 @@
+#include "cashdesk.h"
+
+#include "Unit1.h"
+#include "billwindow.h"
+#include "clock.h"
+#include "dayendwindow.h"
+#include "floor.h"
+#include "messages.h"
+#include "movewindow.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+
+using namespace kv;
+
+namespace {
+const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seçin!");
+} // namespace
+
+CashDesk::CashDesk(TForm1 *desk)
+    : QObject(desk), m_desk(desk), m_ledger(std::make_unique<ledger::Ledger>()),
+      m_bill(new BillWindow(desk)), m_move(new MoveWindow(desk)), m_dayEnd(new DayEndWindow(desk))
+{
+    m_operations = std::make_unique<ledger::Operations>(
+        *m_ledger, desk->registerList(), desk->paths(), [this](int t) { return tableName(t); });
+    m_dayEnd->setLedger(m_ledger.get());
+    m_dayEnd->openTablesNow = [desk] { return desk->floor().openTables(); };
+    m_dayEnd->cancelBill = [this](qint64 id, const QString &reason) { cancelBill(id, reason); };
+}
+
+CashDesk::~CashDesk() = default;
+
+QString CashDesk::tableName(int table) const
+{
+    const QListWidgetItem *item = m_desk->tableList()->item(table);
+    return item ? item->text() : QString();
+}
+
+void CashDesk::openLedger()
+{
+    if (!m_ledger->open(m_desk->paths().ledgerFile())) {
+        messages::inform(m_ledger->problem());
+        return;
+    }
+    m_operations->finishPending();
+}
+
+bool CashDesk::ledgerReady()
+{
+    if (m_ledger->isOpen() || m_ledger->reopenIfLocked())
+        return true;
+    messages::inform(m_ledger->problem());
+    return false;
+}
+
+int CashDesk::openAccountTable()
+{
+    const int i = m_desk->selectedTable();
+    if (i < 0) {
+        messages::inform(kSelectTable);
+        return -1;
+    }
+    if (m_desk->registerList().value(RegisterLine::date(i)).isEmpty()) {
+        messages::inform(QStringLiteral("Bu masada açık hesap yok!"));
+        return -1;
+    }
+    return i;
+}
+
+void CashDesk::HesabiKapatClick()
+{
+    if (openAccountTable() < 0 || !ledgerReady())
+        return;
+    m_operations->finishPending();
+    const int i = openAccountTable(); // a finished step may have freed it
+    if (i < 0)
+        return;
+
+    // The bill of this moment, by the one billing rule, with the extras the file holds now.
+    ledger::BillRecord record;
+    record.tablePos = i;
+    record.tableName = tableName(i);
+    const RecordList &reg = m_desk->registerList();
+    record.openedDate = reg.value(RegisterLine::date(i));
+    record.openedTime = reg.value(RegisterLine::startTime(i));
+    record.feeLine = reg.value(RegisterLine::fee(i));
+    record.closedAt = clock::now();
+    RecordList booked;
+    const QString path = m_desk->paths().tableExtrasFile(record.tableName);
+    if (files::kind(path) != files::Kind::Missing) {
+        booked.load(path);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
+        record.extrasFile = file.readAll();
+    }
+    record.bill =
+        counter::accountBill(reg, m_desk->settingsList(), i, booked.lines(), record.closedAt);
+    for (int k = 0; PairLine::price(k) < booked.count(); ++k)
+        record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)),
+                                             strToInt(booked.at(PairLine::price(k)))};
+
+    m_bill->fill(record);
+    if (m_bill->exec() != QDialog::Accepted)
+        return;
+    try {
+        m_operations->settle(record);
+    } catch (...) {
+        m_desk->accountChanged(i);
+        throw;
+    }
+    m_desk->accountChanged(i);
+    messages::inform(record.tableName + QStringLiteral(" için hesap kapatıldı!"));
+}
+
+void CashDesk::MasayiTasiClick()
+{
+    if (openAccountTable() < 0 || !ledgerReady())
+        return;
+    m_operations->finishPending();
+    const int from = openAccountTable();
+    if (from < 0)
+        return;
+    // Only a table with no account and no extras booked can take one over.
+    QList<std::pair<int, QString>> free;
+    const RecordList &reg = m_desk->registerList();
+    for (int t = 0; t < m_desk->tableList()->count(); ++t) {
+        const QString extras = m_desk->paths().tableExtrasFile(tableName(t));
+        const files::Kind kind = files::kind(extras);
+        if (t != from && reg.value(RegisterLine::date(t)).isEmpty() &&
+            (kind == files::Kind::Missing ||
+             (kind == files::Kind::Regular && QFileInfo(extras).size() == 0)))
+            free.append({t, tableName(t)});
+    }
+    if (free.isEmpty()) {
+        messages::inform(QStringLiteral("Hesabın taşınabileceği boş masa yok!"));
+        return;
+    }
+    const int to = m_move->choose(tableName(from), free);
+    if (to < 0)
+        return;
+    try {
+        m_operations->move(from, to);
+    } catch (...) {
+        m_desk->accountChanged(from);
+        m_desk->accountChanged(to);
+        throw;
+    }
+    m_desk->accountChanged(from);
+    m_desk->selectTable(to);
+    messages::inform(
+        QStringLiteral("%1 hesabı %2 masasına taşındı!").arg(tableName(from), tableName(to)));
+}
+
+void CashDesk::GunSonuClick()
+{
+    if (!ledgerReady())
+        return;
+    m_operations->finishPending();
+    m_dayEnd->openAt(clock::now());
+}
+
+void CashDesk::cancelBill(qint64 id, const QString &reason)
+{
+    const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
+    const int table = bill ? bill->tablePos : -1;
+    bool reopened = false;
+    try {
+        reopened = m_operations->cancel(id, reason, clock::now(), m_desk->tableList()->count());
+    } catch (...) {
+        if (table >= 0)
+            m_desk->accountChanged(table);
+        throw;
+    }
+    const QString name = bill ? bill->tableName : QString();
+    if (reopened) {
+        m_desk->accountChanged(table);
+        messages::inform(QStringLiteral("Fiş iptal edildi; %1 hesabı yeniden açıldı.").arg(name));
+    } else {
+        messages::inform(QStringLiteral("Fiş iptal edildi. %1 masasında yeni bir hesap ya da "
+                                        "extra olduğundan hesap yeniden açılmadı.")
+                             .arg(name));
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ledger.h"
+#include "operations.h"
+
+#include <QObject>
+
+#include <memory>
+
+class TForm1;
+class BillWindow;
+class MoveWindow;
+class DayEndWindow;
+
+// The cash desk: settling a table when the guest pays, moving an account to another table,
+// and the day's takings, over the ledger. The main window only wires its menu, button and
+// keys to these handlers.
+class CashDesk : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit CashDesk(TForm1 *desk);
+    ~CashDesk() override;
+
+    // At start-up, once the register is loaded: opens the ledger (or says why it cannot be
+    // used) and finishes any step a crash left unfinished.
+    void openLedger();
+
+    // Handlers.
+    void HesabiKapatClick(); // "Hesabı Kapat", F8
+    void MasayiTasiClick();  // "Masayı Taşı"
+    void GunSonuClick();     // "Gün Sonu", F9
+    // "İptal Et" in the day-end window: the bill is cancelled with its reason, and its account
+    // reopened when its table is free.
+    void cancelBill(qint64 id, const QString &reason);
+
+    kv::ledger::Ledger &ledger() { return *m_ledger; }
+    BillWindow *billWindow() const { return m_bill; }
+    MoveWindow *moveWindow() const { return m_move; }
+    DayEndWindow *dayEndWindow() const { return m_dayEnd; }
+
+private:
+    // Says why not when the ledger cannot be used now.
+    bool ledgerReady();
+    // The selected table when it has an open account; -1 after telling the operator why not.
+    int openAccountTable();
+    QString tableName(int table) const;
+
+    TForm1 *m_desk;
+    std::unique_ptr<kv::ledger::Ledger> m_ledger;
+    std::unique_ptr<kv::ledger::Operations> m_operations;
+    BillWindow *m_bill;
+    MoveWindow *m_move;
+    DayEndWindow *m_dayEnd;
+};

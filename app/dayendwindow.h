@@ -1,0 +1,53 @@
+#pragma once
+
+#include "ledger.h"
+
+#include <QDialog>
+
+#include <functional>
+#include <optional>
+
+namespace Ui {
+class DayEndWindow;
+}
+
+// "Gün Sonu": the bills of one business day (06:00 to 06:00) with their totals, the open
+// tables now, cancelling a bill with a reason and exporting the day to a spreadsheet.
+class DayEndWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit DayEndWindow(QWidget *parent = nullptr);
+    ~DayEndWindow() override;
+
+    void setLedger(const kv::ledger::Ledger *ledger) { m_ledger = ledger; }
+    // The open tables and their running total, as the floor shows them.
+    std::function<QString()> openTablesNow;
+    // Cancels a bill (and reopens its account where it can); says itself what it did.
+    std::function<void(qint64 bill, const QString &reason)> cancelBill;
+    // Asks the reason of a cancel; none when the operator gave up. A dialog unless replaced.
+    std::function<std::optional<QString>()> askReason;
+    // Where to export; empty when the operator gave up. A file dialog unless replaced.
+    std::function<QString(const QString &suggested)> chooseFile;
+
+    // Shows the business day of `now` and waits until the window is closed.
+    void openAt(const QDateTime &now);
+    // Fills the window with the bills of a business day.
+    void showDay(const QDate &day);
+    const QList<kv::ledger::BillRecord> &shownBills() const { return m_bills; }
+
+    // Handlers.
+    void CancelBillClick(); // "İptal Et"
+    void ExportClick();     // "Dışa Aktar"
+
+    // The bills as a CSV file a Turkish spreadsheet opens: UTF-8 with a byte-order mark,
+    // ";" between fields, a header row, amounts as plain integers.
+    static QByteArray csv(const QList<kv::ledger::BillRecord> &bills);
+
+    Ui::DayEndWindow *ui;
+
+private:
+    const kv::ledger::Ledger *m_ledger = nullptr;
+    QList<kv::ledger::BillRecord> m_bills;
+};

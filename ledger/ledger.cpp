@@ -1,0 +1,271 @@
+#include "ledger.h"
+
+#include "errors.h"
+#include "recordlist.h"
+
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <atomic>
+
+namespace kv::ledger {
+
+namespace {
+std::atomic<int> s_connections{0};
+// "KLVR": marks the database as the program's own.
+constexpr int kApplicationId = 0x4B4C5652;
+
+const char *const kSchema[] = {
+    "CREATE TABLE bills(id INTEGER PRIMARY KEY, table_pos INTEGER NOT NULL,"
+    " table_name TEXT NOT NULL, opened_date TEXT NOT NULL, opened_time TEXT NOT NULL,"
+    " fee INTEGER NOT NULL, closed_at TEXT NOT NULL, minutes INTEGER NOT NULL,"
+    " time_charge INTEGER NOT NULL, minimum_applied INTEGER NOT NULL,"
+    " extras_total INTEGER NOT NULL, total INTEGER NOT NULL, cancelled_at TEXT,"
+    " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB)",
+    "CREATE INDEX bills_by_closing ON bills(closed_at)",
+    "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
+    " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
+    " PRIMARY KEY(bill_id, pos))",
+    // Operations that change several files: what each is about to do, until it is done.
+    "CREATE TABLE journal(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, created_at TEXT NOT NULL,"
+    " done INTEGER NOT NULL DEFAULT 0, bill_id INTEGER, table_pos INTEGER, table_name TEXT,"
+    " target_pos INTEGER, target_name TEXT, register_lines TEXT, extras_file BLOB,"
+    " target_extras BLOB)",
+    "CREATE INDEX journal_open ON journal(done)",
+};
+
+const char *const kBillColumns =
+    "id, table_pos, table_name, opened_date, opened_time, fee, closed_at, minutes, time_charge,"
+    " minimum_applied, extras_total, total, cancelled_at, cancel_reason, fee_line, extras_file";
+
+BillRecord billOf(const QSqlQuery &q)
+{
+    BillRecord r;
+    r.id = q.value(0).toLongLong();
+    r.tablePos = q.value(1).toInt();
+    r.tableName = q.value(2).toString();
+    r.openedDate = q.value(3).toString();
+    r.openedTime = q.value(4).toString();
+    r.bill.fee = q.value(5).toLongLong();
+    r.closedAt = QDateTime::fromString(q.value(6).toString(), Qt::ISODate);
+    r.bill.minutes = q.value(7).toLongLong();
+    r.bill.timeCharge = q.value(8).toLongLong();
+    r.bill.minimumApplied = q.value(9).toInt() != 0;
+    r.bill.extrasTotal = q.value(10).toLongLong();
+    r.bill.total = q.value(11).toLongLong();
+    if (!q.value(12).isNull())
+        r.cancelledAt = QDateTime::fromString(q.value(12).toString(), Qt::ISODate);
+    r.cancelReason = q.value(13).toString();
+    r.feeLine = q.value(14).toString();
+    if (!q.value(15).isNull())
+        r.extrasFile = q.value(15).toByteArray();
+    return r;
+}
+
+// SQLite's own result codes, as Qt passes them on.
+bool isLock(const QSqlError &e)
+{
+    const QString code = e.nativeErrorCode();
+    return code == QLatin1String("5") || code == QLatin1String("6");
+}
+} // namespace
+
+QString isoText(const QDateTime &moment)
+{
+    return moment.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+
+QDate businessDay(const QDateTime &moment)
+{
+    return moment.time() < QTime(6, 0) ? moment.date().addDays(-1) : moment.date();
+}
+
+QDateTime businessDayStart(const QDate &day)
+{
+    return QDateTime(day, QTime(6, 0));
+}
+
+Ledger::Ledger() : m_connection(QStringLiteral("kelvora-ledger-%1").arg(++s_connections)) {}
+
+Ledger::~Ledger()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+void Ledger::fail(const QString &why, bool locked)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isValid())
+            db.close();
+    }
+    m_open = false;
+    m_locked = locked;
+    const QString file = files::native(m_path);
+    m_problem = locked ? QStringLiteral("%1 başka bir program tarafından kullanılıyor; hesap "
+                                        "kapatma ve gün sonu şimdilik yapılamıyor.")
+                             .arg(file)
+                       : QStringLiteral("%1 açılamadı ya da bozuk (%2). Dosyaya dokunulmadı; "
+                                        "onarılana kadar hesap kapatma ve gün sonu yapılamaz.")
+                             .arg(file, why);
+}
+
+bool Ledger::open(const QString &path)
+{
+    m_path = path;
+    m_open = false;
+    const files::Kind kind = files::kind(path);
+    if (kind == files::Kind::Other) {
+        fail(QStringLiteral("dosya değil"));
+        return false;
+    }
+    const bool fresh = kind == files::Kind::Missing || QFileInfo(path).size() == 0;
+    QSqlDatabase db = QSqlDatabase::contains(m_connection)
+                          ? QSqlDatabase::database(m_connection, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    if (!db.isValid()) {
+        fail(QStringLiteral("SQLite sürücüsü yok"));
+        return false;
+    }
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
+    if (!db.open()) {
+        fail(db.lastError().text(), isLock(db.lastError()));
+        return false;
+    }
+    if (fresh) {
+        QSqlQuery q(db);
+        if (!db.transaction()) {
+            fail(db.lastError().text(), isLock(db.lastError()));
+            return false;
+        }
+        bool ok = true;
+        for (const char *sql : kSchema)
+            ok = ok && q.exec(QLatin1String(sql));
+        ok = ok && q.exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId));
+        ok = ok && q.exec(QStringLiteral("PRAGMA user_version = 1"));
+        if (!ok || !db.commit()) {
+            const QSqlError e = q.lastError().isValid() ? q.lastError() : db.lastError();
+            db.rollback();
+            fail(e.text(), isLock(e));
+            return false;
+        }
+    } else if (!check()) {
+        return false;
+    }
+    // Survives a power cut: every commit is on the disk before it counts.
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) ||
+        !q.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
+        fail(q.lastError().text(), isLock(q.lastError()));
+        return false;
+    }
+    m_open = true;
+    m_locked = false;
+    m_problem.clear();
+    return true;
+}
+
+bool Ledger::check()
+{
+    // Only read here: a file that is not the program's sound ledger is never changed.
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next()) {
+        fail(q.lastError().text(), isLock(q.lastError()));
+        return false;
+    }
+    if (q.value(0).toInt() != kApplicationId) {
+        fail(QStringLiteral("bu programın defteri değil"));
+        return false;
+    }
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next()) {
+        fail(q.lastError().text(), isLock(q.lastError()));
+        return false;
+    }
+    const QString result = q.value(0).toString();
+    if (result != QLatin1String("ok")) {
+        fail(result);
+        return false;
+    }
+    return true;
+}
+
+bool Ledger::reopenIfLocked()
+{
+    return m_open || (m_locked && open(m_path));
+}
+
+QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to) const
+{
+    QList<BillRecord> out;
+    if (!m_open)
+        return out;
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT %1 FROM bills WHERE closed_at >= ? AND closed_at < ?"
+                             " ORDER BY closed_at, id")
+                  .arg(QLatin1String(kBillColumns)));
+    q.addBindValue(isoText(from));
+    q.addBindValue(isoText(to));
+    if (!q.exec())
+        throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
+    QHash<qint64, qsizetype> index;
+    while (q.next()) {
+        index.insert(q.value(0).toLongLong(), out.size());
+        out << billOf(q);
+    }
+    QSqlQuery e(db);
+    e.setForwardOnly(true);
+    e.prepare(QStringLiteral("SELECT x.bill_id, x.name, x.price FROM bill_extras x JOIN bills b"
+                             " ON b.id = x.bill_id WHERE b.closed_at >= ? AND b.closed_at < ?"
+                             " ORDER BY x.bill_id, x.pos"));
+    e.addBindValue(isoText(from));
+    e.addBindValue(isoText(to));
+    if (!e.exec())
+        throwError(QStringLiteral("Defter okunamadı: %1").arg(e.lastError().text()));
+    while (e.next())
+        out[index.value(e.value(0).toLongLong())].extras
+            << BookedExtra{e.value(1).toString(), e.value(2).toLongLong()};
+    return out;
+}
+
+std::optional<BillRecord> Ledger::bill(qint64 id) const
+{
+    if (!m_open)
+        return std::nullopt;
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT %1 FROM bills WHERE id = ?").arg(QLatin1String(kBillColumns)));
+    q.addBindValue(id);
+    if (!q.exec())
+        throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
+    if (!q.next())
+        return std::nullopt;
+    BillRecord r = billOf(q);
+    QSqlQuery e(db);
+    e.prepare(QStringLiteral("SELECT name, price FROM bill_extras WHERE bill_id = ? ORDER BY pos"));
+    e.addBindValue(id);
+    if (e.exec())
+        while (e.next())
+            r.extras << BookedExtra{e.value(0).toString(), e.value(1).toLongLong()};
+    return r;
+}
+
+qint64 Ledger::billCount() const
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!m_open || !q.exec(QStringLiteral("SELECT count(*) FROM bills")) || !q.next())
+        throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
+    return q.value(0).toLongLong();
+}
+
+} // namespace kv::ledger

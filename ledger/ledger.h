@@ -1,0 +1,85 @@
+#pragma once
+
+#include "billing.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The day ledger: every settled bill, in an SQLite database beside the record files, kept
+// with a journal that survives a power cut. A database that cannot be opened or is damaged
+// is never written to: the ledger is then unavailable and says why.
+namespace kv::ledger {
+
+struct BookedExtra
+{
+    QString name;
+    qint64 price = 0;
+    bool operator==(const BookedExtra &) const = default;
+};
+
+struct BillRecord
+{
+    qint64 id = 0;
+    int tablePos = -1;
+    QString tableName;
+    QString openedDate, openedTime; // the register's lines, exactly
+    QString feeLine;                // the register's fee line, exactly
+    QDateTime closedAt;
+    counter::Bill bill;
+    QList<BookedExtra> extras;
+    std::optional<QByteArray> extrasFile; // the table extras file as it was; none: no file
+    QDateTime cancelledAt;                // invalid while the bill stands
+    QString cancelReason;
+
+    bool cancelled() const { return cancelledAt.isValid(); }
+};
+
+class Ledger
+{
+public:
+    Ledger();
+    ~Ledger();
+    Ledger(const Ledger &) = delete;
+    Ledger &operator=(const Ledger &) = delete;
+
+    // Opens or creates the database. False, with problem() saying why in Turkish, when it is
+    // locked, cannot be opened, is damaged or is not the program's own.
+    bool open(const QString &path);
+    bool isOpen() const { return m_open; }
+    const QString &problem() const { return m_problem; }
+    // Tries again where the last attempt met a lock held by another process.
+    bool reopenIfLocked();
+
+    // The connection, for the operations' journal (one transaction with the bill).
+    QString connectionName() const { return m_connection; }
+
+    // The bills closed in [from, to), in the order they were closed.
+    QList<BillRecord> bills(const QDateTime &from, const QDateTime &to) const;
+    std::optional<BillRecord> bill(qint64 id) const;
+    qint64 billCount() const;
+
+private:
+    bool check();
+    void fail(const QString &why, bool locked = false);
+
+    QString m_connection;
+    QString m_path;
+    bool m_open = false;
+    bool m_locked = false;
+    QString m_problem;
+};
+
+// ISO 8601 local time without zone, as the ledger keeps moments ("2026-12-08T23:02:40").
+QString isoText(const QDateTime &moment);
+
+// The business day a moment belongs to: a hall's evening crosses midnight, so a day runs
+// from 06:00 to 06:00 the next morning.
+QDate businessDay(const QDateTime &moment);
+QDateTime businessDayStart(const QDate &day);
+
+} // namespace kv::ledger

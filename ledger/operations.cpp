@@ -1,0 +1,352 @@
+#include "operations.h"
+
+#include "errors.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace kv::ledger {
+
+// One journal row: everything needed to make the step's file changes again.
+struct Operations::Step
+{
+    QString kind; // "settle", "move", "reopen"
+    qint64 billId = 0;
+    int table = -1;    // settle, reopen: the table; move: the source
+    QString tableName; // its extras file's name when the step began
+    int target = -1;   // move: the table the account goes to
+    QString targetName;
+    QStringList lines;                // move, reopen: the account's three register lines
+    std::optional<QByteArray> extras; // move, reopen: the extras file, none: no file
+};
+
+namespace {
+QSqlDatabase database(const Ledger &ledger)
+{
+    if (!ledger.isOpen())
+        throwError(ledger.problem());
+    return QSqlDatabase::database(ledger.connectionName(), false);
+}
+
+[[noreturn]] void sqlFailed(const QSqlError &e)
+{
+    throwError(QStringLiteral("Defter.db'ye yazılamadı: %1").arg(e.text()));
+}
+
+void execOrThrow(QSqlQuery &q)
+{
+    if (!q.exec())
+        sqlFailed(q.lastError());
+}
+
+// Runs the body in one transaction: all of it is in the ledger, or none of it.
+void transaction(const QSqlDatabase &constDb, const std::function<void(QSqlDatabase &)> &body)
+{
+    QSqlDatabase db = constDb;
+    if (!db.transaction())
+        sqlFailed(db.lastError());
+    try {
+        body(db);
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    if (!db.commit()) {
+        const QSqlError e = db.lastError();
+        db.rollback();
+        sqlFailed(e);
+    }
+}
+
+QVariant blob(const std::optional<QByteArray> &bytes)
+{
+    return bytes ? QVariant(*bytes) : QVariant(QMetaType(QMetaType::QByteArray));
+}
+
+void writeExtras(const Paths &paths, const QString &table, const std::optional<QByteArray> &bytes)
+{
+    const QString path = paths.tableExtrasFile(table);
+    if (!bytes) {
+        files::remove(path);
+        if (files::kind(path) != files::Kind::Missing)
+            throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
+        return;
+    }
+    if (!files::writeAtomically(path, *bytes))
+        throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
+}
+} // namespace
+
+Operations::Operations(Ledger &ledger, RecordList &reg, const Paths &paths,
+                       std::function<QString(int)> tableName)
+    : m_ledger(ledger), m_register(reg), m_paths(paths), m_tableName(std::move(tableName))
+{
+}
+
+qint64 Operations::begin(const Step &s, const std::function<void()> &alsoInTransaction)
+{
+    qint64 id = 0;
+    transaction(database(m_ledger), [&](QSqlDatabase &db) {
+        if (alsoInTransaction)
+            alsoInTransaction();
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral(
+            "INSERT INTO journal(kind, created_at, bill_id, table_pos, table_name, target_pos,"
+            " target_name, register_lines, extras_file) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        q.addBindValue(s.kind);
+        q.addBindValue(isoText(QDateTime::currentDateTime()));
+        q.addBindValue(s.billId ? QVariant(s.billId) : QVariant(QMetaType(QMetaType::LongLong)));
+        q.addBindValue(s.table);
+        q.addBindValue(s.tableName);
+        q.addBindValue(s.target);
+        q.addBindValue(s.targetName);
+        q.addBindValue(s.lines.join(QLatin1Char('\n')));
+        q.addBindValue(blob(s.extras));
+        execOrThrow(q);
+        id = q.lastInsertId().toLongLong();
+    });
+    return id;
+}
+
+void Operations::markDone(qint64 id)
+{
+    QSqlQuery q(database(m_ledger));
+    q.prepare(QStringLiteral("UPDATE journal SET done = 1 WHERE id = ?"));
+    q.addBindValue(id);
+    execOrThrow(q);
+}
+
+void Operations::abandon(qint64 id, const std::function<void()> &alsoInTransaction)
+{
+    transaction(database(m_ledger), [&](QSqlDatabase &db) {
+        if (alsoInTransaction)
+            alsoInTransaction();
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("DELETE FROM journal WHERE id = ?"));
+        q.addBindValue(id);
+        execOrThrow(q);
+    });
+}
+
+// The file changes of a step, each an assignment: made again after a crash, they give the
+// same files.
+void Operations::apply(const Step &s)
+{
+    const auto setLines = [this](int table, const QStringList &lines) {
+        m_register.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
+            reg.padFrom(defaultRegister());
+            reg.set(RegisterLine::date(table), lines.value(0));
+            reg.set(RegisterLine::startTime(table), lines.value(1));
+            reg.set(RegisterLine::fee(table), lines.value(2));
+        });
+    };
+    if (s.kind == QLatin1String("settle")) {
+        writeExtras(m_paths, s.tableName, QByteArray());
+        setLines(s.table, {});
+    } else if (s.kind == QLatin1String("move")) {
+        if (s.extras)
+            writeExtras(m_paths, s.targetName, s.extras);
+        m_register.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
+            reg.padFrom(defaultRegister());
+            for (int k = 0; k < 3; ++k) {
+                reg.set(RegisterLine::date(s.target) + k, s.lines.value(k));
+                reg.set(RegisterLine::date(s.table) + k, QString());
+            }
+        });
+        writeExtras(m_paths, s.tableName, std::nullopt);
+    } else if (s.kind == QLatin1String("reopen")) {
+        writeExtras(m_paths, s.tableName, s.extras);
+        setLines(s.table, s.lines);
+    }
+}
+
+void Operations::run(const Step &s, qint64 id, const std::function<void()> &undoInTransaction)
+{
+    // The first change: when it fails nothing is on disk yet, so the step is taken back.
+    const QByteArray registerBefore = RecordList::toBytes(m_register.lines());
+    try {
+        apply(s);
+    } catch (const RuntimeError &) {
+        if (RecordList::toBytes(m_register.lines()) == registerBefore &&
+            files::kind(m_paths.registerFile()) == files::Kind::Regular) {
+            try {
+                // The extras file may have been written already: put it back as it was.
+                if (s.kind == QLatin1String("settle") || s.kind == QLatin1String("reopen"))
+                    writeExtras(m_paths, s.tableName,
+                                s.kind == QLatin1String("settle") ? s.extras
+                                                                  : std::optional<QByteArray>());
+                else if (s.extras)
+                    writeExtras(m_paths, s.targetName, std::nullopt);
+                abandon(id, undoInTransaction);
+            } catch (const RuntimeError &) {
+                // Left for finishPending(): the step is then made whole.
+            }
+        }
+        throw;
+    }
+    markDone(id);
+}
+
+bool Operations::hasPending() const
+{
+    if (!m_ledger.isOpen())
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_ledger.connectionName(), false));
+    return q.exec(QStringLiteral("SELECT 1 FROM journal WHERE done = 0 LIMIT 1")) && q.next();
+}
+
+bool Operations::finishPending()
+{
+    if (!m_ledger.isOpen())
+        return false;
+    QSqlQuery q(database(m_ledger));
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT id, kind, bill_id, table_pos, table_name, target_pos,"
+                               " target_name, register_lines, extras_file FROM journal"
+                               " WHERE done = 0 ORDER BY id")))
+        sqlFailed(q.lastError());
+    QList<std::pair<qint64, Step>> steps;
+    while (q.next()) {
+        Step s;
+        s.kind = q.value(1).toString();
+        s.billId = q.value(2).toLongLong();
+        s.table = q.value(3).toInt();
+        s.tableName = q.value(4).toString();
+        s.target = q.value(5).toInt();
+        s.targetName = q.value(6).toString();
+        s.lines = q.value(7).toString().split(QLatin1Char('\n'));
+        if (!q.value(8).isNull())
+            s.extras = q.value(8).toByteArray();
+        steps.append({q.value(0).toLongLong(), s});
+    }
+    q.finish();
+    for (const auto &[id, s] : steps) {
+        apply(s);
+        markDone(id);
+    }
+    return !steps.isEmpty();
+}
+
+qint64 Operations::settle(const BillRecord &b)
+{
+    finishPending();
+    Step s;
+    s.kind = QStringLiteral("settle");
+    s.table = b.tablePos;
+    s.tableName = b.tableName;
+    s.extras = b.extrasFile; // to put back should the first change fail
+    const QSqlDatabase db = database(m_ledger);
+    const qint64 id = begin(s, [&] {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral(
+            "INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee, closed_at,"
+            " minutes, time_charge, minimum_applied, extras_total, total, fee_line, extras_file)"
+            " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+        for (const QVariant &v :
+             {QVariant(b.tablePos), QVariant(b.tableName), QVariant(b.openedDate),
+              QVariant(b.openedTime), QVariant(b.bill.fee), QVariant(isoText(b.closedAt)),
+              QVariant(b.bill.minutes), QVariant(b.bill.timeCharge),
+              QVariant(int(b.bill.minimumApplied)), QVariant(b.bill.extrasTotal),
+              QVariant(b.bill.total), QVariant(b.feeLine), blob(b.extrasFile)})
+            q.addBindValue(v);
+        execOrThrow(q);
+        s.billId = q.lastInsertId().toLongLong();
+        QSqlQuery e(db);
+        e.prepare(QStringLiteral("INSERT INTO bill_extras(bill_id, pos, name, price)"
+                                 " VALUES(?, ?, ?, ?)"));
+        for (int pos = 0; pos < b.extras.size(); ++pos) {
+            e.addBindValue(s.billId);
+            e.addBindValue(pos);
+            e.addBindValue(b.extras.at(pos).name);
+            e.addBindValue(b.extras.at(pos).price);
+            execOrThrow(e);
+        }
+    });
+    const qint64 billId = s.billId;
+    run(s, id, [&] {
+        QSqlQuery q(db);
+        for (const char *sql :
+             {"DELETE FROM bill_extras WHERE bill_id = ?", "DELETE FROM bills WHERE id = ?"}) {
+            q.prepare(QLatin1String(sql));
+            q.addBindValue(billId);
+            execOrThrow(q);
+        }
+    });
+    return billId;
+}
+
+void Operations::move(int from, int to)
+{
+    finishPending();
+    Step s;
+    s.kind = QStringLiteral("move");
+    s.table = from;
+    s.tableName = m_tableName(from);
+    s.target = to;
+    s.targetName = m_tableName(to);
+    for (int k = 0; k < 3; ++k)
+        s.lines << m_register.value(RegisterLine::date(from) + k);
+    const QString extras = m_paths.tableExtrasFile(s.tableName);
+    if (files::kind(extras) != files::Kind::Missing) {
+        QFile f(extras);
+        if (!f.open(QIODevice::ReadOnly) || f.size() > RecordList::kMaxFileSize)
+            throwError(QStringLiteral("Cannot open file %1").arg(files::native(extras)));
+        s.extras = f.readAll();
+    }
+    const qint64 id = begin(s, {});
+    run(s, id, {});
+}
+
+bool Operations::cancel(qint64 billId, const QString &reason, const QDateTime &now, int tableCount)
+{
+    finishPending();
+    const std::optional<BillRecord> b = m_ledger.bill(billId);
+    if (!b)
+        throwError(QStringLiteral("Fiş bulunamadı: %1").arg(billId));
+    if (b->cancelled())
+        throwError(QStringLiteral("Bu fiş zaten iptal edilmiş."));
+    const QSqlDatabase db = database(m_ledger);
+    const auto markCancelled = [&] {
+        QSqlQuery q(db);
+        q.prepare(
+            QStringLiteral("UPDATE bills SET cancelled_at = ?, cancel_reason = ? WHERE id = ?"));
+        q.addBindValue(isoText(now));
+        q.addBindValue(reason);
+        q.addBindValue(billId);
+        execOrThrow(q);
+    };
+    // Only a table with nothing on it gets the account back: a new account or newly booked
+    // extras are never overwritten.
+    const int t = b->tablePos;
+    bool free = t >= 0 && t < tableCount && m_register.value(RegisterLine::date(t)).isEmpty();
+    if (free) {
+        const QString extras = m_paths.tableExtrasFile(m_tableName(t));
+        free = files::kind(extras) == files::Kind::Missing || QFileInfo(extras).size() == 0;
+    }
+    if (!free) {
+        transaction(db, [&](QSqlDatabase &) { markCancelled(); });
+        return false;
+    }
+    Step s;
+    s.kind = QStringLiteral("reopen");
+    s.billId = billId;
+    s.table = t;
+    s.tableName = m_tableName(t);
+    s.lines = {b->openedDate, b->openedTime, b->feeLine};
+    s.extras = b->extrasFile;
+    const qint64 id = begin(s, markCancelled);
+    run(s, id, [&] {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral(
+            "UPDATE bills SET cancelled_at = NULL, cancel_reason = NULL WHERE id = ?"));
+        q.addBindValue(billId);
+        execOrThrow(q);
+    });
+    return true;
+}
+
+} // namespace kv::ledger

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "layout.h"
+#include "ledger.h"
+#include "recordlist.h"
+
+#include <functional>
+
+// Settling, moving and reopening change several files: the ledger, the table register and
+// table extras files. Each first records in the ledger what it is about to do (one
+// transaction, with the bill when there is one), then changes the record files, then marks
+// itself done. A step a crash or a failed write left unfinished is finished before the next
+// one and at start-up, so whenever the process dies an account is either still open with no
+// bill, or its bill is in the ledger exactly once and its table is free; a moved account and
+// its extras stand on exactly one table.
+namespace kv::ledger {
+
+class Operations
+{
+public:
+    // The register in memory, which every step saves whole; a table's current name by its
+    // position (its extras file's name).
+    Operations(Ledger &ledger, RecordList &reg, const Paths &paths,
+               std::function<QString(int)> tableName);
+
+    // Finishes every unfinished step; true when there was one. Throws when a file cannot be
+    // written yet (the step stays and is tried again).
+    bool finishPending();
+    bool hasPending() const;
+
+    // Records the bill and frees its table: register lines emptied, extras file emptied.
+    // Returns the bill's id.
+    qint64 settle(const BillRecord &bill);
+    // The account of table `from` (lines and extras) goes to the free table `to`.
+    void move(int from, int to);
+    // Cancels a bill with a reason; when its table is free and has no extras booked, its
+    // account is opened again exactly as it was. True when it was reopened.
+    bool cancel(qint64 billId, const QString &reason, const QDateTime &now, int tableCount);
+
+private:
+    struct Step;
+    qint64 begin(const Step &step, const std::function<void()> &alsoInTransaction);
+    void apply(const Step &step);
+    void markDone(qint64 id);
+    // A step whose first file change failed leaves nothing on disk: it is taken back.
+    void abandon(qint64 id, const std::function<void()> &alsoInTransaction);
+    void run(const Step &step, qint64 id, const std::function<void()> &undoInTransaction);
+
+    Ledger &m_ledger;
+    RecordList &m_register;
+    Paths m_paths;
+    std::function<QString(int)> m_tableName;
+};
+
+} // namespace kv::ledger

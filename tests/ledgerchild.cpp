@@ -1,0 +1,106 @@
+// Settles (or moves) accounts in an endless loop, as the counter does, so that the kill sweep
+// can end it at any moment. Each start first finishes what the last one left, as the program's
+// start-up does. Usage: ledgerchild settle|move <data directory>
+//
+// Settle: table 0's accounts are numbered; account n opens on 1.1.2027 at n seconds past
+// midnight, gets two extras booked and is settled. Move: one account with extras goes back and
+// forth between tables 0 and 1.
+#include "billing.h"
+#include "errors.h"
+#include "layout.h"
+#include "ledger.h"
+#include "operations.h"
+#include "recordlist.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace kv;
+
+namespace {
+const QStringList kBooked{"Çay", "15000", "Şalgam", "20000"};
+
+QStringList accountLines(qint64 n)
+{
+    const QDateTime opened(QDate(2027, 1, 1), QTime(0, 0));
+    const QDateTime at = opened.addSecs(n);
+    return {at.toString("d.MM.yyyy"), at.toString("HH:mm:ss"), "1000000"};
+}
+
+void say(const char *line)
+{
+    std::fputs(line, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 3)
+        return 2;
+    const QString mode = QString::fromLocal8Bit(argv[1]);
+    const Paths paths(QString::fromLocal8Bit(argv[2]));
+    RecordList reg;
+    reg.load(paths.registerFile());
+    ledger::Ledger ledger;
+    if (!ledger.open(paths.ledgerFile())) {
+        std::fprintf(stderr, "%s\n", qPrintable(ledger.problem()));
+        return 3;
+    }
+    const auto name = [](int t) { return QStringLiteral("Masa %1").arg(t + 1); };
+    ledger::Operations ops(ledger, reg, paths, name);
+    try {
+        ops.finishPending();
+        if (mode == QLatin1String("move") && reg.value(RegisterLine::date(0)).isEmpty() &&
+            reg.value(RegisterLine::date(1)).isEmpty()) {
+            RecordList(kBooked).save(paths.tableExtrasFile(name(0)));
+            reg.saveChanged(paths.registerFile(), [](RecordList &r) {
+                const QStringList lines = accountLines(0);
+                for (int k = 0; k < 3; ++k)
+                    r.set(RegisterLine::date(0) + k, lines.at(k));
+            });
+        }
+        say("ready");
+        QElapsedTimer timer;
+        timer.start();
+        for (qint64 done = 0;; ++done) {
+            if (mode == QLatin1String("move")) {
+                const int from = reg.value(RegisterLine::date(0)).isEmpty() ? 1 : 0;
+                ops.move(from, 1 - from);
+            } else {
+                // Open the next account unless the one left open is still unsettled.
+                if (reg.value(RegisterLine::date(0)).isEmpty()) {
+                    const QStringList lines = accountLines(ledger.billCount());
+                    reg.saveChanged(paths.registerFile(), [&](RecordList &r) {
+                        for (int k = 0; k < 3; ++k)
+                            r.set(RegisterLine::date(0) + k, lines.at(k));
+                    });
+                    RecordList(kBooked).save(paths.tableExtrasFile(name(0)));
+                }
+                ledger::BillRecord b;
+                b.tablePos = 0;
+                b.tableName = name(0);
+                b.openedDate = reg.value(RegisterLine::date(0));
+                b.openedTime = reg.value(RegisterLine::startTime(0));
+                b.feeLine = reg.value(RegisterLine::fee(0));
+                b.closedAt = QDateTime(QDate(2027, 1, 2), QTime(1, 0));
+                b.bill = counter::bill(60, 1000000, {}, 35000);
+                b.extras = {{"Çay", 15000}, {"Şalgam", 20000}};
+                b.extrasFile = RecordList::toBytes(kBooked);
+                ops.settle(b);
+            }
+            if (done % 10 == 9) {
+                std::printf("ops %lld %lld\n", done + 1, qint64(timer.nsecsElapsed() / 1000));
+                std::fflush(stdout);
+            }
+        }
+    } catch (const RuntimeError &e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.text()));
+        return 4;
+    }
+}

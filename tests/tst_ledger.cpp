@@ -1,0 +1,460 @@
+// Settling a table, moving an account, the day ledger with undo and export, and what a
+// damaged ledger or an interrupted step leaves.
+#include "deskfixture.h"
+
+#include "applocale.h"
+#include "billwindow.h"
+#include "cashdesk.h"
+#include "dayendwindow.h"
+#include "movewindow.h"
+#include "ui_billwindow.h"
+#include "ui_dayendwindow.h"
+#include "ui_movewindow.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+using namespace kv;
+
+namespace {
+const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seçin!");
+
+QMap<int, QString> account(int table, const QString &date, const QString &time, const QString &fee)
+{
+    return {{RegisterLine::date(table), date},
+            {RegisterLine::startTime(table), time},
+            {RegisterLine::fee(table), fee}};
+}
+
+// Rows of the ledger, read with a connection of the test's own.
+QList<QVariantList> rows(const QString &file, const QString &sql)
+{
+    QList<QVariantList> out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "test-reader");
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(sql);
+            while (q.next()) {
+                QVariantList row;
+                for (int i = 0; i < q.record().count(); ++i)
+                    row << q.value(i);
+                out << row;
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase("test-reader");
+    return out;
+}
+
+// Runs a cash-desk handler with its window answered: accept or give up.
+void settle(Desk &desk, bool pay = true)
+{
+    BillWindow *w = desk.forms.Cash->billWindow();
+    ModalDriver driver(w, {[w, pay] { pay ? w->accept() : w->reject(); }});
+    desk.run([&] { desk.forms.Cash->HesabiKapatClick(); });
+}
+} // namespace
+
+class TestLedger : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settling_data();
+    void settling();
+    void payingNothingChangesNothing();
+    void refusals_data();
+    void refusals();
+    void damagedLedgerIsLeftAlone_data();
+    void damagedLedgerIsLeftAlone();
+    void moving_data();
+    void moving();
+    void cancellingReopens_data();
+    void cancellingReopens();
+    void businessDay_data();
+    void businessDay();
+    void exportCsv();
+    void interruptedStepIsFinishedAtStart();
+};
+
+void TestLedger::settling_data()
+{
+    QTest::addColumn<bool>("multiple");
+    QTest::addColumn<QString>("minimum"); // "": off
+    QTest::addColumn<QString>("opened");  // date|time as the register holds them
+    QTest::addColumn<QString>("closed");  // ISO
+    QTest::addColumn<QStringList>("booked");
+    QTest::addColumn<QVariantList>("bill"); // fee, minutes, time charge, minimum, extras, total
+
+    const QStringList none;
+    QTest::newRow("single fee") << false << ""
+                                << "7.12.2026|21:15:03"
+                                << "2026-12-07T23:02:40"
+                                << QStringList{"Çay", "15000", "Tost", "40000"}
+                                << QVariantList{1000000, 107, 1783333, 0, 55000, 1838333};
+    QTest::newRow("multiple fees: the stamped fee")
+        << true << ""
+        << "7.12.2026|21:15:03"
+        << "2026-12-07T23:02:40" << none << QVariantList{500000, 107, 891666, 0, 0, 891666};
+    QTest::newRow("minimum charge") << false << "1500000"
+                                    << "7.12.2026|22:50:00"
+                                    << "2026-12-07T23:02:40" << QStringList{"Su", "10"}
+                                    << QVariantList{1000000, 12, 1500000, 1, 10, 1500010};
+    QTest::newRow("past midnight")
+        << false << ""
+        << "7.12.2026|23:30:00"
+        << "2026-12-08T00:14:59" << none << QVariantList{1000000, 44, 733333, 0, 0, 733333};
+}
+
+void TestLedger::settling()
+{
+    QFETCH(bool, multiple);
+    QFETCH(QString, minimum);
+    QFETCH(QString, opened);
+    QFETCH(QString, closed);
+    QFETCH(QStringList, booked);
+    QFETCH(QVariantList, bill);
+    Desk desk;
+    QMap<int, QString> settings{{SettingsLine::MultipleFees, flagText(multiple)}};
+    if (!minimum.isEmpty())
+        settings.insert(
+            {{SettingsLine::MinimumChargeOn, "T"}, {SettingsLine::MinimumCharge, minimum}});
+    const QString date = opened.section('|', 0, 0), time = opened.section('|', 1);
+    desk.prepare(3, settings, account(1, date, time, "500000"));
+    const QString extrasFile = desk.paths.tableExtrasFile("Masa 2");
+    if (!booked.isEmpty())
+        desk.writeLines(extrasFile, booked);
+    QStringList freed = desk.readLines(desk.paths.registerFile());
+    freed[4] = freed[5] = freed[6] = QString();
+    desk.start();
+    desk.env.setNow(closed);
+    desk.select(1);
+    settle(desk);
+
+    QCOMPARE(desk.env.messages().errors, QStringList());
+    QCOMPARE(desk.env.messages().infos, QStringList{"Masa 2 için hesap kapatıldı!"});
+    // What the bill window showed.
+    const Ui::BillWindow *w = desk.forms.Cash->billWindow()->ui;
+    QCOMPARE(w->TableName->text(), QStringLiteral("Masa 2"));
+    QCOMPARE(w->OpenedValue->text(), date + ' ' + time);
+    QCOMPARE(w->TotalValue->text(), counter::amountText(bill.at(5).toLongLong()));
+    QCOMPARE(w->MinimumNote->isVisibleTo(desk.forms.Cash->billWindow()), bill.at(3).toInt() == 1);
+    QCOMPARE(w->ExtrasList->count(), qMax<qsizetype>(1, booked.size() / 2));
+    // The ledger's row and its extras.
+    const QString db = desk.paths.ledgerFile();
+    const QList<QVariantList> bills =
+        rows(db, "SELECT table_pos, table_name, opened_date, opened_time, fee, closed_at, minutes,"
+                 " time_charge, minimum_applied, extras_total, total, cancelled_at FROM bills");
+    QCOMPARE(bills.size(), 1);
+    QCOMPARE(
+        bills[0].mid(0, 6),
+        (QVariantList{1, "Masa 2", date, time, bill.at(0),
+                      QDateTime::fromString(closed, Qt::ISODate).toString("yyyy-MM-ddTHH:mm:ss")}));
+    QCOMPARE(bills[0].mid(6, 5), bill.mid(1));
+    QVERIFY(bills[0].at(11).isNull());
+    QVariantList extras;
+    for (const QVariantList &r : rows(db, "SELECT pos, name, price FROM bill_extras ORDER BY pos"))
+        extras << r;
+    QVariantList expectedExtras;
+    for (int k = 0; k + 1 < booked.size(); k += 2)
+        expectedExtras << k / 2 << booked.at(k) << booked.at(k + 1).toInt();
+    QCOMPARE(extras, expectedExtras);
+    // The table is free: its lines emptied, every other byte as it was; no extras left.
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), RecordList::toBytes(freed));
+    QCOMPARE(TestEnvironment::readBytes(extrasFile), QByteArray());
+    QCOMPARE(desk.ui()->Label20->text(), QStringLiteral("-"));
+    QCOMPARE(desk.ui()->ListBox2->item(1)->data(Qt::AccessibleDescriptionRole).toString(),
+             QStringLiteral("Boş"));
+}
+
+void TestLedger::payingNothingChangesNothing()
+{
+    Desk desk;
+    desk.prepare(1, {}, account(0, "7.12.2026", "20:00:00", "1000000"));
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "15"});
+    const QByteArray reg = TestEnvironment::readBytes(desk.paths.registerFile());
+    desk.start();
+    desk.select(0);
+    settle(desk, false);
+    QVERIFY(desk.env.messages().all().isEmpty());
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), reg);
+    QCOMPARE(desk.readLines(desk.paths.tableExtrasFile("Masa 1")), (QStringList{"Çay", "15"}));
+    QVERIFY(rows(desk.paths.ledgerFile(), "SELECT id FROM bills").isEmpty());
+}
+
+void TestLedger::refusals_data()
+{
+    QTest::addColumn<int>("table");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("no table") << -1 << kSelectTable;
+    QTest::newRow("free table") << 1 << "Bu masada açık hesap yok!";
+}
+
+void TestLedger::refusals()
+{
+    QFETCH(int, table);
+    QFETCH(QString, message);
+    Desk desk;
+    desk.prepare(2, {}, account(0, "7.12.2026", "20:00:00", "1000000"));
+    desk.start();
+    if (table >= 0)
+        desk.select(table);
+    for (auto handler : {&CashDesk::HesabiKapatClick, &CashDesk::MasayiTasiClick}) {
+        desk.env.messages().clear();
+        desk.run([&] { (desk.forms.Cash->*handler)(); });
+        QCOMPARE(desk.env.messages().infos, QStringList{message});
+    }
+}
+
+void TestLedger::damagedLedgerIsLeftAlone_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("not a database") << QByteArray("this is no ledger\n").repeated(300);
+    QByteArray torn("SQLite format 3\0", 16);
+    torn += QByteArray(4080, '\x5a');
+    QTest::newRow("damaged database") << torn;
+}
+
+void TestLedger::damagedLedgerIsLeftAlone()
+{
+    QFETCH(QByteArray, content);
+    Desk desk;
+    desk.prepare(1, {}, account(0, "7.12.2026", "20:00:00", "1000000"));
+    TestEnvironment::writeBytes(desk.paths.ledgerFile(), content);
+    const QByteArray reg = TestEnvironment::readBytes(desk.paths.registerFile());
+    desk.start();
+    // Said once at start; the counter goes on.
+    QCOMPARE(desk.env.messages().infos.size(), 1);
+    const QString problem = desk.env.messages().infos.first();
+    QVERIFY2(problem.contains("Defter.db") && problem.contains("dokunulmadı"), qPrintable(problem));
+    desk.select(0);
+    desk.env.messages().clear();
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QVERIFY(desk.env.messages().all().isEmpty());
+    // Settling and the day's takings are refused, and nothing is written.
+    settle(desk);
+    desk.run([&] { desk.forms.Cash->GunSonuClick(); });
+    QCOMPARE(desk.env.messages().infos, (QStringList{problem, problem}));
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.ledgerFile()), content);
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), reg);
+    QVERIFY(!QFile::exists(desk.paths.ledgerFile() + "-wal"));
+}
+
+void TestLedger::moving_data()
+{
+    QTest::addColumn<QStringList>("booked");
+    QTest::newRow("without extras") << QStringList();
+    QTest::newRow("with extras") << QStringList{"Çay", "15000", "Şalgam", "20000"};
+}
+
+void TestLedger::moving()
+{
+    QFETCH(QStringList, booked);
+    Desk desk;
+    // Masa 1 open; Masa 2 open elsewhere; Masa 3 free with an extra booked; Masa 4 free.
+    QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "750000");
+    reg.insert(account(1, "7.12.2026", "20:30:00", "1000000"));
+    desk.prepare(5, {}, reg);
+    if (!booked.isEmpty())
+        desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), booked);
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 3"), {"Su", "5"});
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 5"), {}); // cleared: free
+    const QByteArray extrasBytes = TestEnvironment::readBytes(desk.paths.tableExtrasFile("Masa 1"));
+    desk.start();
+    desk.select(0);
+    MoveWindow *w = desk.forms.Cash->moveWindow();
+    QStringList offered;
+    ModalDriver driver(w, {[&] {
+                           for (int i = 0; i < w->ui->FreeTables->count(); ++i)
+                               offered << w->ui->FreeTables->item(i)->text();
+                           w->ui->FreeTables->setCurrentRow(0); // Masa 4
+                           w->ui->MoveButton->click();
+                       }});
+    desk.run([&] { desk.forms.Cash->MasayiTasiClick(); });
+    QCOMPARE(offered, (QStringList{"Masa 4", "Masa 5"}));
+    QCOMPARE(desk.env.messages().infos, QStringList{"Masa 1 hesabı Masa 4 masasına taşındı!"});
+    const QStringList lines = desk.readLines(desk.paths.registerFile());
+    QCOMPARE(lines.mid(1, 3), (QStringList{"", "", ""}));
+    QCOMPARE(lines.mid(10, 3), (QStringList{"7.12.2026", "20:00:00", "750000"}));
+    QCOMPARE(lines.mid(4, 3), (QStringList{"7.12.2026", "20:30:00", "1000000"}));
+    QVERIFY(!QFile::exists(desk.paths.tableExtrasFile("Masa 1")));
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.tableExtrasFile("Masa 4")),
+             booked.isEmpty() ? QByteArray("<missing>") : extrasBytes);
+    QCOMPARE(desk.ui()->ListBox2->currentRow(), 3); // the view follows the account
+    QCOMPARE(items(desk.ui()->ListBox4).size(), qMax<qsizetype>(1, booked.size() / 2));
+}
+
+void TestLedger::cancellingReopens_data()
+{
+    QTest::addColumn<QStringList>("booked"); // empty: no extras file at all
+    QTest::addColumn<bool>("newAccount");
+    QTest::addColumn<QString>("message");
+    const QString reopened = QStringLiteral("Fiş iptal edildi; Masa 1 hesabı yeniden açıldı.");
+    QTest::newRow("with extras") << QStringList{"Çay", "15", "Tost", "40"} << false << reopened;
+    QTest::newRow("no extras file") << QStringList() << false << reopened;
+    QTest::newRow("table has a new account")
+        << QStringList{"Çay", "15"} << true
+        << "Fiş iptal edildi. Masa 1 masasında yeni bir hesap ya da extra olduğundan hesap "
+           "yeniden açılmadı.";
+}
+
+void TestLedger::cancellingReopens()
+{
+    QFETCH(QStringList, booked);
+    QFETCH(bool, newAccount);
+    QFETCH(QString, message);
+    Desk desk;
+    desk.prepare(1, {{SettingsLine::MultipleFees, "T"}},
+                 account(0, "7.12.2026", "20:00:00", "750000"));
+    const QString extrasFile = desk.paths.tableExtrasFile("Masa 1");
+    if (!booked.isEmpty())
+        desk.writeLines(extrasFile, booked);
+    const QByteArray regBefore = TestEnvironment::readBytes(desk.paths.registerFile());
+    const QByteArray extrasBefore = TestEnvironment::readBytes(extrasFile);
+    desk.start();
+    desk.select(0);
+    settle(desk);
+    if (newAccount) {
+        desk.writeLines(desk.paths.feeListFile(), {"900000"});
+        TForm7 *fees = desk.forms.Form7.get();
+        ModalDriver choose(fees, {[fees] {
+                               fees->ListBox1->setCurrentRow(0);
+                               fees->ListBox1DblClick();
+                           }});
+        desk.run([&] { desk.form()->ListBox2DblClick(); });
+    }
+    const QByteArray regAfter = TestEnvironment::readBytes(desk.paths.registerFile());
+    desk.env.messages().clear();
+
+    DayEndWindow *w = desk.forms.Cash->dayEndWindow();
+    QList<std::optional<QString>> reasons{QStringLiteral(" "), QStringLiteral("Yanlış masa")};
+    w->askReason = [&] { return reasons.takeFirst(); };
+    ModalDriver driver(w, {[w] {
+                               w->ui->BillsTable->selectRow(0);
+                               w->CancelBillClick(); // an empty reason is refused
+                               w->CancelBillClick();
+                           },
+                           [w] { w->accept(); }});
+    desk.run([&] { desk.forms.Cash->GunSonuClick(); });
+    QCOMPARE(desk.env.messages().infos, (QStringList{"İptal için bir neden girin!", message}));
+    const QList<QVariantList> bill =
+        rows(desk.paths.ledgerFile(), "SELECT cancelled_at, cancel_reason FROM bills");
+    QCOMPARE(bill.size(), 1); // nothing is ever deleted
+    QCOMPARE(bill[0], (QVariantList{"2026-12-07T21:15:03", "Yanlış masa"}));
+    QCOMPARE(w->ui->CountValue->text(), QStringLiteral("0"));
+    if (newAccount) {
+        QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), regAfter);
+    } else {
+        // The account as it was, byte for byte.
+        QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), regBefore);
+        QCOMPARE(TestEnvironment::readBytes(extrasFile), extrasBefore);
+        QCOMPARE(desk.ui()->Label20->text(), QStringLiteral("7.12.2026"));
+    }
+}
+
+void TestLedger::businessDay_data()
+{
+    QTest::addColumn<QString>("closed");
+    QTest::addColumn<QString>("day");
+    QTest::newRow("05:59") << "2026-12-08T05:59:59"
+                           << "2026-12-07";
+    QTest::newRow("06:00") << "2026-12-08T06:00:00"
+                           << "2026-12-08";
+    QTest::newRow("23:59") << "2026-12-08T23:59:59"
+                           << "2026-12-08";
+}
+
+void TestLedger::businessDay()
+{
+    QFETCH(QString, closed);
+    QFETCH(QString, day);
+    Desk desk;
+    desk.prepare(1, {}, account(0, "7.12.2026", "20:00:00", "1000000"));
+    desk.start();
+    desk.env.setNow(closed);
+    desk.select(0);
+    settle(desk);
+    QCOMPARE(ledger::businessDay(desk.env.now()), QDate::fromString(day, Qt::ISODate));
+    DayEndWindow *w = desk.forms.Cash->dayEndWindow();
+    for (int offset : {-1, 0, 1}) {
+        w->showDay(QDate::fromString(day, Qt::ISODate).addDays(offset));
+        QCOMPARE(w->shownBills().size(), offset == 0 ? 1 : 0);
+    }
+}
+
+void TestLedger::exportCsv()
+{
+    Desk desk;
+    QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "1000000");
+    reg.insert(account(1, "7.12.2026", "21:00:00", "1000000"));
+    desk.prepare(2, {}, reg);
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay; şekerli", "15"});
+    desk.start();
+    for (int t : {0, 1}) {
+        desk.select(t);
+        settle(desk);
+    }
+    DayEndWindow *w = desk.forms.Cash->dayEndWindow();
+    const QString out = desk.env.root() + "/gun-sonu.csv";
+    w->chooseFile = [&](const QString &) { return out; };
+    w->askReason = [] { return std::optional<QString>(QStringLiteral("deneme; \"iade\"")); };
+    ModalDriver driver(w, {[w] {
+                               w->ui->BillsTable->sortItems(1, Qt::DescendingOrder);
+                               w->ui->BillsTable->selectRow(1); // Masa 1
+                               w->CancelBillClick();
+                               w->ExportClick();
+                           },
+                           [w] { w->accept(); }});
+    desk.run([&] { desk.forms.Cash->GunSonuClick(); });
+    const QByteArray csv = TestEnvironment::readBytes(out);
+    QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
+    const QStringList lines = QString::fromUtf8(csv.mid(3)).split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0].split(';').size(), 13);
+    QCOMPARE(lines[1], QStringLiteral("1;2026-12-07T21:15:03;Masa 1;7.12.2026;20:00:00;75;1000000;"
+                                      "1250000;0;15;1250015;2026-12-07T21:15:03;"
+                                      "\"deneme; \"\"iade\"\"\""));
+    QCOMPARE(lines[2], QStringLiteral("2;2026-12-07T21:15:03;Masa 2;7.12.2026;21:00:00;15;1000000;"
+                                      "250000;0;0;250000;;"));
+}
+
+void TestLedger::interruptedStepIsFinishedAtStart()
+{
+    // A settle killed right after its transaction: the bill is in the ledger, the table
+    // still open. The next start finishes it: the table free, the bill there once.
+    Desk desk;
+    desk.prepare(1, {}, account(0, "7.12.2026", "20:00:00", "1000000"));
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "15"});
+    {
+        Desk first;
+        first.prepare(1);
+        first.start(); // makes an empty ledger
+        first.forms.clear();
+        QVERIFY(QFile::copy(first.paths.ledgerFile(), desk.paths.ledgerFile()));
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "crash");
+        db.setDatabaseName(desk.paths.ledgerFile());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec("INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee,"
+                       " closed_at, minutes, time_charge, minimum_applied, extras_total, total,"
+                       " fee_line) VALUES(0, 'Masa 1', '7.12.2026', '20:00:00', 1000000,"
+                       " '2026-12-07T21:00:00', 60, 1000000, 0, 15, 1000015, '1000000')"));
+        QVERIFY(q.exec("INSERT INTO journal(kind, created_at, bill_id, table_pos, table_name)"
+                       " VALUES('settle', '2026-12-07T21:00:00', 1, 0, 'Masa 1')"));
+    }
+    QSqlDatabase::removeDatabase("crash");
+    desk.start();
+    QVERIFY(desk.env.messages().all().isEmpty());
+    QCOMPARE(desk.readLines(desk.paths.registerFile()).mid(1, 3), (QStringList{"", "", ""}));
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.tableExtrasFile("Masa 1")), QByteArray());
+    QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT count(*) FROM bills").value(0).value(0), 1);
+    QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT done FROM journal").value(0).value(0), 1);
+}
+
+QTEST_MAIN(TestLedger)
+#include "tst_ledger.moc"

@@ -1,0 +1,190 @@
+// Kills a process that settles (or moves) accounts in a loop at hundreds of moments spread
+// over the operation; after each kill, the start-up's recovery, and then: an account is
+// either still open with no bill, or its bill is in the ledger exactly once and its table is
+// free; a moved account and its extras stand on exactly one table.
+#include "testsupport.h"
+
+#include "layout.h"
+#include "ledger.h"
+#include "operations.h"
+#include "recordlist.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+#include <QThread>
+
+using namespace kv;
+
+namespace {
+const int kKills = 150; // per operation
+const QStringList kBooked{"Çay", "15000", "Şalgam", "20000"};
+
+QStringList accountLines(qint64 n)
+{
+    const QDateTime at = QDateTime(QDate(2027, 1, 1), QTime(0, 0)).addSecs(n);
+    return {at.toString("d.MM.yyyy"), at.toString("HH:mm:ss"), "1000000"};
+}
+
+// What the recovery left, read as the next start reads it.
+struct Seen
+{
+    bool recovered = false;
+    QString state;
+};
+} // namespace
+
+class TestLedgerSweep : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void killSweep_data();
+    void killSweep();
+
+private:
+    // The next start's recovery, then the invariants; the state found, or a failure.
+    Seen recoverAndCheck(const QString &mode, const Paths &paths);
+};
+
+void TestLedgerSweep::killSweep_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("settle") << "settle";
+    QTest::newRow("move") << "move";
+}
+
+Seen TestLedgerSweep::recoverAndCheck(const QString &mode, const Paths &paths)
+{
+    Seen seen;
+    RecordList reg;
+    reg.load(paths.registerFile());
+    ledger::Ledger ledger;
+    if (!ledger.open(paths.ledgerFile()))
+        return {false, "ledger: " + ledger.problem()};
+    ledger::Operations ops(ledger, reg, paths,
+                           [](int t) { return QStringLiteral("Masa %1").arg(t + 1); });
+    seen.recovered = ops.finishPending();
+    if (ops.hasPending())
+        return {seen.recovered, "a step is still pending"};
+    const auto extras = [&](int t) {
+        return TestEnvironment::readBytes(
+            paths.tableExtrasFile(QStringLiteral("Masa %1").arg(t + 1)));
+    };
+    const auto linesOf = [&](int t) {
+        QStringList l;
+        for (int k = 0; k < 3; ++k)
+            l << reg.value(RegisterLine::date(t) + k);
+        return l;
+    };
+    if (mode == "settle") {
+        // The bills are accounts 0..n-1, each once, in order.
+        const QList<ledger::BillRecord> bills = ledger.bills(QDateTime(QDate(2000, 1, 1), QTime()),
+                                                             QDateTime(QDate(2100, 1, 1), QTime()));
+        for (int n = 0; n < bills.size(); ++n) {
+            const QStringList expected = accountLines(n);
+            if (bills[n].openedDate != expected[0] || bills[n].openedTime != expected[1])
+                return {seen.recovered, QStringLiteral("bill %1 is of account %2 %3")
+                                            .arg(n)
+                                            .arg(bills[n].openedDate, bills[n].openedTime)};
+        }
+        const QStringList table = linesOf(0);
+        if (table[0].isEmpty()) {
+            const QByteArray e = extras(0);
+            if (!e.isEmpty() && e != "<missing>")
+                return {seen.recovered, "a free table kept its extras"};
+            seen.state = QStringLiteral("free");
+        } else {
+            if (table != accountLines(bills.size()))
+                return {seen.recovered,
+                        "the open account " + table.join(' ') +
+                            QStringLiteral(" does not follow %1 bills").arg(bills.size())};
+            seen.state = QStringLiteral("open");
+        }
+    } else {
+        const bool on0 = !linesOf(0)[0].isEmpty(), on1 = !linesOf(1)[0].isEmpty();
+        if (on0 == on1)
+            return {seen.recovered, QStringLiteral("the account is on %1 tables").arg(on0 ? 2 : 0)};
+        const int at = on0 ? 0 : 1;
+        if (linesOf(at) != accountLines(0))
+            return {seen.recovered, "the account's lines changed: " + linesOf(at).join(' ')};
+        if (extras(at) != RecordList::toBytes(kBooked))
+            return {seen.recovered, "the extras are not with the account"};
+        const QByteArray other = extras(1 - at);
+        if (!other.isEmpty() && other != "<missing>")
+            return {seen.recovered, "the extras are on both tables"};
+        seen.state = QStringLiteral("on Masa %1").arg(at + 1);
+    }
+    return seen;
+}
+
+void TestLedgerSweep::killSweep()
+{
+    QFETCH(QString, mode);
+    TestEnvironment env;
+    const Paths paths(env.dataDir());
+    QDir().mkpath(paths.extrasDir());
+    RecordList(defaultSettings()).save(paths.settingsFile());
+    QStringList reg = defaultRegister();
+    reg[0] = QStringLiteral("2");
+    RecordList(reg).save(paths.registerFile());
+
+    const auto start = [&](QProcess &child) {
+        child.start(QStringLiteral(KELVORA_LEDGER_CHILD), {mode, paths.dataDir()});
+        QVERIFY(child.waitForStarted(5000));
+        while (!child.canReadLine())
+            QVERIFY2(child.waitForReadyRead(10000), qPrintable(child.readAllStandardError()));
+        QCOMPARE(child.readLine().trimmed(), QByteArray("ready"));
+    };
+
+    // How long one operation takes here, so the kills fall over all of it.
+    qint64 opUs = 0;
+    {
+        QProcess child;
+        start(child);
+        QByteArray line;
+        while (!line.startsWith("ops 20 ")) {
+            if (!child.canReadLine())
+                QVERIFY2(child.waitForReadyRead(20000), qPrintable(child.readAllStandardError()));
+            else
+                line = child.readLine().trimmed();
+        }
+        opUs = line.split(' ').at(2).toLongLong() / 20;
+        child.kill();
+        child.waitForFinished();
+        QVERIFY(recoverAndCheck(mode, paths).state.size());
+    }
+
+    QMap<QString, int> states;
+    int recovered = 0;
+    QRandomGenerator random(20261208);
+    for (int kill = 0; kill < kKills; ++kill) {
+        QProcess child;
+        start(child);
+        QTest::qSleep(0);
+        const qint64 delay = random.bounded(2 * opUs + 1);
+        QThread::usleep(ulong(delay));
+        child.kill();
+        QVERIFY(child.waitForFinished(5000));
+        const Seen seen = recoverAndCheck(mode, paths);
+        QVERIFY2(
+            seen.state == "free" || seen.state == "open" || seen.state.startsWith("on Masa"),
+            qPrintable(
+                QStringLiteral("kill %1 after %2 us: %3").arg(kill).arg(delay).arg(seen.state)));
+        ++states[seen.state];
+        recovered += seen.recovered;
+    }
+    QString summary;
+    for (auto it = states.cbegin(); it != states.cend(); ++it)
+        summary += QStringLiteral(" %1: %2").arg(it.key()).arg(it.value());
+    qInfo("%s: %d kills, one operation %lld us, unfinished steps finished after %d;%s",
+          qPrintable(mode), kKills, opUs, recovered, qPrintable(summary));
+    QVERIFY(states.size() == 2); // the kills fell on both sides
+}
+
+QTEST_GUILESS_MAIN(TestLedgerSweep)
+#include "tst_ledgersweep.moc"
