@@ -48,7 +48,7 @@ void CashDesk::openLedger()
 
 bool CashDesk::ledgerReady()
 {
-    if (m_ledger->isOpen() || m_ledger->reopenIfLocked())
+    if (m_ledger->reopen())
         return true;
     messages::inform(m_ledger->problem());
     return false;
@@ -61,6 +61,9 @@ int CashDesk::openAccountTable()
         messages::inform(kSelectTable);
         return -1;
     }
+    // A step a failed write left unfinished may concern this table: it is finished first.
+    if (m_ledger->reopen())
+        m_operations->finishPending();
     if (m_desk->registerList().value(RegisterLine::date(i)).isEmpty()) {
         messages::inform(QStringLiteral("Bu masada açık hesap yok!"));
         return -1;
@@ -70,11 +73,8 @@ int CashDesk::openAccountTable()
 
 void CashDesk::HesabiKapatClick()
 {
-    if (openAccountTable() < 0 || !ledgerReady())
-        return;
-    m_operations->finishPending();
-    const int i = openAccountTable(); // a finished step may have freed it
-    if (i < 0)
+    const int i = openAccountTable();
+    if (i < 0 || !ledgerReady())
         return;
 
     // The bill of this moment, by the one billing rule, with the extras the file holds now.
@@ -116,11 +116,8 @@ void CashDesk::HesabiKapatClick()
 
 void CashDesk::MasayiTasiClick()
 {
-    if (openAccountTable() < 0 || !ledgerReady())
-        return;
-    m_operations->finishPending();
     const int from = openAccountTable();
-    if (from < 0)
+    if (from < 0 || !ledgerReady())
         return;
     // Only a table with no account and no extras booked can take one over.
     QList<std::pair<int, QString>> free;
@@ -163,6 +160,8 @@ void CashDesk::GunSonuClick()
 
 void CashDesk::cancelBill(qint64 id, const QString &reason)
 {
+    if (!ledgerReady())
+        return;
     const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
     const int table = bill ? bill->tablePos : -1;
     bool reopened = false;

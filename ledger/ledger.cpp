@@ -1,6 +1,7 @@
 #include "ledger.h"
 
 #include "errors.h"
+#include "fsys.h"
 #include "recordlist.h"
 
 #include <QFileInfo>
@@ -171,6 +172,7 @@ bool Ledger::open(const QString &path)
     m_open = true;
     m_locked = false;
     m_problem.clear();
+    m_identity = fsys::fileIdentity(path);
     return true;
 }
 
@@ -198,9 +200,17 @@ bool Ledger::check()
     return true;
 }
 
-bool Ledger::reopenIfLocked()
+bool Ledger::reopen()
 {
-    return m_open || (m_locked && open(m_path));
+    if (m_path.isEmpty())
+        return false;
+    if (m_open && fsys::fileIdentity(m_path) == m_identity)
+        return true;
+    if (files::kind(m_path) == files::Kind::Missing) {
+        fail(QStringLiteral("dosya yerinde yok"));
+        return false;
+    }
+    return open(m_path);
 }
 
 QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to) const

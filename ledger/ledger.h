@@ -52,8 +52,11 @@ public:
     bool open(const QString &path);
     bool isOpen() const { return m_open; }
     const QString &problem() const { return m_problem; }
-    // Tries again where the last attempt met a lock held by another process.
-    bool reopenIfLocked();
+    // Whether it can be used now: the file it has open must still be the one at its path (a
+    // ledger removed or replaced while the program runs is let go). Where the last attempt
+    // failed (a lock held by another process, a file mended since) it tries once more, only
+    // reading until the file is found sound; a file that is gone is never made anew here.
+    bool reopen();
 
     // The connection, for the operations' journal (one transaction with the bill).
     QString connectionName() const { return m_connection; }
@@ -69,6 +72,7 @@ private:
 
     QString m_connection;
     QString m_path;
+    QByteArray m_identity; // of the file it has open
     bool m_open = false;
     bool m_locked = false;
     QString m_problem;

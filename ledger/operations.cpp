@@ -22,6 +22,9 @@ struct Operations::Step
     QString targetName;
     QStringList lines;                // move, reopen: the account's three register lines
     std::optional<QByteArray> extras; // move, reopen: the extras file, none: no file
+    // Not kept in the journal: the extras file the first change replaces, as it was, put
+    // back when that change cannot be followed by the rest.
+    std::optional<QByteArray> previous;
 };
 
 namespace {
@@ -65,6 +68,18 @@ void transaction(const QSqlDatabase &constDb, const std::function<void(QSqlDatab
 QVariant blob(const std::optional<QByteArray> &bytes)
 {
     return bytes ? QVariant(*bytes) : QVariant(QMetaType(QMetaType::QByteArray));
+}
+
+// A table's extras file as it is; none when there is no file.
+std::optional<QByteArray> readExtras(const Paths &paths, const QString &table)
+{
+    const QString path = paths.tableExtrasFile(table);
+    if (files::kind(path) == files::Kind::Missing)
+        return std::nullopt;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > RecordList::kMaxFileSize)
+        throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
+    return f.readAll();
 }
 
 void writeExtras(const Paths &paths, const QString &table, const std::optional<QByteArray> &bytes)
@@ -166,21 +181,18 @@ void Operations::apply(const Step &s)
 
 void Operations::run(const Step &s, qint64 id, const std::function<void()> &undoInTransaction)
 {
-    // The first change: when it fails nothing is on disk yet, so the step is taken back.
     const QByteArray registerBefore = RecordList::toBytes(m_register.lines());
     try {
         apply(s);
     } catch (const RuntimeError &) {
+        // While the register is unchanged on disk the step can be taken back whole.
         if (RecordList::toBytes(m_register.lines()) == registerBefore &&
             files::kind(m_paths.registerFile()) == files::Kind::Regular) {
             try {
                 // The extras file may have been written already: put it back as it was.
-                if (s.kind == QLatin1String("settle") || s.kind == QLatin1String("reopen"))
-                    writeExtras(m_paths, s.tableName,
-                                s.kind == QLatin1String("settle") ? s.extras
-                                                                  : std::optional<QByteArray>());
-                else if (s.extras)
-                    writeExtras(m_paths, s.targetName, std::nullopt);
+                const bool move = s.kind == QLatin1String("move");
+                if (!move || s.extras)
+                    writeExtras(m_paths, move ? s.targetName : s.tableName, s.previous);
                 abandon(id, undoInTransaction);
             } catch (const RuntimeError &) {
                 // Left for finishPending(): the step is then made whole.
@@ -238,7 +250,7 @@ qint64 Operations::settle(const BillRecord &b)
     s.kind = QStringLiteral("settle");
     s.table = b.tablePos;
     s.tableName = b.tableName;
-    s.extras = b.extrasFile; // to put back should the first change fail
+    s.previous = b.extrasFile;
     const QSqlDatabase db = database(m_ledger);
     const qint64 id = begin(s, [&] {
         QSqlQuery q(db);
@@ -290,13 +302,12 @@ void Operations::move(int from, int to)
     s.targetName = m_tableName(to);
     for (int k = 0; k < 3; ++k)
         s.lines << m_register.value(RegisterLine::date(from) + k);
-    const QString extras = m_paths.tableExtrasFile(s.tableName);
-    if (files::kind(extras) != files::Kind::Missing) {
-        QFile f(extras);
-        if (!f.open(QIODevice::ReadOnly) || f.size() > RecordList::kMaxFileSize)
-            throwError(QStringLiteral("Cannot open file %1").arg(files::native(extras)));
-        s.extras = f.readAll();
-    }
+    // Without its directory the account's extras cannot be carried over, nor known gone.
+    if (!files::isDir(m_paths.extrasDir()))
+        throwError(QStringLiteral("Cannot create file %1")
+                       .arg(files::native(m_paths.tableExtrasFile(s.targetName))));
+    s.extras = readExtras(m_paths, s.tableName);
+    s.previous = readExtras(m_paths, s.targetName);
     const qint64 id = begin(s, {});
     run(s, id, {});
 }
@@ -338,6 +349,7 @@ bool Operations::cancel(qint64 billId, const QString &reason, const QDateTime &n
     s.tableName = m_tableName(t);
     s.lines = {b->openedDate, b->openedTime, b->feeLine};
     s.extras = b->extrasFile;
+    s.previous = readExtras(m_paths, s.tableName);
     const qint64 id = begin(s, markCancelled);
     run(s, id, [&] {
         QSqlQuery q(db);

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -35,6 +36,22 @@ bool syncDirectory(const QString &dir)
 bool makeDataDirectory(const QString &dir)
 {
     return QDir().mkdir(dir) || QDir(dir).exists();
+}
+
+QByteArray fileIdentity(const QString &path)
+{
+    const HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), 0,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return QByteArray();
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!ok)
+        return QByteArray();
+    return QByteArray::number(qulonglong(info.dwVolumeSerialNumber)) + ':' +
+           QByteArray::number((qulonglong(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
 }
 
 bool processIsGone(qint64 pid)
@@ -66,6 +83,15 @@ bool syncDirectory(const QString &dir)
 bool makeDataDirectory(const QString &dir)
 {
     return QDir().mkpath(dir);
+}
+
+QByteArray fileIdentity(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QByteArray();
+    return QByteArray::number(qulonglong(st.st_dev)) + ':' +
+           QByteArray::number(qulonglong(st.st_ino));
 }
 
 bool processIsGone(qint64 pid)

@@ -21,6 +21,10 @@ bool syncPath(const QString &path);
 // a drive that always exists, so only that level is made.
 bool makeDataDirectory(const QString &dir);
 
+// What tells one file from another at the same path (device and inode on Linux, volume and
+// file index on Windows); empty when there is no file.
+QByteArray fileIdentity(const QString &path);
+
 // True when the process is known to have ended (a lock it left is stale).
 bool processIsGone(qint64 pid);
 

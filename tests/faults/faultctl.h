@@ -24,12 +24,13 @@ public:
         m_count = find<decltype(m_count)>("kvfault_count");
         m_fired = find<decltype(m_fired)>("kvfault_fired");
         m_noTmpfile = find<decltype(m_noTmpfile)>("kvfault_no_tmpfile");
+        m_plant = find<decltype(m_plant)>("kvfault_plant");
 #endif
     }
 
     bool loaded() const
     {
-        return m_scope && m_arm && m_disarm && m_count && m_fired && m_noTmpfile;
+        return m_scope && m_arm && m_disarm && m_count && m_fired && m_noTmpfile && m_plant;
     }
     static const char *notLoaded()
     {
@@ -60,6 +61,11 @@ public:
     {
         m_noTmpfile(on ? 1 : 0);
     }
+    // Plants a link to `victim` at the name of the next `times` new files in scope.
+    void plant(const QString &victim, int times) const
+    {
+        m_plant(victim.isEmpty() ? nullptr : QFile::encodeName(victim).constData(), times);
+    }
 
 private:
 #ifdef Q_OS_LINUX
@@ -74,4 +80,5 @@ private:
     int (*m_count)(const char *) = nullptr;
     int (*m_fired)() = nullptr;
     void (*m_noTmpfile)(int) = nullptr;
+    void (*m_plant)(const char *, int) = nullptr;
 };

@@ -36,6 +36,8 @@ static int rule_count;
 static unsigned counts[KVFAULT_KINDS];
 static int fired;
 static int no_tmpfile; /* errno for a refused O_TMPFILE, or 0 */
+static char plant_target[4096]; /* where planted links point, or "" */
+static int plants_left;
 static struct kvfault_trace *trace_page;
 
 /* ---- The real functions ------------------------------------------------------------- */
@@ -173,8 +175,11 @@ static void ensure_init(void)
 
 static int path_in_scope(const char *path)
 {
+    /* A directory and what is in it; a file and its companions ("name.XXXXXX" temporary
+     * files, "name-wal" journals). */
     return scope_len > 0 && strncmp(path, scope, scope_len) == 0 &&
-           (path[scope_len] == '/' || path[scope_len] == '\0');
+           (path[scope_len] == '/' || path[scope_len] == '\0' || path[scope_len] == '.' ||
+            path[scope_len] == '-');
 }
 
 static int fd_path(int fd, char *out, size_t size)
@@ -303,6 +308,26 @@ void kvfault_no_tmpfile(int on)
     no_tmpfile = on ? EOPNOTSUPP : 0;
 }
 
+void kvfault_plant(const char *victim, int times)
+{
+    ensure_init();
+    snprintf(plant_target, sizeof plant_target, "%s", victim ? victim : "");
+    plants_left = victim && *victim ? times : 0;
+}
+
+/* An attacker's move: a symbolic link to the victim appears at the very name a new file is
+ * about to be given (an exclusive create, or a link), before the call is made. */
+static void plant_at(int dirfd, const char *path)
+{
+    if (plants_left <= 0 || !path || (path[0] != '/' && dirfd != AT_FDCWD))
+        return;
+    if (!at_in_scope(dirfd, path))
+        return;
+    --plants_left;
+    if (symlink(plant_target, path) != 0)
+        ++plants_left;
+}
+
 /* ---- Opening -------------------------------------------------------------------------- */
 
 /* Opens that may write, and directory opens; -1 for a plain read, which is not counted. */
@@ -321,10 +346,24 @@ static int needs_mode(int flags)
 }
 
 /* The kind of an open in scope, -1 when out of scope; -2 (errno set) when it fails. */
+/* An unnamed temporary file is made in a directory: it is in scope when the scope is a file
+ * in that directory. */
+static int tmpfile_dir_in_scope(const char *path)
+{
+    if (!path || path[0] != '/' || scope_len == 0)
+        return 0;
+    const size_t len = strlen(path);
+    return len < scope_len && strncmp(scope, path, len) == 0 && scope[len] == '/' &&
+           strchr(scope + len + 1, '/') == NULL;
+}
+
 static int before_open(int dirfd, const char *path, int flags)
 {
+    if ((flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL))
+        plant_at(dirfd, path);
     const int kind = open_kind(flags);
-    if (kind < 0 || !at_in_scope(dirfd, path))
+    const int tmpfile = (flags & O_TMPFILE) == O_TMPFILE;
+    if (kind < 0 || !(at_in_scope(dirfd, path) || (tmpfile && tmpfile_dir_in_scope(path))))
         return -1;
     if (enter(kind) != 0)
         return -2;
@@ -513,6 +552,8 @@ int link(const char *from, const char *to)
 int linkat(int fromdir, const char *from, int todir, const char *to, int flags)
 {
     REAL(linkat, linkat_fn);
+    ensure_init();
+    plant_at(todir, to);
     FD_CALL(KVFAULT_LINKAT, at_in_scope(todir, to), real_linkat(fromdir, from, todir, to, flags))
 }
 

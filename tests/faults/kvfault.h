@@ -65,6 +65,9 @@ int kvfault_count(const char *kind);
 int kvfault_fired(void);
 /* O_TMPFILE refused (1) or allowed (0) in scope. */
 void kvfault_no_tmpfile(int on);
+/* The next `times` exclusive creates or links in scope first find a symbolic link to VICTIM
+ * planted at their name; NULL stops it. */
+void kvfault_plant(const char *victim, int times);
 
 #ifdef __cplusplus
 }
