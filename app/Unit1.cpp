@@ -510,6 +510,8 @@ void TForm1::refreshSelectedFee()
 
 void TForm1::tablesChanged()
 {
+    // The list's rows may be new ones: every row is drawn again from a new floor.
+    m_floor = counter::Floor();
     m_floor.resize(ui->ListBox2->count());
     loadExtrasTotals();
     refreshFloor();

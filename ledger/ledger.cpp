@@ -164,8 +164,10 @@ bool Ledger::open(const QString &path)
     }
     // Survives a power cut: every commit is on the disk before it counts.
     QSqlQuery q(db);
+    // A day's bills are a few pages: a small page cache keeps the program small.
     if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) ||
-        !q.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
+        !q.exec(QStringLiteral("PRAGMA synchronous = FULL")) ||
+        !q.exec(QStringLiteral("PRAGMA cache_size = -512"))) {
         fail(q.lastError().text(), isLock(q.lastError()));
         return false;
     }
