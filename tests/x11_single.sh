@@ -22,7 +22,7 @@ second_copy() {
 minimised() { xprop -id "$main" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN; }
 
 # The window manager may still be taking the new window in: ask until it is minimised.
-for _ in $(seq 1 50); do
+for _ in $(seq 1 150); do
   xdotool windowminimize "$main" 2>/dev/null || true
   sleep 0.1
   minimised && break

@@ -71,7 +71,7 @@ click_object() {
 # Waits until the program shows a message box, and prints its text.
 wait_alert() {
   local text
-  for _ in $(seq 1 50); do
+  for _ in $(seq 1 150); do
     text=$(a11y alert 2>/dev/null) && { echo "$text"; return 0; }
     sleep 0.2
   done
@@ -128,7 +128,7 @@ stop_program() {
 # The program's icon in the notification area; prints its window id.
 find_icon() {
   local icon="" width
-  for _ in $(seq 1 50); do
+  for _ in $(seq 1 150); do
     for w in $(xdotool search --classname kelvora 2>/dev/null); do
       width=$(xwininfo -id "$w" | awk '/Width/ {print $NF}')
       [ "$(xdotool getwindowname "$w")" = "Kelvora" ] && [ "$width" -le 48 ] && icon=$w
