@@ -519,26 +519,12 @@ void TForm1::tablesChanged()
 
 void TForm1::loadExtrasTotals()
 {
-    for (int i = 0; i < ui->ListBox2->count(); ++i) {
-        const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(i)->text());
-        std::optional<qint64> total = 0;
-        if (files::kind(path) != files::Kind::Missing) {
-            RecordList booked;
-            try {
-                booked.load(path);
-                total = counter::extrasTotal(booked.lines());
-            } catch (const RuntimeError &) {
-                total.reset(); // shown when the table is selected
-            }
-        }
-        m_floor.setExtrasTotal(i, total);
-    }
+    for (int i = 0; i < ui->ListBox2->count(); ++i)
+        readExtrasTotal(i);
 }
 
-void TForm1::accountChanged(int table)
+void TForm1::readExtrasTotal(int table)
 {
-    if (table < 0 || table >= ui->ListBox2->count())
-        return;
     const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(table)->text());
     std::optional<qint64> total = 0;
     if (files::kind(path) != files::Kind::Missing) {
@@ -547,10 +533,17 @@ void TForm1::accountChanged(int table)
             booked.load(path);
             total = counter::extrasTotal(booked.lines());
         } catch (const RuntimeError &) {
-            total.reset();
+            total.reset(); // the error is shown when the table is selected
         }
     }
     m_floor.setExtrasTotal(table, total);
+}
+
+void TForm1::accountChanged(int table)
+{
+    if (table < 0 || table >= ui->ListBox2->count())
+        return;
+    readExtrasTotal(table);
     if (selectedTable() == table)
         guard([this] { ListBox2Click(); });
     refreshFloor();

@@ -157,6 +157,7 @@ private:
     void saveBookedExtras(int table, const kv::RecordList &booked);
     // Reads every table's booked extras once, for the floor's running bills.
     void loadExtrasTotals();
+    void readExtrasTotal(int table);
     // Picks a fee in the fee selection window; false when the operator cancelled.
     bool chooseFee();
 
