@@ -17,6 +17,40 @@ void TRowDelegate::setColumnSamples(const QString &middle, const QString &right)
     m_rightSample = right;
 }
 
+QRect TRowDelegate::layout(const QStyleOptionViewItem &opt, const QModelIndex &index,
+                           QRect *markRect, QRect *middleRect, QRect *rightRect) const
+{
+    QRect area = opt.rect.adjusted(kPadding, 0, -kPadding, 0);
+    if (m_mark) {
+        *markRect = QRect(area.left(), area.center().y() - kMarkSize / 2 + 1, kMarkSize, kMarkSize);
+        area.setLeft(area.left() + kMarkSize + kPadding + 2);
+    }
+    // The columns are in the list's face without the bold; their width is the widest sample.
+    QFont columnFont = opt.font;
+    columnFont.setBold(false);
+    const QFontMetrics columnMetrics(columnFont);
+    const auto column = [&](const QString &sample, const QString &shown, QRect *rect) {
+        const int width =
+            qMax(columnMetrics.horizontalAdvance(sample), columnMetrics.horizontalAdvance(shown));
+        *rect = QRect(area.right() - width + 1, area.top(), width, area.height());
+        area.setRight(area.right() - width - kGap);
+    };
+    // The floor keeps its columns on every row; a list of priced names only where a price is.
+    const QString right = index.data(RightRole).toString();
+    if ((m_mark && !m_rightSample.isEmpty()) || !right.isEmpty())
+        column(m_rightSample, right, rightRect);
+    const QString middle = index.data(MiddleRole).toString();
+    if ((m_mark && !m_middleSample.isEmpty()) || !middle.isEmpty())
+        column(m_middleSample, middle, middleRect);
+    return area;
+}
+
+QRect TRowDelegate::textArea(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    QRect mark, middle, right;
+    return layout(option, index, &mark, &middle, &right);
+}
+
 void TRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                          const QModelIndex &index) const
 {
@@ -28,50 +62,25 @@ void TRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     QStyle *style = widget ? widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget); // background, focus
 
+    QRect mark, middle, right;
+    const QRect area = layout(opt, index, &mark, &middle, &right);
     painter->save();
     const bool selected = opt.state & QStyle::State_Selected;
-    const QColor pen = opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
-    QRect area = opt.rect.adjusted(kPadding, 0, -kPadding, 0);
-
-    if (m_mark) {
-        const QVariant mark = index.data(MarkRole);
-        if (mark.isValid()) {
-            painter->setRenderHint(QPainter::Antialiasing);
-            painter->setPen(Qt::NoPen);
-            painter->setBrush(mark.value<QColor>());
-            painter->drawEllipse(
-                QRect(area.left(), area.center().y() - kMarkSize / 2 + 1, kMarkSize, kMarkSize));
-        }
-        area.setLeft(area.left() + kMarkSize + kPadding + 2);
+    painter->setPen(opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+    const QVariant markColor = index.data(MarkRole);
+    if (!mark.isNull() && markColor.isValid()) {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(markColor.value<QColor>());
+        painter->drawEllipse(mark);
+        painter->restore();
     }
-
-    // The columns are in the list's face without the bold, the text in its own.
     QFont columnFont = opt.font;
     columnFont.setBold(false);
-    const QFontMetrics columnMetrics(columnFont);
-    painter->setPen(pen);
-    const QString right = index.data(RightRole).toString();
-    const QString middle = index.data(MiddleRole).toString();
-    const auto reserve = [&](const QString &sample, const QString &shown) {
-        return qMax(columnMetrics.horizontalAdvance(sample),
-                    columnMetrics.horizontalAdvance(shown));
-    };
-    // The floor keeps its columns on every row; a list of priced names only where a price is.
-    if ((m_mark && !m_rightSample.isEmpty()) || !right.isEmpty()) {
-        const int width = reserve(m_rightSample, right);
-        painter->setFont(columnFont);
-        painter->drawText(QRect(area.right() - width + 1, area.top(), width, area.height()),
-                          Qt::AlignRight | Qt::AlignVCenter, right);
-        area.setRight(area.right() - width - kGap);
-    }
-    if ((m_mark && !m_middleSample.isEmpty()) || !middle.isEmpty()) {
-        const int width = reserve(m_middleSample, middle);
-        painter->setFont(columnFont);
-        painter->drawText(QRect(area.right() - width + 1, area.top(), width, area.height()),
-                          Qt::AlignRight | Qt::AlignVCenter, middle);
-        area.setRight(area.right() - width - kGap);
-    }
-
+    painter->setFont(columnFont);
+    painter->drawText(right, Qt::AlignRight | Qt::AlignVCenter, index.data(RightRole).toString());
+    painter->drawText(middle, Qt::AlignRight | Qt::AlignVCenter, index.data(MiddleRole).toString());
     painter->setFont(opt.font);
     const QString shown = QFontMetrics(opt.font).elidedText(text, Qt::ElideMiddle, area.width());
     painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter, shown);

@@ -27,8 +27,13 @@ public:
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
+    // Where the row's own text goes; it is elided when narrower than the text.
+    QRect textArea(const QStyleOptionViewItem &option, const QModelIndex &index) const;
 
 private:
+    QRect layout(const QStyleOptionViewItem &option, const QModelIndex &index, QRect *markRect,
+                 QRect *middleRect, QRect *rightRect) const;
+
     bool m_mark = false;
     QString m_middleSample;
     QString m_rightSample;

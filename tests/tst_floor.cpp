@@ -7,6 +7,7 @@
 #include "ucretgirisi.h"
 
 #include <QLineEdit>
+#include <QScrollBar>
 
 using namespace kv;
 using namespace kv::counter;
@@ -46,6 +47,7 @@ private slots:
     void rows();
     void rowFollowsBookingAndClearing();
     void summaryCountsOpenTables();
+    void longestNameFitsBesideItsColumns();
     void keys_data();
     void keys();
 };
@@ -197,6 +199,35 @@ void TestFloor::summaryCountsOpenTables()
     desk.start();
     QCOMPARE(desk.ui()->FloorSummary->text(), QStringLiteral("Açık: 2 / 4 · 25.000.000 TL"));
     QCOMPARE(desk.form()->floor().openCount(), 2);
+}
+
+void TestFloor::longestNameFitsBesideItsColumns()
+{
+    // 80 tables (so the list scrolls) named with an 18-character prefix, all open with a
+    // bill of eight digits: the whole name stands beside its time and bill.
+    Desk desk;
+    QMap<int, QString> reg;
+    for (int t = 0; t < 80; ++t)
+        reg.insert(account(t, "2026-12-06T19:00:00", "1000000"));
+    desk.prepare(80, {{SettingsLine::TablePrefix, QStringLiteral("Bilardo Salonu Üst")}}, reg);
+    desk.start();
+    desk.form()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(desk.form()));
+    QListWidget *list = desk.ui()->ListBox2;
+    QVERIFY(list->verticalScrollBar()->isVisible());
+    const QListWidgetItem *last = list->item(79);
+    QCOMPARE(last->text().size(), 21);
+    QVERIFY(last->data(TRowDelegate::RightRole).toString().size() >=
+            QStringLiteral("26.166.666 TL").size());
+    QStyleOptionViewItem option;
+    option.initFrom(list->viewport());
+    option.font = list->font();
+    option.rect = list->visualItemRect(last);
+    const auto *rows = qobject_cast<const TRowDelegate *>(list->itemDelegate());
+    QVERIFY(rows);
+    const QRect text = rows->textArea(option, list->model()->index(79, 0));
+    QVERIFY2(QFontMetrics(list->font()).horizontalAdvance(last->text()) <= text.width(),
+             qPrintable(QStringLiteral("%1 px for the name").arg(text.width())));
 }
 
 void TestFloor::keys_data()
