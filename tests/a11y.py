@@ -7,6 +7,7 @@ program. Objects are named by role and accessible name; labels carry their text 
   a11y.py dump                      the whole tree of the program's windows
   a11y.py center ROLE NAME          "x y" of the object's centre on the screen
   a11y.py after TEXT                name of the label that follows the label TEXT
+  a11y.py field TEXT                "x y" of the centre of the text box after the label TEXT
   a11y.py description ROLE NAME     the object's accessible description
   a11y.py names ROLE [PARENT]       names of all objects of the role (under PARENT's name)
   a11y.py alert                     the text of the message box that is open, if any
@@ -85,6 +86,19 @@ def main(argv):
         for i, acc in enumerate(labels[:-1]):
             if matches(args[0], acc.name):
                 print(labels[i + 1].name)
+                return 0
+        return 1
+    if command == "field":
+        # Text boxes have no names of their own; they are found by the caption before them.
+        caption = False
+        for acc, _ in walk(application()):
+            if not showing(acc):
+                continue
+            if acc.getRoleName() == "label" and matches(args[0], acc.name):
+                caption = True
+            elif caption and acc.getRoleName() == "text":
+                ext = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                print(ext.x + ext.width // 2, ext.y + ext.height // 2)
                 return 0
         return 1
     if command == "description":

@@ -13,11 +13,13 @@ if [ -z "${KV_IN_XVFB:-}" ]; then
     fi
   done
   export KV_IN_XVFB=1
+  # A check may ask for a bigger screen (KV_SCREEN=WxHxD), e.g. for a scaled-up window.
+  screen="-screen 0 ${KV_SCREEN:-1024x768x24}"
   # A session bus of its own carries the accessibility tree, where the checks read results.
   if command -v dbus-run-session >/dev/null 2>&1 && [ -x "$KV_ATSPI" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24" dbus-run-session -- bash "$0" "$@" 2> >(grep -v 'fd limit' >&2)
+    exec xvfb-run -a -s "$screen" dbus-run-session -- bash "$0" "$@" 2> >(grep -v 'fd limit' >&2)
   fi
-  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+  exec xvfb-run -a -s "$screen" bash "$0" "$@"
 fi
 
 KV_WORK=$(mktemp -d)
@@ -198,6 +200,18 @@ press_enter() {
 shot() {
   sleep 0.5
   import -window root "$KV_SHOTS/$1.png"
+  echo "screenshot: $KV_SHOTS/$1.png"
+}
+
+# Photographs one window with its frame, cut out of the screen: NAME WINDOW.
+shot_window() {
+  local x y w h l r t b
+  sleep 0.5
+  read -r x y w h < <(xwininfo -id "$2" | awk '/Absolute upper-left X/ {x=$NF}
+    /Absolute upper-left Y/ {y=$NF} /Width/ {w=$NF} /Height/ {h=$NF} END {print x, y, w, h}')
+  read -r l r t b < <(xprop -id "$2" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ',') || true
+  import -window root -crop "$((w + ${l:-0} + ${r:-0}))x$((h + ${t:-0} + ${b:-0}))+$((x - ${l:-0}))+$((y - ${t:-0}))" \
+    +repage "$KV_SHOTS/$1.png"
   echo "screenshot: $KV_SHOTS/$1.png"
 }
 

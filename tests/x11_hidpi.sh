@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The main window, the settings window (both tabs) and the bill window at QT_SCALE_FACTOR=2
+# and, for comparison, at 1: each opens, fits on the screen and is twice as large at 2.
+# Whether text is clipped is judged by looking at the crops hidpi-<scale>-*.png.
+KV_SCREEN=2400x1500x24
+source "$(dirname "$0")/x11lib.sh" "$@"
+need_a11y
+
+# Frame and client size of a window: "W H" of the client, "X Y W H" of the frame.
+frame_geometry() {
+  local x y w h l r t b
+  read -r x y w h < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF}
+    /Absolute upper-left Y/ {y=$NF} /Width/ {w=$NF} /Height/ {h=$NF} END {print x, y, w, h}')
+  read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ',') || true
+  echo $((x - ${l:-0})) $((y - ${t:-0})) $((w + ${l:-0} + ${r:-0})) $((h + ${t:-0} + ${b:-0}))
+}
+client_size() { xwininfo -id "$1" | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}'; }
+read -r screen_w screen_h < <(xwininfo -root | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}')
+
+# Photographs a window, checks that it lies on the screen and records its size.
+declare -A size
+capture() { # scale, name, window
+  local x y w h
+  sleep 0.5 # the window manager places and draws it
+  read -r x y w h < <(frame_geometry "$3")
+  [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "$screen_w" ] && [ $((y + h)) -le "$screen_h" ] ||
+    fail "$2 at scale $1 lies off the screen: ${w}x$h at $x,$y"
+  size[$1-$2]=$(client_size "$3")
+  shot_window "hidpi-$1-$2" "$3"
+}
+
+ago=$(date -d '-107 min' '+%-d.%m.%Y %H:%M:%S')
+prepare_desk 4 "Çay" 15000 "Türk Kahvesi" 35000 "Ayran" 12000
+reg=(4 "" "" "" "${ago% *}" "${ago#* }" 1000000)
+while [ ${#reg[@]} -lt 559 ]; do reg+=(""); done
+write_lines "$KV_DATA/Zorbelayarms.dll" "${reg[@]}"
+write_lines "$KV_DATA/Masa Extraları/Masa 2.msex" "Çay" 15000 "Türk Kahvesi" 35000 "Ayran" 12000
+
+for scale in 1 2; do
+  start_program QT_SCALE_FACTOR=$scale
+  main=$(wait_window "$MAIN_TITLE") || fail "no main window at scale $scale"
+  xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+  # Masa 2 chosen and calculated: every field of the window is filled. Qt gives the
+  # accessibility tree logical pixels, so its point is scaled to the screen's.
+  read -r x y < <(a11y center "list item" "Masa 2") || fail "no Masa 2"
+  xdotool mousemove --sync $((x * scale)) $((y * scale)) click 1
+  sleep 0.3
+  xdotool key F5
+  sleep 1.2
+  capture $scale main "$main"
+
+  xdotool key alt+a
+  for _ in $(seq 1 30); do a11y center "menu item" "Seçenekler" >/dev/null && break; sleep 0.1; done
+  xdotool key s
+  settings=$(wait_window '^Ayarlar$') || fail "no settings window at scale $scale"
+  capture $scale settings-general "$settings"
+  xdotool key ctrl+Tab
+  capture $scale settings-extras "$settings"
+  xdotool key Escape
+  wait_no_window '^Ayarlar$' || fail "the settings window did not close at scale $scale"
+
+  xdotool key F8
+  bill=$(wait_window '^Hesap Özeti$') || fail "F8 showed no bill at scale $scale"
+  capture $scale bill "$bill"
+  xdotool key Escape
+  wait_no_window '^Hesap Özeti$' || fail "the bill did not close at scale $scale"
+  stop_program
+done
+
+# At 2 every window is twice its size at 1 (a pixel of rounding allowed).
+for name in main settings-general settings-extras bill; do
+  read -r w1 h1 <<<"${size[1-$name]}"
+  read -r w2 h2 <<<"${size[2-$name]}"
+  echo "$name: ${w1}x$h1 at 1, ${w2}x$h2 at 2"
+  [ $((w2 - 2 * w1)) -ge -2 ] && [ $((w2 - 2 * w1)) -le 2 ] && [ $((h2 - 2 * h1)) -ge -2 ] &&
+    [ $((h2 - 2 * h1)) -le 2 ] || fail "$name is ${w2}x$h2 at scale 2, not twice ${w1}x$h1"
+done
+echo "PASS: the windows at scale 2"
