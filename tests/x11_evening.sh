@@ -166,7 +166,7 @@ step six-tables
 # 3. Enter on Masa 1 opens its account.
 click_object "list item" "Masa 1"
 before=$(date +%s)
-xdotool key Return
+keys_to "$main" Return
 wait_alert_text "Masa 1 için hesap açıldı!"
 step account-opened
 close_alert
@@ -176,7 +176,7 @@ opened=$(opened_at)
 [ "$(register_line 4)" = "$fee" ] || fail "the account's fee is '$(register_line 4)'"
 
 # 4. F2, Enter books the chosen extra, Escape closes the picker.
-xdotool key F2
+keys_to "$main" F2
 wait_window '^Listeden Extra Seçin$' >/dev/null || fail "F2 opened no picker"
 step picker
 xdotool key Return
@@ -188,7 +188,7 @@ booked=$(iconv -f WINDOWS-1254 -t UTF-8 "$KV_DATA/Masa Extraları/Masa 1.msex" |
 
 # 5. F5: the minutes, the time charge, the extra and the total, as the clock says.
 from=$(date +%s)
-xdotool key F5
+keys_to "$main" F5
 sleep 0.3
 to=$(date +%s)
 minutes=$(a11y after "Toplam Süre(dk):")
@@ -207,7 +207,7 @@ echo "F5 after $((to - opened)) s: $minutes min, total $(a11y after "Toplam Ücr
 
 # 6. F8: the bill; "Ödendi, Kapat" settles it and frees the table.
 from=$(date +%s)
-xdotool key F8
+keys_to "$main" F8
 wait_window '^Hesap Özeti$' >/dev/null || fail "F8 showed no bill"
 to=$(date +%s)
 total=$(a11y after "Toplam:")
@@ -230,7 +230,7 @@ wait_row "Masa 1" "Boş"
 step table-free
 
 # 7. F9: "Gün Sonu" with the one bill; Escape closes it.
-xdotool key F9
+keys_to "$main" F9
 wait_window '^Gün Sonu$' >/dev/null || fail "F9 showed no day end"
 sleep 0.3
 [ "$(a11y after "Fiş sayısı:")" = 1 ] || fail "the day end counts '$(a11y after "Fiş sayısı:")' bills"

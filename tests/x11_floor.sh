@@ -36,7 +36,7 @@ shot floor-three-tables
 
 # Enter on the free table opens it (the message is confirmed with Enter too).
 click_object "list item" "Masa 1"
-xdotool key Return
+keys_to "$main" Return
 box=$(wait_window '^Kelvora$') || fail "Enter opened no account"
 press_enter "$box"
 wait_no_window '^Kelvora$' || fail "the message did not close"
@@ -44,7 +44,7 @@ sleep 1.2
 expect_open "Masa 1" 0 0
 
 # F2 opens the picker, Enter books, Escape closes; the next tick shows the bill with it.
-xdotool key F2
+keys_to "$main" F2
 picker=$(wait_window '^Listeden Extra Seçin$') || fail "F2 opened no picker"
 xdotool key Return
 shot floor-picker
@@ -55,7 +55,7 @@ expect_open "Masa 1" 0 15000
 expected=$(printf 'Çay\r\n15000\r\n' | iconv -f UTF-8 -t WINDOWS-1254 | od -An -tx1)
 [ "$(od -An -tx1 "$KV_DATA/Masa Extraları/Masa 1.msex")" = "$expected" ] || fail "one Çay not booked"
 
-xdotool key F5
+keys_to "$main" F5
 [ "$(a11y after "Extra Tutarı:")" = "15.000 TL" ] || fail "F5 did not fill the details"
 shot floor-after-keys
 stop_program

@@ -45,7 +45,7 @@ for scale in 1 2; do
   read -r x y < <(a11y center "list item" "Masa 2") || fail "no Masa 2"
   xdotool mousemove --sync $((x * scale)) $((y * scale)) click 1
   sleep 0.3
-  xdotool key F5
+  keys_to "$main" F5
   sleep 1.2
   capture $scale main "$main"
 
@@ -59,7 +59,7 @@ for scale in 1 2; do
   xdotool key Escape
   wait_no_window '^Ayarlar$' || fail "the settings window did not close at scale $scale"
 
-  xdotool key F8
+  keys_to "$main" F8
   bill=$(wait_window '^Hesap Özeti$') || fail "F8 showed no bill at scale $scale"
   capture $scale bill "$bill"
   xdotool key Escape

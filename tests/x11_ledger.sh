@@ -9,16 +9,16 @@ prepare_desk 2 "Çay" 15000 "Tost" 40000
 start_program
 main=$(wait_window "$MAIN_TITLE") || fail "no main window"
 click_object "list item" "Masa 1"
-xdotool key Return
+keys_to "$main" Return
 box=$(wait_window '^Kelvora$') || fail "no account opened"
 press_enter "$box"
 wait_no_window '^Kelvora$' || fail "the message did not close"
-xdotool key F2
+keys_to "$main" F2
 wait_window '^Listeden Extra Seçin$' >/dev/null || fail "no picker"
 xdotool key Return Down Return Escape
 wait_no_window '^Listeden Extra Seçin$' || fail "the picker did not close"
 
-xdotool key F8
+keys_to "$main" F8
 bill=$(wait_window '^Hesap Özeti$') || fail "F8 showed no bill"
 sleep 0.5
 shot ledger-bill
@@ -35,7 +35,7 @@ sleep 1.2
 [ "$(a11y description "list item" "Masa 1")" = "Boş" ] || fail "Masa 1 is not free"
 [ "$(stat -c %s "$KV_DATA/Masa Extraları/Masa 1.msex")" -eq 0 ] || fail "the extras stay"
 
-xdotool key F9
+keys_to "$main" F9
 dayend=$(wait_window '^Gün Sonu$') || fail "F9 showed no day end"
 sleep 0.5
 shot ledger-day-end

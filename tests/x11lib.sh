@@ -41,6 +41,13 @@ trap kv_cleanup EXIT
 
 fail() {
   echo "FAIL: $*"
+  # What the screen showed, and any message the program had up, to see why.
+  import -window root "$KV_SHOTS/FAILED-$(basename "$0" .sh).png" 2>/dev/null &&
+    echo "screenshot: $KV_SHOTS/FAILED-$(basename "$0" .sh).png"
+  if [ -n "${QT_LINUX_ACCESSIBILITY_ALWAYS_ON:-}" ]; then
+    local alert
+    alert=$(timeout 10 /usr/bin/python3 "$A11Y" alert 2>/dev/null) && echo "message box: $alert"
+  fi
   exit 1
 }
 
@@ -188,6 +195,18 @@ click_bottom_button() {
   local win=$1 offset=$2
   read -r w h < <(xwininfo -id "$win" | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}')
   click_at "$win" $((w / 2)) $((h - offset))
+}
+
+# Sends keys to a window once it is the active one (a busy window manager may lag behind).
+keys_to() {
+  local win=$1
+  shift
+  xdotool windowactivate --sync "$win" >/dev/null 2>&1 || true
+  for _ in $(seq 1 50); do
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$win" ] && break
+    sleep 0.1
+  done
+  xdotool key "$@"
 }
 
 press_enter() {
