@@ -2,6 +2,7 @@
 #include "deskfixture.h"
 
 #include "applocale.h"
+#include "ayarlar.h"
 #include "billing.h"
 #include "rowdelegate.h"
 #include "ucretgirisi.h"
@@ -50,6 +51,8 @@ private slots:
     void longestNameFitsBesideItsColumns();
     void keys_data();
     void keys();
+    void feeEntryKeys_data();
+    void feeEntryKeys();
 };
 
 void TestFloor::billingRule_data()
@@ -286,6 +289,33 @@ void TestFloor::keys()
              qPrintable(desk.env.messages().errors.join('|')));
     QCOMPARE(desk.readLines(desk.paths.tableExtrasFile("Masa 1")), booked);
     QCOMPARE(desk.readLines(desk.paths.registerFile()).mid(1, 3), lines);
+}
+
+void TestFloor::feeEntryKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QStringList>("fees");
+    QTest::newRow("Enter is Tamam") << int(Qt::Key_Return) << QStringList{"777"};
+    QTest::newRow("Escape is İptal") << int(Qt::Key_Escape) << QStringList();
+}
+
+void TestFloor::feeEntryKeys()
+{
+    QFETCH(int, key);
+    QFETCH(QStringList, fees);
+    Desk desk;
+    desk.prepare(1);
+    desk.start();
+    TForm6 *entry = desk.forms.Form6.get();
+    ModalDriver driver(entry, {[&] {
+                           auto *para = entry->findChild<QLineEdit *>("para");
+                           para->setFocus();
+                           para->setText(QStringLiteral("777"));
+                           QTest::keyClick(para, Qt::Key(key));
+                       }});
+    entry->exec();
+    QVERIFY(driver.sawOpen && !driver.leftOpen);
+    QCOMPARE(items(desk.forms.Form3->feeList()), fees);
 }
 
 QTEST_MAIN(TestFloor)
