@@ -4,6 +4,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace kv {
 
 namespace {
@@ -25,8 +27,11 @@ protected:
             area.moveCenter(parent ? parent->window()->geometry().center()
                                    : window->screen()->availableGeometry().center());
             const QRect screen = window->screen()->availableGeometry();
-            area.moveLeft(qBound(screen.left(), area.left(), screen.right() - area.width()));
-            area.moveTop(qBound(screen.top(), area.top(), screen.bottom() - area.height()));
+            // A window larger than the screen keeps its top-left corner on the screen.
+            area.moveLeft(std::max(
+                screen.left(), std::min(area.left(), screen.x() + screen.width() - area.width())));
+            area.moveTop(std::max(
+                screen.top(), std::min(area.top(), screen.y() + screen.height() - area.height())));
             window->setGeometry(area);
         }
         return false;

@@ -191,7 +191,7 @@ from=$(date +%s)
 keys_to "$main" F5
 sleep 0.3
 to=$(date +%s)
-minutes=$(a11y after "Toplam Süre(dk):")
+minutes=$(a11y_filled "Toplam Süre(dk):")
 minutes_between "$opened" "$from" "$to" | grep -qx "$minutes" ||
   fail "F5 shows $minutes minutes for an account opened $((to - opened)) s ago"
 charge=$((minutes * fee / 60))

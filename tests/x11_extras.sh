@@ -17,7 +17,7 @@ click_object "push button" "Çık"
 wait_no_window '^Listeden Extra Seçin$' || fail "the picker did not close"
 click_object "push button" "/^Ücret Hesapla/"
 shot extras-calculated
-[ "$(a11y after "Toplam Ücret:")" = "40.000 TL" ] || fail "the total is not 40.000 TL"
+[ "$(a11y_filled "Toplam Ücret:")" = "40.000 TL" ] || fail "the total is not 40.000 TL"
 
 expected=$(printf 'Çay\r\n15000\r\nŞalgam Suyu\r\n25000\r\n' | iconv -f UTF-8 -t WINDOWS-1254 | od -An -tx1)
 actual=$(od -An -tx1 "$KV_DATA/Masa Extraları/Masa 1.msex")

@@ -31,7 +31,7 @@ start_program -u LC_ALL LANG=en_US.UTF-8
 wait_window "$MAIN_TITLE" >/dev/null || fail "no main window"
 click_object "list item" "Masa 1"
 click_object "push button" "/^Ücret Hesapla/"
-minutes=$(a11y after "Toplam Süre(dk):")
+minutes=$(a11y_filled "Toplam Süre(dk):")
 shot faults-en-us-bill
 [ "$minutes" = 44 ] || fail "billed $minutes minutes instead of 44"
 stop_program

@@ -56,7 +56,7 @@ expected=$(printf 'Çay\r\n15000\r\n' | iconv -f UTF-8 -t WINDOWS-1254 | od -An 
 [ "$(od -An -tx1 "$KV_DATA/Masa Extraları/Masa 1.msex")" = "$expected" ] || fail "one Çay not booked"
 
 keys_to "$main" F5
-[ "$(a11y after "Extra Tutarı:")" = "15.000 TL" ] || fail "F5 did not fill the details"
+[ "$(a11y_filled "Extra Tutarı:")" = "15.000 TL" ] || fail "F5 did not fill the details"
 shot floor-after-keys
 stop_program
 

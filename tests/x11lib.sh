@@ -68,6 +68,15 @@ need_a11y() {
   fi
 }
 a11y() { /usr/bin/python3 "$A11Y" "$@"; }
+# The label after TEXT once it holds something: a slow build fills it after the click returns.
+a11y_filled() {
+  local value=
+  for _ in $(seq 1 50); do
+    value=$(a11y after "$1") && [ -n "$value" ] && break
+    sleep 0.1
+  done
+  echo "$value"
+}
 # Clicks the centre of an accessible object, found by role and name; count 2 double-clicks.
 click_object() {
   local role=$1 name=$2 count=${3:-1} x y
