@@ -6,6 +6,7 @@
 #include "JustOne.h"
 #include "Unit1.h"
 #include "ayarlar.h"
+#include "cashdesk.h"
 #include "datadir.h"
 #include "exstra.h"
 #include "firstpaint.h"
@@ -137,6 +138,9 @@ int main(int argc, char *argv[])
     step("TForm6 fee entry");
     forms.Form7 = std::make_unique<TForm7>(form1);
     step("TForm7 fee selection");
+    forms.Cash = new CashDesk(form1);
+    form1->setCashDesk(forms.Cash);
+    step("CashDesk (bill, move, day-end windows)");
     forms.Form6->setFeeList(forms.Form3->feeList());
     forms.Form3->setFeeEntryWindow(forms.Form6.get());
     form1->setPickerWindow(forms.Form5.get());
@@ -146,7 +150,7 @@ int main(int argc, char *argv[])
     form1->setTrayAvailable(trayAvailable);
     step("wiring and notification icon");
     kv::guard([form1] { form1->FormCreate(); });
-    step("FormCreate (80 tables)");
+    step("FormCreate (80 tables, the ledger)");
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form1->move(screen->availableGeometry().center() - form1->rect().center());
