@@ -108,6 +108,7 @@ void Ledger::fail(const QString &why, bool locked)
             db.close();
     }
     m_open = false;
+    m_checkPending = false;
     m_locked = locked;
     const QString file = files::native(m_path);
     m_problem = locked ? QStringLiteral("%1 başka bir program tarafından kullanılıyor; hesap "
@@ -118,10 +119,11 @@ void Ledger::fail(const QString &why, bool locked)
                              .arg(file, why);
 }
 
-bool Ledger::open(const QString &path)
+bool Ledger::open(const QString &path, Check check)
 {
     m_path = path;
     m_open = false;
+    m_checkPending = false;
     const files::Kind kind = files::kind(path);
     if (kind == files::Kind::Other) {
         fail(QStringLiteral("dosya değil"));
@@ -158,23 +160,44 @@ bool Ledger::open(const QString &path)
             fail(e.text(), isLock(e));
             return false;
         }
-    } else if (!check()) {
+    } else if (!checkOwner()) {
+        return false;
+    } else if (check == Check::Later) {
+        // Switching to WAL would write to a file not checked yet: only one already in WAL
+        // (as the program makes them) waits for its check.
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA journal_mode")) || !q.next()) {
+            fail(q.lastError().text(), isLock(q.lastError()));
+            return false;
+        }
+        m_checkPending =
+            q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+        if (!m_checkPending && !checkPages())
+            return false;
+    } else if (!checkPages()) {
         return false;
     }
-    // Survives a power cut: every commit is on the disk before it counts.
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) ||
-        !q.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
-        fail(q.lastError().text(), isLock(q.lastError()));
+    if (!useWal())
         return false;
-    }
     m_open = true;
     m_locked = false;
     m_problem.clear();
     return true;
 }
 
-bool Ledger::check()
+bool Ledger::useWal()
+{
+    // Survives a power cut: every commit is on the disk before it counts.
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if ((!m_checkPending && !q.exec(QStringLiteral("PRAGMA journal_mode = WAL"))) ||
+        !q.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
+        fail(q.lastError().text(), isLock(q.lastError()));
+        return false;
+    }
+    return true;
+}
+
+bool Ledger::checkOwner()
 {
     // Only read here: a file that is not the program's sound ledger is never changed.
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
@@ -186,6 +209,12 @@ bool Ledger::check()
         fail(QStringLiteral("bu programın defteri değil"));
         return false;
     }
+    return true;
+}
+
+bool Ledger::checkPages()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
     if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next()) {
         fail(q.lastError().text(), isLock(q.lastError()));
         return false;
@@ -198,6 +227,26 @@ bool Ledger::check()
     return true;
 }
 
+bool Ledger::checkNow()
+{
+    if (!checkPending())
+        return m_open;
+    if (!checkPages())
+        return false; // closed, with the reason
+    m_checkPending = false;
+    return true;
+}
+
+bool Ledger::hasUnfinishedSteps() const
+{
+    if (!m_open)
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!q.exec(QStringLiteral("SELECT 1 FROM journal WHERE done = 0 LIMIT 1")))
+        return true;
+    return q.next();
+}
+
 bool Ledger::reopenIfLocked()
 {
     return m_open || (m_locked && open(m_path));
@@ -206,7 +255,7 @@ bool Ledger::reopenIfLocked()
 QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to) const
 {
     QList<BillRecord> out;
-    if (!m_open)
+    if (!isOpen())
         return out;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
@@ -240,7 +289,7 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to) cons
 
 std::optional<BillRecord> Ledger::bill(qint64 id) const
 {
-    if (!m_open)
+    if (!isOpen())
         return std::nullopt;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
@@ -263,7 +312,7 @@ std::optional<BillRecord> Ledger::bill(qint64 id) const
 qint64 Ledger::billCount() const
 {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!m_open || !q.exec(QStringLiteral("SELECT count(*) FROM bills")) || !q.next())
+    if (!isOpen() || !q.exec(QStringLiteral("SELECT count(*) FROM bills")) || !q.next())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
     return q.value(0).toLongLong();
 }
