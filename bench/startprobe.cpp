@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QScreen>
@@ -105,6 +106,8 @@ int main(int argc, char *argv[])
     // one, so that the main window's step then shows only what is left.
     std::unique_ptr<QMainWindow> formOnly;
     if (app.arguments().contains(QStringLiteral("--split"))) {
+        QFontMetrics(QApplication::font()).height();
+        step("  the font database and the default face (as any window)");
         formOnly = std::make_unique<QMainWindow>();
         Ui::TForm1 ui;
         ui.setupUi(formOnly.get());
