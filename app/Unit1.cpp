@@ -12,6 +12,7 @@
 #include "fsys.h"
 #include "leftovers.h"
 #include "listlines.h"
+#include "mainlook.h"
 #include "menuicons.h"
 #include "messages.h"
 #include "rowdelegate.h"
@@ -60,6 +61,7 @@ TForm1::TForm1(const Paths &paths, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     ui->setupUi(this);
+    applyMainLook(this, ui);
     setWindowTitle(brand::mainCaption());
     setWindowIcon(brand::programIcon());
     ui->Label16->setText(brand::maker());
