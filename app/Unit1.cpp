@@ -12,6 +12,8 @@
 #include "fsys.h"
 #include "leftovers.h"
 #include "listlines.h"
+#include "mainlook.h"
+#include "menuicons.h"
 #include "messages.h"
 #include "rowdelegate.h"
 #include "trayservice.h"
@@ -55,14 +57,16 @@ TForm1::TForm1(const Paths &paths, QWidget *parent)
     : QMainWindow(parent), ui(new Ui::TForm1), Timer1(new QTimer(this)), Timer2(new QTimer(this)),
       Timer3(new QTimer(this)), m_paths(paths)
 {
+    // Before the form: set later, the flags would reparent every control once more.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     ui->setupUi(this);
+    applyMainLook(this, ui);
     setWindowTitle(brand::mainCaption());
     setWindowIcon(brand::programIcon());
     ui->Label16->setText(brand::maker());
     setupStatusBar();
     setFixedSize(size());
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     ui->ListBox4->addItem(kPlaceholder);
     // The floor: each table's state mark, running time and bill beside its name; the name
     // gives way in the middle, so its number stays readable.
@@ -87,27 +91,27 @@ TForm1::~TForm1()
 
 void TForm1::setupMenus()
 {
-    QStyle *s = style();
-    ui->Seenekler1->setIcon(s->standardIcon(QStyle::SP_FileDialogDetailedView));
-    ui->ProgramHakknda1->setIcon(s->standardIcon(QStyle::SP_MessageBoxInformation));
-    ui->lerikiSrmdeolacaklar1->setIcon(s->standardIcon(QStyle::SP_FileDialogInfoView));
     m_exitSeparator = ui->Ayarlar1->addSeparator();
-    m_exitAction = ui->Ayarlar1->addAction(s->standardIcon(QStyle::SP_DialogCloseButton),
-                                           QStringLiteral("Çıkış"));
+    m_exitAction = ui->Ayarlar1->addAction(QStringLiteral("Çıkış"));
     m_exitAction->setObjectName(QStringLiteral("k2"));
+    setIconsAtFirstShowing(ui->Ayarlar1, {{ui->Seenekler1, QStyle::SP_FileDialogDetailedView},
+                                          {m_exitAction, QStyle::SP_DialogCloseButton}});
+    setIconsAtFirstShowing(ui->Hakknda2,
+                           {{ui->ProgramHakknda1, QStyle::SP_MessageBoxInformation},
+                            {ui->lerikiSrmdeolacaklar1, QStyle::SP_FileDialogInfoView}});
     setTrayAvailable(false);
     connect(ui->Ayarlar1, &QMenu::aboutToShow, this, [this] { updateExitRoute(); });
 
     // The notification-area icon's menu.
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    QAction *hakkinda = PopupMenu1->addAction(s->standardIcon(QStyle::SP_MessageBoxInformation),
-                                              QStringLiteral("Hakkında"));
+    QAction *hakkinda = PopupMenu1->addAction(QStringLiteral("Hakkında"));
     hakkinda->setObjectName(QStringLiteral("Hakknda1"));
     PopupMenu1->addSeparator();
-    QAction *exit = PopupMenu1->addAction(s->standardIcon(QStyle::SP_DialogCloseButton),
-                                          QStringLiteral("Çıkış"));
+    QAction *exit = PopupMenu1->addAction(QStringLiteral("Çıkış"));
     exit->setObjectName(QStringLiteral("k1"));
+    setIconsAtFirstShowing(PopupMenu1, {{hakkinda, QStyle::SP_MessageBoxInformation},
+                                        {exit, QStyle::SP_DialogCloseButton}});
     connect(hakkinda, &QAction::triggered, this, [this] { guard([this] { Hakknda1Click(); }); });
     connect(exit, &QAction::triggered, this, [this] { guard([this] { k1Click(); }); });
 }
@@ -201,13 +205,13 @@ void TForm1::connectHandlers()
     // PopupMenu2 of the visible extras list.
     auto *popup = new QMenu(this);
     popup->setObjectName(QStringLiteral("PopupMenu2"));
-    QAction *kar1 = popup->addAction(style()->standardIcon(QStyle::SP_DialogDiscardButton),
-                                     QStringLiteral("Çıkar"));
+    QAction *kar1 = popup->addAction(QStringLiteral("Çıkar"));
     kar1->setObjectName(QStringLiteral("kar1"));
     popup->addSeparator();
-    QAction *emizle1 =
-        popup->addAction(style()->standardIcon(QStyle::SP_TrashIcon), QStringLiteral("Temizle"));
+    QAction *emizle1 = popup->addAction(QStringLiteral("Temizle"));
     emizle1->setObjectName(QStringLiteral("emizle1"));
+    setIconsAtFirstShowing(
+        popup, {{kar1, QStyle::SP_DialogDiscardButton}, {emizle1, QStyle::SP_TrashIcon}});
     connect(kar1, &QAction::triggered, this, on(&TForm1::kar1Click));
     connect(emizle1, &QAction::triggered, this, on(&TForm1::emizle1Click));
     connect(ui->ListBox4, &QWidget::customContextMenuRequested, this,

@@ -2,6 +2,7 @@
 
 #include "floor.h"
 #include "layout.h"
+#include "lazywindow.h"
 #include "mainlink.h"
 #include "recordlist.h"
 
@@ -36,9 +37,10 @@ public:
     explicit TForm1(const kv::Paths &paths, QWidget *parent = nullptr);
     ~TForm1() override;
 
-    // The windows the desk drives; set once at start, before FormCreate.
-    void setPickerWindow(TForm5 *form5) { Form5 = form5; }
-    void setFeeSelectionWindow(TForm7 *form7) { Form7 = form7; }
+    // The windows the desk drives (made at their first use); set once at start, before
+    // FormCreate.
+    void setPickerWindow(kv::WindowRef<TForm5> form5) { Form5 = std::move(form5); }
+    void setFeeSelectionWindow(kv::WindowRef<TForm7> form7) { Form7 = std::move(form7); }
     // Settling, moving and the day's takings ("Kasa").
     void setCashDesk(CashDesk *cash) { m_cash = cash; }
     // Actions that belong to other windows, wired at start.
@@ -163,8 +165,8 @@ private:
 
     kv::Paths m_paths;
     kv::counter::Floor m_floor;
-    TForm5 *Form5 = nullptr;
-    TForm7 *Form7 = nullptr;
+    kv::WindowRef<TForm5> Form5;
+    kv::WindowRef<TForm7> Form7;
     CashDesk *m_cash = nullptr;
     bool m_trayAvailable = false;
     kv::TrayService *m_tray = nullptr;

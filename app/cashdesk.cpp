@@ -19,17 +19,39 @@ const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seç
 } // namespace
 
 CashDesk::CashDesk(TForm1 *desk)
-    : QObject(desk), m_desk(desk), m_ledger(std::make_unique<ledger::Ledger>()),
-      m_bill(new BillWindow(desk)), m_move(new MoveWindow(desk)), m_dayEnd(new DayEndWindow(desk))
+    : QObject(desk), m_desk(desk), m_ledger(std::make_unique<ledger::Ledger>())
 {
     m_operations = std::make_unique<ledger::Operations>(
         *m_ledger, desk->registerList(), desk->paths(), [this](int t) { return tableName(t); });
-    m_dayEnd->setLedger(m_ledger.get());
-    m_dayEnd->openTablesNow = [desk] { return desk->floor().openTables(); };
-    m_dayEnd->cancelBill = [this](qint64 id, const QString &reason) { cancelBill(id, reason); };
 }
 
 CashDesk::~CashDesk() = default;
+
+BillWindow *CashDesk::billWindow()
+{
+    if (!m_bill)
+        m_bill = new BillWindow(m_desk);
+    return m_bill;
+}
+
+MoveWindow *CashDesk::moveWindow()
+{
+    if (!m_move)
+        m_move = new MoveWindow(m_desk);
+    return m_move;
+}
+
+DayEndWindow *CashDesk::dayEndWindow()
+{
+    if (!m_dayEnd) {
+        m_dayEnd = new DayEndWindow(m_desk);
+        m_dayEnd->setLedger(m_ledger.get());
+        TForm1 *desk = m_desk;
+        m_dayEnd->openTablesNow = [desk] { return desk->floor().openTables(); };
+        m_dayEnd->cancelBill = [this](qint64 id, const QString &reason) { cancelBill(id, reason); };
+    }
+    return m_dayEnd;
+}
 
 QString CashDesk::tableName(int table) const
 {
@@ -39,15 +61,32 @@ QString CashDesk::tableName(int table) const
 
 void CashDesk::openLedger()
 {
-    if (!m_ledger->open(m_desk->paths().ledgerFile())) {
+    using Check = ledger::Ledger::Check;
+    if (!m_ledger->open(m_desk->paths().ledgerFile(), m_deferCheck ? Check::Later : Check::Now)) {
+        messages::inform(m_ledger->problem());
+        return;
+    }
+    // A step to finish changes the record files before anything else: on a checked ledger.
+    if (m_ledger->checkPending() && m_ledger->hasUnfinishedSteps() && !m_ledger->checkNow()) {
         messages::inform(m_ledger->problem());
         return;
     }
     m_operations->finishPending();
 }
 
+void CashDesk::checkLedger()
+{
+    if (m_ledger->checkPending() && !m_ledger->checkNow())
+        messages::inform(m_ledger->problem());
+}
+
 bool CashDesk::ledgerReady()
 {
+    // The check left for later runs at the first use; then the file must still be the one open.
+    if (m_ledger->checkPending() && !m_ledger->checkNow()) {
+        messages::inform(m_ledger->problem());
+        return false;
+    }
     if (m_ledger->reopen())
         return true;
     messages::inform(m_ledger->problem());
@@ -101,8 +140,9 @@ void CashDesk::HesabiKapatClick()
         record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)),
                                              strToInt(booked.at(PairLine::price(k)))};
 
-    m_bill->fill(record);
-    if (m_bill->exec() != QDialog::Accepted)
+    BillWindow *window = billWindow();
+    window->fill(record);
+    if (window->exec() != QDialog::Accepted)
         return;
     try {
         m_operations->settle(record);
@@ -134,7 +174,7 @@ void CashDesk::MasayiTasiClick()
         messages::inform(QStringLiteral("Hesabın taşınabileceği boş masa yok!"));
         return;
     }
-    const int to = m_move->choose(tableName(from), free);
+    const int to = moveWindow()->choose(tableName(from), free);
     if (to < 0)
         return;
     try {
@@ -155,7 +195,7 @@ void CashDesk::GunSonuClick()
     if (!ledgerReady())
         return;
     m_operations->finishPending();
-    m_dayEnd->openAt(clock::now());
+    dayEndWindow()->openAt(clock::now());
 }
 
 void CashDesk::cancelBill(qint64 id, const QString &reason)

@@ -24,8 +24,13 @@ public:
     ~CashDesk() override;
 
     // At start-up, once the register is loaded: opens the ledger (or says why it cannot be
-    // used) and finishes any step a crash left unfinished.
+    // used) and finishes any step a crash left unfinished. With the check deferred, the
+    // ledger's full integrity check waits for checkLedger() (run after the first paint), or
+    // for the first handler that uses the ledger; a step to finish is never deferred.
     void openLedger();
+    void deferLedgerCheck(bool defer) { m_deferCheck = defer; }
+    // The deferred check: says why when the ledger turns out damaged.
+    void checkLedger();
 
     // Handlers.
     void HesabiKapatClick(); // "Hesabı Kapat", F8
@@ -36,9 +41,10 @@ public:
     void cancelBill(qint64 id, const QString &reason);
 
     kv::ledger::Ledger &ledger() { return *m_ledger; }
-    BillWindow *billWindow() const { return m_bill; }
-    MoveWindow *moveWindow() const { return m_move; }
-    DayEndWindow *dayEndWindow() const { return m_dayEnd; }
+    // The windows are made at their first use, and kept.
+    BillWindow *billWindow();
+    MoveWindow *moveWindow();
+    DayEndWindow *dayEndWindow();
 
 private:
     // Says why not when the ledger cannot be used now.
@@ -50,7 +56,8 @@ private:
     TForm1 *m_desk;
     std::unique_ptr<kv::ledger::Ledger> m_ledger;
     std::unique_ptr<kv::ledger::Operations> m_operations;
-    BillWindow *m_bill;
-    MoveWindow *m_move;
-    DayEndWindow *m_dayEnd;
+    BillWindow *m_bill = nullptr;
+    MoveWindow *m_move = nullptr;
+    DayEndWindow *m_dayEnd = nullptr;
+    bool m_deferCheck = false;
 };

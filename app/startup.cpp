@@ -5,6 +5,7 @@
 #include "ayarlar.h"
 #include "cashdesk.h"
 #include "datadir.h"
+#include "deferred.h"
 #include "exstra.h"
 #include "firstpaint.h"
 #include "fsys.h"
@@ -83,41 +84,60 @@ void initApplication(QApplication &app)
         app.installTranslator(translator);
 }
 
-Forms createForms(const Paths &paths, TrayService *tray)
+Forms createForms(const Paths &paths, TrayService *tray, bool deferLedgerCheck)
 {
     initPictures();
     Forms forms;
     forms.Form1 = std::make_unique<TForm1>(paths);
+    wireForms(forms, tray, deferLedgerCheck);
     TForm1 *form1 = forms.Form1.get();
-    forms.Form2 = std::make_unique<TForm2>(form1);
-    forms.Form3 = std::make_unique<TForm3>(form1, form1);
-    forms.Form4 = std::make_unique<TForm4>(form1);
-    forms.Form5 = std::make_unique<TForm5>(form1, form1);
-    forms.Form6 = std::make_unique<TForm6>(form1);
-    forms.Form7 = std::make_unique<TForm7>(form1);
+    guard([form1] { form1->FormCreate(); });
+    return forms;
+}
+
+void wireForms(Forms &forms, TrayService *tray, bool deferLedgerCheck)
+{
+    TForm1 *form1 = forms.Form1.get();
     forms.Cash = new CashDesk(form1);
+    forms.Cash->deferLedgerCheck(deferLedgerCheck);
     form1->setCashDesk(forms.Cash);
 
-    forms.Form6->setFeeList(forms.Form3->feeList());
-    forms.Form3->setFeeEntryWindow(forms.Form6.get());
-    TForm3 *form3 = forms.Form3.get();
-    form1->openSettings = [form3] { form3->openFromMainMenu(); };
+    // Every other window is made at its first use.
+    forms.Form2.makeWith([form1] { return std::make_unique<TForm2>(form1); });
+    Lazy<TForm6>::Slot *form6 = forms.Form6.slot();
+    forms.Form3.makeWith([form1, form6] {
+        auto form3 = std::make_unique<TForm3>(form1, form1);
+        auto entry = std::make_unique<TForm6>(form1);
+        entry->setFeeList(form3->feeList());
+        form3->setFeeEntryWindow(entry.get());
+        form6->adopt(std::move(entry));
+        return form3;
+    });
+    Lazy<TForm3>::Slot *form3 = forms.Form3.slot();
+    forms.Form6.makeWith([form3] {
+        form3->get(); // makes this one too
+        return std::unique_ptr<TForm6>();
+    });
+    forms.Form4.makeWith([form1] { return std::make_unique<TForm4>(form1); });
+    forms.Form5.makeWith([form1] { return std::make_unique<TForm5>(form1, form1); });
+    forms.Form7.makeWith([form1] {
+        auto form7 = std::make_unique<TForm7>(form1);
+        form7->setRawFeeLabel(form1->ui->Label26);
+        return form7;
+    });
 
-    form1->setPickerWindow(forms.Form5.get());
-    form1->setFeeSelectionWindow(forms.Form7.get());
-    forms.Form7->setRawFeeLabel(form1->ui->Label26);
-    TForm2 *form2 = forms.Form2.get();
-    TForm4 *form4 = forms.Form4.get();
-    form1->showAboutModal = [form2] { form2->showModalChecked(); };
-    form1->showAboutModeless = [form2] { form2->showModeless(); };
-    form1->showPlanned = [form4] { form4->exec(); };
+    form1->openSettings = [form3] { form3->get()->openFromMainMenu(); };
+    form1->setPickerWindow(forms.Form5.slot());
+    form1->setFeeSelectionWindow(forms.Form7.slot());
+    Lazy<TForm2>::Slot *form2 = forms.Form2.slot();
+    Lazy<TForm4>::Slot *form4 = forms.Form4.slot();
+    form1->showAboutModal = [form2] { form2->get()->showModalChecked(); };
+    form1->showAboutModeless = [form2] { form2->get()->showModeless(); };
+    form1->showPlanned = [form4] { form4->get()->exec(); };
     form1->openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     if (tray)
         form1->setTrayService(tray);
     form1->setTrayAvailable(tray && tray->isAvailable());
-
-    guard([form1] { form1->FormCreate(); });
-    return forms;
 }
 
 int runProgram(int argc, char *argv[])
@@ -136,8 +156,11 @@ int runProgram(int argc, char *argv[])
         return 0;
 
     DesktopTrayService tray;
-    Forms forms = createForms(paths, &tray);
+    Forms forms = createForms(paths, &tray, true);
     TForm1 *form1 = forms.Form1.get();
+    CashDesk *cash = forms.Cash;
+    // The ledger's full check reads all of it: once the window is there, not before.
+    afterFirstPaint(form1, [cash] { guard([cash] { cash->checkLedger(); }); });
     QObject::connect(guardian, &TXJustOne::activateRequested, form1, [form1] {
         // A window hidden in the notification area stays there.
         if (form1->isHidden())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "layout.h"
+#include "lazywindow.h"
 
 #include <memory>
 
@@ -19,16 +20,17 @@ class TrayService;
 
 namespace kv {
 
-// The windows, created in the program's order; TForm1 is the main window.
+// The windows; TForm1 is the main window, made at start. The others are made at their
+// first use (or first access here) and kept.
 struct Forms
 {
     std::unique_ptr<TForm1> Form1;
-    std::unique_ptr<TForm2> Form2;
-    std::unique_ptr<TForm3> Form3;
-    std::unique_ptr<TForm4> Form4;
-    std::unique_ptr<TForm5> Form5;
-    std::unique_ptr<TForm6> Form6;
-    std::unique_ptr<TForm7> Form7;
+    Lazy<TForm2> Form2;
+    Lazy<TForm3> Form3;
+    Lazy<TForm4> Form4;
+    Lazy<TForm5> Form5;
+    Lazy<TForm6> Form6; // made with TForm3, whose fee list it adds to
+    Lazy<TForm7> Form7;
     CashDesk *Cash = nullptr; // owned by the main window
 
     Forms();
@@ -40,10 +42,14 @@ struct Forms
 
 // Sets up the application: title "Kelvora", pictures, Qt's Turkish texts.
 void initApplication(QApplication &app);
-// Creates and wires every window over the data directory, runs the main window's creation
-// handler, and returns them; the main window is not shown yet. Without a tray service, or
-// where it finds no notification area, the main window falls back to minimising.
-Forms createForms(const Paths &paths, TrayService *tray = nullptr);
+// Creates the main window over the data directory and wires the others to be made at their
+// first use, runs the main window's creation handler, and returns them; the main window is
+// not shown yet. Without a tray service, or where it finds no notification area, the main
+// window falls back to minimising. With deferLedgerCheck the ledger's full integrity check
+// is left to Cash->checkLedger() (the program runs it after the first paint).
+Forms createForms(const Paths &paths, TrayService *tray = nullptr, bool deferLedgerCheck = false);
+// createForms' wiring, between making the main window and running its creation handler.
+void wireForms(Forms &forms, TrayService *tray, bool deferLedgerCheck);
 // The whole program: single-instance guard, windows, event loop.
 int runProgram(int argc, char *argv[]);
 

@@ -3,7 +3,7 @@
 # the process starts to its main window's first complete frame, and its peak resident
 # memory (VmHWM) 300 ms after that frame. Both programs are started alternately, under Xvfb
 # (xcb, with a window manager) and on the offscreen platform; Kelvora over 80 open tables
-# and a catalogue of 500 extras. Builds nothing: the tools must be in the build directory.
+# a catalogue of 500 extras and a ledger of 100,000 bills. Builds nothing: the tools must be in the build directory.
 # Usage: bench/compare-startup.sh BUILD_DIR [RUNS]   (RUNS per program and platform, >= 10)
 set -euo pipefail
 
@@ -45,11 +45,10 @@ trap cleanup EXIT
 
 export XDG_DATA_HOME="$work/data" HOME="$work/home" LC_ALL=C.UTF-8
 mkdir -p "$XDG_DATA_HOME" "$HOME"
-# Present data, so that no first-start message box appears.
-"$makedata" "$XDG_DATA_HOME/Kelvora"
-# The ledger of settled bills (100,000 bills) goes here once the program keeps one.
-prepare_ledger() { :; }
-prepare_ledger
+# Present data, so that no first-start message box appears, with the ledger of 100,000
+# settled bills.
+"$makedata" "$XDG_DATA_HOME/Kelvora" 100000
+ls -l "$XDG_DATA_HOME/Kelvora/Defter.db"
 
 openbox >/dev/null 2>&1 &
 pids+=($!)

@@ -7,11 +7,18 @@
 #include "deskfixture.h"
 
 #include "ayarlar.h"
-#include "fsys.h"
+#include "billwindow.h"
+#include "cashdesk.h"
+#include "dayendwindow.h"
 #include "firstpaint.h"
+#include "fsys.h"
 #include "hakkinda.h"
 #include "ileride.h"
+#include "movewindow.h"
 #include "ucretgirisi.h"
+#include "ui_billwindow.h"
+#include "ui_dayendwindow.h"
+#include "ui_movewindow.h"
 
 #include <QDir>
 #include <QImage>
@@ -153,11 +160,18 @@ private slots:
     void timerTick_data();
     void timerTick();
 
-    // ---- The ledger of settled bills --------------------------------------------------
-    // Place for settling a bill and "Gün Sonu" over a day of 300 bills, on a ledger of
-    // 100,000 bills, once the ledger is built.
+    // The ledger of settled bills: 100,000 bills, 300 on the day shown.
+    void ledgerOpen_data();
+    void ledgerOpen();
+    void createFormsWithLedger();
+    void settleBill_data();
     void settleBill();
+    void dayEnd_data();
     void dayEnd();
+    void cancelBill_data();
+    void cancelBill();
+    void moveTable_data();
+    void moveTable();
 };
 
 void BenchKelvora::initTestCase()
@@ -617,14 +631,271 @@ void BenchKelvora::timerTick()
 
 // ---- The ledger of settled bills ------------------------------------------------------
 
+namespace {
+
+benchdata::Options withLedger(int bills = benchdata::kLedgerBills)
+{
+    benchdata::Options options;
+    options.ledgerBills = bills;
+    return options;
+}
+
+// The parts of a handler that shows a window and waits for it: until the window starts
+// being shown, from the operator's answer to the handler's end, and the whole.
+enum class Part { BeforeWindow, AfterAnswer, Whole };
+
+void partRows(bool withStorage)
+{
+    QTest::addColumn<int>("part");
+    QTest::addColumn<bool>("memory");
+    const std::pair<const char *, Part> parts[] = {{"until shown", Part::BeforeWindow},
+                                                   {"after answer", Part::AfterAnswer},
+                                                   {"whole", Part::Whole}};
+    for (const bool memory : {false, true}) {
+        if (memory && !withStorage)
+            break;
+        for (const auto &[name, part] : parts)
+            QTest::addRow("%s%s", name, withStorage ? (memory ? ", tmpfs" : ", disk") : "")
+                << int(part) << memory;
+    }
+}
+
+// Runs `handler`, which shows `dialog` modally; `answer` answers it once it is open.
+// Returns the nanoseconds of `part`.
+qint64 timeModal(Part part, QDialog *dialog, const std::function<void()> &answer,
+                 const std::function<void()> &handler)
+{
+    qint64 shown = 0, answered = 0;
+    class Watch : public QObject
+    {
+    public:
+        qint64 *at;
+        explicit Watch(qint64 *a) : at(a) {}
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::Show && *at == 0)
+                *at = monotonicNs();
+            return false;
+        }
+    } watch(&shown);
+    dialog->installEventFilter(&watch);
+    ModalDriver driver(dialog, {[&] {
+                           answered = monotonicNs();
+                           answer();
+                       }});
+    const qint64 t0 = monotonicNs();
+    handler();
+    const qint64 t1 = monotonicNs();
+    dialog->removeEventFilter(&watch);
+    if (shown == 0 || answered == 0)
+        return -1;
+    switch (part) {
+    case Part::BeforeWindow:
+        return shown - t0;
+    case Part::AfterAnswer:
+        return t1 - answered;
+    default:
+        return t1 - t0;
+    }
+}
+
+void reportNs(QList<qint64> ns)
+{
+    std::sort(ns.begin(), ns.end());
+    QTest::setBenchmarkResult(qreal(ns.at(ns.size() / 2)) / 1e6, QTest::WalltimeMilliseconds);
+}
+
+} // namespace
+
+// Opening the ledger as the start does, 100,000 bills in it, warm (the plug-in loaded).
+void BenchKelvora::ledgerOpen_data()
+{
+    QTest::addColumn<int>("bills");
+    QTest::newRow("empty") << 0;
+    QTest::newRow("100,000 bills") << benchdata::kLedgerBills;
+}
+
+void BenchKelvora::ledgerOpen()
+{
+    QFETCH(int, bills);
+    auto desk = makeDesk(false, withLedger(bills));
+    const QString path = desk->paths.ledgerFile();
+    desk->forms.clear(); // the desk's own connection closed
+    qInfo("ledger: %lld bytes", qlonglong(QFileInfo(path).size()));
+    bool opened = true;
+    QBENCHMARK
+    {
+        kv::ledger::Ledger ledger;
+        opened = opened && ledger.open(path);
+    }
+    QVERIFY(opened);
+}
+
+// Every window and the main window's creation handler with the ledger of 100,000 bills.
+void BenchKelvora::createFormsWithLedger()
+{
+    auto desk = makeDesk(false, withLedger());
+    desk->forms.clear();
+    Forms forms;
+    reportMedian(
+        15, [&] { forms.clear(); }, [&] { forms = kv::createForms(desk->paths); });
+    QVERIFY(forms.Cash->ledger().isOpen());
+    QVERIFY(desk->env.messages().all().isEmpty());
+}
+
+// "Hesabı Kapat" on the table with 200 booked extras, "Ödendi, Kapat" pressed in the bill
+// window. Before each run the account is opened again with its extras (not counted).
+void BenchKelvora::settleBill_data()
+{
+    partRows(true);
+}
+
 void BenchKelvora::settleBill()
 {
-    QSKIP("the ledger of settled bills is not built yet");
+    QFETCH(int, part);
+    STORAGE_ROW();
+    auto desk = makeDesk(memory, withLedger());
+    TForm1 *form = desk->form();
+    CashDesk *cash = desk->forms.Cash;
+    QVERIFY(cash->ledger().isOpen());
+    const qint64 billsBefore = cash->ledger().billCount();
+    const QStringList account = desk->readLines(desk->paths.registerFile()).mid(1, 3);
+    const QString extrasFile = desk->paths.tableExtrasFile(QStringLiteral("Masa 1"));
+    const QByteArray extras = TestEnvironment::readBytes(extrasFile);
+    QList<qint64> ns;
+    constexpr int runs = 21;
+    for (int r = 0; r < runs; ++r) {
+        form->registerList().saveChanged(desk->paths.registerFile(), [&](RecordList &reg) {
+            for (int k = 0; k < 3; ++k)
+                reg.set(1 + k, account.at(k));
+        });
+        TestEnvironment::writeBytes(extrasFile, extras);
+        form->accountChanged(0);
+        desk->select(0);
+        tickClock(*desk, 60);
+        BillWindow *bill = cash->billWindow();
+        ns << timeModal(
+            Part(part), bill, [bill] { bill->ui->PaidButton->click(); },
+            [&] { desk->run([&] { cash->HesabiKapatClick(); }); });
+        QVERIFY(ns.last() >= 0);
+    }
+    reportNs(ns);
+    auto &msgs = desk->env.messages();
+    QVERIFY(msgs.errors.isEmpty());
+    QCOMPARE(msgs.infos.last(), QStringLiteral("Masa 1 için hesap kapatıldı!"));
+    QCOMPARE(cash->ledger().billCount(), billsBefore + runs);
+    QCOMPARE(TestEnvironment::readBytes(extrasFile), QByteArray());
+}
+
+// "Gün Sonu" on the day of 300 bills: the list filled from the ledger ("fill"), and the
+// handler until its window starts being shown and whole (closed at once).
+void BenchKelvora::dayEnd_data()
+{
+    QTest::addColumn<int>("part");
+    QTest::addColumn<bool>("memory");
+    QTest::newRow("fill 300 bills") << -1 << false;
+    QTest::newRow("until shown") << int(Part::BeforeWindow) << false;
+    QTest::newRow("whole") << int(Part::Whole) << false;
 }
 
 void BenchKelvora::dayEnd()
 {
-    QSKIP("the ledger of settled bills is not built yet");
+    QFETCH(int, part);
+    benchdata::Options options = withLedger();
+    auto desk = makeDesk(false, options);
+    const QDate day = benchdata::fullLedgerDay(options.latest.date());
+    // The clock in the full day, so that the handler opens on it.
+    desk->env.setNow(QDateTime(day, QTime(23, 30)));
+    CashDesk *cash = desk->forms.Cash;
+    DayEndWindow *window = cash->dayEndWindow();
+    if (part < 0) {
+        QBENCHMARK
+        {
+            window->showDay(day);
+        }
+    } else {
+        QList<qint64> ns;
+        for (int r = 0; r < 21; ++r)
+            ns << timeModal(
+                Part(part), window, [window] { window->accept(); },
+                [&] { desk->run([&] { cash->GunSonuClick(); }); });
+        reportNs(ns);
+    }
+    QCOMPARE(window->shownBills().size(), benchdata::kBillsPerDay);
+    QCOMPARE(window->ui->BillsTable->rowCount(), benchdata::kBillsPerDay);
+    QVERIFY(desk->env.messages().all().isEmpty());
+}
+
+// "İptal Et" on a bill of the day of 300, its reason given; the list is filled again. All
+// tables are open, so no account is reopened: only the bill is marked.
+void BenchKelvora::cancelBill_data()
+{
+    storageRows();
+}
+
+void BenchKelvora::cancelBill()
+{
+    STORAGE_ROW();
+    benchdata::Options options = withLedger();
+    auto desk = makeDesk(memory, options);
+    const QDate day = benchdata::fullLedgerDay(options.latest.date());
+    DayEndWindow *window = desk->forms.Cash->dayEndWindow();
+    window->askReason = [] { return std::optional<QString>(QStringLiteral("Yanlış masa")); };
+    window->ui->DayEdit->setDate(day); // shows it, as the handler does
+    QCOMPARE(window->shownBills().size(), benchdata::kBillsPerDay);
+    int row = 0;
+    QList<qint64> ns;
+    for (int r = 0; r < 21; ++r) {
+        // The table sorts by closing: row r is the r-th bill, not cancelled yet.
+        // Through the selection model: selectRow() needs a laid-out header.
+        QTableWidget *table = window->ui->BillsTable;
+        table->selectionModel()->select(table->model()->index(row++, 0),
+                                        QItemSelectionModel::ClearAndSelect |
+                                            QItemSelectionModel::Rows);
+        const qint64 t0 = monotonicNs();
+        desk->run([&] { window->CancelBillClick(); });
+        ns << monotonicNs() - t0;
+    }
+    reportNs(ns);
+    auto &msgs = desk->env.messages();
+    QVERIFY(msgs.errors.isEmpty());
+    QVERIFY2(msgs.infos.last().startsWith(QStringLiteral("Fiş iptal edildi.")),
+             qPrintable(msgs.infos.last()));
+    int cancelled = 0;
+    for (const auto &b : window->shownBills())
+        cancelled += b.cancelled();
+    QCOMPARE(cancelled, 21);
+}
+
+// "Masayı Taşı": the account with 200 extras goes to the one free table, and back in the next
+// run; the move window answered at once.
+void BenchKelvora::moveTable_data()
+{
+    partRows(true);
+}
+
+void BenchKelvora::moveTable()
+{
+    QFETCH(int, part);
+    STORAGE_ROW();
+    benchdata::Options options = withLedger();
+    options.openTables = benchdata::kTables - 1; // the last table is free
+    auto desk = makeDesk(memory, options);
+    CashDesk *cash = desk->forms.Cash;
+    MoveWindow *move = cash->moveWindow();
+    const int last = benchdata::kTables - 1;
+    QList<qint64> ns;
+    for (int r = 0; r < 20; ++r) {
+        desk->select(r % 2 == 0 ? 0 : last);
+        ns << timeModal(
+            Part(part), move, [move] { move->ui->MoveButton->click(); },
+            [&] { desk->run([&] { cash->MasayiTasiClick(); }); });
+        QVERIFY(ns.last() >= 0);
+    }
+    reportNs(ns);
+    QVERIFY(desk->env.messages().errors.isEmpty());
+    QCOMPARE(desk->readLines(desk->paths.tableExtrasFile(QStringLiteral("Masa 1"))).size(),
+             2 * benchdata::kBookedExtras);
 }
 
 QTEST_MAIN(BenchKelvora)

@@ -21,11 +21,12 @@ grep -E '^(FAIL|SKIP|QINFO)' "$out/bench.txt" || true
 echo
 echo "Median per operation ($median runs; ms). Rows 'disk' sync every save; 'tmpfs' rows run"
 echo "the same on tmpfs, where the sync is a no-op."
-# CSV lines: "function","tag","metric",value,iterations (the function may carry ':"tag"').
-awk -F, '$3 ~ /Walltime/ {
-  gsub(/"/, "", $1); gsub(/"/, "", $2)
-  name = $1; if ($2 != "") name = name " [" $2 "]"
-  printf "%-48s %12.4f\n", name, $4
+# CSV lines: "function","tag","metric",value,iterations; tags may hold commas, so the
+# fields are split at the quotes.
+awk -F'"' '$6 ~ /Walltime/ {
+  split($7, rest, ",")
+  name = $2; if ($4 != "") name = name " [" $4 "]"
+  printf "%-48s %12.4f\n", name, rest[2]
 }' "$out/bench.csv"
 echo
 echo "Full output: $out/bench.txt"

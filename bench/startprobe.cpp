@@ -1,25 +1,22 @@
 // Where the program's own start goes: the steps of the start (those of runProgram and of
 // createForms, in their order) taken one by one in a fresh process, each printed as
 // "step<TAB>ms<TAB>kB" with its wall time and the growth of resident memory; the last line
-// is the time from main() to the first complete frame and the resident memory then. Start
+// is the time from main() to the first complete frame and the resident memory then; the
+// ledger's check, deferred until after that frame, is the line before it. Start
 // it like the program (own XDG_RUNTIME_DIR, data present); it ends itself after that frame.
 #include "JustOne.h"
 #include "Unit1.h"
-#include "ayarlar.h"
+#include "cashdesk.h"
 #include "datadir.h"
-#include "exstra.h"
 #include "firstpaint.h"
-#include "hakkinda.h"
-#include "ileride.h"
 #include "messages.h"
 #include "startup.h"
 #include "trayservice.h"
-#include "ucretgirisi.h"
-#include "ucretsecimi.h"
 #include "ui_Unit1.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QFontMetrics>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QScreen>
@@ -33,6 +30,7 @@ namespace {
 qint64 s_main = 0;
 qint64 s_last = 0;
 qint64 s_lastRss = 0;
+CashDesk *s_cash = nullptr;
 
 // Resident memory in kB.
 qint64 rssKb()
@@ -70,7 +68,12 @@ protected:
                 [] {
                     const double total = double(kv::monotonicNs() - s_main) / 1e6;
                     step("first frame (paint and flush)");
-                    std::printf("main() to first frame\t%.2f\t%lld\n", total, rssKb());
+                    const qint64 rss = rssKb();
+                    if (s_cash) {
+                        kv::guard([] { s_cash->checkLedger(); });
+                        step("after it: the ledger's check");
+                    }
+                    std::printf("main() to first frame\t%.2f\t%lld\n", total, rss);
                     std::fflush(stdout);
                     QCoreApplication::exit(0);
                 },
@@ -96,13 +99,15 @@ int main(int argc, char *argv[])
         return 1;
     step("single-instance check");
     kv::DesktopTrayService tray;
-    const bool trayAvailable = tray.isAvailable();
+    tray.isAvailable();
     step("notification area query");
 
     // With --split, the pieces of the main window's constructor are paid for first, one by
     // one, so that the main window's step then shows only what is left.
     std::unique_ptr<QMainWindow> formOnly;
     if (app.arguments().contains(QStringLiteral("--split"))) {
+        QFontMetrics(QApplication::font()).height();
+        step("  the font database and the default face (as any window)");
         formOnly = std::make_unique<QMainWindow>();
         Ui::TForm1 ui;
         ui.setupUi(formOnly.get());
@@ -125,28 +130,11 @@ int main(int argc, char *argv[])
     forms.Form1 = std::make_unique<TForm1>(paths);
     TForm1 *form1 = forms.Form1.get();
     step("TForm1 main window");
-    forms.Form2 = std::make_unique<TForm2>(form1);
-    step("TForm2 about");
-    forms.Form3 = std::make_unique<TForm3>(form1, form1);
-    step("TForm3 settings");
-    forms.Form4 = std::make_unique<TForm4>(form1);
-    step("TForm4 planned");
-    forms.Form5 = std::make_unique<TForm5>(form1, form1);
-    step("TForm5 extras picker");
-    forms.Form6 = std::make_unique<TForm6>(form1);
-    step("TForm6 fee entry");
-    forms.Form7 = std::make_unique<TForm7>(form1);
-    step("TForm7 fee selection");
-    forms.Form6->setFeeList(forms.Form3->feeList());
-    forms.Form3->setFeeEntryWindow(forms.Form6.get());
-    form1->setPickerWindow(forms.Form5.get());
-    form1->setFeeSelectionWindow(forms.Form7.get());
-    forms.Form7->setRawFeeLabel(form1->ui->Label26);
-    form1->setTrayService(&tray);
-    form1->setTrayAvailable(trayAvailable);
-    step("wiring and notification icon");
+    kv::wireForms(forms, &tray, true);
+    step("wiring, notification icon");
+    s_cash = forms.Cash;
     kv::guard([form1] { form1->FormCreate(); });
-    step("FormCreate (80 tables)");
+    step("FormCreate (80 tables, the ledger)");
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form1->move(screen->availableGeometry().center() - form1->rect().center());

@@ -1,18 +1,14 @@
 #include "JustOne.h"
 
+#include "comeforward.h"
 #include "fsys.h"
 
 #include <QDir>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
 #include <QSysInfo>
 
 namespace {
-
-const QByteArray activateRequest = QByteArrayLiteral("activate\n");
-constexpr int requestTimeoutMs = 1000;
 
 // A name that is safe in file and pipe names.
 QString safeName(const QString &text)
@@ -55,8 +51,7 @@ TXJustOne::TXJustOne(QObject *owner, const QString &title) : QObject(owner), m_t
 
 TXJustOne::~TXJustOne()
 {
-    if (m_server)
-        m_server->close(); // removes the socket before the lock is given up
+    delete m_server; // removes its FIFO before the lock is given up
     m_lock.reset();
     m_dataLock.reset();
 }
@@ -84,9 +79,9 @@ QString TXJustOne::lockFilePath() const
 QString TXJustOne::serverName() const
 {
 #ifdef Q_OS_WIN
-    return baseName(); // a pipe name
+    return baseName(); // a named event of the session
 #else
-    return runtimeDirectory() + u'/' + baseName() + QStringLiteral(".sock");
+    return runtimeDirectory() + u'/' + baseName() + QStringLiteral(".fifo");
 #endif
 }
 
@@ -132,38 +127,15 @@ bool TXJustOne::check()
 
 void TXJustOne::listen()
 {
-    // Only the holder may clear a socket that a crashed copy left behind.
-    QLocalServer::removeServer(serverName());
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket *socket = m_server->nextPendingConnection()) {
-            auto handle = [this, socket] {
-                if (!socket->canReadLine())
-                    return;
-                const QByteArray line = socket->readLine();
-                socket->disconnectFromServer();
-                if (line == activateRequest)
-                    emit activateRequested();
-            };
-            connect(socket, &QLocalSocket::readyRead, this, handle);
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            handle();
-        }
-    });
-    // Without a server the copy still runs; later starts just cannot bring it forward.
+    // Only the holder may replace what a crashed copy left behind.
+    m_server = new kv::ComeForwardChannel(this);
+    connect(m_server, &kv::ComeForwardChannel::requested, this, &TXJustOne::activateRequested);
+    // Without it the copy still runs; later starts just cannot bring it forward.
     m_server->listen(serverName());
 }
 
 void TXJustOne::sendActivate() const
 {
-    QLocalSocket socket;
-    socket.connectToServer(serverName());
-    if (!socket.waitForConnected(requestTimeoutMs))
-        return; // the running copy cannot be reached: nothing to bring forward
-    socket.write(activateRequest);
-    socket.waitForBytesWritten(requestTimeoutMs);
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(requestTimeoutMs);
+    // When the running copy cannot be reached there is nothing to bring forward.
+    kv::ComeForwardChannel::request(serverName());
 }

@@ -5,8 +5,10 @@
 
 #include <memory>
 
-class QLocalServer;
 class QLockFile;
+namespace kv {
+class ComeForwardChannel;
+}
 
 // Keeps a second copy of the program from running beside the first. check() runs once at
 // start: the first copy takes a per-user lock named after the title and listens for requests
@@ -28,6 +30,7 @@ public:
     QString runtimeDirectory() const;
     void setRuntimeDirectory(const QString &dir) { m_runtimeDir = dir; }
     QString lockFilePath() const;
+    // Where the running copy listens for requests to come forward.
     QString serverName() const;
     // The data directory the copy works in; a second lock there keeps two copies from
     // sharing it even when their runtime directories differ. It must exist before check().
@@ -50,7 +53,6 @@ private:
     bool takeLock();
     void listen();
     void sendActivate() const;
-    void readRequest();
 
     QString m_title;
     QString m_runtimeDir;
@@ -60,5 +62,5 @@ private:
     bool m_holder = false;
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<QLockFile> m_dataLock;
-    QLocalServer *m_server = nullptr;
+    kv::ComeForwardChannel *m_server = nullptr;
 };

@@ -18,6 +18,8 @@ namespace {
 std::atomic<int> s_connections{0};
 // "KLVR": marks the database as the program's own.
 constexpr int kApplicationId = 0x4B4C5652;
+// The page cache, per connection: a day's bills are some tens of pages.
+constexpr int kCacheKiB = 256;
 
 const char *const kSchema[] = {
     "CREATE TABLE bills(id INTEGER PRIMARY KEY, table_pos INTEGER NOT NULL,"
@@ -109,6 +111,7 @@ void Ledger::fail(const QString &why, bool locked)
             db.close();
     }
     m_open = false;
+    m_checkPending = false;
     m_locked = locked;
     const QString file = files::native(m_path);
     m_problem = locked ? QStringLiteral("%1 başka bir program tarafından kullanılıyor; hesap "
@@ -119,10 +122,11 @@ void Ledger::fail(const QString &why, bool locked)
                              .arg(file, why);
 }
 
-bool Ledger::open(const QString &path)
+bool Ledger::open(const QString &path, Check check)
 {
     m_path = path;
     m_open = false;
+    m_checkPending = false;
     const files::Kind kind = files::kind(path);
     if (kind == files::Kind::Other) {
         fail(QStringLiteral("dosya değil"));
@@ -142,6 +146,9 @@ bool Ledger::open(const QString &path)
         fail(db.lastError().text(), isLock(db.lastError()));
         return false;
     }
+    // The full check reads every page once; through the default 2 MB cache it would fill all
+    // of it for nothing.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
     if (fresh) {
         QSqlQuery q(db);
         if (!db.transaction()) {
@@ -159,18 +166,25 @@ bool Ledger::open(const QString &path)
             fail(e.text(), isLock(e));
             return false;
         }
-    } else if (!check()) {
+    } else if (!checkOwner()) {
+        return false;
+    } else if (check == Check::Later) {
+        // Switching to WAL would write to a file not checked yet: only one already in WAL
+        // (as the program makes them) waits for its check.
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA journal_mode")) || !q.next()) {
+            fail(q.lastError().text(), isLock(q.lastError()));
+            return false;
+        }
+        m_checkPending =
+            q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+        if (!m_checkPending && !checkPages())
+            return false;
+    } else if (!checkPages()) {
         return false;
     }
-    // Survives a power cut: every commit is on the disk before it counts.
-    QSqlQuery q(db);
-    // A day's bills are a few pages: a small page cache keeps the program small.
-    if (!q.exec(QStringLiteral("PRAGMA journal_mode = WAL")) ||
-        !q.exec(QStringLiteral("PRAGMA synchronous = FULL")) ||
-        !q.exec(QStringLiteral("PRAGMA cache_size = -512"))) {
-        fail(q.lastError().text(), isLock(q.lastError()));
+    if (!useWal())
         return false;
-    }
     m_open = true;
     m_locked = false;
     m_problem.clear();
@@ -178,7 +192,19 @@ bool Ledger::open(const QString &path)
     return true;
 }
 
-bool Ledger::check()
+bool Ledger::useWal()
+{
+    // Survives a power cut: every commit is on the disk before it counts.
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if ((!m_checkPending && !q.exec(QStringLiteral("PRAGMA journal_mode = WAL"))) ||
+        !q.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
+        fail(q.lastError().text(), isLock(q.lastError()));
+        return false;
+    }
+    return true;
+}
+
+bool Ledger::checkOwner()
 {
     // Only read here: a file that is not the program's sound ledger is never changed.
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
@@ -190,6 +216,12 @@ bool Ledger::check()
         fail(QStringLiteral("bu programın defteri değil"));
         return false;
     }
+    return true;
+}
+
+bool Ledger::checkPages()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
     if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next()) {
         fail(q.lastError().text(), isLock(q.lastError()));
         return false;
@@ -200,6 +232,26 @@ bool Ledger::check()
         return false;
     }
     return true;
+}
+
+bool Ledger::checkNow()
+{
+    if (!checkPending())
+        return m_open;
+    if (!checkPages())
+        return false; // closed, with the reason
+    m_checkPending = false;
+    return true;
+}
+
+bool Ledger::hasUnfinishedSteps() const
+{
+    if (!m_open)
+        return false;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!q.exec(QStringLiteral("SELECT 1 FROM journal WHERE done = 0 LIMIT 1")))
+        return true;
+    return q.next();
 }
 
 bool Ledger::reopen()
@@ -218,7 +270,7 @@ bool Ledger::reopen()
 QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to) const
 {
     QList<BillRecord> out;
-    if (!m_open)
+    if (!isOpen())
         return out;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
@@ -252,7 +304,7 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to) cons
 
 std::optional<BillRecord> Ledger::bill(qint64 id) const
 {
-    if (!m_open)
+    if (!isOpen())
         return std::nullopt;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
@@ -275,7 +327,7 @@ std::optional<BillRecord> Ledger::bill(qint64 id) const
 qint64 Ledger::billCount() const
 {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!m_open || !q.exec(QStringLiteral("SELECT count(*) FROM bills")) || !q.next())
+    if (!isOpen() || !q.exec(QStringLiteral("SELECT count(*) FROM bills")) || !q.next())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
     return q.value(0).toLongLong();
 }

@@ -47,10 +47,23 @@ public:
     Ledger(const Ledger &) = delete;
     Ledger &operator=(const Ledger &) = delete;
 
+    // The full integrity check reads every page, so its cost grows with the ledger: Later
+    // leaves it to checkNow(), and the ledger is not used until it has passed.
+    enum class Check { Now, Later };
+
     // Opens or creates the database. False, with problem() saying why in Turkish, when it is
     // locked, cannot be opened, is damaged or is not the program's own.
-    bool open(const QString &path);
-    bool isOpen() const { return m_open; }
+    bool open(const QString &path, Check check = Check::Now);
+    // Open, and checked: only then is it read or written.
+    bool isOpen() const { return m_open && !m_checkPending; }
+    // Opened with Check::Later, and not checked yet.
+    bool checkPending() const { return m_open && m_checkPending; }
+    // Runs the check left for later; false, the ledger closed and problem() saying why, when
+    // the file is damaged. True when there is nothing left to check.
+    bool checkNow();
+    // Whether the journal holds a step not finished yet; read only, so it may be asked before
+    // the check. True when it cannot be read: the check then has to say why.
+    bool hasUnfinishedSteps() const;
     const QString &problem() const { return m_problem; }
     // Whether it can be used now: the file it has open must still be the one at its path (a
     // ledger removed or replaced while the program runs is let go). Where the last attempt
@@ -67,7 +80,9 @@ public:
     qint64 billCount() const;
 
 private:
-    bool check();
+    bool checkOwner();
+    bool checkPages();
+    bool useWal();
     void fail(const QString &why, bool locked = false);
 
     QString m_connection;
@@ -75,6 +90,7 @@ private:
     QByteArray m_identity; // of the file it has open
     bool m_open = false;
     bool m_locked = false;
+    bool m_checkPending = false;
     QString m_problem;
 };
 

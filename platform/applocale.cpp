@@ -2,7 +2,6 @@
 
 #include "errors.h"
 
-#include <QRegularExpression>
 #include <optional>
 
 namespace kv {
@@ -61,15 +60,56 @@ QString longDateFormat()
     return appLocale().dateFormat(QLocale::LongFormat);
 }
 
+namespace {
+bool isAsciiSpace(QChar c)
+{
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+} // namespace
+
+QString withoutZoneField(const QString &format)
+{
+    // The zone field ("t", "tttt"), with an opening and closing bracket and the spaces
+    // around it, goes; by hand, not by a regular expression, whose library the start would
+    // load for this alone.
+    QString out;
+    const qsizetype n = format.size();
+    qsizetype i = 0;
+    while (i < n) {
+        qsizetype j = i;
+        while (j < n && isAsciiSpace(format.at(j)))
+            ++j;
+        if (j < n && format.at(j) == u'(')
+            ++j;
+        const qsizetype tStart = j;
+        while (j < n && format.at(j) == u't')
+            ++j;
+        if (j > tStart) {
+            if (j < n && format.at(j) == u')')
+                ++j;
+            while (j < n && isAsciiSpace(format.at(j)))
+                ++j;
+            i = j;
+        } else {
+            out += format.at(i++);
+        }
+    }
+    return out;
+}
+
 QString longTimeFormat()
 {
-    QString format = appLocale().timeFormat(QLocale::LongFormat);
-    // The zone field ("t", "tttt") has no place in a time of day.
-    static const QRegularExpression zone(QStringLiteral("\\s*\\(?t+\\)?\\s*"));
-    format.replace(zone, QString());
     // Two-digit 24-hour hours where the locale uses a 12-hour clock would be wrong for
-    // the elapsed time; the windows only use this for times of day.
-    return format.trimmed();
+    // the elapsed time; the windows only use this for times of day. Asked every second
+    // by the clock: kept for the locale it was made for.
+    static QLocale madeFor(QLocale::C);
+    static QString format;
+    const QLocale locale = appLocale();
+    if (format.isEmpty() || locale != madeFor) {
+        format = withoutZoneField(locale.timeFormat(QLocale::LongFormat)).trimmed();
+        madeFor = locale;
+    }
+    return format;
 }
 
 QString shortDate(const QDate &date)

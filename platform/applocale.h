@@ -22,6 +22,8 @@ QString shortDateFormat();
 QString longDateFormat();
 // The locale's long time format with the time-zone field removed.
 QString longTimeFormat();
+// A time format without its zone field and the spaces and brackets around it.
+QString withoutZoneField(const QString &format);
 
 QString shortDate(const QDate &date);
 QString longDate(const QDate &date);

@@ -1,0 +1,279 @@
+// What the start leaves for later: windows made at their first use, the ledger's full check
+// after the first paint, and what must still come first (a step to finish, the check before
+// any use of the ledger).
+#include "deskfixture.h"
+
+#include "ayarlar.h"
+#include "billwindow.h"
+#include "cashdesk.h"
+#include "deferred.h"
+#include "firstpaint.h"
+#include "hakkinda.h"
+#include "ucretgirisi.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+using namespace kv;
+
+namespace {
+
+QMap<int, QString> account(int table)
+{
+    return {{RegisterLine::date(table), "7.12.2026"},
+            {RegisterLine::startTime(table), "20:00:00"},
+            {RegisterLine::fee(table), "1000000"}};
+}
+
+// Runs SQL on the ledger file with a connection of the test's own.
+bool execOn(const QString &file, const QStringList &sql)
+{
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "test-writer");
+        db.setDatabaseName(file);
+        ok = db.open();
+        QSqlQuery q(db);
+        for (const QString &s : sql)
+            ok = ok && q.exec(s);
+    }
+    QSqlDatabase::removeDatabase("test-writer");
+    return ok;
+}
+
+// An empty ledger as the program makes it. Made without a second desk: a test environment
+// ending takes the message recorder with it.
+bool emptyLedger(const QString &file)
+{
+    ledger::Ledger made;
+    return made.open(file);
+}
+
+// A ledger of the program's own with 400 bills whose last page is then overwritten: its
+// owner mark and its journal read well, only the full check finds the damage.
+bool writeDamagedLedger(const QString &file)
+{
+    if (!emptyLedger(file) ||
+        !execOn(file, {"WITH RECURSIVE n(k) AS (SELECT 1 UNION ALL SELECT k + 1 FROM n"
+                       " WHERE k < 400) INSERT INTO bills(table_pos, table_name, opened_date,"
+                       " opened_time, fee, closed_at, minutes, time_charge, minimum_applied,"
+                       " extras_total, total, fee_line) SELECT 0, 'Masa 1', '6.12.2026',"
+                       " '10:00:00', 1000000, printf('2026-12-06T%02d:%02d:00', 10 + k / 60,"
+                       " k % 60), 60, 1000000, 0, 0, 1000000, '1000000' FROM n"}))
+        return false;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadWrite) || f.size() < 8 * 4096 || !f.seek(f.size() - 4096))
+        return false;
+    return f.write(QByteArray(4096, '\x5a')) == 4096;
+}
+
+void settle(Desk &desk)
+{
+    BillWindow *w = desk.forms.Cash->billWindow();
+    ModalDriver driver(w, {[w] { w->accept(); }});
+    desk.run([&] { desk.forms.Cash->HesabiKapatClick(); });
+}
+
+int bills(const QString &file)
+{
+    int count = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "test-reader");
+        db.setDatabaseName(file);
+        QSqlQuery q(db);
+        if (db.open() && q.exec("SELECT count(*) FROM bills") && q.next())
+            count = q.value(0).toInt();
+    }
+    QSqlDatabase::removeDatabase("test-reader");
+    return count;
+}
+
+// Notes when it was painted.
+class Painted : public QWidget
+{
+public:
+    qint64 at = 0;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        if (at == 0)
+            at = monotonicNs();
+    }
+};
+
+} // namespace
+
+class TestStartCost : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void onlyTheMainWindowAtStart();
+    void deferredCheckFindsDamage_data();
+    void deferredCheckFindsDamage();
+    void soundLedgerCheckedAtFirstUse();
+    void unfinishedStepIsNotDeferred();
+    void afterFirstPaint_data();
+    void afterFirstPaint();
+    void afterFirstPaintWithoutPaint();
+};
+
+void TestStartCost::onlyTheMainWindowAtStart()
+{
+    Desk desk;
+    desk.prepare(3);
+    desk.start();
+    QVERIFY(desk.form()->findChildren<QDialog *>().isEmpty());
+    QVERIFY(!desk.forms.Form2.made() && !desk.forms.Form3.made() && !desk.forms.Form6.made());
+    // The fee entry window comes with the settings window, whichever is asked for first.
+    TForm6 *entry = desk.forms.Form6.get();
+    QVERIFY(entry && desk.forms.Form3.made());
+    QCOMPARE(desk.forms.Form6.get(), entry);
+    QCOMPARE(desk.form()->findChildren<QDialog *>().size(), 2);
+    // The about window, made by its menu entry, is the one kept.
+    desk.run([&] { desk.form()->Hakknda1Click(); });
+    TForm2 *about = desk.forms.Form2.get();
+    QVERIFY(about && about->isVisible());
+    about->SpeedButton1Click();
+    desk.run([&] { desk.form()->Hakknda1Click(); });
+    QCOMPARE(desk.forms.Form2.get(), about);
+    QVERIFY(about->isVisible());
+}
+
+void TestStartCost::deferredCheckFindsDamage_data()
+{
+    QTest::addColumn<bool>("settleFirst");
+    QTest::newRow("check after the first paint") << false;
+    QTest::newRow("settled before the check ran") << true;
+}
+
+void TestStartCost::deferredCheckFindsDamage()
+{
+    QFETCH(bool, settleFirst);
+    Desk desk;
+    desk.prepare(1, {}, account(0));
+    const QString file = desk.paths.ledgerFile();
+    QVERIFY(writeDamagedLedger(file));
+    const QByteArray content = TestEnvironment::readBytes(file);
+    const QByteArray reg = TestEnvironment::readBytes(desk.paths.registerFile());
+    desk.forms = createForms(desk.paths, nullptr, true);
+    auto &msgs = desk.env.messages();
+    QVERIFY(msgs.all().isEmpty());
+    QVERIFY(desk.forms.Cash->ledger().checkPending());
+    desk.select(0);
+    if (settleFirst) {
+        settle(desk); // runs the check itself, and is refused
+        desk.forms.Cash->checkLedger();
+    } else {
+        desk.forms.Cash->checkLedger();
+        settle(desk);
+    }
+    // Said by the check, and again by a settle refused after it; a settle that ran the check
+    // says it once.
+    QCOMPARE(msgs.infos.size(), settleFirst ? 1 : 2);
+    QCOMPARE(msgs.infos.last(), msgs.infos.first());
+    QVERIFY2(msgs.infos.at(0).contains("Defter.db") && msgs.infos.at(0).contains("dokunulmadı"),
+             qPrintable(msgs.infos.at(0)));
+    QVERIFY(!desk.forms.Cash->ledger().isOpen());
+    QCOMPARE(TestEnvironment::readBytes(file), content);
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), reg);
+    QVERIFY(!QFile::exists(file + "-wal"));
+}
+
+void TestStartCost::soundLedgerCheckedAtFirstUse()
+{
+    Desk desk;
+    desk.prepare(2, {}, account(1));
+    QVERIFY(emptyLedger(desk.paths.ledgerFile()));
+    desk.forms = createForms(desk.paths, nullptr, true);
+    QVERIFY(desk.forms.Cash->ledger().checkPending());
+    desk.select(1);
+    settle(desk);
+    QCOMPARE(desk.env.messages().infos, QStringList{"Masa 2 için hesap kapatıldı!"});
+    QVERIFY(desk.forms.Cash->ledger().isOpen());
+    QVERIFY(!desk.forms.Cash->ledger().checkPending());
+    desk.forms.Cash->checkLedger(); // nothing left to do
+    QCOMPARE(desk.env.messages().infos.size(), 1);
+    QCOMPARE(desk.forms.Cash->ledger().billCount(), 1);
+}
+
+void TestStartCost::unfinishedStepIsNotDeferred()
+{
+    // A settle killed right after its transaction: the start finishes it before any handler
+    // can run, the check with it.
+    Desk desk;
+    desk.prepare(1, {}, account(0));
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "15"});
+    QVERIFY(emptyLedger(desk.paths.ledgerFile()));
+    QVERIFY(execOn(desk.paths.ledgerFile(),
+                   {"INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee,"
+                    " closed_at, minutes, time_charge, minimum_applied, extras_total, total,"
+                    " fee_line) VALUES(0, 'Masa 1', '7.12.2026', '20:00:00', 1000000,"
+                    " '2026-12-07T21:00:00', 60, 1000000, 0, 15, 1000015, '1000000')",
+                    "INSERT INTO journal(kind, created_at, bill_id, table_pos, table_name)"
+                    " VALUES('settle', '2026-12-07T21:00:00', 1, 0, 'Masa 1')"}));
+    desk.forms = createForms(desk.paths, nullptr, true);
+    QVERIFY(desk.env.messages().all().isEmpty());
+    QVERIFY(!desk.forms.Cash->ledger().checkPending());
+    QCOMPARE(desk.readLines(desk.paths.registerFile()).mid(1, 3), (QStringList{"", "", ""}));
+    QCOMPARE(TestEnvironment::readBytes(desk.paths.tableExtrasFile("Masa 1")), QByteArray());
+    QCOMPARE(desk.form()->floor().row(0).state, counter::FloorRow::State::Free);
+    QCOMPARE(bills(desk.paths.ledgerFile()), 1);
+}
+
+void TestStartCost::afterFirstPaint_data()
+{
+    QTest::addColumn<bool>("reportFirst");
+    QTest::newRow("report installed first") << true;
+    QTest::newRow("report installed last") << false;
+}
+
+void TestStartCost::afterFirstPaint()
+{
+    QFETCH(bool, reportFirst);
+    QTemporaryDir dir;
+    const QString report = dir.filePath("paint");
+    qputenv("KELVORA_REPORT_PAINT", QFile::encodeName(report));
+    Painted window;
+    window.resize(200, 100);
+    int calls = 0;
+    qint64 ranAt = 0;
+    const auto then = [&] {
+        ++calls;
+        ranAt = monotonicNs();
+    };
+    if (reportFirst)
+        reportFirstPaint(&window);
+    kv::afterFirstPaint(&window, then, 300);
+    if (!reportFirst)
+        reportFirstPaint(&window);
+    QCOMPARE(calls, 0);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_COMPARE(calls, 1);
+    QVERIFY(window.at > 0 && ranAt > window.at);
+    // After the frame is reported: the deferred work is not in the measured start.
+    QFile f(report);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const qint64 reported = f.readAll().trimmed().toLongLong();
+    QVERIFY(reported > 0 && ranAt > reported);
+    window.update();
+    QTest::qWait(400); // past the fallback
+    QCOMPARE(calls, 1);
+    qunsetenv("KELVORA_REPORT_PAINT");
+}
+
+void TestStartCost::afterFirstPaintWithoutPaint()
+{
+    QWidget window; // never shown
+    int calls = 0;
+    kv::afterFirstPaint(
+        &window, [&] { ++calls; }, 50);
+    QTRY_COMPARE(calls, 1);
+    QTest::qWait(100);
+    QCOMPARE(calls, 1);
+}
+
+QTEST_MAIN(TestStartCost)
+#include "tst_startcost.moc"
