@@ -4,6 +4,7 @@
 #include "billwindow.h"
 #include "clock.h"
 #include "dayendwindow.h"
+#include "deferred.h"
 #include "floor.h"
 #include "messages.h"
 #include "movewindow.h"
@@ -25,7 +26,10 @@ CashDesk::CashDesk(TForm1 *desk)
         *m_ledger, desk->registerList(), desk->paths(), [this](int t) { return tableName(t); });
 }
 
-CashDesk::~CashDesk() = default;
+CashDesk::~CashDesk()
+{
+    delete m_inputGate;
+}
 
 BillWindow *CashDesk::billWindow()
 {
@@ -61,17 +65,42 @@ QString CashDesk::tableName(int table) const
 
 void CashDesk::openLedger()
 {
-    using Check = ledger::Ledger::Check;
-    if (!m_ledger->open(m_desk->paths().ledgerFile(), m_deferCheck ? Check::Later : Check::Now)) {
-        messages::inform(m_ledger->problem());
+    if (!m_defer) {
+        openNow();
         return;
+    }
+    m_openPending = true;
+    m_inputGate = beforeFirstInput([this] {
+        if (m_openPending)
+            guard([this] { openNow(); });
+    });
+}
+
+bool CashDesk::openNow()
+{
+    m_openPending = false;
+    delete m_inputGate;
+    using Check = ledger::Ledger::Check;
+    if (!m_ledger->open(m_desk->paths().ledgerFile(), m_defer ? Check::Later : Check::Now)) {
+        messages::inform(m_ledger->problem());
+        return false;
     }
     // A step to finish changes the record files before anything else: on a checked ledger.
     if (m_ledger->checkPending() && m_ledger->hasUnfinishedSteps() && !m_ledger->checkNow()) {
         messages::inform(m_ledger->problem());
-        return;
+        return false;
     }
-    m_operations->finishPending();
+    // Opened after the floor was shown: the floor follows what the step changed.
+    if (m_operations->finishPending() && m_defer)
+        m_desk->tablesChanged();
+    return true;
+}
+
+void CashDesk::startLedger()
+{
+    if (m_openPending && !openNow())
+        return;
+    checkLedger();
 }
 
 void CashDesk::checkLedger()
@@ -82,6 +111,8 @@ void CashDesk::checkLedger()
 
 bool CashDesk::ledgerReady()
 {
+    if (m_openPending && !openNow())
+        return false; // said why
     // The check left for later runs at the first use; then the file must still be the one open.
     if (m_ledger->checkPending() && !m_ledger->checkNow()) {
         messages::inform(m_ledger->problem());

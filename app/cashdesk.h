@@ -4,6 +4,7 @@
 #include "operations.h"
 
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 
@@ -24,11 +25,16 @@ public:
     ~CashDesk() override;
 
     // At start-up, once the register is loaded: opens the ledger (or says why it cannot be
-    // used) and finishes any step a crash left unfinished. With the check deferred, the
-    // ledger's full integrity check waits for checkLedger() (run after the first paint), or
-    // for the first handler that uses the ledger; a step to finish is never deferred.
+    // used) and finishes any step a crash left unfinished.
+    //
+    // Deferred, the ledger is left for startLedger(), which the program runs after its first
+    // paint; the operator's first input (a key, a click), should it come before, and the
+    // first use of the ledger run it first, so a step left unfinished is still finished
+    // before any handler. Its full integrity check, which reads all of it, comes last and
+    // also waits for the first use of the ledger when the input comes first.
     void openLedger();
-    void deferLedgerCheck(bool defer) { m_deferCheck = defer; }
+    void deferLedger(bool defer) { m_defer = defer; }
+    void startLedger();
     // The deferred check: says why when the ledger turns out damaged.
     void checkLedger();
 
@@ -47,6 +53,8 @@ public:
     DayEndWindow *dayEndWindow();
 
 private:
+    // Opens the ledger and finishes a step left unfinished; false after saying why not.
+    bool openNow();
     // Says why not when the ledger cannot be used now.
     bool ledgerReady();
     // The selected table when it has an open account; -1 after telling the operator why not.
@@ -59,5 +67,7 @@ private:
     BillWindow *m_bill = nullptr;
     MoveWindow *m_move = nullptr;
     DayEndWindow *m_dayEnd = nullptr;
-    bool m_deferCheck = false;
+    bool m_defer = false;
+    bool m_openPending = false;
+    QPointer<QObject> m_inputGate;
 };

@@ -1,5 +1,6 @@
 #include "deferred.h"
 
+#include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
 #include <QWidget>
@@ -50,7 +51,49 @@ private:
     std::function<void()> m_then;
 };
 
+class BeforeFirstInput : public QObject
+{
+public:
+    explicit BeforeFirstInput(std::function<void()> first) : m_first(std::move(first))
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TabletPress:
+            if (m_first) {
+                QCoreApplication::instance()->removeEventFilter(this);
+                const std::function<void()> first = std::exchange(m_first, nullptr);
+                deleteLater();
+                first();
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> m_first;
+};
+
 } // namespace
+
+QObject *beforeFirstInput(std::function<void()> first)
+{
+    return new BeforeFirstInput(std::move(first));
+}
 
 void afterFirstPaint(QWidget *window, std::function<void()> then, int fallbackMs)
 {

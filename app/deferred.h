@@ -2,6 +2,7 @@
 
 #include <functional>
 
+class QObject;
 class QWidget;
 
 namespace kv {
@@ -10,5 +11,10 @@ namespace kv {
 // queued while it was painted), or after `fallbackMs` should the window not be painted by
 // then. For work the operator need not wait for before seeing the window.
 void afterFirstPaint(QWidget *window, std::function<void()> then, int fallbackMs = 3000);
+
+// Runs `first` once, just before the program handles its first input from the operator (a
+// key, a click, a touch), ahead of whatever that input does. Deleting the object returned
+// cancels it.
+QObject *beforeFirstInput(std::function<void()> first);
 
 } // namespace kv

@@ -84,22 +84,22 @@ void initApplication(QApplication &app)
         app.installTranslator(translator);
 }
 
-Forms createForms(const Paths &paths, TrayService *tray, bool deferLedgerCheck)
+Forms createForms(const Paths &paths, TrayService *tray, bool deferLedger)
 {
     initPictures();
     Forms forms;
     forms.Form1 = std::make_unique<TForm1>(paths);
-    wireForms(forms, tray, deferLedgerCheck);
+    wireForms(forms, tray, deferLedger);
     TForm1 *form1 = forms.Form1.get();
     guard([form1] { form1->FormCreate(); });
     return forms;
 }
 
-void wireForms(Forms &forms, TrayService *tray, bool deferLedgerCheck)
+void wireForms(Forms &forms, TrayService *tray, bool deferLedger)
 {
     TForm1 *form1 = forms.Form1.get();
     forms.Cash = new CashDesk(form1);
-    forms.Cash->deferLedgerCheck(deferLedgerCheck);
+    forms.Cash->deferLedger(deferLedger);
     form1->setCashDesk(forms.Cash);
 
     // Every other window is made at its first use.
@@ -159,8 +159,8 @@ int runProgram(int argc, char *argv[])
     Forms forms = createForms(paths, &tray, true);
     TForm1 *form1 = forms.Form1.get();
     CashDesk *cash = forms.Cash;
-    // The ledger's full check reads all of it: once the window is there, not before.
-    afterFirstPaint(form1, [cash] { guard([cash] { cash->checkLedger(); }); });
+    // Opening the ledger and its full check (which reads all of it) wait for the window.
+    afterFirstPaint(form1, [cash] { guard([cash] { cash->startLedger(); }); });
     QObject::connect(guardian, &TXJustOne::activateRequested, form1, [form1] {
         // A window hidden in the notification area stays there.
         if (form1->isHidden())

@@ -45,11 +45,11 @@ void initApplication(QApplication &app);
 // Creates the main window over the data directory and wires the others to be made at their
 // first use, runs the main window's creation handler, and returns them; the main window is
 // not shown yet. Without a tray service, or where it finds no notification area, the main
-// window falls back to minimising. With deferLedgerCheck the ledger's full integrity check
-// is left to Cash->checkLedger() (the program runs it after the first paint).
-Forms createForms(const Paths &paths, TrayService *tray = nullptr, bool deferLedgerCheck = false);
+// window falls back to minimising. With deferLedger the ledger is opened and checked by
+// Cash->startLedger() (the program runs it after the first paint) or before the first input.
+Forms createForms(const Paths &paths, TrayService *tray = nullptr, bool deferLedger = false);
 // createForms' wiring, between making the main window and running its creation handler.
-void wireForms(Forms &forms, TrayService *tray, bool deferLedgerCheck);
+void wireForms(Forms &forms, TrayService *tray, bool deferLedger);
 // The whole program: single-instance guard, windows, event loop.
 int runProgram(int argc, char *argv[]);
 

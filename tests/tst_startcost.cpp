@@ -1,6 +1,6 @@
-// What the start leaves for later: windows made at their first use, the ledger's full check
-// after the first paint, and what must still come first (a step to finish, the check before
-// any use of the ledger).
+// What the start leaves for later: windows made at their first use, the ledger opened and
+// checked after the first paint, and what must still come first (a step left unfinished,
+// before any handler; the check, before any use of the ledger).
 #include "deskfixture.h"
 
 #include "ayarlar.h"
@@ -113,7 +113,8 @@ private slots:
     void deferredCheckFindsDamage_data();
     void deferredCheckFindsDamage();
     void soundLedgerCheckedAtFirstUse();
-    void unfinishedStepIsNotDeferred();
+    void unfinishedStepComesFirst_data();
+    void unfinishedStepComesFirst();
     void afterFirstPaint_data();
     void afterFirstPaint();
     void afterFirstPaintWithoutPaint();
@@ -143,14 +144,15 @@ void TestStartCost::onlyTheMainWindowAtStart()
 
 void TestStartCost::deferredCheckFindsDamage_data()
 {
-    QTest::addColumn<bool>("settleFirst");
-    QTest::newRow("check after the first paint") << false;
-    QTest::newRow("settled before the check ran") << true;
+    QTest::addColumn<QString>("first"); // what comes first after the start
+    QTest::newRow("the first paint") << "paint";
+    QTest::newRow("a settle") << "settle";
+    QTest::newRow("a key") << "key";
 }
 
 void TestStartCost::deferredCheckFindsDamage()
 {
-    QFETCH(bool, settleFirst);
+    QFETCH(QString, first);
     Desk desk;
     desk.prepare(1, {}, account(0));
     const QString file = desk.paths.ledgerFile();
@@ -158,24 +160,33 @@ void TestStartCost::deferredCheckFindsDamage()
     const QByteArray content = TestEnvironment::readBytes(file);
     const QByteArray reg = TestEnvironment::readBytes(desk.paths.registerFile());
     desk.forms = createForms(desk.paths, nullptr, true);
+    CashDesk *cash = desk.forms.Cash;
     auto &msgs = desk.env.messages();
     QVERIFY(msgs.all().isEmpty());
-    QVERIFY(desk.forms.Cash->ledger().checkPending());
-    desk.select(0);
-    if (settleFirst) {
-        settle(desk); // runs the check itself, and is refused
-        desk.forms.Cash->checkLedger();
+    QVERIFY(!cash->ledger().isOpen() && !cash->ledger().checkPending());
+    desk.ui()->ListBox2->setCurrentRow(0);
+    if (first == "paint") {
+        cash->startLedger();
+        QCOMPARE(msgs.infos.size(), 1); // said once
+        settle(desk);                   // and again when refused
+        QCOMPARE(msgs.infos.size(), 2);
+    } else if (first == "settle") {
+        settle(desk); // opens the ledger, checks it, and is refused
+        cash->startLedger();
+        QCOMPARE(msgs.infos.size(), 1);
     } else {
-        desk.forms.Cash->checkLedger();
+        // The key opens the ledger first; its full check waits for its use.
+        QTest::keyClick(desk.ui()->ListBox2, Qt::Key_Down);
+        QVERIFY(cash->ledger().checkPending());
+        QVERIFY(msgs.all().isEmpty());
         settle(desk);
+        cash->startLedger();
+        QCOMPARE(msgs.infos.size(), 1);
     }
-    // Said by the check, and again by a settle refused after it; a settle that ran the check
-    // says it once.
-    QCOMPARE(msgs.infos.size(), settleFirst ? 1 : 2);
     QCOMPARE(msgs.infos.last(), msgs.infos.first());
     QVERIFY2(msgs.infos.at(0).contains("Defter.db") && msgs.infos.at(0).contains("dokunulmadı"),
              qPrintable(msgs.infos.at(0)));
-    QVERIFY(!desk.forms.Cash->ledger().isOpen());
+    QVERIFY(!cash->ledger().isOpen());
     QCOMPARE(TestEnvironment::readBytes(file), content);
     QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), reg);
     QVERIFY(!QFile::exists(file + "-wal"));
@@ -187,21 +198,30 @@ void TestStartCost::soundLedgerCheckedAtFirstUse()
     desk.prepare(2, {}, account(1));
     QVERIFY(emptyLedger(desk.paths.ledgerFile()));
     desk.forms = createForms(desk.paths, nullptr, true);
-    QVERIFY(desk.forms.Cash->ledger().checkPending());
+    CashDesk *cash = desk.forms.Cash;
+    QVERIFY(!cash->ledger().isOpen());
     desk.select(1);
     settle(desk);
     QCOMPARE(desk.env.messages().infos, QStringList{"Masa 2 için hesap kapatıldı!"});
-    QVERIFY(desk.forms.Cash->ledger().isOpen());
-    QVERIFY(!desk.forms.Cash->ledger().checkPending());
-    desk.forms.Cash->checkLedger(); // nothing left to do
+    QVERIFY(cash->ledger().isOpen() && !cash->ledger().checkPending());
+    cash->startLedger(); // nothing left to do
     QCOMPARE(desk.env.messages().infos.size(), 1);
-    QCOMPARE(desk.forms.Cash->ledger().billCount(), 1);
+    QCOMPARE(cash->ledger().billCount(), 1);
 }
 
-void TestStartCost::unfinishedStepIsNotDeferred()
+void TestStartCost::unfinishedStepComesFirst_data()
 {
-    // A settle killed right after its transaction: the start finishes it before any handler
-    // can run, the check with it.
+    QTest::addColumn<bool>("keyFirst");
+    QTest::newRow("after the first paint") << false;
+    QTest::newRow("before the first key's handler") << true;
+}
+
+void TestStartCost::unfinishedStepComesFirst()
+{
+    // A settle killed right after its transaction: the bill is in the ledger, the table
+    // still open. Once the ledger is opened the table is free, before any handler can run:
+    // Enter on it then opens a new account without asking about the old one.
+    QFETCH(bool, keyFirst);
     Desk desk;
     desk.prepare(1, {}, account(0));
     desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "15"});
@@ -214,12 +234,26 @@ void TestStartCost::unfinishedStepIsNotDeferred()
                     "INSERT INTO journal(kind, created_at, bill_id, table_pos, table_name)"
                     " VALUES('settle', '2026-12-07T21:00:00', 1, 0, 'Masa 1')"}));
     desk.forms = createForms(desk.paths, nullptr, true);
-    QVERIFY(desk.env.messages().all().isEmpty());
-    QVERIFY(!desk.forms.Cash->ledger().checkPending());
-    QCOMPARE(desk.readLines(desk.paths.registerFile()).mid(1, 3), (QStringList{"", "", ""}));
+    CashDesk *cash = desk.forms.Cash;
+    QCOMPARE(desk.form()->floor().row(0).state, counter::FloorRow::State::Open);
+    desk.ui()->ListBox2->setCurrentRow(0);
+    if (!keyFirst)
+        cash->startLedger();
+    QTest::keyClick(desk.ui()->ListBox2, Qt::Key_Return);
+    auto &msgs = desk.env.messages();
+    QVERIFY(msgs.errors.isEmpty());
+    QVERIFY(msgs.questions.isEmpty());
+    QCOMPARE(msgs.infos, QStringList{"Masa 1 için hesap açıldı!"});
+    QCOMPARE(desk.readLines(desk.paths.registerFile()).mid(1, 2),
+             (QStringList{"7.12.2026", "21:15:03"}));
     QCOMPARE(TestEnvironment::readBytes(desk.paths.tableExtrasFile("Masa 1")), QByteArray());
-    QCOMPARE(desk.form()->floor().row(0).state, counter::FloorRow::State::Free);
     QCOMPARE(bills(desk.paths.ledgerFile()), 1);
+    // A step is finished only on a checked ledger: the check did not wait.
+    QVERIFY(!cash->ledger().checkPending());
+    if (keyFirst)
+        cash->startLedger(); // nothing left to do
+    QVERIFY(cash->ledger().isOpen());
+    QCOMPARE(msgs.infos.size(), 1);
 }
 
 void TestStartCost::afterFirstPaint_data()

@@ -28,7 +28,7 @@ int main(int argc, char *argv[])
     window.setCentralWidget(central);
     window.statusBar()->addWidget(new QLabel(QStringLiteral("00:00:00"), &window));
     // The main window's size.
-    window.setFixedSize(800, 540);
+    window.setFixedSize(1010, 540);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         window.move(screen->availableGeometry().center() - window.rect().center());
     kv::reportFirstPaint(&window);
