@@ -100,6 +100,9 @@ void DayEndWindow::showDay(const QDate &day)
                                          ledger::businessDayStart(day.addDays(1)))
                        : QList<ledger::BillRecord>();
     QTableWidget *table = ui->BillsTable;
+    // Column widths are measured once over all rows, not again after every item.
+    QHeaderView *header = table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
     table->setSortingEnabled(false);
     table->setRowCount(int(m_bills.size()));
     qint64 count = 0, time = 0, extras = 0, total = 0;
@@ -139,6 +142,7 @@ void DayEndWindow::showDay(const QDate &day)
         }
     }
     table->setSortingEnabled(true);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
     ui->CountValue->setText(QString::number(count));
     ui->TimeValue->setText(counter::amountText(time));
     ui->ExtrasValue->setText(counter::amountText(extras));

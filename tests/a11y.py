@@ -8,6 +8,7 @@ program. Objects are named by role and accessible name; labels carry their text 
   a11y.py center ROLE NAME          "x y" of the object's centre on the screen
   a11y.py after TEXT                name of the label that follows the label TEXT
   a11y.py field TEXT                "x y" of the centre of the text box after the label TEXT
+  a11y.py value TEXT                what the text box after the label TEXT holds
   a11y.py description ROLE NAME     the object's accessible description
   a11y.py names ROLE [PARENT]       names of all objects of the role (under PARENT's name)
   a11y.py alert                     the text of the message box that is open, if any
@@ -88,7 +89,7 @@ def main(argv):
                 print(labels[i + 1].name)
                 return 0
         return 1
-    if command == "field":
+    if command in ("field", "value"):
         # Text boxes have no names of their own; they are found by the caption before them.
         caption = False
         for acc, _ in walk(application()):
@@ -97,6 +98,9 @@ def main(argv):
             if acc.getRoleName() == "label" and matches(args[0], acc.name):
                 caption = True
             elif caption and acc.getRoleName() == "text":
+                if command == "value":
+                    print(acc.queryText().getText(0, -1))
+                    return 0
                 ext = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
                 print(ext.x + ext.width // 2, ext.y + ext.height // 2)
                 return 0
