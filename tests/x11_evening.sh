@@ -77,19 +77,6 @@ type_into() {
   done
   fail "'$1' does not take '$2'"
 }
-# Once in a few dozen runs on a busy machine the window manager was gone (openbox not
-# running, nothing owning the root's check window): it is said, and started again.
-window_manager() {
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-  echo "NOTE: no window manager (openbox $(kill -0 "${KV_PIDS[0]}" 2>/dev/null && echo running || echo gone)); starting it again"
-  openbox >/dev/null 2>&1 &
-  KV_PIDS+=($!)
-  for _ in $(seq 1 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
-    sleep 0.1
-  done
-  fail "no window manager"
-}
 # Waits until the window manager has framed WINDOW and given it the focus.
 activate() {
   window_manager
@@ -252,8 +239,7 @@ wait_no_window '^Gün Sonu$' || fail "Escape did not close the day end"
 # 8. Closed to the notification area, brought back by a double click on the icon.
 icon=$(find_icon) || fail "no icon in the notification area"
 read -r iw ih < <(xwininfo -id "$icon" | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}')
-window_manager
-wmctrl -c "$MAIN_TITLE"
+close_window "$MAIN_TITLE"
 wait_no_window "$MAIN_TITLE" || fail "closing did not hide the main window"
 kill -0 "$KV_PID" 2>/dev/null || fail "closing ended the program"
 step hidden

@@ -53,7 +53,7 @@ start_program
 dismiss_alert "'12a' is not a valid integer value"
 main=$(wait_window "$MAIN_TITLE") || fail "no main window"
 icon=$(find_icon) || fail "no icon after the start-up error"
-wmctrl -c "$MAIN_TITLE"
+close_window "$MAIN_TITLE"
 wait_no_window "$MAIN_TITLE" || fail "closing did not hide the window"
 read -r iw ih < <(xwininfo -id "$icon" | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}')
 click_at "$icon" $((iw / 2)) $((ih / 2)) 2

@@ -33,7 +33,7 @@ for _ in $(seq 1 30); do minimised || break; sleep 0.1; done
 ! minimised || fail "the running copy was not restored"
 shot single-restored
 
-wmctrl -c "$MAIN_TITLE"
+close_window "$MAIN_TITLE"
 wait_no_window "$MAIN_TITLE" || fail "closing did not hide the window"
 second_copy
 sleep 0.5

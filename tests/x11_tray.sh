@@ -14,7 +14,7 @@ icon=$(find_icon) || fail "the icon did not appear in the notification area"
 read -r iw ih < <(xwininfo -id "$icon" | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}')
 shot tray-main
 
-wmctrl -c "$MAIN_TITLE"
+close_window "$MAIN_TITLE"
 wait_no_window "$MAIN_TITLE" || fail "closing did not hide the main window"
 kill -0 "$KV_PID" || fail "closing ended the program"
 

@@ -44,6 +44,7 @@ fail() {
   # What the screen showed, and any message the program had up, to see why.
   import -window root "$KV_SHOTS/FAILED-$(basename "$0" .sh).png" 2>/dev/null &&
     echo "screenshot: $KV_SHOTS/FAILED-$(basename "$0" .sh).png"
+  [ -s "$KV_WORK/openbox.log" ] && echo "openbox said: $(tail -n 3 "$KV_WORK/openbox.log")"
   if [ -n "${QT_LINUX_ACCESSIBILITY_ALWAYS_ON:-}" ]; then
     local alert
     alert=$(timeout 10 /usr/bin/python3 "$A11Y" alert 2>/dev/null) && echo "message box: $alert"
@@ -51,8 +52,26 @@ fail() {
   exit 1
 }
 
-openbox >/dev/null 2>&1 &
-KV_PIDS+=($!)
+# The window manager. Once in a few dozen runs on a busy machine it was found gone (nothing
+# owning the root's check window): it is then started again, and what it said is kept.
+wm_running() {
+  local id
+  id=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/ {print $NF}')
+  [ -n "$id" ] && xprop -id "$id" _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1
+}
+window_manager() {
+  wm_running && return 0
+  [ -n "${KV_WM:-}" ] && echo "NOTE: no window manager (openbox $(kill -0 "$KV_WM" 2>/dev/null && echo running || echo gone)); starting it again"
+  openbox >>"$KV_WORK/openbox.log" 2>&1 &
+  KV_WM=$!
+  KV_PIDS+=($KV_WM)
+  for _ in $(seq 1 100); do
+    wm_running && return 0
+    sleep 0.1
+  done
+  fail "no window manager: $(tail -n 3 "$KV_WORK/openbox.log" 2>/dev/null)"
+}
+window_manager
 if [ -n "${DBUS_SESSION_BUS_ADDRESS:-}" ] && [ -x "$KV_ATSPI" ]; then
   "$KV_ATSPI" --launch-immediately >/dev/null 2>&1 &
   KV_PIDS+=($!)
@@ -95,10 +114,6 @@ wait_alert() {
   done
   return 1
 }
-for _ in $(seq 1 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
 
 # A notification area at the bottom right; the program looks for one only at start.
 start_tray() {
@@ -133,9 +148,16 @@ prepare_desk() {
 
 # Starts the program; arguments are extra environment settings (NAME=value, -u NAME).
 start_program() {
+  window_manager
   env "$@" "$KV_BIN" >"$KV_WORK/program.log" 2>&1 &
   KV_PID=$!
   KV_PIDS+=($KV_PID)
+}
+
+# Asks the window manager to close a window, as its close box does.
+close_window() {
+  window_manager
+  wmctrl -c "$1"
 }
 
 stop_program() {
