@@ -160,10 +160,7 @@ void CashDesk::HesabiKapatClick()
     const QString path = m_desk->paths().tableExtrasFile(record.tableName);
     if (files::kind(path) != files::Kind::Missing) {
         booked.load(path);
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
-        record.extrasFile = file.readAll();
+        record.extrasFile = ledger::readExtras(m_desk->paths(), record.tableName);
     }
     record.bill =
         counter::accountBill(reg, m_desk->settingsList(), i, booked.lines(), record.closedAt);

@@ -47,9 +47,7 @@ bool TForm5::eventFilter(QObject *watched, QEvent *event)
     if (watched == ListBox1 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            // The line the keyboard stands on is the one chosen.
-            if (QListWidgetItem *current = ListBox1->currentItem())
-                current->setSelected(true);
+            kv::selectCurrentRow(ListBox1);
             kv::guard([this] { ListBox1DblClick(); });
             return true;
         }

@@ -3,6 +3,7 @@
 #include "JustOne.h"
 #include "Unit1.h"
 #include "ayarlar.h"
+#include "brand.h"
 #include "cashdesk.h"
 #include "datadir.h"
 #include "deferred.h"
@@ -72,7 +73,7 @@ Forms &Forms::operator=(Forms &&other) noexcept
 void initApplication(QApplication &app)
 {
     initPictures();
-    app.setApplicationName(QStringLiteral("Kelvora"));
+    app.setApplicationName(brand::product());
     app.setApplicationVersion(QStringLiteral("3.0"));
     // The program ends only through "Çıkış": hiding or closing other windows never quits.
     app.setQuitOnLastWindowClosed(false);
@@ -149,7 +150,7 @@ int runProgram(int argc, char *argv[])
     // The data directory holds a lock too, so it never has two writers.
     const Paths paths(defaultDataDir());
     fsys::makeDataDirectory(paths.dataDir());
-    auto *guardian = new TXJustOne(&app, QStringLiteral("Kelvora"));
+    auto *guardian = new TXJustOne(&app, brand::product());
     guardian->setObjectName(QStringLiteral("XJustOne1"));
     guardian->setDataDirectory(paths.dataDir());
     if (!guardian->check())

@@ -49,7 +49,8 @@ bool TForm7::eventFilter(QObject *watched, QEvent *event)
         // Enter chooses the line, as a double click does; Escape cancels (reject).
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            guard([this] { ListBox1DblClick(); });
+            if (selectCurrentRow(ListBox1))
+                guard([this] { ListBox1DblClick(); });
             return true;
         }
         bool handled = false;

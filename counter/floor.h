@@ -48,7 +48,6 @@ public:
     int tableCount() const { return int(m_rows.size()); }
 
     void setExtrasTotal(int table, std::optional<qint64> total);
-    std::optional<qint64> extrasTotalOf(int table) const { return m_extras.value(table); }
 
     // Recomputes every row at `now`; returns the tables whose row changed.
     QList<int> refresh(const RecordList &reg, const RecordList &settings, const QDateTime &now);

@@ -112,7 +112,6 @@ void Ledger::fail(const QString &why, bool locked)
     }
     m_open = false;
     m_checkPending = false;
-    m_locked = locked;
     const QString file = files::native(m_path);
     m_problem = locked ? QStringLiteral("%1 başka bir program tarafından kullanılıyor; hesap "
                                         "kapatma ve gün sonu şimdilik yapılamıyor.")
@@ -186,7 +185,6 @@ bool Ledger::open(const QString &path, Check check)
     if (!useWal())
         return false;
     m_open = true;
-    m_locked = false;
     m_problem.clear();
     m_identity = fsys::fileIdentity(path);
     return true;

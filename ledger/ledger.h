@@ -89,7 +89,6 @@ private:
     QString m_path;
     QByteArray m_identity; // of the file it has open
     bool m_open = false;
-    bool m_locked = false;
     bool m_checkPending = false;
     QString m_problem;
 };

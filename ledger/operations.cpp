@@ -71,16 +71,6 @@ QVariant blob(const std::optional<QByteArray> &bytes)
 }
 
 // A table's extras file as it is; none when there is no file.
-std::optional<QByteArray> readExtras(const Paths &paths, const QString &table)
-{
-    const QString path = paths.tableExtrasFile(table);
-    if (files::kind(path) == files::Kind::Missing)
-        return std::nullopt;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > RecordList::kMaxFileSize)
-        throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
-    return f.readAll();
-}
 
 void writeExtras(const Paths &paths, const QString &table, const std::optional<QByteArray> &bytes)
 {
@@ -95,6 +85,22 @@ void writeExtras(const Paths &paths, const QString &table, const std::optional<Q
         throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
 }
 } // namespace
+
+std::optional<QByteArray> readExtras(const Paths &paths, const QString &table)
+{
+    const QString path = paths.tableExtrasFile(table);
+    const files::Kind kind = files::kind(path);
+    if (kind == files::Kind::Missing)
+        return std::nullopt;
+    // Only a regular file: opening a FIFO would wait for a writer for ever.
+    QFile f(path);
+    if (kind != files::Kind::Regular || !f.open(QIODevice::ReadOnly))
+        throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
+    QByteArray bytes = f.read(RecordList::kMaxFileSize + 1);
+    if (bytes.size() > RecordList::kMaxFileSize || f.error() != QFileDevice::NoError)
+        throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
+    return bytes;
+}
 
 Operations::Operations(Ledger &ledger, RecordList &reg, const Paths &paths,
                        std::function<QString(int)> tableName)
@@ -201,14 +207,6 @@ void Operations::run(const Step &s, qint64 id, const std::function<void()> &undo
         throw;
     }
     markDone(id);
-}
-
-bool Operations::hasPending() const
-{
-    if (!m_ledger.isOpen())
-        return false;
-    QSqlQuery q(QSqlDatabase::database(m_ledger.connectionName(), false));
-    return q.exec(QStringLiteral("SELECT 1 FROM journal WHERE done = 0 LIMIT 1")) && q.next();
 }
 
 bool Operations::finishPending()

@@ -5,6 +5,7 @@
 #include "recordlist.h"
 
 #include <functional>
+#include <optional>
 
 // Settling, moving and reopening change several files: the ledger, the table register and
 // table extras files. Each first records in the ledger what it is about to do (one
@@ -14,6 +15,9 @@
 // bill, or its bill is in the ledger exactly once and its table is free; a moved account and
 // its extras stand on exactly one table.
 namespace kv::ledger {
+
+// A table's extras file byte for byte; nullopt when there is none.
+std::optional<QByteArray> readExtras(const Paths &paths, const QString &table);
 
 class Operations
 {
@@ -26,7 +30,6 @@ public:
     // Finishes every unfinished step; true when there was one. Throws when a file cannot be
     // written yet (the step stays and is tried again).
     bool finishPending();
-    bool hasPending() const;
 
     // Records the bill and frees its table: register lines emptied, extras file emptied.
     // Returns the bill's id.

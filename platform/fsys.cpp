@@ -75,7 +75,9 @@ bool syncDirectory(const QString &dir)
     const int fd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    const bool ok = ::fsync(fd) == 0;
+    // EINVAL: the file system cannot sync a directory (some network and FUSE mounts); the
+    // rename is then as durable as it gets there, and every save must not fail for it.
+    const bool ok = ::fsync(fd) == 0 || errno == EINVAL;
     ::close(fd);
     return ok;
 }

@@ -12,6 +12,16 @@ inline int chosenRow(const QListWidget *list)
     return item && item->isSelected() ? list->currentRow() : -1;
 }
 
+// Enter takes the line the keyboard stands on, which focus alone shows without selecting it.
+// False when no line is current.
+inline bool selectCurrentRow(QListWidget *list)
+{
+    QListWidgetItem *current = list->currentItem();
+    if (current)
+        current->setSelected(true);
+    return current != nullptr;
+}
+
 // Lets a list handle a key press itself and tells whether the key moved its current line to
 // another one: a line chosen with the keyboard counts as a click, focus alone does not.
 inline bool keyMovesCurrentRow(QListWidget *list, QEvent *keyPress, bool *handled)

@@ -1,5 +1,6 @@
 #include "messageboxes.h"
 
+#include "brand.h"
 #include "messages.h"
 
 #include <QApplication>
@@ -19,7 +20,7 @@ QWidget *boxParent()
 
 const QString title()
 {
-    return QStringLiteral("Kelvora");
+    return brand::product();
 }
 
 void box(QMessageBox::Icon icon, const QString &text)

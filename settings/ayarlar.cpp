@@ -294,7 +294,6 @@ void TForm3::SpeedButton1Click()
     s.padFrom(defaultSettings());
     s.set(SettingsLine::UnitFee, ui->birim->text());
     s.set(SettingsLine::EndTimeFollowsClock, flagText(ui->CheckBox1->isChecked()));
-    m_main->setEndTimeEnabled(!ui->CheckBox1->isChecked());
 
     // The stored minimum charge is kept while the minimum charge is off.
     s.set(SettingsLine::MinimumChargeOn, flagText(ui->CheckBox2->isChecked()));
@@ -316,6 +315,7 @@ void TForm3::SpeedButton1Click()
         multiple ? multipleFeesCaption() : unitFeeCaption(strToInt(s.at(SettingsLine::UnitFee)));
 
     settings().saveChanged(m_main->paths().settingsFile(), [&](RecordList &list) { list = s; });
+    m_main->setEndTimeEnabled(!ui->CheckBox1->isChecked());
     m_main->setUnitFeeCaption(caption);
     m_main->refreshSelectedFee();
     messages::inform(QStringLiteral("Ayarlarınız Kaydedilmiştir!"));

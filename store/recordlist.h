@@ -95,7 +95,8 @@ QStringList list(const QString &dir);
 void remove(const QString &path);
 QString native(const QString &path);
 // Writes bytes atomically (temporary file, sync, rename, directory sync); false on failure,
-// with the old file left as it was.
+// with the old file left as it was, or, when only the directory sync failed, the new one
+// whole in its place.
 bool writeAtomically(const QString &path, const QByteArray &bytes);
 } // namespace files
 

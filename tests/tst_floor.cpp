@@ -246,6 +246,8 @@ void TestFloor::keys_data()
         << "F2" << QStringList{"A", "1", "B", "2", "Çay", "15", "Çay", "15"} << none;
     QTest::newRow("F4 Enter changes the fee")
         << "F4" << QStringList{"A", "1", "B", "2"} << QStringList{"", "", "250000"};
+    QTest::newRow("F4 Enter on the line focus shows")
+        << "F4 focus" << QStringList{"A", "1", "B", "2"} << QStringList{"", "", "250000"};
 }
 
 void TestFloor::keys()
@@ -254,7 +256,7 @@ void TestFloor::keys()
     QFETCH(QStringList, booked);
     QFETCH(QStringList, lines);
     Desk desk;
-    desk.prepare(1, {{SettingsLine::MultipleFees, flagText(keys == "F4")}}, {},
+    desk.prepare(1, {{SettingsLine::MultipleFees, flagText(keys.startsWith("F4"))}}, {},
                  {"Çay", "15", "Su", "10"});
     desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"A", "1", "B", "2"});
     desk.writeLines(desk.paths.feeListFile(), {"250000"});
@@ -278,8 +280,11 @@ void TestFloor::keys()
         QTest::keyClick(desk.form(), Qt::Key_F2);
         QVERIFY(driver.sawOpen && !driver.leftOpen);
     } else {
-        ModalDriver driver(fees, {[fees] {
-                               fees->ListBox1->setCurrentRow(0);
+        // Chosen, or only shown by focus (current, not selected).
+        const auto how =
+            keys == "F4" ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
+        ModalDriver driver(fees, {[fees, how] {
+                               fees->ListBox1->setCurrentRow(0, how);
                                QTest::keyClick(fees->ListBox1, Qt::Key_Return);
                            }});
         QTest::keyClick(desk.form(), Qt::Key_F4);

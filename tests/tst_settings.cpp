@@ -469,18 +469,32 @@ void TestSettings::endTimeFlag_data()
                           << "F";
     QTest::newRow("empty") << ""
                            << "F";
+    // The box unticked, but the file cannot be written: the main window keeps the old state.
+    QTest::newRow("T, the save fails") << "T"
+                                       << "T";
 }
 
 void TestSettings::endTimeFlag()
 {
     QFETCH(QString, stored);
     QFETCH(QString, saved);
+    const bool failing = QByteArray(QTest::currentDataTag()).contains("fails");
     main->settings.set(1, stored);
     main->endTimeEnabled = stored == QLatin1String("T");
     whileOpen([&] {
         QCOMPARE(main->endTimeEnabled, saved == QLatin1String("F"));
+        if (failing) {
+            get<QCheckBox>("CheckBox1")->setChecked(false);
+            const QString path = main->paths().settingsFile();
+            QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+        }
         click("SpeedButton1");
     });
+    if (failing) {
+        QCOMPARE(msgs().errors.size(), 1);
+        QCOMPARE(main->endTimeEnabled, false);
+        return;
+    }
     RecordList file;
     file.load(main->paths().settingsFile());
     QCOMPARE(file.at(1), saved);
