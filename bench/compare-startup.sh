@@ -52,10 +52,15 @@ ls -l "$XDG_DATA_HOME/Kelvora/Defter.db"
 
 openbox >/dev/null 2>&1 &
 pids+=($!)
+# The xcb figures mean something only with a window manager framing the windows.
+wm=""
 for _ in $(seq 1 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  wm=$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | awk '/window id/ {print $NF}')
+  [ -n "$wm" ] && xprop -id "$wm" >/dev/null 2>&1 && break
+  wm=""
   sleep 0.1
 done
+[ -n "$wm" ] || { echo "no window manager came up (openbox)" >&2; exit 1; }
 
 results="$work/results"
 : >"$results"

@@ -74,6 +74,13 @@ bool memoryUsable()
     if (memory && !memoryUsable())                                                                 \
         QSKIP("no writable tmpfs at /dev/shm");
 
+// The median of the runs, as the benchmark's result.
+void reportNs(QList<qint64> ns)
+{
+    std::sort(ns.begin(), ns.end());
+    QTest::setBenchmarkResult(qreal(ns.at(ns.size() / 2)) / 1e6, QTest::WalltimeMilliseconds);
+}
+
 // Times `op` alone, `runs` times, each after `setup`, and reports the median; for steps
 // whose repetition needs work that must not be counted.
 template <class Setup, class Op> void reportMedian(int runs, Setup &&setup, Op &&op)
@@ -85,8 +92,7 @@ template <class Setup, class Op> void reportMedian(int runs, Setup &&setup, Op &
         op();
         ns << monotonicNs() - t0;
     }
-    std::sort(ns.begin(), ns.end());
-    QTest::setBenchmarkResult(qreal(ns.at(ns.size() / 2)) / 1e6, QTest::WalltimeMilliseconds);
+    reportNs(ns);
 }
 
 // Moves the desk's clock on by a second, as between two real ticks, so that every label
@@ -522,8 +528,7 @@ void BenchKelvora::fillSettings()
         QVERIFY(watch.shownAt > 0);
         ns << watch.shownAt - t0;
     }
-    std::sort(ns.begin(), ns.end());
-    QTest::setBenchmarkResult(qreal(ns.at(ns.size() / 2)) / 1e6, QTest::WalltimeMilliseconds);
+    reportNs(ns);
     QCOMPARE(settings->feeList()->count(), benchdata::kFees);
 }
 
@@ -699,12 +704,6 @@ qint64 timeModal(Part part, QDialog *dialog, const std::function<void()> &answer
     }
 }
 
-void reportNs(QList<qint64> ns)
-{
-    std::sort(ns.begin(), ns.end());
-    QTest::setBenchmarkResult(qreal(ns.at(ns.size() / 2)) / 1e6, QTest::WalltimeMilliseconds);
-}
-
 } // namespace
 
 // Opening the ledger as the start does, 100,000 bills in it, warm (the plug-in loaded).
@@ -792,10 +791,9 @@ void BenchKelvora::settleBill()
 void BenchKelvora::dayEnd_data()
 {
     QTest::addColumn<int>("part");
-    QTest::addColumn<bool>("memory");
-    QTest::newRow("fill 300 bills") << -1 << false;
-    QTest::newRow("until shown") << int(Part::BeforeWindow) << false;
-    QTest::newRow("whole") << int(Part::Whole) << false;
+    QTest::newRow("fill 300 bills") << -1;
+    QTest::newRow("until shown") << int(Part::BeforeWindow);
+    QTest::newRow("whole") << int(Part::Whole);
 }
 
 void BenchKelvora::dayEnd()

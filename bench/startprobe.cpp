@@ -9,6 +9,7 @@
 #include "cashdesk.h"
 #include "datadir.h"
 #include "firstpaint.h"
+#include "fsys.h"
 #include "messages.h"
 #include "startup.h"
 #include "trayservice.h"
@@ -94,7 +95,11 @@ int main(int argc, char *argv[])
     step("QApplication");
     kv::initApplication(app);
     step("initApplication (translations)");
+    // As the program does: the data directory made and locked too.
+    const kv::Paths paths(kv::defaultDataDir());
+    kv::fsys::makeDataDirectory(paths.dataDir());
     auto *guardian = new TXJustOne(&app, QStringLiteral("Kelvora"));
+    guardian->setDataDirectory(paths.dataDir());
     if (!guardian->check())
         return 1;
     step("single-instance check");
@@ -125,7 +130,6 @@ int main(int argc, char *argv[])
         step("  the about window's JPEG");
     }
 
-    const kv::Paths paths(kv::defaultDataDir());
     kv::Forms forms;
     forms.Form1 = std::make_unique<TForm1>(paths);
     TForm1 *form1 = forms.Form1.get();

@@ -59,24 +59,6 @@ close_alert() { # confirms the open message box with Enter
   press_enter "$box"
   wait_no_window '^Kelvora$' || fail "the message did not close"
 }
-# Types into the text box that follows a caption, replacing what it holds.
-type_into() {
-  local x y
-  read -r x y < <(a11y field "$1") || fail "no text box after '$1'"
-  xdotool mousemove --sync "$x" "$y" click 1
-  sleep 0.2
-  # xdotool types a letter outside the keyboard map (ü) by remapping a key for it, and on a
-  # busy machine the letter is now and then lost: what the box holds is checked, and typed
-  # again.
-  for _ in 1 2 3; do
-    xdotool key ctrl+a
-    xdotool type --delay 40 "$2"
-    sleep 0.2
-    [ "$(a11y value "$1")" = "$2" ] && return 0
-    echo "NOTE: '$1' holds '$(a11y value "$1")' after typing '$2'; typed again"
-  done
-  fail "'$1' does not take '$2'"
-}
 # Waits until the window manager has framed WINDOW and given it the focus.
 activate() {
   window_manager
@@ -252,8 +234,7 @@ xdotool click 3 # the pointer is still on the icon (moving it there again would 
 sleep 0.6
 step icon-menu
 xdotool key Up Return # the menu's last item, "Çıkış" (the menu is not in the tree)
-for _ in $(seq 1 50); do kill -0 "$KV_PID" 2>/dev/null || break; sleep 0.1; done
-! kill -0 "$KV_PID" 2>/dev/null || fail "Çıkış did not end the program"
+wait_ended "Çıkış did not end the program"
 status=0
 wait "$KV_PID" || status=$?
 [ "$status" -eq 0 ] || fail "the program ended with status $status"

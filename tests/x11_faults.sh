@@ -62,8 +62,7 @@ move_to "$icon" $((iw / 2)) $((ih / 2))
 xdotool click 3
 sleep 0.6
 xdotool key Up Return
-for _ in $(seq 1 50); do kill -0 "$KV_PID" 2>/dev/null || break; sleep 0.1; done
-! kill -0 "$KV_PID" 2>/dev/null || fail "Çıkış did not end the program"
+wait_ended "Çıkış did not end the program"
 
 echo "-- Kaydet with an empty unit fee changes nothing"
 fresh_desk 2
@@ -73,9 +72,8 @@ main=$(wait_window "$MAIN_TITLE") || fail "no main window"
 click_object "menu item" "Ayarlar"
 xdotool key Down Return
 settings=$(wait_window '^Ayarlar$') || fail "no settings window"
-click_object "text" "" 2>/dev/null || true
-read -r bx by < <(a11y center "label" "Birim Ücret") || fail "no unit fee caption"
-xdotool mousemove --sync $((bx + 90)) "$by" click 1
+read -r bx by < <(a11y field "Birim Ücret") || fail "no unit fee box"
+xdotool mousemove --sync "$bx" "$by" click 1
 xdotool key ctrl+a BackSpace
 click_object "push button" "Kaydet"
 dismiss_alert "Birim ücreti girin!"
@@ -92,14 +90,8 @@ click_object "menu item" "Ayarlar"
 xdotool key Down Return
 wait_window '^Ayarlar$' >/dev/null || fail "no settings window"
 click_object "page tab" "Extralar Ücret Bilgileri"
-read -r nx ny < <(a11y center "label" "Extra Türü:") || fail "no name box caption"
-xdotool mousemove --sync $((nx + 80)) "$ny" click 1
-xdotool key ctrl+a
-xdotool type --delay 40 'Su'
-read -r px py < <(a11y center "label" "Ücreti:") || fail "no price caption"
-xdotool mousemove --sync $((px + 60)) "$py" click 1
-xdotool key ctrl+a
-xdotool type --delay 40 '10'
+type_into "Extra Türü:" Su
+type_into "Ücreti:" 10
 click_object "push button" "Ekle"
 shot faults-extra-added
 got=$(iconv -f WINDOWS-1254 -t UTF-8 "$KV_DATA/Zorbelayarex.dll" | tr -d '\r' | paste -sd '|')

@@ -46,7 +46,6 @@ move_to "$icon" $((iw / 2)) $((ih / 2))
 xdotool click 3
 sleep 0.6
 xdotool key Up Return
-for _ in $(seq 1 150); do kill -0 "$KV_PID" 2>/dev/null || break; sleep 0.1; done
-! kill -0 "$KV_PID" 2>/dev/null || fail "Çıkış did not end the program"
+wait_ended "Çıkış did not end the program"
 wait "$KV_PID" || fail "the program ended with status $?"
 echo "PASS: notification-area icon"

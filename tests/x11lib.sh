@@ -62,10 +62,13 @@ wm_running() {
 window_manager() {
   wm_running && return 0
   [ -n "${KV_WM:-}" ] && echo "NOTE: no window manager (openbox $(kill -0 "$KV_WM" 2>/dev/null && echo running || echo gone)); starting it again"
-  openbox >>"$KV_WORK/openbox.log" 2>&1 &
-  KV_WM=$!
-  KV_PIDS+=($KV_WM)
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 300); do
+    # Started again whenever it is gone: it also gives up when the display is not ready yet.
+    if [ -z "${KV_WM:-}" ] || ! kill -0 "$KV_WM" 2>/dev/null; then
+      openbox >>"$KV_WORK/openbox.log" 2>&1 &
+      KV_WM=$!
+      KV_PIDS+=($KV_WM)
+    fi
     wm_running && return 0
     sleep 0.1
   done
@@ -95,6 +98,24 @@ a11y_filled() {
     sleep 0.1
   done
   echo "$value"
+}
+# Types into the text box that follows a caption, replacing what it holds.
+type_into() {
+  local x y
+  read -r x y < <(a11y field "$1") || fail "no text box after '$1'"
+  xdotool mousemove --sync "$x" "$y" click 1
+  sleep 0.2
+  # xdotool types a letter outside the keyboard map (ü) by remapping a key for it, and on a
+  # busy machine the letter is now and then lost: what the box holds is checked, and typed
+  # again.
+  for _ in 1 2 3; do
+    xdotool key ctrl+a
+    xdotool type --delay 40 "$2"
+    sleep 0.2
+    [ "$(a11y value "$1")" = "$2" ] && return 0
+    echo "NOTE: '$1' holds '$(a11y value "$1")' after typing '$2'; typed again"
+  done
+  fail "'$1' does not take '$2'"
 }
 # Clicks the centre of an accessible object, found by role and name; count 2 double-clicks.
 click_object() {
@@ -154,6 +175,14 @@ start_program() {
   KV_PIDS+=($KV_PID)
 }
 
+# Waits up to 15 s for the program to end; fails with MESSAGE when it does not.
+wait_ended() {
+  for _ in $(seq 1 150); do
+    kill -0 "$KV_PID" 2>/dev/null || return 0
+    sleep 0.1
+  done
+  fail "$1"
+}
 # Asks the window manager to close a window, as its close box does.
 close_window() {
   window_manager
@@ -182,7 +211,8 @@ find_icon() {
 # Waits for a visible window whose title matches the pattern; prints its id.
 wait_window() {
   local pattern=$1 id=""
-  for _ in $(seq 1 100); do
+  # Up to 20 s: a start beside the heavier tests of the suite can take that long.
+  for _ in $(seq 1 200); do
     id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n 1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
