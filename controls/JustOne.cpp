@@ -1,12 +1,10 @@
 #include "JustOne.h"
 
 #include "comeforward.h"
-#include "fsys.h"
+#include "processlock.h"
 
 #include <QDir>
-#include <QLockFile>
 #include <QStandardPaths>
-#include <QSysInfo>
 
 namespace {
 
@@ -27,22 +25,6 @@ QString userName()
     if (name.isEmpty())
         name = qEnvironmentVariable("LOGNAME");
     return name.isEmpty() ? QStringLiteral("user") : name;
-}
-
-// Takes a lock left by a copy that crashed on this machine; only a dead holder makes it
-// stale, never its age, since a copy runs for days.
-bool tryLock(QLockFile &lock)
-{
-    lock.setStaleLockTime(0);
-    if (lock.tryLock(0))
-        return true;
-    if (lock.error() != QLockFile::LockFailedError)
-        return false;
-    qint64 pid = 0;
-    QString host, app;
-    return lock.getLockInfo(&pid, &host, &app) &&
-           (host.isEmpty() || host == QSysInfo::machineHostName()) &&
-           kv::fsys::processIsGone(pid) && lock.removeStaleLockFile() && lock.tryLock(0);
 }
 
 } // namespace
@@ -93,19 +75,19 @@ QString TXJustOne::dataLockFilePath() const
 bool TXJustOne::takeLock()
 {
     QDir().mkpath(runtimeDirectory());
-    m_lock = std::make_unique<QLockFile>(lockFilePath());
-    if (!tryLock(*m_lock))
+    // The system lets go of both locks when a copy ends, even by a crash: none is stale.
+    m_lock = std::make_unique<kv::ProcessLock>(lockFilePath());
+    if (m_lock->tryLock() != kv::ProcessLock::Result::Taken)
         return false;
     if (m_dataDir.isEmpty())
         return true;
     // Copies with different runtime directories (another login, sudo -E) still meet here.
     // A data directory that cannot hold a lock at all (read-only) is left to the first lock.
-    m_dataLock = std::make_unique<QLockFile>(dataLockFilePath());
-    if (tryLock(*m_dataLock))
-        return true;
-    const bool heldByAnother = m_dataLock->error() == QLockFile::LockFailedError;
-    m_dataLock.reset();
-    return !heldByAnother;
+    m_dataLock = std::make_unique<kv::ProcessLock>(dataLockFilePath());
+    const auto data = m_dataLock->tryLock();
+    if (data != kv::ProcessLock::Result::Taken)
+        m_dataLock.reset();
+    return data != kv::ProcessLock::Result::HeldByAnother;
 }
 
 bool TXJustOne::check()

@@ -5,10 +5,10 @@
 
 #include <memory>
 
-class QLockFile;
 namespace kv {
 class ComeForwardChannel;
-}
+class ProcessLock;
+} // namespace kv
 
 // Keeps a second copy of the program from running beside the first. check() runs once at
 // start: the first copy takes a per-user lock named after the title and listens for requests
@@ -60,7 +60,7 @@ private:
     bool m_switchToPrevious = true;
     bool m_checked = false;
     bool m_holder = false;
-    std::unique_ptr<QLockFile> m_lock;
-    std::unique_ptr<QLockFile> m_dataLock;
+    std::unique_ptr<kv::ProcessLock> m_lock;
+    std::unique_ptr<kv::ProcessLock> m_dataLock;
     kv::ComeForwardChannel *m_server = nullptr;
 };

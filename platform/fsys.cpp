@@ -9,7 +9,6 @@
 #include <windows.h>
 #else
 #include <cerrno>
-#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,13 +53,6 @@ QByteArray fileIdentity(const QString &path)
            QByteArray::number((qulonglong(info.nFileIndexHigh) << 32) | info.nFileIndexLow);
 }
 
-bool processIsGone(qint64 pid)
-{
-    // QLockFile's own check covers this platform.
-    Q_UNUSED(pid);
-    return false;
-}
-
 #else
 
 bool syncFile(int handle)
@@ -94,11 +86,6 @@ QByteArray fileIdentity(const QString &path)
         return QByteArray();
     return QByteArray::number(qulonglong(st.st_dev)) + ':' +
            QByteArray::number(qulonglong(st.st_ino));
-}
-
-bool processIsGone(qint64 pid)
-{
-    return pid > 0 && ::kill(pid_t(pid), 0) == -1 && errno == ESRCH;
 }
 
 #endif

@@ -25,7 +25,4 @@ bool makeDataDirectory(const QString &dir);
 // file index on Windows); empty when there is no file.
 QByteArray fileIdentity(const QString &path);
 
-// True when the process is known to have ended (a lock it left is stale).
-bool processIsGone(qint64 pid);
-
 } // namespace kv::fsys

@@ -1,7 +1,9 @@
 #include "JustOne.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -166,6 +168,64 @@ private slots:
         // The new holder replaced the dead socket with its own and answers on it.
         QCOMPARE(runSecondCopy(), int(Refused));
         QTRY_COMPARE_WITH_TIMEOUT(activate.size(), 1, 3000);
+    }
+
+    // What may already be at a lock's path when a copy starts.
+    void whatIsAtTheLockPath_data()
+    {
+        QTest::addColumn<QString>("left");
+        QTest::addColumn<bool>("inDataDir");
+        QTest::addColumn<bool>("runs");
+        // An older copy's lock file (pid, program, host) with no one holding it.
+        QTest::newRow("stale file") << "file" << false << true;
+        QTest::newRow("stale file in the data directory") << "file" << true << true;
+        // Never followed: writing our pid there would change someone else's file.
+        QTest::newRow("symbolic link") << "link" << false << false;
+        QTest::newRow("directory") << "dir" << false << false;
+        // A data directory that cannot hold a lock is left to the runtime one.
+        QTest::newRow("directory in the data directory") << "dir" << true << true;
+    }
+
+    void whatIsAtTheLockPath()
+    {
+        QFETCH(QString, left);
+        QFETCH(bool, inDataDir);
+        QFETCH(bool, runs);
+        QTemporaryDir data;
+        auto g = guard();
+        g->setDataDirectory(data.path());
+        const QString path = inDataDir ? g->dataLockFilePath() : g->lockFilePath();
+        const QString target = data.path() + QStringLiteral("/target");
+        const QByteArray old("4242\nkelvora\nelsewhere\n");
+        if (left == QLatin1String("file")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+        } else if (left == QLatin1String("link")) {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+            f.close();
+            QVERIFY(QFile::link(target, path));
+        } else {
+            QVERIFY(QDir().mkdir(path));
+        }
+        QCOMPARE(g->check(), runs);
+        if (left == QLatin1String("file")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), QByteArray::number(QCoreApplication::applicationPid()) + '\n');
+        }
+        if (left == QLatin1String("link")) {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QCOMPARE(f.readAll(), old);
+        }
+        g.reset();
+        if (left == QLatin1String("dir"))
+            QVERIFY(QFileInfo(path).isDir());
+        else if (left == QLatin1String("file")) // let go: the file goes with the lock
+            QVERIFY(!QFile::exists(path));
+        QFile::remove(path);
+        QDir().rmdir(path);
     }
 
     void oneWriterPerDataDirectory_data()
