@@ -135,7 +135,6 @@ void TForm1::setupPictures()
 {
     ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogListView).pixmap(16, 16));
     ui->Image3->setPixmap(QPixmap(QStringLiteral(":/banner1.jpg")));
-    ui->Image4->setPixmap(QPixmap(QStringLiteral(":/banner2.jpg")));
     ui->Image3->setToolTip(brand::webAddress());
     ui->Image4->setToolTip(brand::webAddress());
 }
@@ -162,6 +161,13 @@ void TForm1::setTrayService(TrayService *service)
     a1->setHint(brand::trayHint());
     a1->setPopupMenu(PopupMenu1);
     connect(a1, &TantTaskbarIcon::OnDblClick, this, [this] { guard([this] { a1DblClick(); }); });
+}
+
+void TForm1::attachTray(TrayService *service)
+{
+    setTrayService(service);
+    setTrayAvailable(service->isAvailable());
+    showIcon();
 }
 
 void TForm1::connectHandlers()
@@ -941,6 +947,9 @@ void TForm1::Timer1Timer()
 
 void TForm1::Timer2Timer()
 {
+    // Decoded when it is first shown; it starts hidden.
+    if (ui->Image4->pixmap().isNull())
+        ui->Image4->setPixmap(QPixmap(QStringLiteral(":/banner2.jpg")));
     ui->Image4->setVisible(true);
 }
 

@@ -57,6 +57,9 @@ public:
     // "Çıkış".
     void setTrayAvailable(bool available);
     bool trayAvailable() const { return m_trayAvailable; }
+    // The icon over the given service after FormCreate: asks whether the desktop has a
+    // notification area and shows the icon there.
+    void attachTray(kv::TrayService *service);
 
     // Handlers.
     void FormCreate();

@@ -156,12 +156,16 @@ int runProgram(int argc, char *argv[])
     if (!guardian->check())
         return 0;
 
-    DesktopTrayService tray;
-    Forms forms = createForms(paths, &tray, true);
+    DesktopTrayService tray; // outlives the icon in the main window
+    Forms forms = createForms(paths, nullptr, true);
     TForm1 *form1 = forms.Form1.get();
     CashDesk *cash = forms.Cash;
-    // Opening the ledger and its full check (which reads all of it) wait for the window.
-    afterFirstPaint(form1, [cash] { guard([cash] { cash->startLedger(); }); });
+    // Opening the ledger and its full check (which reads all of it) wait for the window, and
+    // so does the notification area: asking the desktop for it, and the icon's pictures.
+    afterFirstPaint(form1, [cash, form1, &tray] {
+        guard([form1, &tray] { form1->attachTray(&tray); });
+        guard([cash] { cash->startLedger(); });
+    });
     QObject::connect(guardian, &TXJustOne::activateRequested, form1, [form1] {
         // A window hidden in the notification area stays there.
         if (form1->isHidden())
