@@ -1,6 +1,8 @@
 #include "dayendwindow.h"
 #include "ui_dayendwindow.h"
 
+#include "daybillsmodel.h"
+
 #include "applocale.h"
 #include "billing.h"
 #include "floor.h"
@@ -10,31 +12,13 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QHash>
 #include <QInputDialog>
-#include <QTableWidgetItem>
+#include <QSortFilterProxyModel>
 
 using namespace kv;
 
 namespace {
-constexpr int kSortRole = Qt::UserRole;
-constexpr int kBillRole = Qt::UserRole + 1;
-
-// Sorts by the value behind the text: numbers as numbers, moments as moments.
-class SortItem : public QTableWidgetItem
-{
-public:
-    SortItem(const QString &text, const QVariant &key) : QTableWidgetItem(text)
-    {
-        setData(kSortRole, key);
-    }
-    bool operator<(const QTableWidgetItem &other) const override
-    {
-        const QVariant a = data(kSortRole), b = other.data(kSortRole);
-        if (a.typeId() == QMetaType::LongLong && b.typeId() == QMetaType::LongLong)
-            return a.toLongLong() < b.toLongLong();
-        return a.toString() < b.toString();
-    }
-};
 
 QString field(const QString &text)
 {
@@ -47,14 +31,20 @@ QString field(const QString &text)
 }
 } // namespace
 
-DayEndWindow::DayEndWindow(QWidget *parent) : QDialog(parent), ui(new Ui::DayEndWindow)
+DayEndWindow::DayEndWindow(QWidget *parent)
+    : QDialog(parent), ui(new Ui::DayEndWindow), m_bills(new DayBillsModel(this)),
+      m_sorted(new QSortFilterProxyModel(this))
 {
     ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     centreAtEveryShowing(this);
     ui->DayEdit->setLocale(appLocale());
+    m_sorted->setSortRole(DayBillsModel::SortRole);
+    m_sorted->setSourceModel(m_bills);
+    ui->BillsTable->setModel(m_sorted);
+    // As the header shows it (sorting is on in the form), and kept through every new day.
     QHeaderView *header = ui->BillsTable->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    ui->BillsTable->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
     header->setStretchLastSection(true);
 
     askReason = [this]() -> std::optional<QString> {
@@ -96,53 +86,94 @@ void DayEndWindow::openAt(const QDateTime &now)
 
 void DayEndWindow::showDay(const QDate &day)
 {
-    m_bills = m_ledger ? m_ledger->bills(ledger::businessDayStart(day),
-                                         ledger::businessDayStart(day.addDays(1)))
-                       : QList<ledger::BillRecord>();
-    QTableWidget *table = ui->BillsTable;
-    // Column widths are measured once over all rows, not again after every item.
-    QHeaderView *header = table->horizontalHeader();
-    header->setSectionResizeMode(QHeaderView::Interactive);
-    table->setSortingEnabled(false);
-    table->setRowCount(int(m_bills.size()));
-    qint64 count = 0, time = 0, extras = 0, total = 0;
-    for (int row = 0; row < m_bills.size(); ++row) {
-        const ledger::BillRecord &b = m_bills.at(row);
-        using counter::amountText;
-        const QString status = b.cancelled()
-                                   ? QStringLiteral("İptal (%1): %2")
-                                         .arg(longTime(b.cancelledAt.time()), b.cancelReason)
-                                   : QStringLiteral("Ödendi");
-        QList<QTableWidgetItem *> items{
-            new SortItem(shortDate(b.closedAt.date()) + QLatin1Char(' ') +
-                             longTime(b.closedAt.time()),
-                         ledger::isoText(b.closedAt)),
-            new SortItem(b.tableName, b.tableName),
-            new SortItem(counter::hoursAndMinutes(b.bill.minutes), b.bill.minutes),
-            new SortItem(amountText(b.bill.timeCharge), b.bill.timeCharge),
-            new SortItem(amountText(b.bill.extrasTotal), b.bill.extrasTotal),
-            new SortItem(amountText(b.bill.total), b.bill.total),
-            new SortItem(status, status)};
-        for (int column = 0; column < items.size(); ++column) {
-            QTableWidgetItem *item = items.at(column);
-            item->setData(kBillRole, b.id);
-            if (column >= 2 && column <= 5)
-                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            if (b.cancelled()) {
-                item->setForeground(QColor(0x99, 0x99, 0x99));
-                item->setToolTip(b.cancelReason);
+    using Detail = ledger::Ledger::Detail;
+    m_bills->setBills(m_ledger ? m_ledger->bills(ledger::businessDayStart(day),
+                                                 ledger::businessDayStart(day.addDays(1)),
+                                                 Detail::Listing)
+                               : QList<ledger::BillRecord>());
+    fitColumns();
+    showTotals();
+}
+
+void DayEndWindow::fitColumns()
+{
+    // As wide as the widest text, measured once per day shown (a cancel changes only the
+    // last column, which stretches). Measuring all 2,100 cells the item's way took longer
+    // than reading the day from the ledger, so the texts are first ranked by the sum of their
+    // letters' widths; the widest few of each column are measured as laid out, and the
+    // widest of those as the item.
+    QTableView *view = ui->BillsTable;
+    QHeaderView *header = view->horizontalHeader();
+    const QFontMetricsF metrics(view->font());
+    std::array<qreal, 0x180> letters; // Latin and Turkish; others in the hash
+    letters.fill(-1);
+    QHash<char16_t, qreal> others;
+    const auto estimate = [&](const QString &text) {
+        qreal sum = 0;
+        for (QChar c : text) {
+            const bool latin = c.unicode() < letters.size();
+            qreal width = latin ? letters[c.unicode()] : others.value(c.unicode(), -1);
+            if (width < 0) {
+                width = metrics.horizontalAdvance(c);
+                if (latin)
+                    letters[c.unicode()] = width;
+                else
+                    others.insert(c.unicode(), width);
             }
-            table->setItem(row, column, item);
+            sum += width;
         }
-        if (!b.cancelled()) {
-            ++count;
-            time += b.bill.timeCharge;
-            extras += b.bill.extrasTotal;
-            total += b.bill.total;
+        return sum;
+    };
+    constexpr int kMeasured = 32;
+    const int rows = m_sorted->rowCount();
+    for (int column = 0; column < DayBillsModel::ColumnCount; ++column) {
+        QHash<QString, int> rowOf; // each text once
+        QList<std::pair<qreal, QString>> ranked;
+        for (int row = 0; row < rows; ++row) {
+            const QString text = m_sorted->index(row, column).data().toString();
+            if (rowOf.contains(text))
+                continue;
+            rowOf.insert(text, row);
+            ranked.append({estimate(text), text});
         }
+        const qsizetype measured = qMin<qsizetype>(kMeasured, ranked.size());
+        std::partial_sort(ranked.begin(), ranked.begin() + measured, ranked.end(),
+                          [](const auto &a, const auto &b) { return a.first > b.first; });
+        int widest = -1;
+        qreal widestAdvance = -1;
+        for (qsizetype k = 0; k < measured; ++k) {
+            const qreal advance = metrics.horizontalAdvance(ranked.at(k).second);
+            if (advance > widestAdvance) {
+                widestAdvance = advance;
+                widest = rowOf.value(ranked.at(k).second);
+            }
+        }
+        int width = header->sectionSizeHint(column);
+        if (widest >= 0) {
+            const int grid = view->showGrid() ? 1 : 0;
+            width =
+                qMax(width, view->sizeHintForIndex(m_sorted->index(widest, column)).width() + grid);
+        }
+        header->resizeSection(column, width);
     }
-    table->setSortingEnabled(true);
-    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+}
+
+const QList<ledger::BillRecord> &DayEndWindow::shownBills() const
+{
+    return m_bills->bills();
+}
+
+void DayEndWindow::showTotals()
+{
+    qint64 count = 0, time = 0, extras = 0, total = 0;
+    for (const ledger::BillRecord &b : m_bills->bills()) {
+        if (b.cancelled())
+            continue;
+        ++count;
+        time += b.bill.timeCharge;
+        extras += b.bill.extrasTotal;
+        total += b.bill.total;
+    }
     ui->CountValue->setText(QString::number(count));
     ui->TimeValue->setText(counter::amountText(time));
     ui->ExtrasValue->setText(counter::amountText(extras));
@@ -152,15 +183,16 @@ void DayEndWindow::showDay(const QDate &day)
 
 void DayEndWindow::CancelBillClick()
 {
-    const QList<QTableWidgetItem *> chosen = ui->BillsTable->selectedItems();
+    const QModelIndexList chosen = ui->BillsTable->selectionModel()->selectedRows();
     if (chosen.isEmpty()) {
         messages::inform(QStringLiteral("İptal edilecek fişi seçin!"));
         return;
     }
-    const qint64 id = chosen.first()->data(kBillRole).toLongLong();
-    const auto bill = std::find_if(m_bills.cbegin(), m_bills.cend(),
+    const qint64 id = chosen.first().data(DayBillsModel::BillRole).toLongLong();
+    const QList<ledger::BillRecord> &bills = m_bills->bills();
+    const auto bill = std::find_if(bills.cbegin(), bills.cend(),
                                    [id](const ledger::BillRecord &b) { return b.id == id; });
-    if (bill != m_bills.cend() && bill->cancelled()) {
+    if (bill != bills.cend() && bill->cancelled()) {
         messages::inform(QStringLiteral("Bu fiş zaten iptal edilmiş."));
         return;
     }
@@ -171,14 +203,20 @@ void DayEndWindow::CancelBillClick()
         messages::inform(QStringLiteral("İptal için bir neden girin!"));
         return;
     }
-    // The list follows the ledger whatever the cancel did.
+    // The list follows the ledger whatever the cancel did; only that bill can have changed.
+    const auto follow = [this, id] {
+        if (m_ledger)
+            if (const std::optional<ledger::BillRecord> now = m_ledger->bill(id))
+                m_bills->replaceBill(*now);
+        showTotals();
+    };
     try {
         cancelBill(id, reason->trimmed());
     } catch (...) {
-        showDay(ui->DayEdit->date());
+        follow();
         throw;
     }
-    showDay(ui->DayEdit->date());
+    follow();
 }
 
 void DayEndWindow::ExportClick()
@@ -189,7 +227,7 @@ void DayEndWindow::ExportClick()
     const QString path = chooseFile(suggested);
     if (path.isEmpty())
         return;
-    if (!files::writeAtomically(path, csv(m_bills)))
+    if (!files::writeAtomically(path, csv(m_bills->bills())))
         throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
     messages::inform(
         QStringLiteral("Günün fişleri %1 dosyasına yazıldı.").arg(files::native(path)));

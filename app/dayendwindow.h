@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 
+class DayBillsModel;
+class QSortFilterProxyModel;
 namespace Ui {
 class DayEndWindow;
 }
@@ -35,7 +37,7 @@ public:
     void openAt(const QDateTime &now);
     // Fills the window with the bills of a business day.
     void showDay(const QDate &day);
-    const QList<kv::ledger::BillRecord> &shownBills() const { return m_bills; }
+    const QList<kv::ledger::BillRecord> &shownBills() const;
 
     // Handlers.
     void CancelBillClick(); // "İptal Et"
@@ -48,6 +50,10 @@ public:
     Ui::DayEndWindow *ui;
 
 private:
+    void fitColumns();
+    void showTotals();
+
     const kv::ledger::Ledger *m_ledger = nullptr;
-    QList<kv::ledger::BillRecord> m_bills;
+    DayBillsModel *m_bills;
+    QSortFilterProxyModel *m_sorted;
 };

@@ -820,7 +820,7 @@ void BenchKelvora::dayEnd()
         reportNs(ns);
     }
     QCOMPARE(window->shownBills().size(), benchdata::kBillsPerDay);
-    QCOMPARE(window->ui->BillsTable->rowCount(), benchdata::kBillsPerDay);
+    QCOMPARE(window->ui->BillsTable->model()->rowCount(), benchdata::kBillsPerDay);
     QVERIFY(desk->env.messages().all().isEmpty());
 }
 
@@ -846,7 +846,7 @@ void BenchKelvora::cancelBill()
     for (int r = 0; r < 21; ++r) {
         // The table sorts by closing: row r is the r-th bill, not cancelled yet.
         // Through the selection model: selectRow() needs a laid-out header.
-        QTableWidget *table = window->ui->BillsTable;
+        QTableView *table = window->ui->BillsTable;
         table->selectionModel()->select(table->model()->index(row++, 0),
                                         QItemSelectionModel::ClearAndSelect |
                                             QItemSelectionModel::Rows);

@@ -74,8 +74,11 @@ public:
     // The connection, for the operations' journal (one transaction with the bill).
     QString connectionName() const { return m_connection; }
 
-    // The bills closed in [from, to), in the order they were closed.
-    QList<BillRecord> bills(const QDateTime &from, const QDateTime &to) const;
+    // The bills closed in [from, to), in the order they were closed. A listing leaves out
+    // what only a bill's own view needs: its extras and the extras file it carries.
+    enum class Detail { Full, Listing };
+    QList<BillRecord> bills(const QDateTime &from, const QDateTime &to,
+                            Detail detail = Detail::Full) const;
     std::optional<BillRecord> bill(qint64 id) const;
     qint64 billCount() const;
 
@@ -95,6 +98,8 @@ private:
 
 // ISO 8601 local time without zone, as the ledger keeps moments ("2026-12-08T23:02:40").
 QString isoText(const QDateTime &moment);
+// The moment isoText wrote (local time); invalid for any other text.
+QDateTime fromIsoText(const QString &text);
 
 // The business day a moment belongs to: a hall's evening crosses midnight, so a day runs
 // from 06:00 to 06:00 the next morning.

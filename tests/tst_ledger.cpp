@@ -11,7 +11,9 @@
 #include "ui_dayendwindow.h"
 #include "ui_movewindow.h"
 
+#include <QHeaderView>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -77,6 +79,10 @@ private slots:
     void businessDay_data();
     void businessDay();
     void exportCsv();
+    void momentsReadAsQtReadsThem_data();
+    void momentsReadAsQtReadsThem();
+    void dayColumnsFitTheirWidestText_data();
+    void dayColumnsFitTheirWidestText();
     void interruptedStepIsFinishedAtStart();
 };
 
@@ -345,6 +351,9 @@ void TestLedger::cancellingReopens()
     QCOMPARE(bill.size(), 1); // nothing is ever deleted
     QCOMPARE(bill[0], (QVariantList{"2026-12-07T21:15:03", "Yanlış masa"}));
     QCOMPARE(w->ui->CountValue->text(), QStringLiteral("0"));
+    // The row shows what the ledger now holds.
+    QCOMPARE(w->ui->BillsTable->model()->index(0, 6).data().toString(),
+             QStringLiteral("İptal (21:15:03): Yanlış masa"));
     if (newAccount) {
         QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), regAfter);
     } else {
@@ -402,7 +411,7 @@ void TestLedger::exportCsv()
     w->chooseFile = [&](const QString &) { return out; };
     w->askReason = [] { return std::optional<QString>(QStringLiteral("deneme; \"iade\"")); };
     ModalDriver driver(w, {[w] {
-                               w->ui->BillsTable->sortItems(1, Qt::DescendingOrder);
+                               w->ui->BillsTable->sortByColumn(1, Qt::DescendingOrder);
                                w->ui->BillsTable->selectRow(1); // Masa 1
                                w->CancelBillClick();
                                w->ExportClick();
@@ -419,6 +428,89 @@ void TestLedger::exportCsv()
                                       "\"deneme; \"\"iade\"\"\""));
     QCOMPARE(lines[2], QStringLiteral("2;2026-12-07T21:15:03;Masa 2;7.12.2026;21:00:00;15;1000000;"
                                       "250000;0;0;250000;;"));
+}
+
+void TestLedger::momentsReadAsQtReadsThem_data()
+{
+    QTest::addColumn<QString>("text");
+    for (const char *text : {"2026-12-07T21:15:03", "2000-01-01T00:00:00", "2026-12-07T23:59:59",
+                             "2028-02-29T06:00:00", "2026-02-30T10:00:00", "2026-12-07T24:00:00",
+                             "2026-13-01T10:00:00", "2026-12-07 21:15:03",
+                             "2026-12-07T21:15:03.250", "2026-12-07T21:15:03Z", "2026-12-07T21:15",
+                             "", "abcd-ef-ghTij:kl:mn", "２026-12-07T21:15:03"})
+        QTest::newRow(text) << QString::fromUtf8(text);
+}
+
+void TestLedger::momentsReadAsQtReadsThem()
+{
+    QFETCH(QString, text);
+    const QDateTime expected = QDateTime::fromString(text, Qt::ISODate);
+    const QDateTime read = ledger::fromIsoText(text);
+    QCOMPARE(read.isValid(), expected.isValid());
+    QCOMPARE(read, expected);
+    QCOMPARE(read.timeSpec(), expected.timeSpec());
+}
+
+void TestLedger::dayColumnsFitTheirWidestText_data()
+{
+    // Table names and cancel reasons; the amounts and times vary with the row.
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<int>("count");
+    QTest::newRow("a full evening") << QStringList{"Masa %1"} << 300;
+    // Kerned pairs and narrow letters: a name with more letters is not always the wider.
+    QTest::newRow("kerning and narrow letters")
+        << QStringList{"AVAVAVAVAV", "WWWWWW", "iiiiiiiiiiiiiiii", "Ta.Yo.", "İlk Şişe %1"} << 60;
+    QTest::newRow("one bill") << QStringList{"Bilardo 1"} << 1;
+}
+
+void TestLedger::dayColumnsFitTheirWidestText()
+{
+    QFETCH(QStringList, names);
+    QFETCH(int, count);
+    Desk desk;
+    desk.prepare(1);
+    desk.start(); // makes the ledger
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "bills");
+        db.setDatabaseName(desk.paths.ledgerFile());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.prepare("INSERT INTO bills(table_pos, table_name, opened_date, opened_time,"
+                          " fee, closed_at, minutes, time_charge, minimum_applied, extras_total,"
+                          " total, fee_line, cancelled_at, cancel_reason)"
+                          " VALUES(0, ?, '7.12.2026', '20:00:00', 1000000, ?, ?, ?, 0, ?, ?,"
+                          " '1000000', ?, ?)"));
+        for (int k = 0; k < count; ++k) {
+            const qint64 charge = qint64(k) * k * 7919 % 99999999;
+            const qint64 extras = qint64(k) * 104729 % 9999999;
+            q.addBindValue(names.at(k % names.size()).arg(k + 1));
+            q.addBindValue(QDateTime(QDate(2026, 12, 7), QTime(6, 0))
+                               .addSecs(k * 280)
+                               .toString("yyyy-MM-ddTHH:mm:ss"));
+            q.addBindValue(k * 13 % 2000);
+            q.addBindValue(charge);
+            q.addBindValue(extras);
+            q.addBindValue(charge + extras);
+            const bool cancelled = k % 7 == 3;
+            q.addBindValue(cancelled ? QVariant("2026-12-07T23:00:00") : QVariant());
+            q.addBindValue(cancelled ? QVariant(QStringLiteral("Yanlış masa %1").arg(k))
+                                     : QVariant());
+            QVERIFY2(q.exec(), qPrintable(q.lastError().text()));
+        }
+    }
+    QSqlDatabase::removeDatabase("bills");
+    DayEndWindow *w = desk.forms.Cash->dayEndWindow();
+    w->showDay(QDate(2026, 12, 7));
+    QCOMPARE(w->shownBills().size(), count);
+    QHeaderView *header = w->ui->BillsTable->horizontalHeader();
+    QList<int> fitted, measured;
+    for (int c = 0; c < header->count(); ++c)
+        fitted << header->sectionSize(c);
+    // Qt's own measure of every cell.
+    header->resizeSections(QHeaderView::ResizeToContents);
+    for (int c = 0; c < header->count(); ++c)
+        measured << header->sectionSize(c);
+    QCOMPARE(fitted, measured);
 }
 
 void TestLedger::interruptedStepIsFinishedAtStart()
