@@ -100,7 +100,9 @@ void CashDesk::startLedger()
 {
     if (m_openPending && !openNow())
         return;
-    checkLedger();
+    // Read on a thread of its own: the window answers while a large ledger is checked; a
+    // use of the ledger before the check is done waits for it.
+    m_ledger->startCheck(this, [this] { guard([this] { checkLedger(); }); });
 }
 
 void CashDesk::checkLedger()

@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 #include <atomic>
@@ -121,10 +122,19 @@ QDateTime businessDayStart(const QDate &day)
     return QDateTime(day, QTime(6, 0));
 }
 
+// A check running on its own thread and what it found ("ok", or what is wrong).
+struct Ledger::Background
+{
+    std::unique_ptr<QThread> thread;
+    QString result;
+    bool locked = false;
+};
+
 Ledger::Ledger() : m_connection(QStringLiteral("kelvora-ledger-%1").arg(++s_connections)) {}
 
 Ledger::~Ledger()
 {
+    dropCheck();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         if (db.isValid())
@@ -153,6 +163,7 @@ void Ledger::fail(const QString &why, bool locked)
 
 bool Ledger::open(const QString &path, Check check)
 {
+    dropCheck();
     m_path = path;
     m_open = false;
     m_checkPending = false;
@@ -266,10 +277,65 @@ bool Ledger::checkNow()
 {
     if (!checkPending())
         return m_open;
+    if (m_background)
+        return awaitCheck();
     if (!checkPages())
         return false; // closed, with the reason
     m_checkPending = false;
     return true;
+}
+
+void Ledger::startCheck(QObject *receiver, std::function<void()> finished)
+{
+    if (!checkPending() || m_background)
+        return;
+    m_background = std::make_unique<Background>();
+    Background *b = m_background.get();
+    const QString path = m_path;
+    const QString name = m_connection + QStringLiteral("-check");
+    b->thread.reset(QThread::create([b, path, name] {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=3000"));
+            if (!db.open()) {
+                b->result = db.lastError().text();
+                b->locked = isLock(db.lastError());
+            } else {
+                QSqlQuery q(db);
+                q.exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
+                if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next()) {
+                    b->result = q.lastError().text();
+                    b->locked = isLock(q.lastError());
+                } else {
+                    b->result = q.value(0).toString();
+                }
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+    }));
+    if (receiver && finished)
+        QObject::connect(b->thread.get(), &QThread::finished, receiver, std::move(finished));
+    b->thread->start();
+}
+
+bool Ledger::awaitCheck()
+{
+    const std::unique_ptr<Background> b = std::move(m_background);
+    b->thread->wait();
+    if (b->result != QLatin1String("ok")) {
+        fail(b->result, b->locked);
+        return false;
+    }
+    m_checkPending = false;
+    return true;
+}
+
+void Ledger::dropCheck()
+{
+    if (m_background)
+        m_background->thread->wait();
+    m_background.reset();
 }
 
 bool Ledger::hasUnfinishedSteps() const

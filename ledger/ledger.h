@@ -8,7 +8,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+class QObject;
 
 // The day ledger: every settled bill, in an SQLite database beside the record files, kept
 // with a journal that survives a power cut. A database that cannot be opened or is damaged
@@ -58,9 +62,14 @@ public:
     bool isOpen() const { return m_open && !m_checkPending; }
     // Opened with Check::Later, and not checked yet.
     bool checkPending() const { return m_open && m_checkPending; }
-    // Runs the check left for later; false, the ledger closed and problem() saying why, when
-    // the file is damaged. True when there is nothing left to check.
+    // Runs the check left for later (or waits for the one started); false, the ledger closed
+    // and problem() saying why, when the file is damaged. True when there is nothing left to
+    // check.
     bool checkNow();
+    // Starts the check left for later on a thread of its own, through a read-only connection
+    // of its own: a large ledger takes a while to read, and the window keeps answering.
+    // `finished` then runs on `receiver`'s thread; it is for checkNow() to take the result.
+    void startCheck(QObject *receiver, std::function<void()> finished);
     // Whether the journal holds a step not finished yet; read only, so it may be asked before
     // the check. True when it cannot be read: the check then has to say why.
     bool hasUnfinishedSteps() const;
@@ -83,6 +92,9 @@ public:
     qint64 billCount() const;
 
 private:
+    struct Background;
+    bool awaitCheck();
+    void dropCheck();
     bool checkOwner();
     bool checkPages();
     bool useWal();
@@ -94,6 +106,7 @@ private:
     bool m_open = false;
     bool m_checkPending = false;
     QString m_problem;
+    std::unique_ptr<Background> m_background;
 };
 
 // ISO 8601 local time without zone, as the ledger keeps moments ("2026-12-08T23:02:40").

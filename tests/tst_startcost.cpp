@@ -113,6 +113,8 @@ private slots:
     void deferredCheckFindsDamage_data();
     void deferredCheckFindsDamage();
     void soundLedgerCheckedAtFirstUse();
+    void checkRunsBesideTheWindow_data();
+    void checkRunsBesideTheWindow();
     void unfinishedStepComesFirst_data();
     void unfinishedStepComesFirst();
     void afterFirstPaint_data();
@@ -167,8 +169,8 @@ void TestStartCost::deferredCheckFindsDamage()
     desk.ui()->ListBox2->setCurrentRow(0);
     if (first == "paint") {
         cash->startLedger();
-        QCOMPARE(msgs.infos.size(), 1); // said once
-        settle(desk);                   // and again when refused
+        QTRY_COMPARE(msgs.infos.size(), 1); // said once, when the check is done
+        settle(desk);                       // and again when refused
         QCOMPARE(msgs.infos.size(), 2);
     } else if (first == "settle") {
         settle(desk); // opens the ledger, checks it, and is refused
@@ -207,6 +209,38 @@ void TestStartCost::soundLedgerCheckedAtFirstUse()
     cash->startLedger(); // nothing left to do
     QCOMPARE(desk.env.messages().infos.size(), 1);
     QCOMPARE(cash->ledger().billCount(), 1);
+}
+
+void TestStartCost::checkRunsBesideTheWindow_data()
+{
+    QTest::addColumn<bool>("usedAtOnce"); // a settle before the check is done
+    QTest::newRow("left to finish") << false;
+    QTest::newRow("used while it runs") << true;
+}
+
+void TestStartCost::checkRunsBesideTheWindow()
+{
+    QFETCH(bool, usedAtOnce);
+    Desk desk;
+    desk.prepare(2, {}, account(1));
+    QVERIFY(emptyLedger(desk.paths.ledgerFile()));
+    desk.forms = createForms(desk.paths, nullptr, true);
+    CashDesk *cash = desk.forms.Cash;
+    cash->startLedger();
+    // Back at once, the check still to be taken: its result comes through the event loop.
+    QVERIFY(cash->ledger().checkPending());
+    auto &msgs = desk.env.messages();
+    if (usedAtOnce) {
+        desk.select(1);
+        settle(desk); // waits for the check, then settles
+        QCOMPARE(msgs.infos, QStringList{"Masa 2 için hesap kapatıldı!"});
+        QVERIFY(!cash->ledger().checkPending());
+    }
+    QTRY_VERIFY(cash->ledger().isOpen());
+    QTest::qWait(50); // the finished check's own report, when it comes after the settle
+    QCOMPARE(msgs.infos.size(), usedAtOnce ? 1 : 0);
+    QVERIFY(msgs.errors.isEmpty());
+    QCOMPARE(cash->ledger().billCount(), usedAtOnce ? 1 : 0);
 }
 
 void TestStartCost::unfinishedStepComesFirst_data()
