@@ -30,8 +30,9 @@ public:
     // Deferred, the ledger is left for startLedger(), which the program runs after its first
     // paint; the operator's first input (a key, a click), should it come before, and the
     // first use of the ledger run it first, so a step left unfinished is still finished
-    // before any handler. Its full integrity check, which reads all of it, comes last and
-    // also waits for the first use of the ledger when the input comes first.
+    // before any handler. Its full integrity check, which reads all of it, comes last, on a
+    // thread of its own; the first use of the ledger waits for its result (and runs it, when
+    // the input came first).
     void openLedger();
     void deferLedger(bool defer) { m_defer = defer; }
     void startLedger();
