@@ -109,6 +109,13 @@ void TestLedger::settling_data()
                                     << "7.12.2026|22:50:00"
                                     << "2026-12-07T23:02:40" << QStringList{"Su", "10"}
                                     << QVariantList{1000000, 12, 1500000, 1, 10, 1500010};
+    QStringList many; // more than one statement's worth of rows
+    for (int k = 1; k <= 201; ++k)
+        many << QStringLiteral("Extra %1").arg(k) << QString::number(k);
+    QTest::newRow("201 extras") << false << ""
+                                << "7.12.2026|21:15:03"
+                                << "2026-12-07T23:02:40" << many
+                                << QVariantList{1000000, 107, 1783333, 0, 20301, 1803634};
     QTest::newRow("past midnight")
         << false << ""
         << "7.12.2026|23:30:00"

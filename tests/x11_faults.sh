@@ -103,7 +103,15 @@ fresh_desk 2
 start_program
 wait_window "$MAIN_TITLE" >/dev/null || fail "no main window"
 snapshot() { (cd "$KV_DATA" && find . -printf '%p %s %T@\n' | sort); }
+# The first copy opens and checks its ledger after its first paint: wait until it is done
+# with the directory, so that only the second copy could change it.
 before=$(snapshot)
+for _ in $(seq 1 30); do
+  sleep 0.3
+  now=$(snapshot)
+  [ "$now" = "$before" ] && break
+  before=$now
+done
 other="$KV_WORK/run2"
 mkdir -p "$other" && chmod 700 "$other"
 status=0
