@@ -50,7 +50,8 @@ public:
     std::function<void()> showPlanned;       // "İleriki Sürümde Olacaklar"
     std::function<void(const QUrl &)> openUrl;
 
-    // The notification-area icon `a1` over the given service; set before FormCreate.
+    // The notification-area icon `a1` over the given service: set before FormCreate, which
+    // shows it, or through attachTray() after it.
     void setTrayService(kv::TrayService *service);
 
     // Where the desktop has no notification area, closing minimises and "Ayarlar" offers

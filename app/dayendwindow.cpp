@@ -42,9 +42,9 @@ DayEndWindow::DayEndWindow(QWidget *parent)
     m_sorted->setSortRole(DayBillsModel::SortRole);
     m_sorted->setSourceModel(m_bills);
     ui->BillsTable->setModel(m_sorted);
-    // As the header shows it (sorting is on in the form), and kept through every new day.
+    // In the ledger's order (as they were closed) until the operator sorts by a column.
     QHeaderView *header = ui->BillsTable->horizontalHeader();
-    ui->BillsTable->sortByColumn(header->sortIndicatorSection(), header->sortIndicatorOrder());
+    header->setSortIndicator(-1, Qt::AscendingOrder);
     header->setStretchLastSection(true);
 
     askReason = [this]() -> std::optional<QString> {

@@ -111,7 +111,7 @@ private:
 
 // ISO 8601 local time without zone, as the ledger keeps moments ("2026-12-08T23:02:40").
 QString isoText(const QDateTime &moment);
-// The moment isoText wrote (local time); invalid for any other text.
+// The moment isoText wrote (local time); any other text is read as Qt reads ISO 8601.
 QDateTime fromIsoText(const QString &text);
 
 // The business day a moment belongs to: a hall's evening crosses midnight, so a day runs

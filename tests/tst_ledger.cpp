@@ -509,7 +509,17 @@ void TestLedger::dayColumnsFitTheirWidestText()
     DayEndWindow *w = desk.forms.Cash->dayEndWindow();
     w->showDay(QDate(2026, 12, 7));
     QCOMPARE(w->shownBills().size(), count);
+    // Listed as they were closed, until the operator sorts.
+    const QAbstractItemModel *shown = w->ui->BillsTable->model();
+    for (int row = 1; row < count; ++row)
+        QVERIFY(shown->index(row - 1, 0).data(Qt::UserRole).toString() <
+                shown->index(row, 0).data(Qt::UserRole).toString());
     QHeaderView *header = w->ui->BillsTable->horizontalHeader();
+    QCOMPARE(header->sortIndicatorSection(), -1);
+    header->setSortIndicator(2, Qt::DescendingOrder); // a click on "Süre"
+    for (int row = 1; row < count; ++row)
+        QVERIFY(shown->index(row - 1, 2).data(Qt::UserRole).toLongLong() >=
+                shown->index(row, 2).data(Qt::UserRole).toLongLong());
     QList<int> fitted, measured;
     for (int c = 0; c < header->count(); ++c)
         fitted << header->sectionSize(c);
