@@ -160,10 +160,8 @@ void CashDesk::HesabiKapatClick()
     record.closedAt = clock::now();
     RecordList booked;
     const QString path = m_desk->paths().tableExtrasFile(record.tableName);
-    if (files::kind(path) != files::Kind::Missing) {
-        booked.load(path);
-        record.extrasFile = ledger::readExtras(m_desk->paths(), record.tableName);
-    }
+    if (files::kind(path) != files::Kind::Missing)
+        record.extrasFile = booked.load(path);
     record.bill =
         counter::accountBill(reg, m_desk->settingsList(), i, booked.lines(), record.closedAt);
     for (int k = 0; PairLine::price(k) < booked.count(); ++k)

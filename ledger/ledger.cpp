@@ -41,13 +41,15 @@ const char *const kSchema[] = {
     "CREATE INDEX journal_open ON journal(done)",
 };
 
-const char *const kBillColumns =
-    "id, table_pos, table_name, opened_date, opened_time, fee, closed_at, minutes, time_charge,"
-    " minimum_applied, extras_total, total, cancelled_at, cancel_reason, fee_line, extras_file";
-// The same without the extras file, whose pages a listing need not read.
-const char *const kListedColumns =
-    "id, table_pos, table_name, opened_date, opened_time, fee, closed_at, minutes, time_charge,"
-    " minimum_applied, extras_total, total, cancelled_at, cancel_reason, fee_line, NULL";
+// A bill's columns, as billOf() reads them; a listing reads NULL for the extras file, whose
+// pages it need not read.
+QString billColumns(bool withExtrasFile = true)
+{
+    return QStringLiteral("id, table_pos, table_name, opened_date, opened_time, fee, closed_at,"
+                          " minutes, time_charge, minimum_applied, extras_total, total,"
+                          " cancelled_at, cancel_reason, fee_line, ") +
+           (withExtrasFile ? QStringLiteral("extras_file") : QStringLiteral("NULL"));
+}
 
 BillRecord billOf(const QSqlQuery &q)
 {
@@ -78,6 +80,21 @@ bool isLock(const QSqlError &e)
 {
     const QString code = e.nativeErrorCode();
     return code == QLatin1String("5") || code == QLatin1String("6");
+}
+
+// What a check of every page found: "ok", or what is wrong (and whether a lock stopped it).
+struct CheckResult
+{
+    QString text;
+    bool locked = false;
+};
+
+CheckResult quickCheck(const QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
+        return {q.lastError().text(), isLock(q.lastError())};
+    return {q.value(0).toString()};
 }
 } // namespace
 
@@ -122,12 +139,11 @@ QDateTime businessDayStart(const QDate &day)
     return QDateTime(day, QTime(6, 0));
 }
 
-// A check running on its own thread and what it found ("ok", or what is wrong).
+// A check running on its own thread and what it found.
 struct Ledger::Background
 {
     std::unique_ptr<QThread> thread;
-    QString result;
-    bool locked = false;
+    CheckResult result;
 };
 
 Ledger::Ledger() : m_connection(QStringLiteral("kelvora-ledger-%1").arg(++s_connections)) {}
@@ -260,14 +276,14 @@ bool Ledger::checkOwner()
 
 bool Ledger::checkPages()
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next()) {
-        fail(q.lastError().text(), isLock(q.lastError()));
-        return false;
-    }
-    const QString result = q.value(0).toString();
-    if (result != QLatin1String("ok")) {
-        fail(result);
+    const CheckResult result = quickCheck(QSqlDatabase::database(m_connection, false));
+    return took(result.text, result.locked);
+}
+
+bool Ledger::took(const QString &checkResult, bool locked)
+{
+    if (checkResult != QLatin1String("ok")) {
+        fail(checkResult, locked);
         return false;
     }
     return true;
@@ -299,17 +315,10 @@ void Ledger::startCheck(QObject *receiver, std::function<void()> finished)
             db.setDatabaseName(path);
             db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=3000"));
             if (!db.open()) {
-                b->result = db.lastError().text();
-                b->locked = isLock(db.lastError());
+                b->result = {db.lastError().text(), isLock(db.lastError())};
             } else {
-                QSqlQuery q(db);
-                q.exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
-                if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next()) {
-                    b->result = q.lastError().text();
-                    b->locked = isLock(q.lastError());
-                } else {
-                    b->result = q.value(0).toString();
-                }
+                QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
+                b->result = quickCheck(db);
             }
         }
         QSqlDatabase::removeDatabase(name);
@@ -323,10 +332,8 @@ bool Ledger::awaitCheck()
 {
     const std::unique_ptr<Background> b = std::move(m_background);
     b->thread->wait();
-    if (b->result != QLatin1String("ok")) {
-        fail(b->result, b->locked);
+    if (!took(b->result.text, b->result.locked))
         return false;
-    }
     m_checkPending = false;
     return true;
 }
@@ -372,7 +379,7 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT %1 FROM bills WHERE closed_at >= ? AND closed_at < ?"
                              " ORDER BY closed_at, id")
-                  .arg(QLatin1String(full ? kBillColumns : kListedColumns)));
+                  .arg(billColumns(full)));
     q.addBindValue(isoText(from));
     q.addBindValue(isoText(to));
     if (!q.exec())
@@ -406,7 +413,7 @@ std::optional<BillRecord> Ledger::bill(qint64 id) const
         return std::nullopt;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT %1 FROM bills WHERE id = ?").arg(QLatin1String(kBillColumns)));
+    q.prepare(QStringLiteral("SELECT %1 FROM bills WHERE id = ?").arg(billColumns()));
     q.addBindValue(id);
     if (!q.exec())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));

@@ -94,6 +94,8 @@ public:
 private:
     struct Background;
     bool awaitCheck();
+    // False, the ledger closed and problem() saying why, unless the check found it sound.
+    bool took(const QString &checkResult, bool locked);
     void dropCheck();
     bool checkOwner();
     bool checkPages();

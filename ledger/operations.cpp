@@ -70,8 +70,6 @@ QVariant blob(const std::optional<QByteArray> &bytes)
     return bytes ? QVariant(*bytes) : QVariant(QMetaType(QMetaType::QByteArray));
 }
 
-// A table's extras file as it is; none when there is no file.
-
 void writeExtras(const Paths &paths, const QString &table, const std::optional<QByteArray> &bytes)
 {
     const QString path = paths.tableExtrasFile(table);
@@ -89,17 +87,9 @@ void writeExtras(const Paths &paths, const QString &table, const std::optional<Q
 std::optional<QByteArray> readExtras(const Paths &paths, const QString &table)
 {
     const QString path = paths.tableExtrasFile(table);
-    const files::Kind kind = files::kind(path);
-    if (kind == files::Kind::Missing)
+    if (files::kind(path) == files::Kind::Missing)
         return std::nullopt;
-    // Only a regular file: opening a FIFO would wait for a writer for ever.
-    QFile f(path);
-    if (kind != files::Kind::Regular || !f.open(QIODevice::ReadOnly))
-        throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
-    QByteArray bytes = f.read(RecordList::kMaxFileSize + 1);
-    if (bytes.size() > RecordList::kMaxFileSize || f.error() != QFileDevice::NoError)
-        throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
-    return bytes;
+    return files::readRecordFile(path);
 }
 
 Operations::Operations(Ledger &ledger, RecordList &reg, const Paths &paths,

@@ -95,23 +95,17 @@ void keepWholeCopy(const QString &path, const QByteArray &bytes, int linesRead)
 }
 } // namespace
 
-void RecordList::load(const QString &path)
+QByteArray RecordList::load(const QString &path)
 {
     m_lines.clear();
     m_known = false;
-    if (files::kind(path) != files::Kind::Regular)
-        cannotOpen(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize)
-        cannotOpen(path);
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (bytes.size() > kMaxFileSize || file.error() != QFileDevice::NoError)
-        cannotOpen(path);
+    const QByteArray bytes = files::readRecordFile(path);
     QStringList lines = fromBytes(bytes);
     if (bytes.contains('\0'))
         keepWholeCopy(path, bytes, int(lines.size()));
     m_lines = std::move(lines);
     m_known = true;
+    return bytes;
 }
 
 void RecordList::save(const QString &path) const
@@ -197,6 +191,19 @@ bool writeAtomically(const QString &path, const QByteArray &bytes)
     // After the rename the new file is there; a failed directory sync still means it may
     // not survive a power cut, so the save does not count as done.
     return fsys::syncDirectory(QFileInfo(path).absolutePath());
+}
+
+QByteArray readRecordFile(const QString &path)
+{
+    if (kind(path) != Kind::Regular)
+        cannotOpen(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > RecordList::kMaxFileSize)
+        cannotOpen(path);
+    QByteArray bytes = file.read(RecordList::kMaxFileSize + 1);
+    if (bytes.size() > RecordList::kMaxFileSize || file.error() != QFileDevice::NoError)
+        cannotOpen(path);
+    return bytes;
 }
 
 } // namespace files

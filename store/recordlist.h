@@ -43,8 +43,8 @@ public:
     // Replaces the lines by the file's. Only a regular file of at most kMaxFileSize bytes is
     // read; anything else fails with "Cannot open file %s", and the list is then empty and
     // not known. A file cut short by a NUL byte is first kept whole beside itself
-    // (name + ".nul-yedek") and the operator is told once.
-    void load(const QString &path);
+    // (name + ".nul-yedek") and the operator is told once. Returns the bytes read.
+    QByteArray load(const QString &path);
     // Writes the lines atomically; "Cannot create file %s" leaves the old file intact.
     void save(const QString &path) const;
     // Makes a change and saves it: the list takes the change only once its file holds it.
@@ -98,6 +98,9 @@ QString native(const QString &path);
 // with the old file left as it was, or, when only the directory sync failed, the new one
 // whole in its place.
 bool writeAtomically(const QString &path, const QByteArray &bytes);
+// A record file's bytes: only a regular file (a FIFO would wait for a writer for ever) of at
+// most RecordList::kMaxFileSize bytes; anything else fails with "Cannot open file %s".
+QByteArray readRecordFile(const QString &path);
 } // namespace files
 
 } // namespace kv
