@@ -1,5 +1,6 @@
 #include "Unit1.h"
 #include "ui_Unit1.h"
+#include "ui_feepanel.h"
 
 #include "antTaskbarIcon.h"
 #include "applocale.h"
@@ -86,7 +87,25 @@ TForm1::TForm1(const Paths &paths, QWidget *parent)
 
 TForm1::~TForm1()
 {
+    delete m_feePanel;
     delete ui;
+}
+
+Ui::FeePanel *TForm1::feePanel()
+{
+    if (m_feePanel)
+        return m_feePanel;
+    auto *panel = new QWidget(ui->centralwidget);
+    m_feePanel = new Ui::FeePanel;
+    m_feePanel->setupUi(panel);
+    panel->setGeometry(680, 346, 360, 44);
+    panel->hide();
+    m_feePanel->bitis->setEnabled(m_endTimeEnabled);
+    connect(m_feePanel->SpeedButton2, &QPushButton::clicked, this,
+            [this] { guard([this] { SpeedButton2Click(); }); });
+    m_feePanel->basla->installEventFilter(this);
+    m_feePanel->bitis->installEventFilter(this);
+    return m_feePanel;
 }
 
 void TForm1::setupMenus()
@@ -133,7 +152,7 @@ void TForm1::setupKeys()
 
 void TForm1::setupPictures()
 {
-    ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogListView).pixmap(16, 16));
+    ui->Image1->setPixmap(QPixmap(QStringLiteral(":/extras-16.png")));
     ui->Image3->setPixmap(QPixmap(QStringLiteral(":/banner1.jpg")));
     ui->Image3->setToolTip(brand::webAddress());
     ui->Image4->setToolTip(brand::webAddress());
@@ -177,7 +196,6 @@ void TForm1::connectHandlers()
     };
 
     connect(ui->SpeedButton1, &QPushButton::clicked, this, on(&TForm1::SpeedButton1Click));
-    connect(ui->SpeedButton2, &QPushButton::clicked, this, on(&TForm1::SpeedButton2Click));
     connect(ui->SpeedButton3, &QPushButton::clicked, this, on(&TForm1::SpeedButton3Click));
     connect(ui->Seenekler1, &QAction::triggered, this, on(&TForm1::Seenekler1Click));
     connect(ui->ProgramHakknda1, &QAction::triggered, this, on(&TForm1::ProgramHakknda1Click));
@@ -229,8 +247,7 @@ void TForm1::connectHandlers()
          {static_cast<QObject *>(ui->ListBox2->viewport()),
           static_cast<QObject *>(ui->ListBox4->viewport()), static_cast<QObject *>(ui->ListBox2),
           static_cast<QObject *>(ui->ListBox4), static_cast<QObject *>(ui->Label27),
-          static_cast<QObject *>(ui->Image3), static_cast<QObject *>(ui->Image4),
-          static_cast<QObject *>(ui->basla), static_cast<QObject *>(ui->bitis)})
+          static_cast<QObject *>(ui->Image3), static_cast<QObject *>(ui->Image4)})
         o->installEventFilter(this);
 }
 
@@ -293,7 +310,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
             guard([this, list] { list == ui->ListBox2 ? ListBox2Click() : ListBox4Click(); });
         return handled;
     }
-    if (type == QEvent::KeyPress && (watched == ui->basla || watched == ui->bitis)) {
+    if (type == QEvent::KeyPress && m_feePanel &&
+        (watched == m_feePanel->basla || watched == m_feePanel->bitis)) {
         const auto key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             guard([this] { SpeedButton2Click(); });
@@ -422,7 +440,7 @@ void TForm1::setTrayAvailable(bool available)
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    if (ui->CheckBox2->isChecked()) {
+    if (m_feePanel && m_feePanel->CheckBox2->isChecked()) {
         event->accept();
         QCoreApplication::quit();
         return;
@@ -437,7 +455,7 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 void TForm1::k1Click()
 {
-    ui->CheckBox2->setChecked(true);
+    feePanel()->CheckBox2->setChecked(true);
     close();
 }
 
@@ -478,7 +496,9 @@ void TForm1::Hakknda1Click()
 
 void TForm1::setEndTimeEnabled(bool enabled)
 {
-    ui->bitis->setEnabled(enabled);
+    m_endTimeEnabled = enabled;
+    if (m_feePanel)
+        m_feePanel->bitis->setEnabled(enabled);
 }
 
 void TForm1::setUnitFeeCaption(const QString &caption)
@@ -718,8 +738,10 @@ void TForm1::Label27DblClick()
 
 void TForm1::SpeedButton1Click()
 {
-    ui->basla->setTime(QTime(0, 0));
-    ui->bitis->setTime(QTime(0, 0));
+    if (m_feePanel) {
+        m_feePanel->basla->setTime(QTime(0, 0));
+        m_feePanel->bitis->setTime(QTime(0, 0));
+    }
     m_accountDays = 0;
     for (QLabel *field : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
         field->setText(QStringLiteral("0"));
@@ -733,8 +755,9 @@ void TForm1::SpeedButton3Click()
         return;
     }
     const QDateTime now = clock::now();
-    ui->basla->setTime(strToTime(ui->Label17->text()));
-    ui->bitis->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
+    Ui::FeePanel *panel = feePanel();
+    panel->basla->setTime(strToTime(ui->Label17->text()));
+    panel->bitis->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
 
     // An account opened on an earlier day runs on past midnight.
     const QDate opened = readStoredDate(ui->Label20->text(), now.date());
@@ -751,17 +774,18 @@ void TForm1::SpeedButton3Click()
 
 void TForm1::SpeedButton2Click()
 {
+    Ui::FeePanel *panel = feePanel();
     if (ListBox1.has(SettingsLine::EndTimeFollowsClock) &&
         isOn(ListBox1.at(SettingsLine::EndTimeFollowsClock))) {
         const QTime t = clock::now().time();
-        ui->bitis->setTime(QTime(t.hour(), t.minute(), t.second()));
+        panel->bitis->setTime(QTime(t.hour(), t.minute(), t.second()));
     }
     const qint64 elapsedMs =
-        counter::elapsedMs(m_accountDays, ui->basla->time(), ui->bitis->time());
+        counter::elapsedMs(m_accountDays, panel->basla->time(), panel->bitis->time());
     if (elapsedMs < 0) {
         messages::inform(kTimeOrder);
-        ui->basla->setTime(QTime(0, 0));
-        ui->bitis->setTime(QTime(0, 0));
+        panel->basla->setTime(QTime(0, 0));
+        panel->bitis->setTime(QTime(0, 0));
         return;
     }
     const qint64 seconds = elapsedMs / 1000;

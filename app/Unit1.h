@@ -13,7 +13,8 @@
 
 namespace Ui {
 class TForm1;
-}
+class FeePanel;
+} // namespace Ui
 class TForm5;
 class TForm7;
 class CashDesk;
@@ -119,6 +120,11 @@ public:
     kv::RecordList ListBox6; // booked extras of the selected table
 
     Ui::TForm1 *ui;
+    // The fee calculation's start and end times (`basla`, `bitis`), its "Hesapla" button and
+    // the exit flag `CheckBox2`, on `Panel1`, which is never shown: made at its first use, so
+    // that its time boxes cost nothing at start. Until then both times are 00:00:00 and the
+    // flag is off.
+    Ui::FeePanel *feePanel();
     TantTaskbarIcon *a1 = nullptr;
     QMenu *PopupMenu1;
     QLabel *StatusPanel0; // the byline
@@ -181,4 +187,6 @@ private:
     QAction *m_exitAction = nullptr;
     // Whole days between the account's date and the calculation (accounts past midnight).
     int m_accountDays = 0;
+    Ui::FeePanel *m_feePanel = nullptr;
+    bool m_endTimeEnabled = true; // for the panel, when it is made
 };

@@ -22,7 +22,6 @@
 #include <QMainWindow>
 #include <QPixmap>
 #include <QScreen>
-#include <QStyle>
 #include <QTimer>
 
 #include <cstdio>
@@ -123,15 +122,10 @@ int main(int argc, char *argv[])
         Ui::TForm1 ui;
         ui.setupUi(formOnly.get());
         step("  main window's form alone (setupUi)");
-        for (auto icon :
-             {QStyle::SP_FileDialogDetailedView, QStyle::SP_MessageBoxInformation,
-              QStyle::SP_FileDialogInfoView, QStyle::SP_DialogCloseButton,
-              QStyle::SP_DialogDiscardButton, QStyle::SP_TrashIcon, QStyle::SP_FileDialogListView})
-            formOnly->style()->standardIcon(icon);
-        step("  its standard icons");
         QPixmap banner1(QStringLiteral(":/banner1.jpg"));
-        QPixmap banner2(QStringLiteral(":/banner2.jpg"));
-        step("  its two JPEG banners");
+        step("  its JPEG banner");
+        QPixmap mark(QStringLiteral(":/extras-16.png"));
+        step("  the extras list's PNG mark");
         QPixmap about(QStringLiteral(":/about.jpg"));
         step("  the about window's JPEG");
     }

@@ -1,6 +1,7 @@
 #!/bin/bash
-# Makes the program's own pictures: the icon (16 to 256 pixels and a Windows .ico), the two
-# banners of the main window (609x65 JPEG) and the about picture (640x480 JPEG).
+# Makes the program's own pictures: the icon (16 to 256 pixels and a Windows .ico), the extras
+# list's mark, the two banners of the main window (609x65 JPEG) and the about picture (640x480
+# JPEG).
 # Needs ImageMagick (convert), rsvg-convert and the DejaVu fonts. Run it from anywhere; the
 # pictures are written beside this script. The output is deterministic for one ImageMagick
 # and librsvg version.
@@ -34,6 +35,11 @@ for n in 16 32 48 128 256; do
     convert "$tmp/icon-$n.png" "${plain[@]}" "PNG32:$here/kelvora-$n.png"
 done
 convert "$here/kelvora-16.png" "$here/kelvora-32.png" "$here/kelvora-48.png" "$here/kelvora.ico"
+
+# The mark before the main window's extras list, the program's own so that it needs no icon
+# theme lookup at start (on X11 that lookup costs several milliseconds before the first paint).
+rsvg-convert -w 16 -h 16 "$here/extras-16.svg" -o "$tmp/extras-16.png"
+convert "$tmp/extras-16.png" "${plain[@]}" "PNG32:$here/extras-16.png"
 
 # Banners: a gradient with the product name, a short slogan and the maker's address.
 banner() { # out, gradient from, gradient to, accent, slogan
@@ -89,5 +95,5 @@ convert -size 480x640 'gradient:#101820-#2b3a4a' -rotate -90 \
     -font "$regular" -pointsize 15 -fill '#d0d8e0' -annotate +0+14 'Kelvora Yazılım  •  https://kelvora.example/' \
     "${plain[@]}" -quality 92 "$here/about.jpg"
 
-identify "$here"/kelvora-*.png "$here"/kelvora.ico \
+identify "$here"/kelvora-*.png "$here"/extras-16.png "$here"/kelvora.ico \
     "$here"/banner1.jpg "$here"/banner2.jpg "$here"/about.jpg

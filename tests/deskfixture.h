@@ -9,6 +9,7 @@
 #include "trayservice.h"
 #include "ucretsecimi.h"
 #include "ui_Unit1.h"
+#include "ui_feepanel.h"
 
 #include <QDialog>
 #include <QListWidget>
@@ -28,6 +29,7 @@ struct Desk
 
     TForm1 *form() const { return forms.Form1.get(); }
     Ui::TForm1 *ui() const { return forms.Form1->ui; }
+    Ui::FeePanel *panel() const { return forms.Form1->feePanel(); }
 
     void writeLines(const QString &path, const QStringList &lines) const
     {

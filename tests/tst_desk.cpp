@@ -275,16 +275,16 @@ void TestDesk::freeTableView()
     for (QLabel *l : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
         l->setText("left over");
     ui->Edit1->setText("left over");
-    ui->basla->setTime(QTime(5, 0));
-    ui->bitis->setTime(QTime(6, 0));
+    desk.panel()->basla->setTime(QTime(5, 0));
+    desk.panel()->bitis->setTime(QTime(6, 0));
 
     desk.select(0);
     QCOMPARE(ui->GroupBox2->title(), QStringLiteral("Masa Bilgileri  (Masa 1)"));
     QCOMPARE(ui->Edit1->text(), QString());
     for (QLabel *l : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
         QCOMPARE(l->text(), QStringLiteral("0"));
-    QCOMPARE(ui->basla->time(), QTime(0, 0));
-    QCOMPARE(ui->bitis->time(), QTime(0, 0));
+    QCOMPARE(desk.panel()->basla->time(), QTime(0, 0));
+    QCOMPARE(desk.panel()->bitis->time(), QTime(0, 0));
     QCOMPARE(ui->Label20->text(), QStringLiteral("-"));
     QCOMPARE(ui->Label17->text(), QStringLiteral("00:00:00"));
     QCOMPARE(ui->Label26->text(), QStringLiteral("0"));
@@ -505,13 +505,13 @@ void TestDesk::calculation()
     QCOMPARE(desk.env.messages().infos, info.isEmpty() ? QStringList() : QStringList{info});
     QVERIFY(desk.env.messages().errors.isEmpty());
     if (info.isEmpty()) {
-        QCOMPARE(ui->basla->time(), at(opened).time());
-        QCOMPARE(ui->bitis->time(), at(now).time());
+        QCOMPARE(desk.panel()->basla->time(), at(opened).time());
+        QCOMPARE(desk.panel()->bitis->time(), at(now).time());
     } else {
         // The extras total was summed before the times were refused.
         QCOMPARE(ui->Label8->text(), booked.size() > 1 ? booked.at(1) : QStringLiteral("0"));
-        QCOMPARE(ui->basla->time(), QTime(0, 0));
-        QCOMPARE(ui->bitis->time(), QTime(0, 0));
+        QCOMPARE(desk.panel()->basla->time(), QTime(0, 0));
+        QCOMPARE(desk.panel()->bitis->time(), QTime(0, 0));
     }
     // Nothing is written and the account stays open.
     QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()),
@@ -588,12 +588,12 @@ void TestDesk::calculationWithoutTable()
     desk.prepare(2);
     desk.start();
     desk.ui()->Label9->setText("left over");
-    desk.ui()->bitis->setTime(QTime(5, 0));
+    desk.panel()->bitis->setTime(QTime(5, 0));
     desk.run([&] { desk.form()->SpeedButton3Click(); });
     QCOMPARE(desk.env.messages().infos, QStringList{kSelectTable});
     QCOMPARE(desk.ui()->Label9->text(), QStringLiteral("0"));
     QCOMPARE(desk.ui()->statictext2->text(), QStringLiteral("0"));
-    QCOMPARE(desk.ui()->bitis->time(), QTime(0, 0));
+    QCOMPARE(desk.panel()->bitis->time(), QTime(0, 0));
 }
 
 void TestDesk::resetAndHesapla()
@@ -603,7 +603,7 @@ void TestDesk::resetAndHesapla()
                  account(0, at("2026-12-07T21:00:00"), "1"));
     desk.start();
     Ui::TForm1 *ui = desk.ui();
-    QVERIFY(ui->bitis->isEnabled());
+    QVERIFY(desk.panel()->bitis->isEnabled());
     desk.env.setNow("2026-12-07T22:00:00");
     desk.select(0);
     desk.run([&] { desk.form()->SpeedButton3Click(); });
@@ -613,29 +613,29 @@ void TestDesk::resetAndHesapla()
     desk.run([&] { desk.form()->SpeedButton1Click(); });
     for (QLabel *l : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
         QCOMPARE(l->text(), QStringLiteral("0"));
-    QCOMPARE(ui->basla->time(), QTime(0, 0));
-    QCOMPARE(ui->bitis->time(), QTime(0, 0));
+    QCOMPARE(desk.panel()->basla->time(), QTime(0, 0));
+    QCOMPARE(desk.panel()->bitis->time(), QTime(0, 0));
     QCOMPARE(ui->Label17->text(), QStringLiteral("21:00:00"));
     QCOMPARE(ui->Label27->text(), QStringLiteral("600.000 TL"));
 
     // "Hesapla" on its own works on the two time fields; the end time is kept while the
     // end-time flag is off.
-    ui->basla->setTime(QTime(10, 0));
-    ui->bitis->setTime(QTime(10, 30));
+    desk.panel()->basla->setTime(QTime(10, 0));
+    desk.panel()->bitis->setTime(QTime(10, 30));
     desk.run([&] { desk.form()->SpeedButton2Click(); });
     QCOMPARE(ui->statictext2->text(), QStringLiteral("30"));
     QCOMPARE(ui->Label10->text(), QStringLiteral("300.000 TL"));
 
     // Enter in a time field runs it too.
-    ui->bitis->setTime(QTime(11, 0));
-    QTest::keyClick(ui->basla, Qt::Key_Return);
+    desk.panel()->bitis->setTime(QTime(11, 0));
+    QTest::keyClick(desk.panel()->basla, Qt::Key_Return);
     QCOMPARE(ui->statictext2->text(), QStringLiteral("60"));
 
     // With the flag on, the end time follows the clock.
     desk.form()->ListBox1.set(SettingsLine::EndTimeFollowsClock, "T");
-    ui->bitis->setTime(QTime(10, 30));
+    desk.panel()->bitis->setTime(QTime(10, 30));
     desk.run([&] { desk.form()->SpeedButton2Click(); });
-    QCOMPARE(ui->bitis->time(), QTime(22, 0));
+    QCOMPARE(desk.panel()->bitis->time(), QTime(22, 0));
     QCOMPARE(ui->statictext2->text(), QStringLiteral("720"));
     QVERIFY(desk.env.messages().all().isEmpty());
 }
@@ -850,8 +850,7 @@ void TestDesk::changingFeeWriteFails()
     QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("500.000 TL"));
     QCOMPARE(desk.ui()->Label26->text(), QStringLiteral("500000"));
     QCOMPARE(desk.form()->ListBox3.at(6), QStringLiteral("500000"));
-    QCOMPARE(QDir(desk.env.dataDir()).entryList({"*.dll*"}, QDir::Files | QDir::Hidden).size(),
-             3);
+    QCOMPARE(QDir(desk.env.dataDir()).entryList({"*.dll*"}, QDir::Files | QDir::Hidden).size(), 3);
 
     // Once the fault is gone the change can be made again.
     QVERIFY(QDir().rmdir(desk.paths.registerFile()));

@@ -13,6 +13,7 @@
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTimeEdit>
 
 using namespace kv;
 
@@ -129,6 +130,14 @@ void TestStartCost::onlyTheMainWindowAtStart()
     desk.start();
     QVERIFY(desk.form()->findChildren<QDialog *>().isEmpty());
     QVERIFY(!desk.forms.Form2.made() && !desk.forms.Form3.made() && !desk.forms.Form6.made());
+    // The fee calculation's hidden time boxes come with the first calculation, once.
+    desk.select(0);
+    QVERIFY(!desk.form()->findChild<QTimeEdit *>());
+    for (int round = 0; round < 2; ++round) {
+        desk.run([&] { desk.form()->SpeedButton3Click(); });
+        QCOMPARE(desk.form()->findChildren<QTimeEdit *>().size(), 2);
+        QVERIFY(desk.panel()->basla->parentWidget()->isHidden());
+    }
     // The fee entry window comes with the settings window, whichever is asked for first.
     TForm6 *entry = desk.forms.Form6.get();
     QVERIFY(entry && desk.forms.Form3.made());

@@ -64,7 +64,7 @@ void TestStartup::firstStartOnEmptyDisk()
     QCOMPARE(desk.ui()->ListBox2->count(), 0);
     QCOMPARE(desk.ui()->Label6->text(), QStringLiteral("Birim Ücret   :"));
     QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("0 TL"));
-    QVERIFY(desk.ui()->bitis->isEnabled());
+    QVERIFY(desk.panel()->bitis->isEnabled());
     QCOMPARE(desk.form()->ListBox1.lines(), defaultSettings());
 
     // The second start reads what the first wrote and asks again for the count.
@@ -73,7 +73,7 @@ void TestStartup::firstStartOnEmptyDisk()
     again.start();
     QCOMPARE(again.env.messages().infos, QStringList{kAskForTables});
     QCOMPARE(again.ui()->Label6->text(), QStringLiteral("Birim Ücret   :  1.000.000 TL"));
-    QVERIFY(!again.ui()->bitis->isEnabled());
+    QVERIFY(!again.panel()->bitis->isEnabled());
 }
 
 void TestStartup::tableCount_data()
@@ -234,7 +234,7 @@ void TestStartup::singleFeeCaptionAndEndTime()
     QCOMPARE(desk.ui()->Label26->text(), QStringLiteral("2500000"));
     QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("2.500.000 TL"));
     QCOMPARE(desk.ui()->Label6->text(), QStringLiteral("Birim Ücret   :  2.500.000 TL"));
-    QVERIFY(desk.ui()->bitis->isEnabled()); // "t" is not "T"
+    QVERIFY(desk.panel()->bitis->isEnabled()); // "t" is not "T"
 }
 
 void TestStartup::failingStepDoesNotStopTheOthers_data()
@@ -353,7 +353,7 @@ void TestStartup::exitEndsTheProgram()
     QTimer::singleShot(2000, qApp, [] { QCoreApplication::exit(1); });
     QCOMPARE(qApp->exec(), 0);
     QVERIFY(quit);
-    QVERIFY(desk.ui()->CheckBox2->isChecked());
+    QVERIFY(desk.panel()->CheckBox2->isChecked());
     QVERIFY(desk.form()->isHidden());
 }
 
