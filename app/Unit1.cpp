@@ -1,4 +1,5 @@
 #include "Unit1.h"
+#include "preload.h"
 #include "ui_Unit1.h"
 #include "ui_feepanel.h"
 
@@ -54,9 +55,14 @@ qint64 amountOf(const QString &text)
 }
 } // namespace
 
-TForm1::TForm1(const Paths &paths, QWidget *parent)
+namespace {
+const QString kBanner = QStringLiteral(":/banner1.jpg");
+const QString kExtrasMark = QStringLiteral(":/extras-16.png");
+} // namespace
+
+TForm1::TForm1(const Paths &paths, Preload *preload, QWidget *parent)
     : QMainWindow(parent), ui(new Ui::TForm1), Timer1(new QTimer(this)), Timer2(new QTimer(this)),
-      Timer3(new QTimer(this)), m_paths(paths)
+      Timer3(new QTimer(this)), m_paths(paths), m_preload(preload)
 {
     // Before the form: set later, the flags would reparent every control once more.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -150,10 +156,30 @@ void TForm1::setupKeys()
     key(Qt::Key_F4, &TForm1::Label27DblClick);
 }
 
+QStringList TForm1::firstPaintPictures()
+{
+    return {kExtrasMark, kBanner};
+}
+
+QPixmap TForm1::preloadedPicture(const QString &resource)
+{
+    const QImage image = m_preload ? m_preload->takePicture(resource) : QImage();
+    return image.isNull() ? QPixmap(resource) : QPixmap::fromImage(image);
+}
+
+bool TForm1::takePreloaded(RecordList &list, const QString &path)
+{
+    std::optional<QStringList> lines = m_preload ? m_preload->takeLines(path) : std::nullopt;
+    if (!lines)
+        return false;
+    list.assign(*lines);
+    return true;
+}
+
 void TForm1::setupPictures()
 {
-    ui->Image1->setPixmap(QPixmap(QStringLiteral(":/extras-16.png")));
-    ui->Image3->setPixmap(QPixmap(QStringLiteral(":/banner1.jpg")));
+    ui->Image1->setPixmap(preloadedPicture(kExtrasMark));
+    ui->Image3->setPixmap(preloadedPicture(kBanner));
     ui->Image3->setToolTip(brand::webAddress());
     ui->Image4->setToolTip(brand::webAddress());
 }
@@ -335,21 +361,27 @@ void TForm1::FormCreate()
         if (m_cash)
             m_cash->openLedger(); // a step a crash left unfinished changes the register
     });
+    // ... and extras files: what the preload read of them is then out of date.
+    if (m_cash && m_cash->changedFilesAtOpen())
+        m_preload = nullptr;
     guard([this] { tablesChanged(); });
+    m_preload = nullptr;
     guard([this] { showIcon(); });
     updateExitRoute();
 }
 
 void TForm1::loadSettings()
 {
-    if (files::kind(m_paths.settingsFile()) == files::Kind::Missing) {
-        fsys::makeDataDirectory(m_paths.dataDir());
-        files::makeDir(m_paths.extrasDir());
-        ListBox1.assign(defaultSettings());
-        ListBox1.save(m_paths.settingsFile());
-        return;
+    if (!takePreloaded(ListBox1, m_paths.settingsFile())) {
+        if (files::kind(m_paths.settingsFile()) == files::Kind::Missing) {
+            fsys::makeDataDirectory(m_paths.dataDir());
+            files::makeDir(m_paths.extrasDir());
+            ListBox1.assign(defaultSettings());
+            ListBox1.save(m_paths.settingsFile());
+            return;
+        }
+        ListBox1.load(m_paths.settingsFile());
     }
-    ListBox1.load(m_paths.settingsFile());
     if (multipleFees()) {
         ui->Label6->setText(multipleFeesCaption());
     } else {
@@ -366,13 +398,15 @@ void TForm1::loadRegister()
 {
     const QString askForTables = QStringLiteral(
         "Masa bilgilerinizi girmek için Ayarlar/Seçenekler sekmesi altından Masa sayınızı girin!");
-    if (files::kind(m_paths.registerFile()) == files::Kind::Missing) {
-        messages::inform(askForTables);
-        ListBox3.assign(defaultRegister());
-        ListBox3.save(m_paths.registerFile());
-        return;
+    if (!takePreloaded(ListBox3, m_paths.registerFile())) {
+        if (files::kind(m_paths.registerFile()) == files::Kind::Missing) {
+            messages::inform(askForTables);
+            ListBox3.assign(defaultRegister());
+            ListBox3.save(m_paths.registerFile());
+            return;
+        }
+        ListBox3.load(m_paths.registerFile());
     }
-    ListBox3.load(m_paths.registerFile());
     const QString count = ListBox3.at(RegisterLine::TableCount);
     if (count == QLatin1String("0")) {
         messages::inform(askForTables);
@@ -391,11 +425,13 @@ void TForm1::loadRegister()
                              .arg(kMaxTables));
     }
     for (int k = 1; k <= n; ++k)
-        ui->ListBox2->addItem(prefix + QLatin1Char(' ') + QString::number(k));
+        ui->ListBox2->addItem(tableName(prefix, k));
 }
 
 void TForm1::loadCatalogue()
 {
+    if (takePreloaded(ListBox5, m_paths.catalogueFile()))
+        return;
     if (files::kind(m_paths.catalogueFile()) == files::Kind::Missing) {
         ListBox5.assign({});
         ListBox5.save(m_paths.catalogueFile());
@@ -557,10 +593,12 @@ void TForm1::readExtrasTotal(int table)
 {
     const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(table)->text());
     std::optional<qint64> total = 0;
-    if (files::kind(path) != files::Kind::Missing) {
-        RecordList booked;
+    RecordList booked;
+    const bool preloaded = takePreloaded(booked, path);
+    if (preloaded || files::kind(path) != files::Kind::Missing) {
         try {
-            booked.load(path);
+            if (!preloaded)
+                booked.load(path);
             total = counter::extrasTotal(booked.lines());
         } catch (const RuntimeError &) {
             total.reset(); // the error is shown when the table is selected

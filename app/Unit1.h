@@ -23,8 +23,9 @@ class QListWidget;
 class QMenu;
 class TantTaskbarIcon;
 namespace kv {
+class Preload;
 class TrayService;
-}
+} // namespace kv
 
 // The counter desk: the table list, the table view, the fee calculation and the extras
 // booked to the selected table.
@@ -35,7 +36,12 @@ class TForm1 : public QMainWindow, public TMainLink
 public:
     static const QString kPlaceholder; // "Eklemek İçin Çift Tıklayın"
 
-    explicit TForm1(const kv::Paths &paths, QWidget *parent = nullptr);
+    // With a preload, the window takes its pictures and FormCreate its record files from
+    // what that read, where it could; it must live until FormCreate is done.
+    explicit TForm1(const kv::Paths &paths, kv::Preload *preload = nullptr,
+                    QWidget *parent = nullptr);
+    // The pictures the window shows at its first paint (resource paths).
+    static QStringList firstPaintPictures();
     ~TForm1() override;
 
     // The windows the desk drives (made at their first use); set once at start, before
@@ -170,10 +176,14 @@ private:
     // Reads every table's booked extras once, for the floor's running bills.
     void loadExtrasTotals();
     void readExtrasTotal(int table);
+    // The file's lines from the preload, when it read them: true when the list took them.
+    bool takePreloaded(kv::RecordList &list, const QString &path);
+    QPixmap preloadedPicture(const QString &resource);
     // Picks a fee in the fee selection window; false when the operator cancelled.
     bool chooseFee();
 
     kv::Paths m_paths;
+    kv::Preload *m_preload = nullptr; // until FormCreate is done
     kv::counter::Floor m_floor;
     kv::WindowRef<TForm5> Form5;
     kv::WindowRef<TForm7> Form7;

@@ -91,7 +91,9 @@ bool CashDesk::openNow()
         return false;
     }
     // Opened after the floor was shown: the floor follows what the step changed.
-    if (m_operations->finishPending() && m_defer)
+    m_changedFilesAtOpen = true; // until it is known that there was nothing to finish
+    m_changedFilesAtOpen = m_operations->finishPending();
+    if (m_changedFilesAtOpen && m_defer)
         m_desk->tablesChanged();
     return true;
 }

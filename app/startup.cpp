@@ -14,6 +14,7 @@
 #include "ileride.h"
 #include "messageboxes.h"
 #include "messages.h"
+#include "preload.h"
 #include "trayservice.h"
 #include "ucretgirisi.h"
 #include "ucretsecimi.h"
@@ -88,8 +89,10 @@ void initApplication(QApplication &app)
 Forms createForms(const Paths &paths, TrayService *tray, bool deferLedger)
 {
     initPictures();
+    // The record files and pictures are read beside the window's building.
+    Preload preload(paths, TForm1::firstPaintPictures());
     Forms forms;
-    forms.Form1 = std::make_unique<TForm1>(paths);
+    forms.Form1 = std::make_unique<TForm1>(paths, &preload);
     wireForms(forms, tray, deferLedger);
     TForm1 *form1 = forms.Form1.get();
     guard([form1] { form1->FormCreate(); });

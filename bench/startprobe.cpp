@@ -12,6 +12,7 @@
 #include "firstpaint.h"
 #include "fsys.h"
 #include "messages.h"
+#include "preload.h"
 #include "startup.h"
 #include "trayservice.h"
 #include "ui_Unit1.h"
@@ -130,8 +131,10 @@ int main(int argc, char *argv[])
         step("  the about window's JPEG");
     }
 
+    auto preload = std::make_unique<kv::Preload>(paths, TForm1::firstPaintPictures());
+    step("preload started (record files and pictures, on a thread)");
     kv::Forms forms;
-    forms.Form1 = std::make_unique<TForm1>(paths);
+    forms.Form1 = std::make_unique<TForm1>(paths, preload.get());
     TForm1 *form1 = forms.Form1.get();
     step("TForm1 main window");
     kv::wireForms(forms, nullptr, true);
@@ -140,6 +143,7 @@ int main(int argc, char *argv[])
     s_form1 = form1;
     s_tray = &tray;
     kv::guard([form1] { form1->FormCreate(); });
+    preload.reset();
     step("FormCreate (80 tables, the ledger)");
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())

@@ -362,7 +362,7 @@ void TForm3::SpeedButton2Click()
         tables->clear();
         const QString names = settings().value(SettingsLine::TablePrefix);
         for (int k = 1; k <= qMin(count, kMaxTables); ++k)
-            tables->addItem(names + QLatin1Char(' ') + QString::number(k));
+            tables->addItem(tableName(names, k));
         m_main->resetTableView();
     };
     try {

@@ -68,6 +68,11 @@ constexpr int price(int k)
 } // namespace PairLine
 
 constexpr int kMaxTables = 80;
+// Table k's name (from 1): the prefix, a blank and the number.
+inline QString tableName(const QString &prefix, int k)
+{
+    return prefix + QLatin1Char(' ') + QString::number(k);
+}
 constexpr int kRegisterLength = 559;
 
 // A flag line is on exactly when it holds "T".

@@ -118,6 +118,8 @@ private slots:
     void checkRunsBesideTheWindow();
     void unfinishedStepComesFirst_data();
     void unfinishedStepComesFirst();
+    void stepAtOpenRewritesWhatTheStartRead_data();
+    void stepAtOpenRewritesWhatTheStartRead();
     void afterFirstPaint_data();
     void afterFirstPaint();
     void afterFirstPaintWithoutPaint();
@@ -297,6 +299,38 @@ void TestStartCost::unfinishedStepComesFirst()
         cash->startLedger(); // nothing left to do
     QVERIFY(cash->ledger().isOpen());
     QCOMPARE(msgs.infos.size(), 1);
+}
+
+void TestStartCost::stepAtOpenRewritesWhatTheStartRead_data()
+{
+    QTest::addColumn<bool>("deferred");
+    QTest::newRow("ledger opened in the start") << false;
+    QTest::newRow("ledger opened after the first paint") << true;
+}
+
+void TestStartCost::stepAtOpenRewritesWhatTheStartRead()
+{
+    // A cancel killed right after its transaction: the settled table's account and extras
+    // (Çay, 15) are put back when the ledger is opened. The floor bills what the step wrote,
+    // not the empty extras file the start read before it.
+    QFETCH(bool, deferred);
+    Desk desk;
+    desk.prepare(1);
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {});
+    QVERIFY(emptyLedger(desk.paths.ledgerFile()));
+    QVERIFY(execOn(desk.paths.ledgerFile(),
+                   {"INSERT INTO journal(kind, created_at, bill_id, table_pos, table_name,"
+                    " register_lines, extras_file) VALUES('reopen', '2026-12-07T21:00:00', 1, 0,"
+                    " 'Masa 1', '7.12.2026' || char(10) || '20:00:00' || char(10) || '1000000',"
+                    " X'C761790D0A31350D0A')"}));
+    desk.forms = createForms(desk.paths, nullptr, deferred);
+    if (deferred)
+        desk.forms.Cash->startLedger();
+    const counter::FloorRow &row = desk.form()->floor().row(0);
+    QCOMPARE(row.state, counter::FloorRow::State::Open);
+    QVERIFY(row.bill);
+    QCOMPARE(row.bill->extrasTotal, 15);
+    QVERIFY(desk.env.messages().all().isEmpty());
 }
 
 void TestStartCost::afterFirstPaint_data()
