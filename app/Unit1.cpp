@@ -57,7 +57,8 @@ qint64 amountOf(const QString &text)
 
 namespace {
 const QString kBanner = QStringLiteral(":/banner1.jpg");
-const QString kExtrasMark = QStringLiteral(":/extras-16.png");
+const QString kExtrasMark16 = QStringLiteral(":/extras-16.png");
+const QString kExtrasMark32 = QStringLiteral(":/extras-32.png");
 } // namespace
 
 TForm1::TForm1(const Paths &paths, Preload *preload, QWidget *parent)
@@ -158,7 +159,7 @@ void TForm1::setupKeys()
 
 QStringList TForm1::firstPaintPictures()
 {
-    return {kExtrasMark, kBanner};
+    return {kExtrasMark16, kExtrasMark32, kBanner};
 }
 
 QPixmap TForm1::preloadedPicture(const QString &resource)
@@ -178,7 +179,12 @@ bool TForm1::takePreloaded(RecordList &list, const QString &path)
 
 void TForm1::setupPictures()
 {
-    ui->Image1->setPixmap(preloadedPicture(kExtrasMark));
+    // Taken once the controls are made: the reading beside them has normally ended by then.
+    // Both sizes of the mark, so that a screen of twice the pixels shows the large one.
+    QIcon mark;
+    for (const QString &image : {kExtrasMark16, kExtrasMark32})
+        mark.addPixmap(preloadedPicture(image));
+    ui->Image1->setPixmap(mark.pixmap(QSize(16, 16)));
     ui->Image3->setPixmap(preloadedPicture(kBanner));
     ui->Image3->setToolTip(brand::webAddress());
     ui->Image4->setToolTip(brand::webAddress());
@@ -361,9 +367,6 @@ void TForm1::FormCreate()
         if (m_cash)
             m_cash->openLedger(); // a step a crash left unfinished changes the register
     });
-    // ... and extras files: what the preload read of them is then out of date.
-    if (m_cash && m_cash->changedFilesAtOpen())
-        m_preload = nullptr;
     guard([this] { tablesChanged(); });
     m_preload = nullptr;
     guard([this] { showIcon(); });

@@ -42,6 +42,8 @@ public:
                     QWidget *parent = nullptr);
     // The pictures the window shows at its first paint (resource paths).
     static QStringList firstPaintPictures();
+    // Record files changed behind the desk: what the preload read of them is out of date.
+    void dropPreload() { m_preload = nullptr; }
     ~TForm1() override;
 
     // The windows the desk drives (made at their first use); set once at start, before

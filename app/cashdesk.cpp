@@ -90,11 +90,20 @@ bool CashDesk::openNow()
         messages::inform(m_ledger->problem());
         return false;
     }
-    // Opened after the floor was shown: the floor follows what the step changed.
-    m_changedFilesAtOpen = true; // until it is known that there was nothing to finish
-    m_changedFilesAtOpen = m_operations->finishPending();
-    if (m_changedFilesAtOpen && m_defer)
-        m_desk->tablesChanged();
+    // A step finished here rewrites record files the start may have read already.
+    bool finished = false;
+    try {
+        finished = m_operations->finishPending();
+    } catch (...) {
+        m_desk->dropPreload(); // the step may be half done
+        throw;
+    }
+    if (finished) {
+        m_desk->dropPreload();
+        // Opened after the floor was shown: the floor follows what the step changed.
+        if (m_defer)
+            m_desk->tablesChanged();
+    }
     return true;
 }
 

@@ -34,9 +34,6 @@ public:
     // thread of its own; the first use of the ledger waits for its result (and runs it, when
     // the input came first).
     void openLedger();
-    // True when opening it now may have changed record files behind the desk (it finished a
-    // step, or failed while finishing one).
-    bool changedFilesAtOpen() const { return m_changedFilesAtOpen; }
     void deferLedger(bool defer) { m_defer = defer; }
     void startLedger();
     // The deferred check: says why when the ledger turns out damaged.
@@ -73,6 +70,5 @@ private:
     DayEndWindow *m_dayEnd = nullptr;
     bool m_defer = false;
     bool m_openPending = false;
-    bool m_changedFilesAtOpen = false;
     QPointer<QObject> m_inputGate;
 };

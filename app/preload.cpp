@@ -3,16 +3,17 @@
 #include "errors.h"
 #include "recordlist.h"
 
+#include <QThread>
+#include <utility>
+
 namespace kv {
 
 Preload::Preload(const Paths &paths, QStringList pictures)
     : m_paths(paths), m_pictureNames(std::move(pictures))
 {
-    try {
-        m_thread = std::thread([this] { read(); });
-    } catch (const std::system_error &) {
-        // No thread to spare: the start reads everything itself.
-    }
+    // Without a thread (it cannot be made) nothing is read here, and the start reads it all.
+    m_thread.reset(QThread::create([this] { read(); }));
+    m_thread->start();
 }
 
 Preload::~Preload()
@@ -22,8 +23,7 @@ Preload::~Preload()
 
 void Preload::wait()
 {
-    if (m_thread.joinable())
-        m_thread.join();
+    m_thread->wait();
 }
 
 std::optional<QStringList> Preload::takeLines(const QString &path)
@@ -45,29 +45,42 @@ QImage Preload::takePicture(const QString &resource)
 
 bool Preload::readLines(const QString &path)
 {
-    try {
-        const QByteArray bytes = files::readRecordFile(path);
-        if (bytes.contains('\0')) // the start keeps a copy of such a file and says so
-            return false;
-        m_lines.insert(path, RecordList::fromBytes(bytes));
-        return true;
-    } catch (...) {
+    const QByteArray bytes = files::readRecordFile(path);
+    if (bytes.contains('\0')) // the start keeps a copy of such a file and says so
         return false;
-    }
+    m_lines.insert(path, RecordList::fromBytes(bytes));
+    return true;
 }
 
 void Preload::read()
 {
-    for (const QString &name : m_pictureNames)
-        m_pictures.insert(name, QImage(name));
-    const bool settings = readLines(m_paths.settingsFile());
-    const bool tables = readLines(m_paths.registerFile());
-    readLines(m_paths.catalogueFile());
+    // Whatever stops the reading (a fault, no memory) leaves the rest to the start; what was
+    // kept before it was read whole.
+    const auto attempt = [](auto &&step) {
+        try {
+            return step();
+        } catch (...) {
+            return false;
+        }
+    };
+    for (const QString &name : m_pictureNames) {
+        attempt([&] {
+            m_pictures.insert(name, QImage(name));
+            return true;
+        });
+    }
+    const auto lines = [&](const QString &path) {
+        return attempt([&] { return readLines(path); });
+    };
+    const bool settings = lines(m_paths.settingsFile());
+    const bool tables = lines(m_paths.registerFile());
+    lines(m_paths.catalogueFile());
     if (!settings || !tables)
         return;
-    // The tables the start will list, named as it names them.
-    const QStringList &settingLines = m_lines.value(m_paths.settingsFile());
-    const QStringList &registerLines = m_lines.value(m_paths.registerFile());
+    // The tables the start will list, named as it names them; a table it does not list
+    // is never taken, and one listed but not read here it reads itself.
+    const QStringList settingLines = m_lines.value(m_paths.settingsFile());
+    const QStringList registerLines = m_lines.value(m_paths.registerFile());
     int count = 0;
     if (settingLines.size() <= SettingsLine::TablePrefix || registerLines.isEmpty() ||
         !tryStrToInt(registerLines.at(RegisterLine::TableCount), &count))
@@ -75,8 +88,7 @@ void Preload::read()
     const QString prefix = settingLines.at(SettingsLine::TablePrefix);
     for (int k = 1; k <= qMin(count, kMaxTables); ++k) {
         const QString path = m_paths.tableExtrasFile(tableName(prefix, k));
-        if (files::kind(path) == files::Kind::Regular)
-            readLines(path);
+        attempt([&] { return files::kind(path) == files::Kind::Regular && readLines(path); });
     }
 }
 

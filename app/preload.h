@@ -5,8 +5,10 @@
 #include <QHash>
 #include <QImage>
 #include <QStringList>
+#include <memory>
 #include <optional>
-#include <thread>
+
+class QThread;
 
 namespace kv {
 
@@ -33,7 +35,7 @@ public:
 
 private:
     void read();
-    // The file's lines into m_lines when it is read whole and clean; false otherwise.
+    // Keeps the file's lines when it is read whole and clean; false otherwise.
     bool readLines(const QString &path);
     void wait();
 
@@ -41,7 +43,7 @@ private:
     const QStringList m_pictureNames;
     QHash<QString, QStringList> m_lines;
     QHash<QString, QImage> m_pictures;
-    std::thread m_thread;
+    std::unique_ptr<QThread> m_thread;
 };
 
 } // namespace kv

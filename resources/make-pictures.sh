@@ -36,10 +36,12 @@ for n in 16 32 48 128 256; do
 done
 convert "$here/kelvora-16.png" "$here/kelvora-32.png" "$here/kelvora-48.png" "$here/kelvora.ico"
 
-# The mark before the main window's extras list, the program's own so that it needs no icon
-# theme lookup at start (on X11 that lookup costs several milliseconds before the first paint).
-rsvg-convert -w 16 -h 16 "$here/extras-16.svg" -o "$tmp/extras-16.png"
-convert "$tmp/extras-16.png" "${plain[@]}" "PNG32:$here/extras-16.png"
+# The mark before the main window's extras list (16 pixels, and 32 for screens of twice the
+# pixels), the program's own so that it needs no icon theme lookup at start (on X11 that lookup costs several milliseconds before the first paint).
+for n in 16 32; do
+    rsvg-convert -w "$n" -h "$n" "$here/extras-16.svg" -o "$tmp/extras-$n.png"
+    convert "$tmp/extras-$n.png" "${plain[@]}" "PNG32:$here/extras-$n.png"
+done
 
 # Banners: a gradient with the product name, a short slogan and the maker's address.
 banner() { # out, gradient from, gradient to, accent, slogan
@@ -95,5 +97,5 @@ convert -size 480x640 'gradient:#101820-#2b3a4a' -rotate -90 \
     -font "$regular" -pointsize 15 -fill '#d0d8e0' -annotate +0+14 'Kelvora Yazılım  •  https://kelvora.example/' \
     "${plain[@]}" -quality 92 "$here/about.jpg"
 
-identify "$here"/kelvora-*.png "$here"/extras-16.png "$here"/kelvora.ico \
+identify "$here"/kelvora-*.png "$here"/extras-*.png "$here"/kelvora.ico \
     "$here"/banner1.jpg "$here"/banner2.jpg "$here"/about.jpg

@@ -31,7 +31,7 @@ public:
     virtual kv::RecordList &registerList() = 0;  // the table register in memory
     virtual kv::RecordList &catalogueList() = 0; // the extras catalogue in memory
 
-    // The main window's end-time field `bitis`.
+    // The main window's end-time field `bitis` (kept until the field is made).
     virtual void setEndTimeEnabled(bool enabled) = 0;
     // The unit-fee caption `Label6`.
     virtual void setUnitFeeCaption(const QString &caption) = 0;

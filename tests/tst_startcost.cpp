@@ -9,6 +9,7 @@
 #include "deferred.h"
 #include "firstpaint.h"
 #include "hakkinda.h"
+#include "preload.h"
 #include "ucretgirisi.h"
 
 #include <QSqlDatabase>
@@ -118,6 +119,8 @@ private slots:
     void checkRunsBesideTheWindow();
     void unfinishedStepComesFirst_data();
     void unfinishedStepComesFirst();
+    void preloadTakesCleanFilesOnce_data();
+    void preloadTakesCleanFilesOnce();
     void stepAtOpenRewritesWhatTheStartRead_data();
     void stepAtOpenRewritesWhatTheStartRead();
     void afterFirstPaint_data();
@@ -299,6 +302,51 @@ void TestStartCost::unfinishedStepComesFirst()
         cash->startLedger(); // nothing left to do
     QVERIFY(cash->ledger().isOpen());
     QCOMPARE(msgs.infos.size(), 1);
+}
+
+void TestStartCost::preloadTakesCleanFilesOnce_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QByteArray>("second"); // Masa 2's extras file; "dir" makes a directory
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("clean") << "Masa" << QByteArray("Tost\r\n40\r\n") << true;
+    QTest::newRow("empty") << "Masa" << QByteArray() << true;
+    QTest::newRow("NUL byte") << "Masa"
+                              << QByteArray("Tost\r\n4\x00"
+                                            "0\r\n",
+                                            11)
+                              << false;
+    QTest::newRow("directory") << "Masa" << QByteArray("dir") << false;
+    QTest::newRow("Turkish prefix") << "Bilardo Şöleni" << QByteArray("Çay\r\n15\r\n") << true;
+}
+
+void TestStartCost::preloadTakesCleanFilesOnce()
+{
+    // What the start takes from the preload, it must not read again; what it does not
+    // take, it reads itself and reports as before.
+    QFETCH(QString, prefix);
+    QFETCH(QByteArray, second);
+    QFETCH(bool, taken);
+    Desk desk;
+    desk.prepare(2, {{SettingsLine::TablePrefix, prefix}});
+    const QString first = desk.paths.tableExtrasFile(prefix + " 1");
+    const QString other = desk.paths.tableExtrasFile(prefix + " 2");
+    desk.writeLines(first, {"Çay", "15"});
+    if (second == "dir")
+        QVERIFY(QDir().mkpath(other));
+    else
+        TestEnvironment::writeBytes(other, second);
+    Preload preload(desk.paths, {":/extras-16.png"});
+    QCOMPARE(preload.takeLines(first), (QStringList{"Çay", "15"}));
+    QCOMPARE(preload.takeLines(other).has_value(), taken);
+    QCOMPARE(preload.takeLines(desk.paths.settingsFile())->value(SettingsLine::TablePrefix),
+             prefix);
+    QCOMPARE(preload.takeLines(desk.paths.registerFile())->value(0), QStringLiteral("2"));
+    QVERIFY(preload.takeLines(desk.paths.catalogueFile()));
+    QCOMPARE(preload.takePicture(":/extras-16.png").size(), QSize(16, 16));
+    // Given once.
+    QVERIFY(!preload.takeLines(first));
+    QVERIFY(preload.takePicture(":/extras-16.png").isNull());
 }
 
 void TestStartCost::stepAtOpenRewritesWhatTheStartRead_data()
