@@ -255,16 +255,23 @@ qint64 Operations::settle(const BillRecord &b)
             q.addBindValue(v);
         execOrThrow(q);
         s.billId = q.lastInsertId().toLongLong();
+        if (b.extras.isEmpty())
+            return;
+        // One batch: its rows go to SQLite without a query's own work for each.
+        QVariantList ids, positions, names, prices;
+        for (int pos = 0; pos < b.extras.size(); ++pos) {
+            ids << s.billId;
+            positions << pos;
+            names << b.extras.at(pos).name;
+            prices << b.extras.at(pos).price;
+        }
         QSqlQuery e(db);
         e.prepare(QStringLiteral("INSERT INTO bill_extras(bill_id, pos, name, price)"
                                  " VALUES(?, ?, ?, ?)"));
-        for (int pos = 0; pos < b.extras.size(); ++pos) {
-            e.addBindValue(s.billId);
-            e.addBindValue(pos);
-            e.addBindValue(b.extras.at(pos).name);
-            e.addBindValue(b.extras.at(pos).price);
-            execOrThrow(e);
-        }
+        for (const QVariantList &column : {ids, positions, names, prices})
+            e.addBindValue(column);
+        if (!e.execBatch())
+            sqlFailed(e.lastError());
     });
     const qint64 billId = s.billId;
     run(s, id, [&] {
