@@ -164,10 +164,13 @@ int runProgram(int argc, char *argv[])
     TForm1 *form1 = forms.Form1.get();
     CashDesk *cash = forms.Cash;
     // Opening the ledger and its full check (which reads all of it) wait for the window, and
-    // so does the notification area: asking the desktop for it, and the icon's pictures.
+    // so does the notification area: asking the desktop for it, and the icon's pictures. The
+    // fee calculation's hidden time boxes are made then too, so that the first calculation
+    // does not wait for them.
     afterFirstPaint(form1, [cash, form1, &tray] {
         guard([form1, &tray] { form1->attachTray(&tray); });
         guard([cash] { cash->startLedger(); });
+        form1->feePanel();
     });
     QObject::connect(guardian, &TXJustOne::activateRequested, form1, [form1] {
         // A window hidden in the notification area stays there.

@@ -82,6 +82,8 @@ protected:
                         kv::guard([] { s_cash->checkLedger(); });
                         step("  the check, beside the window");
                     }
+                    s_form1->feePanel();
+                    step("after it: the fee calculation's hidden time boxes");
                     std::printf("main() to first frame\t%.2f\t%lld\n", total, rss);
                     std::fflush(stdout);
                     QCoreApplication::exit(0);
