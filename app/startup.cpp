@@ -5,6 +5,7 @@
 #include "ayarlar.h"
 #include "brand.h"
 #include "cashdesk.h"
+#include "clock.h"
 #include "datadir.h"
 #include "deferred.h"
 #include "exstra.h"
@@ -146,6 +147,7 @@ void wireForms(Forms &forms, TrayService *tray, bool deferLedger)
 
 int runProgram(int argc, char *argv[])
 {
+    clock::readTimeZoneOnce();
     QApplication app(argc, argv);
     initApplication(app);
 

@@ -4,6 +4,7 @@
 // Handlers that save run on two data directories: on disk, where each save syncs, and on
 // tmpfs, where the sync is a no-op, so the difference is the sync's cost.
 #include "benchdata.h"
+#include "clock.h"
 #include "deskfixture.h"
 
 #include "ayarlar.h"
@@ -182,6 +183,8 @@ private slots:
 
 void BenchKelvora::initTestCase()
 {
+    kv::clock::readTimeZoneOnce(); // as the program does
+
     const QStorageInfo disk(QDir::tempPath());
     qInfo("data on disk: %s (%s, %s)", qPrintable(QDir::tempPath()),
           disk.fileSystemType().constData(), qPrintable(disk.device()));

@@ -8,6 +8,7 @@
 #include "JustOne.h"
 #include "Unit1.h"
 #include "cashdesk.h"
+#include "clock.h"
 #include "datadir.h"
 #include "firstpaint.h"
 #include "fsys.h"
@@ -101,6 +102,7 @@ int main(int argc, char *argv[])
     s_main = s_last = kv::monotonicNs();
     s_lastRss = rssKb();
     std::printf("before QApplication\t0\t%lld\n", s_lastRss);
+    kv::clock::readTimeZoneOnce();
     QApplication app(argc, argv);
     step("QApplication");
     kv::initApplication(app);

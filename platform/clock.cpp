@@ -50,6 +50,15 @@ bool timeZoneIsSet()
            id != "Universal" && id != "Zulu";
 }
 
+void readTimeZoneOnce()
+{
+#ifdef Q_OS_LINUX
+    // Qt reads the zone's name from the system for this value, as without TZ.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+#endif
+}
+
 void setTimeZoneSetSource(std::function<bool()> source)
 {
     s_zoneSet = std::move(source);

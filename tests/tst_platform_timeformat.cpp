@@ -1,9 +1,13 @@
 // The zone field taken out of a time format, for every locale Qt knows, against the regular
-// expression that did it before: "\s*\(?t+\)?\s*".
+// expression that did it before: "\s*\(?t+\)?\s*"; and the zone named once at start.
 #include "applocale.h"
+#include "clock.h"
 
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
+#include <QTimeZone>
+#include <ctime>
 
 class TestTimeFormat : public QObject
 {
@@ -13,6 +17,8 @@ private slots:
     void zoneFieldRemoved_data();
     void zoneFieldRemoved();
     void everyLocale();
+    void zoneReadOnce_data();
+    void zoneReadOnce();
 };
 
 namespace {
@@ -69,6 +75,55 @@ void TestTimeFormat::everyLocale()
                  byExpression(locale.timeFormat(QLocale::LongFormat)).trimmed());
     }
     kv::resetAppLocale();
+}
+
+void TestTimeFormat::zoneReadOnce_data()
+{
+    QTest::addColumn<bool>("set");
+    QTest::addColumn<QByteArray>("tz");
+    QTest::addColumn<QByteArray>("after"); // on Linux
+    QTest::newRow("none") << false << QByteArray() << QByteArray(":/etc/localtime");
+    QTest::newRow("a zone") << true << QByteArray("Europe/Istanbul")
+                            << QByteArray("Europe/Istanbul");
+    QTest::newRow("empty: UTC") << true << QByteArray() << QByteArray();
+}
+
+void TestTimeFormat::zoneReadOnce()
+{
+    // The zone is named, never changed: the same zone, and the same moment for a local time,
+    // summer and winter.
+    QFETCH(bool, set);
+    QFETCH(QByteArray, tz);
+    QFETCH(QByteArray, after);
+    const bool wasSet = qEnvironmentVariableIsSet("TZ");
+    const QByteArray saved = qgetenv("TZ");
+    const auto restore = qScopeGuard([&] {
+        if (wasSet)
+            qputenv("TZ", saved);
+        else
+            qunsetenv("TZ");
+        tzset();
+    });
+    if (set)
+        qputenv("TZ", tz);
+    else
+        qunsetenv("TZ");
+    tzset();
+    const auto moments = [] {
+        return QList<qint64>{QDateTime(QDate(2026, 7, 1), QTime(12, 0)).toMSecsSinceEpoch(),
+                             QDateTime(QDate(2026, 12, 8), QTime(21, 30)).toMSecsSinceEpoch()};
+    };
+    const QList<qint64> before = moments();
+    const QByteArray zone = QTimeZone::systemTimeZoneId();
+    kv::clock::readTimeZoneOnce();
+    tzset();
+#ifdef Q_OS_LINUX
+    QCOMPARE(qgetenv("TZ"), after);
+#else
+    Q_UNUSED(after);
+#endif
+    QCOMPARE(QTimeZone::systemTimeZoneId(), zone);
+    QCOMPARE(moments(), before);
 }
 
 QTEST_GUILESS_MAIN(TestTimeFormat)
