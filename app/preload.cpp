@@ -45,7 +45,12 @@ QImage Preload::takePicture(const QString &resource)
 
 bool Preload::readLines(const QString &path)
 {
-    const QByteArray bytes = files::readRecordFile(path);
+    QByteArray bytes;
+    try {
+        bytes = files::readRecordFile(path); // only a regular file within the cap
+    } catch (const RuntimeError &) {
+        return false;
+    }
     if (bytes.contains('\0')) // the start keeps a copy of such a file and says so
         return false;
     m_lines.insert(path, RecordList::fromBytes(bytes));
@@ -54,27 +59,21 @@ bool Preload::readLines(const QString &path)
 
 void Preload::read()
 {
-    // Whatever stops the reading (a fault, no memory) leaves the rest to the start; what was
-    // kept before it was read whole.
-    const auto attempt = [](auto &&step) {
-        try {
-            return step();
-        } catch (...) {
-            return false;
-        }
-    };
-    for (const QString &name : m_pictureNames) {
-        attempt([&] {
-            m_pictures.insert(name, QImage(name));
-            return true;
-        });
+    // Nothing may leave the thread: running out of memory ends the reading, and the start
+    // reads the rest itself (what was kept before was read whole).
+    try {
+        readAll();
+    } catch (...) {
     }
-    const auto lines = [&](const QString &path) {
-        return attempt([&] { return readLines(path); });
-    };
-    const bool settings = lines(m_paths.settingsFile());
-    const bool tables = lines(m_paths.registerFile());
-    lines(m_paths.catalogueFile());
+}
+
+void Preload::readAll()
+{
+    for (const QString &name : m_pictureNames)
+        m_pictures.insert(name, QImage(name));
+    const bool settings = readLines(m_paths.settingsFile());
+    const bool tables = readLines(m_paths.registerFile());
+    readLines(m_paths.catalogueFile());
     if (!settings || !tables)
         return;
     // The tables the start will list, named as it names them; a table it does not list
@@ -86,10 +85,8 @@ void Preload::read()
         !tryStrToInt(registerLines.at(RegisterLine::TableCount), &count))
         return;
     const QString prefix = settingLines.at(SettingsLine::TablePrefix);
-    for (int k = 1; k <= qMin(count, kMaxTables); ++k) {
-        const QString path = m_paths.tableExtrasFile(tableName(prefix, k));
-        attempt([&] { return files::kind(path) == files::Kind::Regular && readLines(path); });
-    }
+    for (int k = 1; k <= qMin(count, kMaxTables); ++k)
+        readLines(m_paths.tableExtrasFile(tableName(prefix, k)));
 }
 
 } // namespace kv

@@ -35,6 +35,7 @@ public:
 
 private:
     void read();
+    void readAll();
     // Keeps the file's lines when it is read whole and clean; false otherwise.
     bool readLines(const QString &path);
     void wait();
