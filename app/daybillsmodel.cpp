@@ -8,7 +8,16 @@
 
 using namespace kv;
 
-DayBillsModel::Row DayBillsModel::rowOf(const ledger::BillRecord &b)
+const QString &DayBillsModel::dateText(const QDate &date)
+{
+    if (date != m_lastDate || m_lastDateText.isNull()) {
+        m_lastDate = date;
+        m_lastDateText = shortDate(date);
+    }
+    return m_lastDateText;
+}
+
+DayBillsModel::Row DayBillsModel::rowOf(const ledger::BillRecord &b, qsizetype position)
 {
     using counter::amountText;
     const QString status =
@@ -16,15 +25,16 @@ DayBillsModel::Row DayBillsModel::rowOf(const ledger::BillRecord &b)
             ? QStringLiteral("İptal (%1): %2").arg(longTime(b.cancelledAt.time()), b.cancelReason)
             : QStringLiteral("Ödendi");
     Row row;
-    row.text = {shortDate(b.closedAt.date()) + QLatin1Char(' ') + longTime(b.closedAt.time()),
+    row.text = {dateText(b.closedAt.date()) + QLatin1Char(' ') + longTime(b.closedAt.time()),
                 b.tableName,
                 counter::hoursAndMinutes(b.bill.minutes),
                 amountText(b.bill.timeCharge),
                 amountText(b.bill.extrasTotal),
                 amountText(b.bill.total),
                 status};
-    row.key = {ledger::isoText(b.closedAt), b.tableName,  b.bill.minutes, b.bill.timeCharge,
-               b.bill.extrasTotal,          b.bill.total, status};
+    // The ledger lists the day in the order the bills were closed.
+    row.key = {qlonglong(position), b.tableName,  b.bill.minutes, b.bill.timeCharge,
+               b.bill.extrasTotal,  b.bill.total, status};
     return row;
 }
 
@@ -34,8 +44,8 @@ void DayBillsModel::setBills(QList<ledger::BillRecord> bills)
     m_bills = std::move(bills);
     m_rows.clear();
     m_rows.reserve(m_bills.size());
-    for (const ledger::BillRecord &b : std::as_const(m_bills))
-        m_rows << rowOf(b);
+    for (qsizetype k = 0; k < m_bills.size(); ++k)
+        m_rows << rowOf(m_bills.at(k), k);
     endResetModel();
 }
 
@@ -45,7 +55,7 @@ bool DayBillsModel::replaceBill(const ledger::BillRecord &bill)
         if (m_bills.at(row).id != bill.id)
             continue;
         m_bills[row] = bill;
-        m_rows[row] = rowOf(bill);
+        m_rows[row] = rowOf(bill, row);
         emit dataChanged(index(int(row), 0), index(int(row), ColumnCount - 1));
         return true;
     }

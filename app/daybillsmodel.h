@@ -23,6 +23,8 @@ public:
     // One bill again, as the ledger holds it now (after a cancel); false when it is not listed.
     bool replaceBill(const kv::ledger::BillRecord &bill);
     const QList<kv::ledger::BillRecord> &bills() const { return m_bills; }
+    // A cell's text, by the model's own row (not a sorted view's).
+    const QString &text(int row, int column) const { return m_rows.at(row).text.at(column); }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -36,8 +38,12 @@ private:
         std::array<QString, ColumnCount> text;
         std::array<QVariant, ColumnCount> key;
     };
-    static Row rowOf(const kv::ledger::BillRecord &bill);
+    Row rowOf(const kv::ledger::BillRecord &bill, qsizetype position);
+    const QString &dateText(const QDate &date);
 
     QList<kv::ledger::BillRecord> m_bills;
     QList<Row> m_rows;
+    // A day's bills close on one or two dates: each written once.
+    QDate m_lastDate;
+    QString m_lastDateText;
 };

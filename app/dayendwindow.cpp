@@ -84,13 +84,18 @@ void DayEndWindow::openAt(const QDateTime &now)
     exec();
 }
 
+QList<ledger::BillRecord> DayEndWindow::readDay(const QDate &day,
+                                                ledger::Ledger::Detail detail) const
+{
+    return m_ledger ? m_ledger->bills(ledger::businessDayStart(day),
+                                      ledger::businessDayStart(day.addDays(1)), detail)
+                    : QList<ledger::BillRecord>();
+}
+
 void DayEndWindow::showDay(const QDate &day)
 {
-    using Detail = ledger::Ledger::Detail;
-    m_bills->setBills(m_ledger ? m_ledger->bills(ledger::businessDayStart(day),
-                                                 ledger::businessDayStart(day.addDays(1)),
-                                                 Detail::Listing)
-                               : QList<ledger::BillRecord>());
+    m_shownDay = day;
+    m_bills->setBills(readDay(day, ledger::Ledger::Detail::Listing));
     fitColumns();
     showTotals();
 }
@@ -98,10 +103,10 @@ void DayEndWindow::showDay(const QDate &day)
 void DayEndWindow::fitColumns()
 {
     // As wide as the widest text, measured once per day shown (a cancel changes only the
-    // last column, which stretches). Measuring all 2,100 cells the item's way took longer
-    // than reading the day from the ledger, so the texts are first ranked by the sum of their
-    // letters' widths; the widest few of each column are measured as laid out, and the
-    // widest of those as the item.
+    // last column, which stretches). Laying out all 2,100 texts took longer than reading
+    // the day from the ledger, so they are ranked by the sum of their letters' widths and
+    // laid out from the top down while a sum is wider than the widest laid out (kerning
+    // narrows a text, it does not widen it); the widest is then measured as the item.
     QTableView *view = ui->BillsTable;
     QHeaderView *header = view->horizontalHeader();
     const QFontMetricsF metrics(view->font());
@@ -124,35 +129,30 @@ void DayEndWindow::fitColumns()
         }
         return sum;
     };
-    constexpr int kMeasured = 32;
-    const int rows = m_sorted->rowCount();
+    constexpr qsizetype kMostMeasured = 32;
+    const int rows = m_bills->rowCount();
+    QList<std::pair<qreal, int>> ranked(rows);
     for (int column = 0; column < DayBillsModel::ColumnCount; ++column) {
-        QHash<QString, int> rowOf; // each text once
-        QList<std::pair<qreal, QString>> ranked;
-        for (int row = 0; row < rows; ++row) {
-            const QString text = m_sorted->index(row, column).data().toString();
-            if (rowOf.contains(text))
-                continue;
-            rowOf.insert(text, row);
-            ranked.append({estimate(text), text});
-        }
-        const qsizetype measured = qMin<qsizetype>(kMeasured, ranked.size());
-        std::partial_sort(ranked.begin(), ranked.begin() + measured, ranked.end(),
+        for (int row = 0; row < rows; ++row)
+            ranked[row] = {estimate(m_bills->text(row, column)), row};
+        const qsizetype top = qMin(kMostMeasured, ranked.size());
+        std::partial_sort(ranked.begin(), ranked.begin() + top, ranked.end(),
                           [](const auto &a, const auto &b) { return a.first > b.first; });
         int widest = -1;
         qreal widestAdvance = -1;
-        for (qsizetype k = 0; k < measured; ++k) {
-            const qreal advance = metrics.horizontalAdvance(ranked.at(k).second);
+        for (qsizetype k = 0; k < top && ranked.at(k).first > widestAdvance; ++k) {
+            const int row = ranked.at(k).second;
+            const qreal advance = metrics.horizontalAdvance(m_bills->text(row, column));
             if (advance > widestAdvance) {
                 widestAdvance = advance;
-                widest = rowOf.value(ranked.at(k).second);
+                widest = row;
             }
         }
         int width = header->sectionSizeHint(column);
         if (widest >= 0) {
+            const QModelIndex item = m_sorted->mapFromSource(m_bills->index(widest, column));
             const int grid = view->showGrid() ? 1 : 0;
-            width =
-                qMax(width, view->sizeHintForIndex(m_sorted->index(widest, column)).width() + grid);
+            width = qMax(width, view->sizeHintForIndex(item).width() + grid);
         }
         header->resizeSection(column, width);
     }
@@ -221,13 +221,19 @@ void DayEndWindow::CancelBillClick()
 
 void DayEndWindow::ExportClick()
 {
-    const QDate day = ui->DayEdit->date();
+    const QDate day = m_shownDay;
     const QString suggested =
         QDir::homePath() + QStringLiteral("/gun-sonu-%1.csv").arg(day.toString(Qt::ISODate));
     const QString path = chooseFile(suggested);
     if (path.isEmpty())
         return;
-    if (!files::writeAtomically(path, csv(m_bills->bills())))
+    // The list leaves out the opening dates and times the file carries: the day is read
+    // whole, from a ledger still open.
+    if (m_ledger && !m_ledger->isOpen()) {
+        messages::inform(m_ledger->problem());
+        return;
+    }
+    if (!files::writeAtomically(path, csv(readDay(day, ledger::Ledger::Detail::Full))))
         throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
     messages::inform(
         QStringLiteral("Günün fişleri %1 dosyasına yazıldı.").arg(files::native(path)));

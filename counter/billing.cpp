@@ -31,6 +31,14 @@ Bill bill(qint64 minutes, qint64 fee, const MinimumCharge &minimum, qint64 extra
 
 QString hoursAndMinutes(qint64 minutes)
 {
+    if (minutes >= 0) { // by hand: Gün Sonu writes one for each of a day's bills
+        QString text = QString::number(minutes / 60);
+        const int rest = int(minutes % 60);
+        text.append(QLatin1Char(':'))
+            .append(QLatin1Char(char('0' + rest / 10)))
+            .append(QLatin1Char(char('0' + rest % 10)));
+        return text;
+    }
     return QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 

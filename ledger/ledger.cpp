@@ -41,34 +41,37 @@ const char *const kSchema[] = {
     "CREATE INDEX journal_open ON journal(done)",
 };
 
-// A bill's columns, as billOf() reads them; a listing reads NULL for the extras file, whose
-// pages it need not read.
-QString billColumns(bool withExtrasFile = true)
+// A bill's columns, as billOf() reads them: a listing reads the first twelve, leaving out
+// the register's lines and the extras file, whose pages it need not read.
+QString billColumns(bool full = true)
 {
-    return QStringLiteral("id, table_pos, table_name, opened_date, opened_time, fee, closed_at,"
-                          " minutes, time_charge, minimum_applied, extras_total, total,"
-                          " cancelled_at, cancel_reason, fee_line, ") +
-           (withExtrasFile ? QStringLiteral("extras_file") : QStringLiteral("NULL"));
+    const QString listed = QStringLiteral(
+        "id, table_pos, table_name, fee, closed_at, minutes, time_charge, minimum_applied,"
+        " extras_total, total, cancelled_at, cancel_reason");
+    return full ? listed + QStringLiteral(", opened_date, opened_time, fee_line, extras_file")
+                : listed;
 }
 
-BillRecord billOf(const QSqlQuery &q)
+BillRecord billOf(const QSqlQuery &q, bool full = true)
 {
     BillRecord r;
     r.id = q.value(0).toLongLong();
     r.tablePos = q.value(1).toInt();
     r.tableName = q.value(2).toString();
-    r.openedDate = q.value(3).toString();
-    r.openedTime = q.value(4).toString();
-    r.bill.fee = q.value(5).toLongLong();
-    r.closedAt = fromIsoText(q.value(6).toString());
-    r.bill.minutes = q.value(7).toLongLong();
-    r.bill.timeCharge = q.value(8).toLongLong();
-    r.bill.minimumApplied = q.value(9).toInt() != 0;
-    r.bill.extrasTotal = q.value(10).toLongLong();
-    r.bill.total = q.value(11).toLongLong();
-    if (!q.value(12).isNull())
-        r.cancelledAt = fromIsoText(q.value(12).toString());
-    r.cancelReason = q.value(13).toString();
+    r.bill.fee = q.value(3).toLongLong();
+    r.closedAt = fromIsoText(q.value(4).toString());
+    r.bill.minutes = q.value(5).toLongLong();
+    r.bill.timeCharge = q.value(6).toLongLong();
+    r.bill.minimumApplied = q.value(7).toInt() != 0;
+    r.bill.extrasTotal = q.value(8).toLongLong();
+    r.bill.total = q.value(9).toLongLong();
+    if (!q.value(10).isNull())
+        r.cancelledAt = fromIsoText(q.value(10).toString());
+    r.cancelReason = q.value(11).toString();
+    if (!full)
+        return r;
+    r.openedDate = q.value(12).toString();
+    r.openedTime = q.value(13).toString();
     r.feeLine = q.value(14).toString();
     if (!q.value(15).isNull())
         r.extrasFile = q.value(15).toByteArray();
@@ -388,7 +391,7 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
     while (q.next()) {
         if (full)
             index.insert(q.value(0).toLongLong(), out.size());
-        out << billOf(q);
+        out << billOf(q, full);
     }
     if (!full)
         return out;

@@ -41,7 +41,8 @@ QString formatAmountDigits(qint64 value)
     if (value == 0)
         return QString();
     QLocale locale = appLocale();
-    locale.setNumberOptions(QLocale::DefaultNumberOptions);
+    if (locale.numberOptions() != QLocale::DefaultNumberOptions) // setting it copies the locale
+        locale.setNumberOptions(QLocale::DefaultNumberOptions);
     return locale.toString(value);
 }
 
@@ -97,19 +98,51 @@ QString withoutZoneField(const QString &format)
     return out;
 }
 
-QString longTimeFormat()
+namespace {
+struct TimeFormat
+{
+    QString format;
+    // 24-hour fields and separators only, in Latin digits ("HH:mm:ss", "H.mm.ss"): written
+    // by hand, as QLocale parses the format again at every call (Gün Sonu writes 300).
+    bool plain = false;
+};
+
+bool isPlainClock(const QString &format, const QLocale &locale)
+{
+    if (locale.zeroDigit() != QLatin1String("0"))
+        return false;
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        if (c == u'H' || c == u'm' || c == u's') {
+            if (i + 2 < format.size() && format.at(i + 1) == c && format.at(i + 2) == c)
+                return false; // three or more: as QLocale reads them
+        } else if (c.isLetter() || c == u'\'') {
+            return false;
+        }
+    }
+    return true;
+}
+
+const TimeFormat &timeFormat()
 {
     // Two-digit 24-hour hours where the locale uses a 12-hour clock would be wrong for
     // the elapsed time; the windows only use this for times of day. Asked every second
     // by the clock: kept for the locale it was made for.
     static QLocale madeFor(QLocale::C);
-    static QString format;
+    static TimeFormat made;
     const QLocale locale = appLocale();
-    if (format.isEmpty() || locale != madeFor) {
-        format = withoutZoneField(locale.timeFormat(QLocale::LongFormat)).trimmed();
+    if (made.format.isEmpty() || locale != madeFor) {
+        made.format = withoutZoneField(locale.timeFormat(QLocale::LongFormat)).trimmed();
+        made.plain = isPlainClock(made.format, locale);
         madeFor = locale;
     }
-    return format;
+    return made;
+}
+} // namespace
+
+QString longTimeFormat()
+{
+    return timeFormat().format;
 }
 
 QString shortDate(const QDate &date)
@@ -124,7 +157,30 @@ QString longDate(const QDate &date)
 
 QString longTime(const QTime &time)
 {
-    return appLocale().toString(time, longTimeFormat());
+    const TimeFormat &made = timeFormat();
+    if (!made.plain || !time.isValid())
+        return appLocale().toString(time, made.format);
+    const QString &format = made.format;
+    QString out;
+    out.reserve(format.size() + 2);
+    for (qsizetype i = 0; i < format.size(); ++i) {
+        const QChar c = format.at(i);
+        const int value = c == u'H'   ? time.hour()
+                          : c == u'm' ? time.minute()
+                          : c == u's' ? time.second()
+                                      : -1;
+        if (value < 0) {
+            out.append(c);
+            continue;
+        }
+        const bool two = i + 1 < format.size() && format.at(i + 1) == c;
+        if (two)
+            ++i;
+        if (two || value > 9)
+            out.append(QLatin1Char(char('0' + value / 10)));
+        out.append(QLatin1Char(char('0' + value % 10)));
+    }
+    return out;
 }
 
 QTime strToTime(const QString &text)

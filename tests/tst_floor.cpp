@@ -126,6 +126,9 @@ void TestFloor::billingRule()
     QCOMPARE(b.minimumApplied, applied);
     QCOMPARE(b.extrasTotal, extras);
     QCOMPARE(b.total, timeCharge + extras);
+    // As the listing writes it: hours, then two-digit minutes.
+    QCOMPARE(hoursAndMinutes(minutes),
+             QStringLiteral("%1:%2").arg(minutes / 60).arg(minutes % 60, 2, 10, QLatin1Char('0')));
 }
 
 void TestFloor::rows_data()

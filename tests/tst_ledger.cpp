@@ -512,14 +512,18 @@ void TestLedger::dayColumnsFitTheirWidestText()
     // Listed as they were closed, until the operator sorts.
     const QAbstractItemModel *shown = w->ui->BillsTable->model();
     for (int row = 1; row < count; ++row)
-        QVERIFY(shown->index(row - 1, 0).data(Qt::UserRole).toString() <
-                shown->index(row, 0).data(Qt::UserRole).toString());
+        QVERIFY(shown->index(row - 1, 0).data(Qt::UserRole + 1).toLongLong() <
+                shown->index(row, 0).data(Qt::UserRole + 1).toLongLong());
     QHeaderView *header = w->ui->BillsTable->horizontalHeader();
     QCOMPARE(header->sortIndicatorSection(), -1);
     header->setSortIndicator(2, Qt::DescendingOrder); // a click on "Süre"
     for (int row = 1; row < count; ++row)
         QVERIFY(shown->index(row - 1, 2).data(Qt::UserRole).toLongLong() >=
                 shown->index(row, 2).data(Qt::UserRole).toLongLong());
+    header->setSortIndicator(0, Qt::AscendingOrder); // back to "Kapanış": the ledger's order
+    for (int row = 1; row < count; ++row)
+        QVERIFY(shown->index(row - 1, 0).data(Qt::UserRole + 1).toLongLong() <
+                shown->index(row, 0).data(Qt::UserRole + 1).toLongLong());
     QList<int> fitted, measured;
     for (int c = 0; c < header->count(); ++c)
         fitted << header->sectionSize(c);
