@@ -12,6 +12,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <unordered_map>
 
 namespace kv::ledger {
 
@@ -149,11 +150,21 @@ struct Ledger::Background
     CheckResult result;
 };
 
-Ledger::Ledger() : m_connection(QStringLiteral("kelvora-ledger-%1").arg(++s_connections)) {}
+struct Ledger::Statements
+{
+    std::unordered_map<const char *, QSqlQuery> prepared;
+};
+
+Ledger::Ledger()
+    : m_connection(QStringLiteral("kelvora-ledger-%1").arg(++s_connections)),
+      m_statements(std::make_unique<Statements>())
+{
+}
 
 Ledger::~Ledger()
 {
     dropCheck();
+    dropStatements();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         if (db.isValid())
@@ -162,8 +173,25 @@ Ledger::~Ledger()
     QSqlDatabase::removeDatabase(m_connection);
 }
 
+QSqlQuery &Ledger::statement(const char *sql) const
+{
+    if (const auto kept = m_statements->prepared.find(sql); kept != m_statements->prepared.end())
+        return kept->second;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!q.prepare(QLatin1String(sql)))
+        throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
+    return m_statements->prepared.emplace(sql, std::move(q)).first->second;
+}
+
+void Ledger::dropStatements() const
+{
+    // Before the connection closes: closing finalizes them.
+    m_statements->prepared.clear();
+}
+
 void Ledger::fail(const QString &why, bool locked)
 {
+    dropStatements();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         if (db.isValid())
@@ -183,6 +211,7 @@ void Ledger::fail(const QString &why, bool locked)
 bool Ledger::open(const QString &path, Check check)
 {
     dropCheck();
+    dropStatements(); // opening closes the connection first
     m_path = path;
     m_open = false;
     m_checkPending = false;

@@ -13,6 +13,7 @@
 #include <optional>
 
 class QObject;
+class QSqlQuery;
 
 // The day ledger: every settled bill, in an SQLite database beside the record files, kept
 // with a journal that survives a power cut. A database that cannot be opened or is damaged
@@ -82,6 +83,11 @@ public:
 
     // The connection, for the operations' journal (one transaction with the bill).
     QString connectionName() const { return m_connection; }
+    // A statement of the open connection, prepared at its first use and kept until the
+    // connection closes: the operations run the same few at every settle and move. `sql` is
+    // a literal, told apart by its address; the query is valid until the connection closes.
+    // Stops with why where it cannot be prepared.
+    QSqlQuery &statement(const char *sql) const;
 
     // The bills closed in [from, to), in the order they were closed. A listing leaves out
     // what only a bill's own view and its export need: its extras, the extras file it
@@ -94,6 +100,8 @@ public:
 
 private:
     struct Background;
+    struct Statements;
+    void dropStatements() const;
     bool awaitCheck();
     // False, the ledger closed and problem() saying why, unless the check found it sound.
     bool took(const QString &checkResult, bool locked);
@@ -110,6 +118,7 @@ private:
     bool m_checkPending = false;
     QString m_problem;
     std::unique_ptr<Background> m_background;
+    std::unique_ptr<Statements> m_statements;
 };
 
 // ISO 8601 local time without zone, as the ledger keeps moments ("2026-12-08T23:02:40").

@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <array>
+
 namespace kv::ledger {
 
 // One journal row: everything needed to make the step's file changes again.
@@ -101,13 +103,12 @@ Operations::Operations(Ledger &ledger, RecordList &reg, const Paths &paths,
 qint64 Operations::begin(const Step &s, const std::function<void()> &alsoInTransaction)
 {
     qint64 id = 0;
-    transaction(database(m_ledger), [&](QSqlDatabase &db) {
+    transaction(database(m_ledger), [&](QSqlDatabase &) {
         if (alsoInTransaction)
             alsoInTransaction();
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral(
+        QSqlQuery &q = m_ledger.statement(
             "INSERT INTO journal(kind, created_at, bill_id, table_pos, table_name, target_pos,"
-            " target_name, register_lines, extras_file) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            " target_name, register_lines, extras_file) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
         q.addBindValue(s.kind);
         q.addBindValue(isoText(QDateTime::currentDateTime()));
         q.addBindValue(s.billId ? QVariant(s.billId) : QVariant(QMetaType(QMetaType::LongLong)));
@@ -125,8 +126,8 @@ qint64 Operations::begin(const Step &s, const std::function<void()> &alsoInTrans
 
 void Operations::markDone(qint64 id)
 {
-    QSqlQuery q(database(m_ledger));
-    q.prepare(QStringLiteral("UPDATE journal SET done = 1 WHERE id = ?"));
+    database(m_ledger); // open, or why not
+    QSqlQuery &q = m_ledger.statement("UPDATE journal SET done = 1 WHERE id = ?");
     q.addBindValue(id);
     execOrThrow(q);
 }
@@ -203,11 +204,11 @@ bool Operations::finishPending()
 {
     if (!m_ledger.isOpen())
         return false;
-    QSqlQuery q(database(m_ledger));
+    QSqlQuery &q = m_ledger.statement("SELECT id, kind, bill_id, table_pos, table_name, target_pos,"
+                                      " target_name, register_lines, extras_file FROM journal"
+                                      " WHERE done = 0 ORDER BY id");
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT id, kind, bill_id, table_pos, table_name, target_pos,"
-                               " target_name, register_lines, extras_file FROM journal"
-                               " WHERE done = 0 ORDER BY id")))
+    if (!q.exec())
         sqlFailed(q.lastError());
     QList<std::pair<qint64, Step>> steps;
     while (q.next()) {
@@ -241,11 +242,10 @@ qint64 Operations::settle(const BillRecord &b)
     s.previous = b.extrasFile;
     const QSqlDatabase db = database(m_ledger);
     const qint64 id = begin(s, [&] {
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral(
+        QSqlQuery &q = m_ledger.statement(
             "INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee, closed_at,"
             " minutes, time_charge, minimum_applied, extras_total, total, fee_line, extras_file)"
-            " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+            " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         for (const QVariant &v :
              {QVariant(b.tablePos), QVariant(b.tableName), QVariant(b.openedDate),
               QVariant(b.openedTime), QVariant(b.bill.fee), QVariant(isoText(b.closedAt)),
@@ -257,21 +257,31 @@ qint64 Operations::settle(const BillRecord &b)
         s.billId = q.lastInsertId().toLongLong();
         if (b.extras.isEmpty())
             return;
-        // One batch: its rows go to SQLite without a query's own work for each.
-        QVariantList ids, positions, names, prices;
-        for (int pos = 0; pos < b.extras.size(); ++pos) {
-            ids << s.billId;
-            positions << pos;
-            names << b.extras.at(pos).name;
-            prices << b.extras.at(pos).price;
+        // Many rows a statement: the work of running one (SQLite's and Qt's) was most of a
+        // row's cost. Four sizes, each prepared once, write any count in a few statements.
+        static const std::array<std::pair<int, QByteArray>, 4> sizes = [] {
+            std::array<std::pair<int, QByteArray>, 4> made{{{64, {}}, {16, {}}, {4, {}}, {1, {}}}};
+            for (auto &[rows, sql] : made) {
+                sql = "INSERT INTO bill_extras(bill_id, pos, name, price) VALUES (?, ?, ?, ?)";
+                for (int k = 1; k < rows; ++k)
+                    sql += ", (?, ?, ?, ?)";
+            }
+            return made;
+        }();
+        const qsizetype count = b.extras.size();
+        qsizetype pos = 0;
+        for (const auto &[rows, sql] : sizes) {
+            for (; count - pos >= rows; pos += rows) {
+                QSqlQuery &e = m_ledger.statement(sql.constData());
+                for (qsizetype k = pos; k < pos + rows; ++k) {
+                    e.addBindValue(s.billId);
+                    e.addBindValue(int(k));
+                    e.addBindValue(b.extras.at(k).name);
+                    e.addBindValue(b.extras.at(k).price);
+                }
+                execOrThrow(e);
+            }
         }
-        QSqlQuery e(db);
-        e.prepare(QStringLiteral("INSERT INTO bill_extras(bill_id, pos, name, price)"
-                                 " VALUES(?, ?, ?, ?)"));
-        for (const QVariantList &column : {ids, positions, names, prices})
-            e.addBindValue(column);
-        if (!e.execBatch())
-            sqlFailed(e.lastError());
     });
     const qint64 billId = s.billId;
     run(s, id, [&] {

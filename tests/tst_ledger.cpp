@@ -116,6 +116,11 @@ void TestLedger::settling_data()
                                 << "7.12.2026|21:15:03"
                                 << "2026-12-07T23:02:40" << many
                                 << QVariantList{1000000, 107, 1783333, 0, 20301, 1803634};
+    // 64 + 16 + 4 + 1: each size of statement once.
+    QTest::newRow("85 extras") << false << ""
+                               << "7.12.2026|21:15:03"
+                               << "2026-12-07T23:02:40" << many.mid(0, 170)
+                               << QVariantList{1000000, 107, 1783333, 0, 3655, 1786988};
     QTest::newRow("past midnight")
         << false << ""
         << "7.12.2026|23:30:00"
