@@ -17,7 +17,7 @@ const QString &DayBillsModel::dateText(const QDate &date)
     return m_lastDateText;
 }
 
-DayBillsModel::Row DayBillsModel::rowOf(const ledger::BillRecord &b, qsizetype position)
+DayBillsModel::Row DayBillsModel::rowOf(const ledger::BillRecord &b)
 {
     using counter::amountText;
     const QString status =
@@ -32,9 +32,8 @@ DayBillsModel::Row DayBillsModel::rowOf(const ledger::BillRecord &b, qsizetype p
                 amountText(b.bill.extrasTotal),
                 amountText(b.bill.total),
                 status};
-    // The ledger lists the day in the order the bills were closed.
-    row.key = {qlonglong(position), b.tableName,  b.bill.minutes, b.bill.timeCharge,
-               b.bill.extrasTotal,  b.bill.total, status};
+    row.key = {b.closedAt,         b.tableName,  b.bill.minutes, b.bill.timeCharge,
+               b.bill.extrasTotal, b.bill.total, status};
     return row;
 }
 
@@ -44,8 +43,9 @@ void DayBillsModel::setBills(QList<ledger::BillRecord> bills)
     m_bills = std::move(bills);
     m_rows.clear();
     m_rows.reserve(m_bills.size());
-    for (qsizetype k = 0; k < m_bills.size(); ++k)
-        m_rows << rowOf(m_bills.at(k), k);
+    m_lastDateText = QString(); // in the locale of now
+    for (const ledger::BillRecord &b : std::as_const(m_bills))
+        m_rows << rowOf(b);
     endResetModel();
 }
 
@@ -55,7 +55,7 @@ bool DayBillsModel::replaceBill(const ledger::BillRecord &bill)
         if (m_bills.at(row).id != bill.id)
             continue;
         m_bills[row] = bill;
-        m_rows[row] = rowOf(bill, row);
+        m_rows[row] = rowOf(bill);
         emit dataChanged(index(int(row), 0), index(int(row), ColumnCount - 1));
         return true;
     }

@@ -38,7 +38,7 @@ private:
         std::array<QString, ColumnCount> text;
         std::array<QVariant, ColumnCount> key;
     };
-    Row rowOf(const kv::ledger::BillRecord &bill, qsizetype position);
+    Row rowOf(const kv::ledger::BillRecord &bill);
     const QString &dateText(const QDate &date);
 
     QList<kv::ledger::BillRecord> m_bills;

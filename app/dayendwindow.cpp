@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QHash>
 #include <QInputDialog>
+#include <QSet>
 #include <QSortFilterProxyModel>
 
 using namespace kv;
@@ -84,18 +85,13 @@ void DayEndWindow::openAt(const QDateTime &now)
     exec();
 }
 
-QList<ledger::BillRecord> DayEndWindow::readDay(const QDate &day,
-                                                ledger::Ledger::Detail detail) const
-{
-    return m_ledger ? m_ledger->bills(ledger::businessDayStart(day),
-                                      ledger::businessDayStart(day.addDays(1)), detail)
-                    : QList<ledger::BillRecord>();
-}
-
 void DayEndWindow::showDay(const QDate &day)
 {
-    m_shownDay = day;
-    m_bills->setBills(readDay(day, ledger::Ledger::Detail::Listing));
+    using Detail = ledger::Ledger::Detail;
+    m_bills->setBills(m_ledger ? m_ledger->bills(ledger::businessDayStart(day),
+                                                 ledger::businessDayStart(day.addDays(1)),
+                                                 Detail::Listing)
+                               : QList<ledger::BillRecord>());
     fitColumns();
     showTotals();
 }
@@ -105,8 +101,9 @@ void DayEndWindow::fitColumns()
     // As wide as the widest text, measured once per day shown (a cancel changes only the
     // last column, which stretches). Laying out all 2,100 texts took longer than reading
     // the day from the ledger, so they are ranked by the sum of their letters' widths and
-    // laid out from the top down while a sum is wider than the widest laid out (kerning
-    // narrows a text, it does not widen it); the widest is then measured as the item.
+    // laid out from the top down, each text once, while a sum is wider than the widest laid
+    // out (kerning narrows a text, it does not widen it); the widest is then measured as the
+    // item.
     QTableView *view = ui->BillsTable;
     QHeaderView *header = view->horizontalHeader();
     const QFontMetricsF metrics(view->font());
@@ -129,20 +126,29 @@ void DayEndWindow::fitColumns()
         }
         return sum;
     };
-    constexpr qsizetype kMostMeasured = 32;
+    constexpr int kMostMeasured = 32; // different texts a column, as a bound
     const int rows = m_bills->rowCount();
     QList<std::pair<qreal, int>> ranked(rows);
     for (int column = 0; column < DayBillsModel::ColumnCount; ++column) {
         for (int row = 0; row < rows; ++row)
             ranked[row] = {estimate(m_bills->text(row, column)), row};
-        const qsizetype top = qMin(kMostMeasured, ranked.size());
-        std::partial_sort(ranked.begin(), ranked.begin() + top, ranked.end(),
-                          [](const auto &a, const auto &b) { return a.first > b.first; });
+        // Taken from a heap, the widest sum first: most columns stop after a few.
+        const auto narrower = [](const auto &a, const auto &b) { return a.first < b.first; };
+        std::make_heap(ranked.begin(), ranked.end(), narrower);
         int widest = -1;
         qreal widestAdvance = -1;
-        for (qsizetype k = 0; k < top && ranked.at(k).first > widestAdvance; ++k) {
-            const int row = ranked.at(k).second;
-            const qreal advance = metrics.horizontalAdvance(m_bills->text(row, column));
+        QSet<QString> measured; // a text many bills share is laid out once
+        for (auto end = ranked.end();
+             end != ranked.begin() && ranked.front().first > widestAdvance &&
+             measured.size() < kMostMeasured;
+             --end) {
+            std::pop_heap(ranked.begin(), end, narrower);
+            const int row = (end - 1)->second;
+            const QString &text = m_bills->text(row, column);
+            if (measured.contains(text))
+                continue;
+            measured.insert(text);
+            const qreal advance = metrics.horizontalAdvance(text);
             if (advance > widestAdvance) {
                 widestAdvance = advance;
                 widest = row;
@@ -221,19 +227,13 @@ void DayEndWindow::CancelBillClick()
 
 void DayEndWindow::ExportClick()
 {
-    const QDate day = m_shownDay;
+    const QDate day = ui->DayEdit->date();
     const QString suggested =
         QDir::homePath() + QStringLiteral("/gun-sonu-%1.csv").arg(day.toString(Qt::ISODate));
     const QString path = chooseFile(suggested);
     if (path.isEmpty())
         return;
-    // The list leaves out the opening dates and times the file carries: the day is read
-    // whole, from a ledger still open.
-    if (m_ledger && !m_ledger->isOpen()) {
-        messages::inform(m_ledger->problem());
-        return;
-    }
-    if (!files::writeAtomically(path, csv(readDay(day, ledger::Ledger::Detail::Full))))
+    if (!files::writeAtomically(path, csv(m_bills->bills())))
         throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
     messages::inform(
         QStringLiteral("Günün fişleri %1 dosyasına yazıldı.").arg(files::native(path)));

@@ -50,13 +50,10 @@ public:
     Ui::DayEndWindow *ui;
 
 private:
-    QList<kv::ledger::BillRecord> readDay(const QDate &day,
-                                          kv::ledger::Ledger::Detail detail) const;
     void fitColumns();
     void showTotals();
 
     const kv::ledger::Ledger *m_ledger = nullptr;
-    QDate m_shownDay;
     DayBillsModel *m_bills;
     QSortFilterProxyModel *m_sorted;
 };

@@ -5,6 +5,7 @@
 #include "recordlist.h"
 
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -42,15 +43,14 @@ const char *const kSchema[] = {
     "CREATE INDEX journal_open ON journal(done)",
 };
 
-// A bill's columns, as billOf() reads them: a listing reads the first twelve, leaving out
-// the register's lines and the extras file, whose pages it need not read.
+// A bill's columns, as billOf() reads them: a listing reads the first fourteen, leaving out
+// the fee line and the extras file, whose pages it need not read.
 QString billColumns(bool full = true)
 {
     const QString listed = QStringLiteral(
         "id, table_pos, table_name, fee, closed_at, minutes, time_charge, minimum_applied,"
-        " extras_total, total, cancelled_at, cancel_reason");
-    return full ? listed + QStringLiteral(", opened_date, opened_time, fee_line, extras_file")
-                : listed;
+        " extras_total, total, cancelled_at, cancel_reason, opened_date, opened_time");
+    return full ? listed + QStringLiteral(", fee_line, extras_file") : listed;
 }
 
 BillRecord billOf(const QSqlQuery &q, bool full = true)
@@ -69,10 +69,10 @@ BillRecord billOf(const QSqlQuery &q, bool full = true)
     if (!q.value(10).isNull())
         r.cancelledAt = fromIsoText(q.value(10).toString());
     r.cancelReason = q.value(11).toString();
-    if (!full)
-        return r;
     r.openedDate = q.value(12).toString();
     r.openedTime = q.value(13).toString();
+    if (!full)
+        return r;
     r.feeLine = q.value(14).toString();
     if (!q.value(15).isNull())
         r.extrasFile = q.value(15).toByteArray();
@@ -407,13 +407,21 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
         return out;
     const bool full = detail == Detail::Full;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery q(db);
+    const auto select = [](bool full) {
+        return QStringLiteral("SELECT %1 FROM bills WHERE closed_at >= ? AND closed_at < ?"
+                              " ORDER BY closed_at, id")
+            .arg(billColumns(full));
+    };
+    // A day's listing is asked each time Gün Sonu shows a day: its statement is kept.
+    static const QByteArray listing = select(false).toUtf8();
+    QSqlQuery fullQuery(db);
+    if (full)
+        fullQuery.prepare(select(true));
+    QSqlQuery &q = full ? fullQuery : statement(listing.constData());
+    const auto done = qScopeGuard([&q] { q.finish(); }); // no read left open
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT %1 FROM bills WHERE closed_at >= ? AND closed_at < ?"
-                             " ORDER BY closed_at, id")
-                  .arg(billColumns(full)));
-    q.addBindValue(isoText(from));
-    q.addBindValue(isoText(to));
+    q.bindValue(0, isoText(from));
+    q.bindValue(1, isoText(to));
     if (!q.exec())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
     QHash<qint64, qsizetype> index;

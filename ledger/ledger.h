@@ -90,8 +90,8 @@ public:
     QSqlQuery &statement(const char *sql) const;
 
     // The bills closed in [from, to), in the order they were closed. A listing leaves out
-    // what only a bill's own view and its export need: its extras, the extras file it
-    // carries and the register's lines (the opening date and time, the fee line).
+    // what only a bill's own view needs: its extras, the extras file it carries and the
+    // register's fee line.
     enum class Detail { Full, Listing };
     QList<BillRecord> bills(const QDateTime &from, const QDateTime &to,
                             Detail detail = Detail::Full) const;

@@ -42,6 +42,13 @@ QSqlDatabase database(const Ledger &ledger)
     throwError(QStringLiteral("Defter.db'ye yazılamadı: %1").arg(e.text()));
 }
 
+// By position: a kept statement never runs with values left from a use that stopped.
+void bindAll(QSqlQuery &q, const QVariantList &values)
+{
+    for (int k = 0; k < values.size(); ++k)
+        q.bindValue(k, values.at(k));
+}
+
 void execOrThrow(QSqlQuery &q)
 {
     if (!q.exec())
@@ -109,15 +116,10 @@ qint64 Operations::begin(const Step &s, const std::function<void()> &alsoInTrans
         QSqlQuery &q = m_ledger.statement(
             "INSERT INTO journal(kind, created_at, bill_id, table_pos, table_name, target_pos,"
             " target_name, register_lines, extras_file) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        q.addBindValue(s.kind);
-        q.addBindValue(isoText(QDateTime::currentDateTime()));
-        q.addBindValue(s.billId ? QVariant(s.billId) : QVariant(QMetaType(QMetaType::LongLong)));
-        q.addBindValue(s.table);
-        q.addBindValue(s.tableName);
-        q.addBindValue(s.target);
-        q.addBindValue(s.targetName);
-        q.addBindValue(s.lines.join(QLatin1Char('\n')));
-        q.addBindValue(blob(s.extras));
+        bindAll(q, {s.kind, isoText(QDateTime::currentDateTime()),
+                    s.billId ? QVariant(s.billId) : QVariant(QMetaType(QMetaType::LongLong)),
+                    s.table, s.tableName, s.target, s.targetName, s.lines.join(QLatin1Char('\n')),
+                    blob(s.extras)});
         execOrThrow(q);
         id = q.lastInsertId().toLongLong();
     });
@@ -128,7 +130,7 @@ void Operations::markDone(qint64 id)
 {
     database(m_ledger); // open, or why not
     QSqlQuery &q = m_ledger.statement("UPDATE journal SET done = 1 WHERE id = ?");
-    q.addBindValue(id);
+    q.bindValue(0, id);
     execOrThrow(q);
 }
 
@@ -246,13 +248,11 @@ qint64 Operations::settle(const BillRecord &b)
             "INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee, closed_at,"
             " minutes, time_charge, minimum_applied, extras_total, total, fee_line, extras_file)"
             " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        for (const QVariant &v :
-             {QVariant(b.tablePos), QVariant(b.tableName), QVariant(b.openedDate),
-              QVariant(b.openedTime), QVariant(b.bill.fee), QVariant(isoText(b.closedAt)),
-              QVariant(b.bill.minutes), QVariant(b.bill.timeCharge),
-              QVariant(int(b.bill.minimumApplied)), QVariant(b.bill.extrasTotal),
-              QVariant(b.bill.total), QVariant(b.feeLine), blob(b.extrasFile)})
-            q.addBindValue(v);
+        bindAll(q, {QVariant(b.tablePos), QVariant(b.tableName), QVariant(b.openedDate),
+                    QVariant(b.openedTime), QVariant(b.bill.fee), QVariant(isoText(b.closedAt)),
+                    QVariant(b.bill.minutes), QVariant(b.bill.timeCharge),
+                    QVariant(int(b.bill.minimumApplied)), QVariant(b.bill.extrasTotal),
+                    QVariant(b.bill.total), QVariant(b.feeLine), blob(b.extrasFile)});
         execOrThrow(q);
         s.billId = q.lastInsertId().toLongLong();
         if (b.extras.isEmpty())
@@ -273,11 +273,11 @@ qint64 Operations::settle(const BillRecord &b)
         for (const auto &[rows, sql] : sizes) {
             for (; count - pos >= rows; pos += rows) {
                 QSqlQuery &e = m_ledger.statement(sql.constData());
-                for (qsizetype k = pos; k < pos + rows; ++k) {
-                    e.addBindValue(s.billId);
-                    e.addBindValue(int(k));
-                    e.addBindValue(b.extras.at(k).name);
-                    e.addBindValue(b.extras.at(k).price);
+                for (int k = 0; k < rows; ++k) {
+                    e.bindValue(4 * k, s.billId);
+                    e.bindValue(4 * k + 1, int(pos + k));
+                    e.bindValue(4 * k + 2, b.extras.at(pos + k).name);
+                    e.bindValue(4 * k + 3, b.extras.at(pos + k).price);
                 }
                 execOrThrow(e);
             }

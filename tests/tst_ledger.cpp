@@ -84,6 +84,7 @@ private slots:
     void dayColumnsFitTheirWidestText_data();
     void dayColumnsFitTheirWidestText();
     void interruptedStepIsFinishedAtStart();
+    void ledgerReplacedBetweenBills();
 };
 
 void TestLedger::settling_data()
@@ -472,6 +473,9 @@ void TestLedger::dayColumnsFitTheirWidestText_data()
     // Kerned pairs and narrow letters: a name with more letters is not always the wider.
     QTest::newRow("kerning and narrow letters")
         << QStringList{"AVAVAVAVAV", "WWWWWW", "iiiiiiiiiiiiiiii", "Ta.Yo.", "İlk Şişe %1"} << 60;
+    // Many bills of a name whose letters add up wider than it is laid out, beside a
+    // wider one: each name is measured once, whatever the count.
+    QTest::newRow("a name many bills share") << QStringList{"Tavla Yolu", "Bilardo 10"} << 66;
     QTest::newRow("one bill") << QStringList{"Bilardo 1"} << 1;
 }
 
@@ -537,6 +541,38 @@ void TestLedger::dayColumnsFitTheirWidestText()
     for (int c = 0; c < header->count(); ++c)
         measured << header->sectionSize(c);
     QCOMPARE(fitted, measured);
+}
+
+void TestLedger::ledgerReplacedBetweenBills()
+{
+    // A ledger put in the place of the open one while the program runs takes the next bill;
+    // nothing prepared for the first file is used on it.
+    Desk desk;
+    QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "1000000");
+    reg.insert(account(1, "7.12.2026", "21:00:00", "1000000"));
+    desk.prepare(2, {}, reg);
+    for (const char *table : {"Masa 1", "Masa 2"})
+        desk.writeLines(desk.paths.tableExtrasFile(table), {"Çay", "15"});
+    desk.start();
+    desk.select(0);
+    settle(desk);
+    const QString empty = desk.env.root() + "/empty.db";
+    {
+        ledger::Ledger made;
+        QVERIFY(made.open(empty));
+    }
+    // The file and its companions, as a backup put back whole.
+    for (const char *companion : {"", "-wal", "-shm"})
+        QFile::remove(desk.paths.ledgerFile() + companion);
+    QVERIFY(QFile::copy(empty, desk.paths.ledgerFile()));
+    desk.select(1);
+    settle(desk);
+    QCOMPARE(desk.env.messages().errors, QStringList());
+    QCOMPARE(desk.env.messages().infos.last(), QStringLiteral("Masa 2 için hesap kapatıldı!"));
+    const QString db = desk.paths.ledgerFile();
+    QCOMPARE(rows(db, "SELECT table_name FROM bills"), QList<QVariantList>{{"Masa 2"}});
+    QCOMPARE(rows(db, "SELECT name, price FROM bill_extras"), (QList<QVariantList>{{"Çay", 15}}));
+    QCOMPARE(rows(db, "SELECT count(*) FROM journal WHERE done = 0"), QList<QVariantList>{{0}});
 }
 
 void TestLedger::interruptedStepIsFinishedAtStart()
