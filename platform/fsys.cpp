@@ -37,6 +37,16 @@ bool makeDataDirectory(const QString &dir)
     return QDir().mkdir(dir) || QDir(dir).exists();
 }
 
+PathKind pathKind(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isFile())
+        return PathKind::Regular;
+    if (info.exists() || info.isSymLink())
+        return PathKind::Other;
+    return PathKind::Missing;
+}
+
 QByteArray fileIdentity(const QString &path)
 {
     const HANDLE h = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), 0,
@@ -77,6 +87,19 @@ bool syncDirectory(const QString &dir)
 bool makeDataDirectory(const QString &dir)
 {
     return QDir().mkpath(dir);
+}
+
+PathKind pathKind(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::lstat(name.constData(), &st) != 0)
+        return PathKind::Missing;
+    if (S_ISREG(st.st_mode))
+        return PathKind::Regular;
+    if (S_ISLNK(st.st_mode) && ::stat(name.constData(), &st) == 0 && S_ISREG(st.st_mode))
+        return PathKind::Regular;
+    return PathKind::Other;
 }
 
 QByteArray fileIdentity(const QString &path)

@@ -21,6 +21,12 @@ bool syncPath(const QString &path);
 // a drive that always exists, so only that level is made.
 bool makeDataDirectory(const QString &dir);
 
+// What is at a path: nothing (or nothing that can be looked at), a regular file or a link
+// to one, or anything else. One look on Linux, where QFileInfo takes two for a missing file:
+// the start and "Masa Oluştur" ask for every table's extras file.
+enum class PathKind { Missing, Regular, Other };
+PathKind pathKind(const QString &path);
+
 // What tells one file from another at the same path (device and inode on Linux, volume and
 // file index on Windows); empty when there is no file.
 QByteArray fileIdentity(const QString &path);

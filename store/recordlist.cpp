@@ -136,11 +136,14 @@ namespace files {
 
 Kind kind(const QString &path)
 {
-    const QFileInfo info(path);
-    if (info.isFile())
+    switch (fsys::pathKind(path)) {
+    case fsys::PathKind::Regular:
         return Kind::Regular;
-    if (info.exists() || info.isSymLink())
+    case fsys::PathKind::Other:
         return Kind::Other;
+    case fsys::PathKind::Missing:
+        break;
+    }
     return Kind::Missing;
 }
 

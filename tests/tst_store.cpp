@@ -28,6 +28,8 @@ private slots:
     void writingPastTheEndPads();
     void unreadableFiles_data();
     void unreadableFiles();
+    void kindsAsQtSeesThem_data();
+    void kindsAsQtSeesThem();
     void savingIntoMissingDirectory();
     void nulKeepsWholeCopy();
     void failedSaveKeepsOldFile();
@@ -186,6 +188,59 @@ void TestStore::unreadableFiles_data()
     QTest::addColumn<QString>("what");
     for (const char *what : {"missing", "directory", "fifo", "dangling link", "too big"})
         QTest::newRow(what) << what;
+}
+
+void TestStore::kindsAsQtSeesThem_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::addColumn<int>("kind"); // files::Kind
+    const auto row = [](const char *what, files::Kind kind) {
+        QTest::newRow(what) << what << int(kind);
+    };
+    row("missing", files::Kind::Missing);
+    row("regular", files::Kind::Regular);
+    row("directory", files::Kind::Other);
+    row("fifo", files::Kind::Other);
+    row("dangling link", files::Kind::Other);
+    row("link to a file", files::Kind::Regular);
+    row("link to a directory", files::Kind::Other);
+    row("below a file", files::Kind::Missing);
+    row("empty path", files::Kind::Missing);
+}
+
+void TestStore::kindsAsQtSeesThem()
+{
+    // What is at a path, against what QFileInfo says of it.
+    QFETCH(QString, what);
+    QFETCH(int, kind);
+    TestEnvironment env;
+    const QString file = env.root() + QStringLiteral("/file.dll");
+    const QString dir = env.root() + QStringLiteral("/dir");
+    TestEnvironment::writeBytes(file, "a\r\n");
+    QVERIFY(QDir().mkdir(dir));
+    QString path = env.root() + QStringLiteral("/Zorbelayarex.dll");
+    if (what == "regular")
+        path = file;
+    else if (what == "directory")
+        path = dir;
+    else if (what == "fifo")
+        QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
+    else if (what == "dangling link")
+        QVERIFY(QFile::link(env.root() + QStringLiteral("/nowhere"), path));
+    else if (what == "link to a file")
+        QVERIFY(QFile::link(file, path));
+    else if (what == "link to a directory")
+        QVERIFY(QFile::link(dir, path));
+    else if (what == "below a file")
+        path = file + QStringLiteral("/x");
+    else if (what == "empty path")
+        path.clear();
+    const QFileInfo info(path);
+    const files::Kind byQt = info.isFile()                       ? files::Kind::Regular
+                             : info.exists() || info.isSymLink() ? files::Kind::Other
+                                                                 : files::Kind::Missing;
+    QCOMPARE(int(byQt), kind);
+    QCOMPARE(int(files::kind(path)), kind);
 }
 
 void TestStore::unreadableFiles()
