@@ -175,6 +175,8 @@ Ledger::~Ledger()
 
 QSqlQuery &Ledger::statement(const char *sql) const
 {
+    if (!isOpen())
+        throwError(m_problem);
     if (const auto kept = m_statements->prepared.find(sql); kept != m_statements->prepared.end())
         return kept->second;
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
@@ -414,10 +416,10 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
     };
     // A day's listing is asked each time Gün Sonu shows a day: its statement is kept.
     static const QByteArray listing = select(false).toUtf8();
-    QSqlQuery fullQuery(db);
+    std::optional<QSqlQuery> fullQuery;
     if (full)
-        fullQuery.prepare(select(true));
-    QSqlQuery &q = full ? fullQuery : statement(listing.constData());
+        fullQuery.emplace(db).prepare(select(true));
+    QSqlQuery &q = full ? *fullQuery : statement(listing.constData());
     const auto done = qScopeGuard([&q] { q.finish(); }); // no read left open
     q.setForwardOnly(true);
     q.bindValue(0, isoText(from));

@@ -86,7 +86,7 @@ public:
     // A statement of the open connection, prepared at its first use and kept until the
     // connection closes: the operations run the same few at every settle and move. `sql` is
     // a literal, told apart by its address; the query is valid until the connection closes.
-    // Stops with why where it cannot be prepared.
+    // Stops with why where the ledger is not open or the statement cannot be prepared.
     QSqlQuery &statement(const char *sql) const;
 
     // The bills closed in [from, to), in the order they were closed. A listing leaves out

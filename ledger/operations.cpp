@@ -128,7 +128,6 @@ qint64 Operations::begin(const Step &s, const std::function<void()> &alsoInTrans
 
 void Operations::markDone(qint64 id)
 {
-    database(m_ledger); // open, or why not
     QSqlQuery &q = m_ledger.statement("UPDATE journal SET done = 1 WHERE id = ?");
     q.bindValue(0, id);
     execOrThrow(q);

@@ -136,15 +136,7 @@ namespace files {
 
 Kind kind(const QString &path)
 {
-    switch (fsys::pathKind(path)) {
-    case fsys::PathKind::Regular:
-        return Kind::Regular;
-    case fsys::PathKind::Other:
-        return Kind::Other;
-    case fsys::PathKind::Missing:
-        break;
-    }
-    return Kind::Missing;
+    return fsys::pathKind(path);
 }
 
 bool exists(const QString &path)

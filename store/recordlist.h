@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fsys.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -81,7 +83,7 @@ private:
 
 // Small file-system operations of the store.
 namespace files {
-enum class Kind { Missing, Regular, Other };
+using Kind = fsys::PathKind;
 // Missing only when nothing at all is there (not even a dangling link); Other for a
 // directory, a FIFO, a device or a link to one.
 Kind kind(const QString &path);
