@@ -14,6 +14,8 @@ TestEnvironment::TestEnvironment() : m_now(QDate(2026, 12, 7), QTime(21, 15, 3))
     kv::messages::setRecorder(&m_recorder);
     kv::clock::setNowSource([this] { return m_now; });
     kv::clock::setUptimeSource([this] { return m_uptime; });
+    // The date line depends on whether the machine has a zone; tests see one without.
+    kv::clock::setTimeZoneSetSource([] { return false; });
 }
 
 TestEnvironment::~TestEnvironment()
@@ -21,6 +23,7 @@ TestEnvironment::~TestEnvironment()
     kv::messages::setRecorder(nullptr);
     kv::clock::setNowSource({});
     kv::clock::setUptimeSource({});
+    kv::clock::setTimeZoneSetSource({});
     kv::resetAppLocale();
 }
 
