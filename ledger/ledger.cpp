@@ -164,12 +164,7 @@ Ledger::Ledger()
 Ledger::~Ledger()
 {
     dropCheck();
-    dropStatements();
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        if (db.isValid())
-            db.close();
-    }
+    closeConnection();
     QSqlDatabase::removeDatabase(m_connection);
 }
 
@@ -191,14 +186,23 @@ void Ledger::dropStatements() const
     m_statements->prepared.clear();
 }
 
-void Ledger::fail(const QString &why, bool locked)
+void Ledger::closeConnection()
 {
     dropStatements();
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        if (db.isValid())
-            db.close();
-    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isValid() || !db.isOpen())
+        return;
+    // SQLite neither copies back nor removes the journal of a file moved away while open, and
+    // the journal left at the path would be read into whatever file is put there next. The
+    // moved file takes its pages and the journal is emptied.
+    if (m_open && fsys::fileIdentity(m_path) != m_identity)
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    db.close();
+}
+
+void Ledger::fail(const QString &why, bool locked)
+{
+    closeConnection();
     m_open = false;
     m_checkPending = false;
     const QString file = files::native(m_path);
@@ -213,7 +217,7 @@ void Ledger::fail(const QString &why, bool locked)
 bool Ledger::open(const QString &path, Check check)
 {
     dropCheck();
-    dropStatements(); // opening closes the connection first
+    closeConnection();
     m_path = path;
     m_open = false;
     m_checkPending = false;

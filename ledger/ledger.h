@@ -102,6 +102,7 @@ private:
     struct Background;
     struct Statements;
     void dropStatements() const;
+    void closeConnection();
     bool awaitCheck();
     // False, the ledger closed and problem() saying why, unless the check found it sound.
     bool took(const QString &checkResult, bool locked);

@@ -84,6 +84,7 @@ private slots:
     void dayColumnsFitTheirWidestText_data();
     void dayColumnsFitTheirWidestText();
     void interruptedStepIsFinishedAtStart();
+    void ledgerReplacedBetweenBills_data();
     void ledgerReplacedBetweenBills();
 };
 
@@ -543,10 +544,25 @@ void TestLedger::dayColumnsFitTheirWidestText()
     QCOMPARE(fitted, measured);
 }
 
+void TestLedger::ledgerReplacedBetweenBills_data()
+{
+    QTest::addColumn<bool>("companionsLeft"); // the -wal and -shm stay where they were
+    QTest::addColumn<bool>("missingAWhile");  // a bill is tried before the new one is there
+    QTest::addColumn<bool>("quits");          // the program ends instead of a second bill
+    QTest::newRow("a backup put back whole") << false << false << false;
+    QTest::newRow("companions left behind") << true << false << false;
+    QTest::newRow("companions left, program ends") << true << false << true;
+    QTest::newRow("missing a while, companions left") << true << true << false;
+}
+
 void TestLedger::ledgerReplacedBetweenBills()
 {
-    // A ledger put in the place of the open one while the program runs takes the next bill;
-    // nothing prepared for the first file is used on it.
+    // The open ledger moved aside and another put in its place while the program runs: the
+    // moved one keeps its bill, the new one takes the next bill and nothing of the old one,
+    // whatever is left beside it (the old connection's journal would be read into it).
+    QFETCH(bool, companionsLeft);
+    QFETCH(bool, missingAWhile);
+    QFETCH(bool, quits);
     Desk desk;
     QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "1000000");
     reg.insert(account(1, "7.12.2026", "21:00:00", "1000000"));
@@ -556,23 +572,32 @@ void TestLedger::ledgerReplacedBetweenBills()
     desk.start();
     desk.select(0);
     settle(desk);
-    const QString empty = desk.env.root() + "/empty.db";
+    const QString db = desk.paths.ledgerFile(), empty = desk.env.root() + "/empty.db",
+                  aside = desk.env.root() + "/aside.db";
     {
         ledger::Ledger made;
         QVERIFY(made.open(empty));
     }
-    // The file and its companions, as a backup put back whole.
-    for (const char *companion : {"", "-wal", "-shm"})
-        QFile::remove(desk.paths.ledgerFile() + companion);
-    QVERIFY(QFile::copy(empty, desk.paths.ledgerFile()));
+    QVERIFY(QFile::rename(db, aside));
+    if (!companionsLeft)
+        for (const char *companion : {"-wal", "-shm"})
+            QVERIFY(QFile::remove(db + companion));
     desk.select(1);
-    settle(desk);
+    if (missingAWhile) {
+        settle(desk); // refused, the table left open
+        QVERIFY(desk.env.messages().infos.last().contains("yerinde yok"));
+    }
+    QVERIFY(QFile::copy(empty, db));
+    if (!quits)
+        settle(desk);
     QCOMPARE(desk.env.messages().errors, QStringList());
-    QCOMPARE(desk.env.messages().infos.last(), QStringLiteral("Masa 2 için hesap kapatıldı!"));
-    const QString db = desk.paths.ledgerFile();
-    QCOMPARE(rows(db, "SELECT table_name FROM bills"), QList<QVariantList>{{"Masa 2"}});
-    QCOMPARE(rows(db, "SELECT name, price FROM bill_extras"), (QList<QVariantList>{{"Çay", 15}}));
+    desk.forms.clear(); // the program ends
+    const QList<QVariantList> masa1{{"Masa 1"}}, masa2{{"Masa 2"}};
+    QCOMPARE(rows(db, "SELECT table_name FROM bills"), quits ? QList<QVariantList>() : masa2);
+    QCOMPARE(rows(db, "SELECT count(*) FROM bill_extras"), QList<QVariantList>{{quits ? 0 : 1}});
     QCOMPARE(rows(db, "SELECT count(*) FROM journal WHERE done = 0"), QList<QVariantList>{{0}});
+    QCOMPARE(rows(aside, "SELECT table_name FROM bills"), masa1);
+    QCOMPARE(rows(aside, "PRAGMA integrity_check"), QList<QVariantList>{{"ok"}});
 }
 
 void TestLedger::interruptedStepIsFinishedAtStart()
