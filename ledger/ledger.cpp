@@ -23,6 +23,9 @@ std::atomic<int> s_connections{0};
 constexpr int kApplicationId = 0x4B4C5652;
 // The page cache, per connection: a day's bills are some tens of pages.
 constexpr int kCacheKiB = 256;
+// How long a step waits for another program's lock, in ms; a literal, for the options and a kept
+// statement alike.
+#define KV_LEDGER_BUSY_MS "3000"
 
 const char *const kSchema[] = {
     "CREATE TABLE bills(id INTEGER PRIMARY KEY, table_pos INTEGER NOT NULL,"
@@ -192,12 +195,23 @@ void Ledger::closeConnection()
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.isValid() || !db.isOpen())
         return;
-    // SQLite neither copies back nor removes the journal of a file moved away while open, and
-    // the journal left at the path would be read into whatever file is put there next. The
-    // moved file takes its pages and the journal is emptied.
-    if (m_open && fsys::fileIdentity(m_path) != m_identity)
-        QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     db.close();
+}
+
+void Ledger::checkpoint() const noexcept
+{
+    if (!isOpen())
+        return;
+    try {
+        for (const char *sql : {"PRAGMA busy_timeout = 0", "PRAGMA wal_checkpoint(TRUNCATE)",
+                                "PRAGMA busy_timeout = " KV_LEDGER_BUSY_MS}) {
+            QSqlQuery &q = statement(sql);
+            q.exec();
+            q.finish();
+        }
+    } catch (const RuntimeError &) {
+        // Not prepared: left to the next step.
+    }
 }
 
 void Ledger::fail(const QString &why, bool locked)
@@ -235,7 +249,7 @@ bool Ledger::open(const QString &path, Check check)
         return false;
     }
     db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=" KV_LEDGER_BUSY_MS));
     if (!db.open()) {
         fail(db.lastError().text(), isLock(db.lastError()));
         return false;
@@ -351,7 +365,8 @@ void Ledger::startCheck(QObject *receiver, std::function<void()> finished)
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
             db.setDatabaseName(path);
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=3000"));
+            db.setConnectOptions(
+                QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=" KV_LEDGER_BUSY_MS));
             if (!db.open()) {
                 b->result = {db.lastError().text(), isLock(db.lastError())};
             } else {

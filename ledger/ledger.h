@@ -88,6 +88,11 @@ public:
     // a literal, told apart by its address; the query is valid until the connection closes.
     // Stops with why where the ledger is not open or the statement cannot be prepared.
     QSqlQuery &statement(const char *sql) const;
+    // Writes what the write-ahead log holds into the file and empties the log, without waiting
+    // for a reader (then the next step does it). Between steps the file alone holds the
+    // ledger: moved away or replaced while the program runs, it takes all its bills along,
+    // and no file put at its path is given pages of another.
+    void checkpoint() const noexcept;
 
     // The bills closed in [from, to), in the order they were closed. A listing leaves out
     // what only a bill's own view needs: its extras, the extras file it carries and the

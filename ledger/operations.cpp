@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -226,15 +227,19 @@ bool Operations::finishPending()
         steps.append({q.value(0).toLongLong(), s});
     }
     q.finish();
+    if (steps.isEmpty())
+        return false;
+    const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); });
     for (const auto &[id, s] : steps) {
         apply(s);
         markDone(id);
     }
-    return !steps.isEmpty();
+    return true;
 }
 
 qint64 Operations::settle(const BillRecord &b)
 {
+    const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
     Step s;
     s.kind = QStringLiteral("settle");
@@ -297,6 +302,7 @@ qint64 Operations::settle(const BillRecord &b)
 
 void Operations::move(int from, int to)
 {
+    const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
     Step s;
     s.kind = QStringLiteral("move");
@@ -318,6 +324,7 @@ void Operations::move(int from, int to)
 
 bool Operations::cancel(qint64 billId, const QString &reason, const QDateTime &now, int tableCount)
 {
+    const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
     const std::optional<BillRecord> b = m_ledger.bill(billId);
     if (!b)

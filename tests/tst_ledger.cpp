@@ -549,20 +549,24 @@ void TestLedger::ledgerReplacedBetweenBills_data()
     QTest::addColumn<bool>("companionsLeft"); // the -wal and -shm stay where they were
     QTest::addColumn<bool>("missingAWhile");  // a bill is tried before the new one is there
     QTest::addColumn<bool>("quits");          // the program ends instead of a second bill
-    QTest::newRow("a backup put back whole") << false << false << false;
-    QTest::newRow("companions left behind") << true << false << false;
-    QTest::newRow("companions left, program ends") << true << false << true;
-    QTest::newRow("missing a while, companions left") << true << true << false;
+    QTest::addColumn<bool>("backupLog");      // the new one brings a bill in its own log
+    QTest::newRow("a backup put back whole") << false << false << false << false;
+    QTest::newRow("companions left behind") << true << false << false << false;
+    QTest::newRow("companions left, program ends") << true << false << true << false;
+    QTest::newRow("missing a while, companions left") << true << true << false << false;
+    QTest::newRow("its own log copied over the one left") << true << false << false << true;
 }
 
 void TestLedger::ledgerReplacedBetweenBills()
 {
     // The open ledger moved aside and another put in its place while the program runs: the
     // moved one keeps its bill, the new one takes the next bill and nothing of the old one,
-    // whatever is left beside it (the old connection's journal would be read into it).
+    // whatever is left beside it: a log left there would be read into the new one, a log
+    // copied over it must stay the new one's.
     QFETCH(bool, companionsLeft);
     QFETCH(bool, missingAWhile);
     QFETCH(bool, quits);
+    QFETCH(bool, backupLog);
     Desk desk;
     QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "1000000");
     reg.insert(account(1, "7.12.2026", "21:00:00", "1000000"));
@@ -587,13 +591,41 @@ void TestLedger::ledgerReplacedBetweenBills()
         settle(desk); // refused, the table left open
         QVERIFY(desk.env.messages().infos.last().contains("yerinde yok"));
     }
-    QVERIFY(QFile::copy(empty, db));
+    if (backupLog) {
+        // Copied while another program had it open, with a bill only in its log; the log and
+        // index are written into the files left here.
+        QSqlDatabase b = QSqlDatabase::addDatabase("QSQLITE", "backup");
+        b.setDatabaseName(empty);
+        QVERIFY(b.open());
+        QSqlQuery q(b);
+        QVERIFY(q.exec("PRAGMA wal_autocheckpoint = 0"));
+        QVERIFY(q.exec("INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee,"
+                       " closed_at, minutes, time_charge, minimum_applied, extras_total, total,"
+                       " fee_line) VALUES(0, 'Yedek', '6.12.2026', '20:00:00', 1000000,"
+                       " '2026-12-06T21:00:00', 60, 1000000, 0, 0, 1000000, '1000000')"));
+        QVERIFY(QFile::copy(empty, db));
+        for (const char *companion : {"-wal", "-shm"}) {
+            QFile left(db + companion);
+            QVERIFY(left.open(QIODevice::WriteOnly));
+            QVERIFY(left.write(desk.env.readBytes(empty + companion)) > 0);
+        }
+        q.clear();
+        b.close();
+    } else {
+        QVERIFY(QFile::copy(empty, db));
+    }
+    QSqlDatabase::removeDatabase("backup");
     if (!quits)
         settle(desk);
     QCOMPARE(desk.env.messages().errors, QStringList());
     desk.forms.clear(); // the program ends
-    const QList<QVariantList> masa1{{"Masa 1"}}, masa2{{"Masa 2"}};
-    QCOMPARE(rows(db, "SELECT table_name FROM bills"), quits ? QList<QVariantList>() : masa2);
+    const QList<QVariantList> masa1{{"Masa 1"}};
+    QList<QVariantList> kept;
+    if (backupLog)
+        kept << QVariantList{"Yedek"};
+    if (!quits)
+        kept << QVariantList{"Masa 2"};
+    QCOMPARE(rows(db, "SELECT table_name FROM bills ORDER BY id"), kept);
     QCOMPARE(rows(db, "SELECT count(*) FROM bill_extras"), QList<QVariantList>{{quits ? 0 : 1}});
     QCOMPARE(rows(db, "SELECT count(*) FROM journal WHERE done = 0"), QList<QVariantList>{{0}});
     QCOMPARE(rows(aside, "SELECT table_name FROM bills"), masa1);
