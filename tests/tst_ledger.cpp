@@ -11,6 +11,7 @@
 #include "ui_dayendwindow.h"
 #include "ui_movewindow.h"
 
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -86,6 +87,7 @@ private slots:
     void interruptedStepIsFinishedAtStart();
     void ledgerReplacedBetweenBills_data();
     void ledgerReplacedBetweenBills();
+    void aReaderHoldsNoStepUp();
 };
 
 void TestLedger::settling_data()
@@ -630,6 +632,39 @@ void TestLedger::ledgerReplacedBetweenBills()
     QCOMPARE(rows(db, "SELECT count(*) FROM journal WHERE done = 0"), QList<QVariantList>{{0}});
     QCOMPARE(rows(aside, "SELECT table_name FROM bills"), masa1);
     QCOMPARE(rows(aside, "PRAGMA integrity_check"), QList<QVariantList>{{"ok"}});
+}
+
+void TestLedger::aReaderHoldsNoStepUp()
+{
+    // Another program reading the ledger: the bill is written at once, and the log is emptied
+    // by the next step instead of waiting for the reader.
+    Desk desk;
+    QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "1000000");
+    reg.insert(account(1, "7.12.2026", "21:00:00", "1000000"));
+    desk.prepare(2, {}, reg);
+    desk.start();
+    {
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "reader");
+        other.setDatabaseName(desk.paths.ledgerFile());
+        QVERIFY(other.open());
+        QSqlQuery q(other);
+        QVERIFY(q.exec("BEGIN") && q.exec("SELECT count(*) FROM bills") && q.next());
+        desk.select(0);
+        QElapsedTimer took;
+        took.start();
+        settle(desk);
+        QCOMPARE_LT(took.elapsed(), 1000);
+        QVERIFY(q.exec("COMMIT"));
+        q.clear();
+        other.close();
+    }
+    QSqlDatabase::removeDatabase("reader");
+    desk.select(1);
+    settle(desk);
+    QCOMPARE(desk.env.messages().errors, QStringList());
+    QCOMPARE(QFileInfo(desk.paths.ledgerFile() + "-wal").size(), 0);
+    QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT table_name FROM bills ORDER BY id"),
+             (QList<QVariantList>{{"Masa 1"}, {"Masa 2"}}));
 }
 
 void TestLedger::interruptedStepIsFinishedAtStart()
