@@ -23,9 +23,8 @@ std::atomic<int> s_connections{0};
 constexpr int kApplicationId = 0x4B4C5652;
 // The page cache, per connection: a day's bills are some tens of pages.
 constexpr int kCacheKiB = 256;
-// How long a step waits for another program's lock, in ms; a literal, for the options and a kept
-// statement alike.
-#define KV_LEDGER_BUSY_MS "3000"
+// How long a step waits for another program's lock.
+constexpr int kBusyMs = 3000;
 
 const char *const kSchema[] = {
     "CREATE TABLE bills(id INTEGER PRIMARY KEY, table_pos INTEGER NOT NULL,"
@@ -193,18 +192,18 @@ void Ledger::closeConnection()
 {
     dropStatements();
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.isValid() || !db.isOpen())
-        return;
-    db.close();
+    if (db.isValid())
+        db.close();
 }
 
 void Ledger::checkpoint() const noexcept
 {
     if (!isOpen())
         return;
+    static const QByteArray waitAgain = "PRAGMA busy_timeout = " + QByteArray::number(kBusyMs);
     try {
         for (const char *sql : {"PRAGMA busy_timeout = 0", "PRAGMA wal_checkpoint(TRUNCATE)",
-                                "PRAGMA busy_timeout = " KV_LEDGER_BUSY_MS}) {
+                                waitAgain.constData()}) {
             QSqlQuery &q = statement(sql);
             q.exec();
             q.finish();
@@ -249,7 +248,7 @@ bool Ledger::open(const QString &path, Check check)
         return false;
     }
     db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=" KV_LEDGER_BUSY_MS));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMs));
     if (!db.open()) {
         fail(db.lastError().text(), isLock(db.lastError()));
         return false;
@@ -366,7 +365,7 @@ void Ledger::startCheck(QObject *receiver, std::function<void()> finished)
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
             db.setDatabaseName(path);
             db.setConnectOptions(
-                QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=" KV_LEDGER_BUSY_MS));
+                QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMs));
             if (!db.open()) {
                 b->result = {db.lastError().text(), isLock(db.lastError())};
             } else {

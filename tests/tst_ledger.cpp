@@ -52,6 +52,14 @@ QList<QVariantList> rows(const QString &file, const QString &sql)
     return out;
 }
 
+// Two tables, both open since the evening.
+void prepareTwoOpen(Desk &desk)
+{
+    QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "1000000");
+    reg.insert(account(1, "7.12.2026", "21:00:00", "1000000"));
+    desk.prepare(2, {}, reg);
+}
+
 // Runs a cash-desk handler with its window answered: accept or give up.
 void settle(Desk &desk, bool pay = true)
 {
@@ -413,9 +421,7 @@ void TestLedger::businessDay()
 void TestLedger::exportCsv()
 {
     Desk desk;
-    QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "1000000");
-    reg.insert(account(1, "7.12.2026", "21:00:00", "1000000"));
-    desk.prepare(2, {}, reg);
+    prepareTwoOpen(desk);
     desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay; şekerli", "15"});
     desk.start();
     for (int t : {0, 1}) {
@@ -570,9 +576,7 @@ void TestLedger::ledgerReplacedBetweenBills()
     QFETCH(bool, quits);
     QFETCH(bool, backupLog);
     Desk desk;
-    QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "1000000");
-    reg.insert(account(1, "7.12.2026", "21:00:00", "1000000"));
-    desk.prepare(2, {}, reg);
+    prepareTwoOpen(desk);
     for (const char *table : {"Masa 1", "Masa 2"})
         desk.writeLines(desk.paths.tableExtrasFile(table), {"Çay", "15"});
     desk.start();
@@ -639,9 +643,7 @@ void TestLedger::aReaderHoldsNoStepUp()
     // Another program reading the ledger: the bill is written at once, and the log is emptied
     // by the next step instead of waiting for the reader.
     Desk desk;
-    QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "1000000");
-    reg.insert(account(1, "7.12.2026", "21:00:00", "1000000"));
-    desk.prepare(2, {}, reg);
+    prepareTwoOpen(desk);
     desk.start();
     {
         QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "reader");
