@@ -586,6 +586,21 @@ void TForm1::tablesChanged()
     refreshFloor();
 }
 
+bool TForm1::clearAccounts()
+{
+    return m_cash->clearAccounts();
+}
+
+bool TForm1::extrasRemovable(const QStringList &files)
+{
+    return m_cash->extrasRemovable(files);
+}
+
+bool TForm1::removeExtrasFiles(const QStringList &files)
+{
+    return m_cash->removeExtrasFiles(files);
+}
+
 void TForm1::loadExtrasTotals()
 {
     for (int i = 0; i < ui->ListBox2->count(); ++i)
@@ -595,19 +610,19 @@ void TForm1::loadExtrasTotals()
 void TForm1::readExtrasTotal(int table)
 {
     const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(table)->text());
-    std::optional<qint64> total = 0;
+    counter::Booked total;
     RecordList booked;
     const bool preloaded = takePreloaded(booked, path);
     if (preloaded || files::kind(path) != files::Kind::Missing) {
         try {
             if (!preloaded)
                 booked.load(path);
-            total = counter::extrasTotal(booked.lines());
+            total = counter::bookedOf(booked.lines());
         } catch (const RuntimeError &) {
-            total.reset(); // the error is shown when the table is selected
+            total.total.reset(); // the error is shown when the table is selected
         }
     }
-    m_floor.setExtrasTotal(table, total);
+    m_floor.setBooked(table, total);
 }
 
 void TForm1::accountChanged(int table)
@@ -680,11 +695,19 @@ void TForm1::ListBox2DblClick()
         return;
     }
     const QString name = ui->ListBox2->item(i)->text();
+    const bool restart =
+        ListBox3.has(RegisterLine::date(i)) && !ListBox3.at(RegisterLine::date(i)).isEmpty();
     // A double click on the wrong table must not silently restart a guest's account.
-    if (ListBox3.has(RegisterLine::date(i)) && !ListBox3.at(RegisterLine::date(i)).isEmpty() &&
+    if (restart &&
         !messages::ask(
             QStringLiteral("%1 için açık bir hesap var. Hesap yeniden başlatılsın mı?").arg(name)))
         return;
+    // Extras left on a free table are the new guest's only when the operator says so.
+    bool dropStray = false;
+    if (!restart) {
+        const counter::Booked stray = m_cash->bookedOn(i);
+        dropStray = stray.count > 0 && messages::ask(CashDesk::strayExtrasQuestion(stray));
+    }
 
     if (!multipleFees()) {
         ui->Label26->setText(ListBox1.at(SettingsLine::UnitFee));
@@ -692,16 +715,34 @@ void TForm1::ListBox2DblClick()
         messages::inform(QStringLiteral("Hesap açma işlemi iptal edildi!"));
         return;
     }
+    if (dropStray && !m_cash->dropFreeExtras(i))
+        return;
 
     const QDateTime now = clock::now();
     const QString date = shortDate(now.date());
     const QString time = longTime(now.time());
     const QString fee = ui->Label26->text();
-    ListBox3.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
-        reg.set(RegisterLine::date(i), date);
-        reg.set(RegisterLine::startTime(i), time);
-        reg.set(RegisterLine::fee(i), fee);
-    });
+    if (restart) {
+        // The time given up is written to the ledger in the same step.
+        bool restarted = false;
+        try {
+            restarted = m_cash->restartAccount(i, {date, time, fee});
+        } catch (...) {
+            guard([this, i] { showTableFee(i); });
+            refreshFloor();
+            throw;
+        }
+        if (!restarted) {
+            guard([this, i] { showTableFee(i); });
+            return;
+        }
+    } else {
+        ListBox3.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
+            reg.set(RegisterLine::date(i), date);
+            reg.set(RegisterLine::startTime(i), time);
+            reg.set(RegisterLine::fee(i), fee);
+        });
+    }
     ui->Label20->setText(date);
     ui->Label17->setText(time);
     refreshFloor();
@@ -834,7 +875,10 @@ void TForm1::SpeedButton2Click()
                                  .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
                                  .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
                                  .arg(seconds % 60, 2, 10, QLatin1Char('0')));
-    const qint64 minutes = counter::wholeMinutes(elapsedMs);
+    // A free table has no time to count: its bill is its extras alone.
+    const int table = selectedTable();
+    const bool free = table >= 0 && ListBox3.value(RegisterLine::date(table)).isEmpty();
+    const qint64 minutes = free ? 0 : counter::wholeMinutes(elapsedMs);
     ui->statictext2->setText(QString::number(minutes));
 
     // The fields fill step by step, so that a number that cannot be read stops the
@@ -842,7 +886,7 @@ void TForm1::SpeedButton2Click()
     const int fee = strToInt(ui->Label26->text());
     ui->Label10->setText(QString::number(counter::bill(minutes, fee, {}, 0).timeCharge));
     counter::MinimumCharge minimum;
-    if (isOn(ListBox1.at(SettingsLine::MinimumChargeOn)))
+    if (!free && isOn(ListBox1.at(SettingsLine::MinimumChargeOn)))
         minimum = {true, strToInt(ListBox1.at(SettingsLine::MinimumCharge))};
     const counter::Bill b = counter::bill(minutes, fee, minimum, amountOf(ui->Label8->text()));
     if (b.minimumApplied) // the stored text, unchanged
@@ -872,11 +916,11 @@ void TForm1::loadTableExtras(int table)
         else
             ListBox6.load(path); // an unreadable file leaves nothing of another table
     } catch (const RuntimeError &) {
-        m_floor.setExtrasTotal(table, std::nullopt);
+        m_floor.setBooked(table, {0, std::nullopt});
         showBookedExtras();
         throw;
     }
-    m_floor.setExtrasTotal(table, counter::extrasTotal(ListBox6.lines()));
+    m_floor.setBooked(table, counter::bookedOf(ListBox6.lines()));
     showBookedExtras();
 }
 
@@ -909,7 +953,7 @@ void TForm1::saveBookedExtras(int table, const RecordList &booked)
         showBookedExtras();
         throw;
     }
-    m_floor.setExtrasTotal(table, counter::extrasTotal(ListBox6.lines()));
+    m_floor.setBooked(table, counter::bookedOf(ListBox6.lines()));
     showBookedExtras();
 }
 

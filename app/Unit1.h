@@ -111,6 +111,9 @@ public:
     void reloadCatalogue() override;
     void refreshSelectedFee() override;
     void tablesChanged() override;
+    bool clearAccounts() override;
+    bool extrasRemovable(const QStringList &files) override;
+    bool removeExtrasFiles(const QStringList &files) override;
 
     // The floor: every table's state, running time and bill, refreshed by Timer1's tick.
     const kv::counter::Floor &floor() const { return m_floor; }

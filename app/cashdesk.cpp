@@ -122,22 +122,207 @@ void CashDesk::checkLedger()
         messages::inform(m_ledger->problem());
 }
 
-bool CashDesk::ledgerReady()
+bool CashDesk::ledgerReady(const QString &notDone)
 {
-    if (m_openPending && !openNow())
+    const auto why = [&] {
+        messages::inform(notDone.isEmpty() ? m_ledger->problem()
+                                           : m_ledger->problem() + QLatin1Char('\n') + notDone);
+    };
+    if (m_openPending && !openNow()) {
+        if (!notDone.isEmpty())
+            messages::inform(notDone);
         return false; // said why
+    }
     // The check left for later runs at the first use; then the file must still be the one open.
     if (m_ledger->checkPending() && !m_ledger->checkNow()) {
-        messages::inform(m_ledger->problem());
+        why();
         return false;
     }
     if (m_ledger->reopen())
         return true;
-    messages::inform(m_ledger->problem());
+    why();
     return false;
 }
 
-int CashDesk::openAccountTable()
+ledger::BillRecord CashDesk::accountRecord(int table, const QDateTime &now) const
+{
+    ledger::BillRecord record;
+    record.tablePos = table;
+    record.tableName = tableName(table);
+    const RecordList &reg = m_desk->registerList();
+    record.openedDate = reg.value(RegisterLine::date(table));
+    record.openedTime = reg.value(RegisterLine::startTime(table));
+    record.feeLine = record.openedDate.isEmpty() ? QString() : reg.value(RegisterLine::fee(table));
+    record.closedAt = now;
+    RecordList booked;
+    const QString path = m_desk->paths().tableExtrasFile(record.tableName);
+    if (files::kind(path) != files::Kind::Missing)
+        record.extrasFile = booked.load(path);
+    record.bill = counter::accountBill(reg, m_desk->settingsList(), table, booked.lines(), now);
+    for (int k = 0; PairLine::price(k) < booked.count(); ++k)
+        record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)),
+                                             strToInt(booked.at(PairLine::price(k)))};
+    return record;
+}
+
+ledger::BillRecord CashDesk::droppedTime(int table, const QDateTime &now,
+                                         const QString &reason) const
+{
+    ledger::BillRecord record;
+    try {
+        record = accountRecord(table, now);
+    } catch (const RuntimeError &) {
+        // What cannot be read is kept as the register holds it, with no amount.
+        const RecordList &reg = m_desk->registerList();
+        record.tablePos = table;
+        record.tableName = tableName(table);
+        record.openedDate = reg.value(RegisterLine::date(table));
+        record.openedTime = reg.value(RegisterLine::startTime(table));
+        record.feeLine = reg.value(RegisterLine::fee(table));
+        record.closedAt = now;
+    }
+    for (ledger::BookedExtra &extra : record.extras)
+        extra.carried = true;
+    record.bill.extrasTotal = 0;
+    record.bill.total = record.bill.timeCharge;
+    record.cancelledAt = now;
+    record.cancelReason = reason;
+    return record;
+}
+
+std::optional<ledger::BillRecord> CashDesk::droppedExtras(const QString &file, const QDateTime &now,
+                                                          const QString &reason) const
+{
+    RecordList booked;
+    ledger::BillRecord record;
+    record.extrasFile = booked.load(m_desk->paths().extrasDir() + QLatin1Char('/') + file);
+    if (booked.isEmpty())
+        return std::nullopt;
+    static const QString suffix = QStringLiteral(".msex");
+    record.tableName = file.endsWith(suffix) ? file.chopped(suffix.size()) : file;
+    for (int t = 0; t < m_desk->tableList()->count(); ++t)
+        if (tableName(t) == record.tableName)
+            record.tablePos = t;
+    record.closedAt = record.cancelledAt = now;
+    record.cancelReason = reason;
+    qint64 total = 0;
+    for (int k = 0; PairLine::price(k) < booked.count(); ++k) {
+        // The file itself is kept with the bill: a price that cannot be read counts nothing.
+        int price = 0;
+        tryStrToInt(booked.at(PairLine::price(k)), &price);
+        record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)), price};
+        total += price;
+    }
+    record.bill = counter::bill(0, 0, {}, total);
+    return record;
+}
+
+counter::Booked CashDesk::bookedOn(int table) const
+{
+    const QString path = m_desk->paths().tableExtrasFile(tableName(table));
+    switch (files::kind(path)) {
+    case files::Kind::Missing:
+        return {};
+    case files::Kind::Regular:
+        if (QFileInfo(path).size() == 0)
+            return {};
+        break;
+    default:
+        return {0, std::nullopt};
+    }
+    try {
+        RecordList booked;
+        booked.load(path);
+        return counter::bookedOf(booked.lines());
+    } catch (const RuntimeError &) {
+        return {0, std::nullopt};
+    }
+}
+
+QList<std::pair<int, QString>> CashDesk::freeTables(int except) const
+{
+    QList<std::pair<int, QString>> free;
+    for (int t = 0; t < m_desk->tableList()->count(); ++t)
+        if (t != except && counter::isFreeTable(m_desk->registerList(), t, bookedOn(t)))
+            free.append({t, tableName(t)});
+    return free;
+}
+
+QString CashDesk::strayExtrasQuestion(const counter::Booked &booked)
+{
+    return QStringLiteral("Bu masada hesaba bağlı olmayan %1 extra var (%2). Silinsin mi?")
+        .arg(booked.count)
+        .arg(counter::amountText(booked.total.value_or(0)));
+}
+
+bool CashDesk::restartAccount(int table, const QStringList &lines)
+{
+    if (!ledgerReady(QStringLiteral("Hesap yeniden başlatılmadı.")))
+        return false;
+    ledger::BillRecord dropped =
+        droppedTime(table, clock::now(), QStringLiteral("Yeniden başlatıldı"));
+    dropped.restart = true;
+    m_operations->restart(dropped, lines);
+    return true;
+}
+
+bool CashDesk::clearAccounts()
+{
+    const QDateTime now = clock::now();
+    QList<ledger::BillRecord> dropped;
+    for (int t = 0; t < m_desk->tableList()->count(); ++t)
+        if (!m_desk->registerList().value(RegisterLine::date(t)).isEmpty())
+            dropped << droppedTime(t, now, QStringLiteral("Masa bilgileri silindi"));
+    if (!dropped.isEmpty() && !ledgerReady(QStringLiteral("Masa bilgileri silinmedi.")))
+        return false;
+    m_operations->clearAccounts(dropped);
+    return true;
+}
+
+QList<ledger::BillRecord> CashDesk::tablesRemade(const QStringList &files) const
+{
+    const QDateTime now = clock::now();
+    QList<ledger::BillRecord> dropped;
+    for (const QString &file : files)
+        if (const auto bill =
+                droppedExtras(file, now, QStringLiteral("Masalar yeniden oluşturuldu")))
+            dropped << *bill;
+    return dropped;
+}
+
+bool CashDesk::extrasRemovable(const QStringList &files)
+{
+    return tablesRemade(files).isEmpty() ||
+           ledgerReady(QStringLiteral("Masalar yeniden oluşturulmadı."));
+}
+
+bool CashDesk::removeExtrasFiles(const QStringList &files)
+{
+    const QList<ledger::BillRecord> dropped = tablesRemade(files);
+    if (!dropped.isEmpty() && !ledgerReady(QStringLiteral("Masa extraları silinmedi.")))
+        return false;
+    m_operations->removeExtras(dropped, files);
+    return true;
+}
+
+bool CashDesk::dropFreeExtras(int table)
+{
+    const QString file = tableName(table) + QStringLiteral(".msex");
+    const auto bill = droppedExtras(file, clock::now(), QStringLiteral("Silindi"));
+    if (bill && !ledgerReady(QStringLiteral("Extralar silinmedi.")))
+        return false;
+    try {
+        m_operations->removeExtras(
+            bill ? QList<ledger::BillRecord>{*bill} : QList<ledger::BillRecord>(), {file});
+    } catch (...) {
+        m_desk->accountChanged(table);
+        throw;
+    }
+    m_desk->accountChanged(table);
+    return true;
+}
+
+int CashDesk::openAccountTable(bool extrasAlone)
 {
     const int i = m_desk->selectedTable();
     if (i < 0) {
@@ -147,7 +332,8 @@ int CashDesk::openAccountTable()
     // A step a failed write left unfinished may concern this table: it is finished first.
     if (m_ledger->reopen())
         m_operations->finishPending();
-    if (m_desk->registerList().value(RegisterLine::date(i)).isEmpty()) {
+    if (m_desk->registerList().value(RegisterLine::date(i)).isEmpty() &&
+        !(extrasAlone && bookedOn(i).count > 0)) {
         messages::inform(QStringLiteral("Bu masada açık hesap yok!"));
         return -1;
     }
@@ -156,29 +342,13 @@ int CashDesk::openAccountTable()
 
 void CashDesk::HesabiKapatClick()
 {
-    const int i = openAccountTable();
+    // A guest who only had a tea at a free table pays for it too.
+    const int i = openAccountTable(true);
     if (i < 0 || !ledgerReady())
         return;
 
     // The bill of this moment, by the one billing rule, with the extras the file holds now.
-    ledger::BillRecord record;
-    record.tablePos = i;
-    record.tableName = tableName(i);
-    const RecordList &reg = m_desk->registerList();
-    record.openedDate = reg.value(RegisterLine::date(i));
-    record.openedTime = reg.value(RegisterLine::startTime(i));
-    record.feeLine = reg.value(RegisterLine::fee(i));
-    record.closedAt = clock::now();
-    RecordList booked;
-    const QString path = m_desk->paths().tableExtrasFile(record.tableName);
-    if (files::kind(path) != files::Kind::Missing)
-        record.extrasFile = booked.load(path);
-    record.bill =
-        counter::accountBill(reg, m_desk->settingsList(), i, booked.lines(), record.closedAt);
-    for (int k = 0; PairLine::price(k) < booked.count(); ++k)
-        record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)),
-                                             strToInt(booked.at(PairLine::price(k)))};
-
+    const ledger::BillRecord record = accountRecord(i, clock::now());
     BillWindow *window = billWindow();
     window->fill(record);
     if (window->exec() != QDialog::Accepted)
@@ -195,25 +365,16 @@ void CashDesk::HesabiKapatClick()
 
 void CashDesk::MasayiTasiClick()
 {
-    const int from = openAccountTable();
+    const int from = openAccountTable(false);
     if (from < 0 || !ledgerReady())
         return;
-    // Only a table with no account and no extras booked can take one over.
-    QList<std::pair<int, QString>> free;
-    const RecordList &reg = m_desk->registerList();
-    for (int t = 0; t < m_desk->tableList()->count(); ++t) {
-        const QString extras = m_desk->paths().tableExtrasFile(tableName(t));
-        const files::Kind kind = files::kind(extras);
-        if (t != from && reg.value(RegisterLine::date(t)).isEmpty() &&
-            (kind == files::Kind::Missing ||
-             (kind == files::Kind::Regular && QFileInfo(extras).size() == 0)))
-            free.append({t, tableName(t)});
-    }
+    const QList<std::pair<int, QString>> free = freeTables(from);
     if (free.isEmpty()) {
         messages::inform(QStringLiteral("Hesabın taşınabileceği boş masa yok!"));
         return;
     }
-    const int to = moveWindow()->choose(tableName(from), free);
+    const int to = moveWindow()->choose(
+        QStringLiteral("%1 hesabının taşınacağı boş masayı seçin:").arg(tableName(from)), free);
     if (to < 0)
         return;
     try {
@@ -241,23 +402,68 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
 {
     if (!ledgerReady())
         return;
+    const QDateTime now = clock::now();
     const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
-    const int table = bill ? bill->tablePos : -1;
-    bool reopened = false;
+    if (!bill || bill->cancelled()) {
+        m_operations->cancel(id, reason, now, std::nullopt); // says why
+        return;
+    }
+    const QString name = bill->tableName;
+    const int count = m_desk->tableList()->count();
+    int t = bill->tablePos;
+    const bool ownTableFree =
+        t >= 0 && t < count && m_desk->registerList().value(RegisterLine::date(t)).isEmpty();
+    const counter::Booked stray = ownTableFree ? bookedOn(t) : counter::Booked{0, std::nullopt};
+    const bool today = ledger::businessDay(bill->closedAt) == ledger::businessDay(now);
+    std::optional<ledger::Operations::Reopen> reopen;
+    if (ownTableFree && counter::isFreeTable(m_desk->registerList(), t, stray)) {
+        reopen = ledger::Operations::Reopen{t, bill->extrasFile};
+    } else if (today && ownTableFree && stray.total) {
+        // Extras left on the table: the operator says whether the account takes them along.
+        if (messages::ask(strayExtrasQuestion(stray))) {
+            if (!dropFreeExtras(t))
+                return;
+            reopen = ledger::Operations::Reopen{t, bill->extrasFile};
+        } else {
+            RecordList left;
+            left.load(m_desk->paths().tableExtrasFile(tableName(t)));
+            const QStringList own = RecordList::fromBytes(bill->extrasFile.value_or(QByteArray()));
+            reopen = ledger::Operations::Reopen{t, RecordList::toBytes(own + left.lines())};
+        }
+    } else if (today) {
+        // The guest's account must not vanish: it goes to a free table of the operator's choice.
+        const QList<std::pair<int, QString>> free = freeTables(-1);
+        if (free.isEmpty()) {
+            messages::inform(QStringLiteral("Fiş iptal edilmedi: %1 dolu ve hesabın yeniden "
+                                            "açılabileceği boş masa yok.")
+                                 .arg(name));
+            return;
+        }
+        t = moveWindow()->choose(
+            QStringLiteral("%1 dolu. Hesabın yeniden açılacağı boş masayı seçin:").arg(name), free);
+        if (t < 0) {
+            messages::inform(QStringLiteral("Fiş iptal edilmedi."));
+            return;
+        }
+        reopen = ledger::Operations::Reopen{t, bill->extrasFile};
+    }
     try {
-        reopened = m_operations->cancel(id, reason, clock::now(), m_desk->tableList()->count());
+        m_operations->cancel(id, reason, now, reopen);
     } catch (...) {
-        if (table >= 0)
-            m_desk->accountChanged(table);
+        if (reopen)
+            m_desk->accountChanged(reopen->table);
         throw;
     }
-    const QString name = bill ? bill->tableName : QString();
-    if (reopened) {
-        m_desk->accountChanged(table);
-        messages::inform(QStringLiteral("Fiş iptal edildi; %1 hesabı yeniden açıldı.").arg(name));
-    } else {
+    if (!reopen) {
         messages::inform(QStringLiteral("Fiş iptal edildi. %1 masasında yeni bir hesap ya da "
                                         "extra olduğundan hesap yeniden açılmadı.")
                              .arg(name));
+        return;
     }
+    m_desk->accountChanged(reopen->table);
+    if (reopen->table == bill->tablePos)
+        messages::inform(QStringLiteral("Fiş iptal edildi; %1 hesabı yeniden açıldı.").arg(name));
+    else
+        messages::inform(QStringLiteral("Fiş iptal edildi; %1 hesabı %2 masasında yeniden açıldı.")
+                             .arg(name, tableName(reopen->table)));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "floor.h"
 #include "ledger.h"
 #include "operations.h"
 
@@ -7,6 +8,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class TForm1;
 class BillWindow;
@@ -47,6 +49,25 @@ public:
     // reopened when its table is free.
     void cancelBill(qint64 id, const QString &reason);
 
+    // What the operator drops without a sale reaches the ledger as a cancelled bill, in the
+    // same step as the change that drops it. Each says why and returns false when the ledger
+    // cannot take it (nothing is changed then); a failed change stops with its error.
+    // Table i's open account restarts with the register lines `lines`; its extras stay.
+    bool restartAccount(int table, const QStringList &lines);
+    // Every account emptied (their extras stay on their tables).
+    bool clearAccounts();
+    // Files of the table extras directory removed, by their names in it.
+    bool removeExtrasFiles(const QStringList &files);
+    // Whether the ledger can take the bills of removing them; false after saying why.
+    bool extrasRemovable(const QStringList &files);
+    // Extras booked to free table i, which no account holds.
+    bool dropFreeExtras(int table);
+
+    // What table i's extras file holds now.
+    kv::counter::Booked bookedOn(int table) const;
+    // The question asked before extras that no account holds are taken on by one.
+    static QString strayExtrasQuestion(const kv::counter::Booked &booked);
+
     kv::ledger::Ledger &ledger() { return *m_ledger; }
     // The windows are made at their first use, and kept.
     BillWindow *billWindow();
@@ -56,10 +77,27 @@ public:
 private:
     // Opens the ledger and finishes a step left unfinished; false after saying why not.
     bool openNow();
-    // Says why not when the ledger cannot be used now.
-    bool ledgerReady();
-    // The selected table when it has an open account; -1 after telling the operator why not.
-    int openAccountTable();
+    // Says why not when the ledger cannot be used now, and what was not done for it.
+    bool ledgerReady(const QString &notDone = QString());
+    // The bill of table i's account at `now`, as settling writes it; a free table's bills
+    // its extras alone. Stops with the runtime's error where a line cannot be read.
+    kv::ledger::BillRecord accountRecord(int table, const QDateTime &now) const;
+    // The account's time as a bill dropped with `reason`: its extras stay on the table, so
+    // they are listed and not counted. A line that cannot be read bills nothing of its time.
+    kv::ledger::BillRecord droppedTime(int table, const QDateTime &now,
+                                       const QString &reason) const;
+    // The extras of a file in the table extras directory as a bill dropped with `reason`;
+    // none when it holds none.
+    std::optional<kv::ledger::BillRecord> droppedExtras(const QString &file, const QDateTime &now,
+                                                        const QString &reason) const;
+    // The bills of the extras that creating the tables anew removes with these files.
+    QList<kv::ledger::BillRecord> tablesRemade(const QStringList &files) const;
+    // The tables an account can be moved or reopened to, but `except`.
+    QList<std::pair<int, QString>> freeTables(int except) const;
+
+    // The selected table when it has an open account (or, with `extrasAlone`, extras booked);
+    // -1 after telling the operator why not.
+    int openAccountTable(bool extrasAlone);
     QString tableName(int table) const;
 
     TForm1 *m_desk;

@@ -21,7 +21,8 @@ DayBillsModel::Row DayBillsModel::rowOf(const ledger::BillRecord &b)
 {
     using counter::amountText;
     const QString status =
-        b.cancelled()
+        b.restart ? QStringLiteral("Yeniden başlatıldı (%1)").arg(longTime(b.cancelledAt.time()))
+        : b.cancelled()
             ? QStringLiteral("İptal (%1): %2").arg(longTime(b.cancelledAt.time()), b.cancelReason)
             : QStringLiteral("Ödendi");
     Row row;

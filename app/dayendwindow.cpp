@@ -171,19 +171,13 @@ const QList<ledger::BillRecord> &DayEndWindow::shownBills() const
 
 void DayEndWindow::showTotals()
 {
-    qint64 count = 0, time = 0, extras = 0, total = 0;
-    for (const ledger::BillRecord &b : m_bills->bills()) {
-        if (b.cancelled())
-            continue;
-        ++count;
-        time += b.bill.timeCharge;
-        extras += b.bill.extrasTotal;
-        total += b.bill.total;
-    }
-    ui->CountValue->setText(QString::number(count));
-    ui->TimeValue->setText(counter::amountText(time));
-    ui->ExtrasValue->setText(counter::amountText(extras));
-    ui->TotalValue->setText(counter::amountText(total));
+    const ledger::DayTotals t = ledger::dayTotals(m_bills->bills());
+    ui->CountValue->setText(QString::number(t.paid));
+    ui->TimeValue->setText(counter::amountText(t.timeCharges));
+    ui->ExtrasValue->setText(counter::amountText(t.extras));
+    ui->TotalValue->setText(counter::amountText(t.total));
+    ui->RestartValue->setText(
+        QStringLiteral("%1 hesap · %2").arg(t.restarts).arg(counter::amountText(t.restartTotal)));
     ui->OpenValue->setText(openTablesNow ? openTablesNow() : QString());
 }
 

@@ -21,9 +21,9 @@ MoveWindow::~MoveWindow()
     delete ui;
 }
 
-int MoveWindow::choose(const QString &source, const QList<std::pair<int, QString>> &tables)
+int MoveWindow::choose(const QString &prompt, const QList<std::pair<int, QString>> &tables)
 {
-    ui->Prompt->setText(QStringLiteral("%1 hesabının taşınacağı boş masayı seçin:").arg(source));
+    ui->Prompt->setText(prompt);
     ui->FreeTables->clear();
     m_positions.clear();
     for (const auto &[position, name] : tables) {

@@ -6,7 +6,8 @@ namespace Ui {
 class MoveWindow;
 }
 
-// "Masayı Taşı": the free tables an account can move to; the chosen one takes it over.
+// "Masayı Taşı": the free tables an account can move to (or be reopened on); the chosen one
+// takes it over.
 class MoveWindow : public QDialog
 {
     Q_OBJECT
@@ -15,9 +16,9 @@ public:
     explicit MoveWindow(QWidget *parent = nullptr);
     ~MoveWindow() override;
 
-    // Offers the tables (position, name) for the account of `source`; the position chosen,
-    // or -1 when the operator gave up.
-    int choose(const QString &source, const QList<std::pair<int, QString>> &tables);
+    // Offers the tables (position, name) under `prompt`; the position chosen, or -1 when the
+    // operator gave up.
+    int choose(const QString &prompt, const QList<std::pair<int, QString>> &tables);
 
     Ui::MoveWindow *ui;
 

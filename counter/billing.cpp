@@ -29,6 +29,21 @@ Bill bill(qint64 minutes, qint64 fee, const MinimumCharge &minimum, qint64 extra
     return b;
 }
 
+QDate businessDay(const QDateTime &moment)
+{
+    return moment.time() < QTime(6, 0) ? moment.date().addDays(-1) : moment.date();
+}
+
+QDateTime businessDayStart(const QDate &day)
+{
+    return QDateTime(day, QTime(6, 0));
+}
+
+bool openedEarlierDay(const QDateTime &opened, const QDateTime &now)
+{
+    return opened < businessDayStart(businessDay(now));
+}
+
 QString hoursAndMinutes(qint64 minutes)
 {
     if (minutes >= 0) { // by hand: Gün Sonu writes one for each of a day's bills

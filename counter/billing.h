@@ -46,6 +46,14 @@ constexpr qint64 wholeMinutes(qint64 elapsedMs)
 // it is on and greater, plus the extras.
 Bill bill(qint64 minutes, qint64 fee, const MinimumCharge &minimum, qint64 extrasTotal);
 
+// The business day a moment belongs to: a hall's evening crosses midnight, so a day runs
+// from 06:00 to 06:00 the next morning. The floor, the ledger and the reports share it.
+QDate businessDay(const QDateTime &moment);
+QDateTime businessDayStart(const QDate &day);
+// An account opened at `opened` is of an earlier day at `now` when it was opened before the
+// start of the current business day.
+bool openedEarlierDay(const QDateTime &opened, const QDateTime &now);
+
 // The whole minutes as "h:mm" (hours beyond a day keep counting: "26:05").
 QString hoursAndMinutes(qint64 minutes);
 

@@ -18,6 +18,17 @@ std::optional<qint64> extrasTotal(const QStringList &booked)
     return total;
 }
 
+Booked bookedOf(const QStringList &lines)
+{
+    // A name without its price is an extra too: the table is not empty.
+    return {(lines.size() + 1) / 2, extrasTotal(lines)};
+}
+
+bool isFreeTable(const RecordList &reg, int table, const Booked &booked)
+{
+    return reg.value(RegisterLine::date(table)).isEmpty() && booked.count == 0 && booked.total;
+}
+
 QString amountText(qint64 amount)
 {
     return amount == 0 ? QStringLiteral("0 TL") : formatAmount(amount);
@@ -32,15 +43,18 @@ QString feeLineOf(const RecordList &reg, const RecordList &settings, int table)
 Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
                  const QStringList &booked, const QDateTime &now)
 {
+    qint64 extras = 0;
+    for (qsizetype p = 1; p < booked.size(); p += 2)
+        extras += strToInt(booked.at(p));
+    // A free table bills what was booked to it: no time, no minimum charge.
+    if (reg.at(RegisterLine::date(table)).isEmpty())
+        return bill(0, 0, {}, extras);
     const QDate date = readStoredDate(reg.at(RegisterLine::date(table)), now.date());
     const QTime time = strToTime(reg.at(RegisterLine::startTime(table)));
     const int fee = strToInt(feeLineOf(reg, settings, table));
     MinimumCharge minimum;
     if (isOn(settings.value(SettingsLine::MinimumChargeOn)))
         minimum = {true, strToInt(settings.value(SettingsLine::MinimumCharge))};
-    qint64 extras = 0;
-    for (qsizetype p = 1; p < booked.size(); p += 2)
-        extras += strToInt(booked.at(p));
     const qint64 minutes = qMax<qint64>(0, wholeMinutes(elapsedMs(date, time, now)));
     return bill(minutes, fee, minimum, extras);
 }
@@ -50,13 +64,13 @@ void Floor::resize(int tables)
     m_rows.resize(tables);
     m_starts.resize(tables);
     m_inputs.resize(tables);
-    m_extras.resize(tables, qint64(0));
+    m_booked.resize(tables);
 }
 
-void Floor::setExtrasTotal(int table, std::optional<qint64> total)
+void Floor::setBooked(int table, const Booked &booked)
 {
-    if (table >= 0 && table < m_extras.size())
-        m_extras[table] = total;
+    if (table >= 0 && table < m_booked.size())
+        m_booked[table] = booked;
 }
 
 QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, const QDateTime &now)
@@ -76,6 +90,7 @@ QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, con
     QList<int> changed;
     for (int i = 0; i < m_rows.size(); ++i) {
         Inputs in;
+        in.booked = m_booked.at(i);
         const QString dateLine = reg.value(RegisterLine::date(i));
         if (!dateLine.isEmpty()) {
             Start &start = m_starts[i];
@@ -91,8 +106,11 @@ QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, con
                     start.time.reset();
                 }
             }
-            in.state = start.date.isValid() && start.date < today ? FloorRow::State::OpenEarlierDay
-                                                                  : FloorRow::State::Open;
+            // An unreadable time counts as late in its day: only its date makes it earlier.
+            const QDateTime opened(start.date, start.time.value_or(QTime(23, 59, 59)));
+            in.state = start.date.isValid() && openedEarlierDay(opened, now)
+                           ? FloorRow::State::OpenEarlierDay
+                           : FloorRow::State::Open;
             in.timeRead = start.time.has_value();
             if (in.timeRead)
                 in.minutes = qMax<qint64>(0, wholeMinutes(elapsedMs(start.date, *start.time, now)));
@@ -101,7 +119,6 @@ QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, con
                 multiple ? tryStrToInt(reg.value(RegisterLine::fee(i)), &in.fee) : unitFeeRead;
             in.minimum = minimum;
             in.minimumRead = minimumRead;
-            in.extras = m_extras.at(i);
         }
         // The texts are built only when what they show changed: mostly once a minute.
         if (m_inputs.at(i) && *m_inputs.at(i) == in)
@@ -119,10 +136,19 @@ FloorRow Floor::rowOf(const Inputs &in)
     row.state = in.state;
     if (in.state == FloorRow::State::Free) {
         row.description = QStringLiteral("Boş");
+        // Extras left on a free table are the next guest's unless the operator says otherwise.
+        if (!in.booked.total) {
+            row.amount = QStringLiteral("?");
+            row.description += QStringLiteral(", extraları okunamıyor");
+        } else if (in.booked.count > 0) {
+            row.amount = amountText(*in.booked.total);
+            row.description +=
+                QStringLiteral(", %1 extra, %2").arg(in.booked.count).arg(row.amount);
+        }
         return row;
     }
-    if (in.timeRead && in.feeRead && in.minimumRead && in.extras)
-        row.bill = bill(in.minutes, in.fee, in.minimum, *in.extras);
+    if (in.timeRead && in.feeRead && in.minimumRead && in.booked.total)
+        row.bill = bill(in.minutes, in.fee, in.minimum, *in.booked.total);
     row.time = in.timeRead ? hoursAndMinutes(in.minutes) : QStringLiteral("?");
     row.amount = row.bill ? amountText(row.bill->total) : QStringLiteral("?");
     row.description =

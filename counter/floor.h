@@ -20,7 +20,7 @@ struct FloorRow
     std::optional<Bill> bill; // none while a fee, price or start cannot be read
     QString time;             // "h:mm"; empty for a free table
     QString amount;           // the running bill as an amount; empty for a free table
-    QString description;      // "Boş", "Açık, 1:47, 1.853.333 TL", "Açık (önceki gün), ..."
+    QString description;      // "Boş", "Boş, 1 extra, 60 TL", "Açık, 1:47, 1.853.333 TL", ...
 
     bool operator==(const FloorRow &) const = default;
 };
@@ -29,6 +29,19 @@ struct FloorRow
 // none when a price is not a whole number.
 std::optional<qint64> extrasTotal(const QStringList &booked);
 
+// What is booked to a table: how many extras (name and price pairs) and their total.
+struct Booked
+{
+    qsizetype count = 0;
+    std::optional<qint64> total = 0; // none when the file or a price cannot be read
+    bool operator==(const Booked &) const = default;
+};
+Booked bookedOf(const QStringList &lines);
+
+// A table a guest can be seated at, an account moved or reopened to: no account, nothing
+// booked.
+bool isFreeTable(const RecordList &reg, int table, const Booked &booked);
+
 // An amount as the floor and the bill show it; zero reads "0 TL".
 QString amountText(qint64 amount);
 
@@ -36,7 +49,8 @@ QString amountText(qint64 amount);
 QString feeLineOf(const RecordList &reg, const RecordList &settings, int table);
 
 // What table i's open account owes at `now`, with the extras booked to it: the bill of that
-// moment. Stops with the runtime's error where a line cannot be read.
+// moment; a free table owes its extras alone. Stops with the runtime's error where a line
+// cannot be read.
 Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
                  const QStringList &booked, const QDateTime &now);
 
@@ -47,7 +61,7 @@ public:
     void resize(int tables);
     int tableCount() const { return int(m_rows.size()); }
 
-    void setExtrasTotal(int table, std::optional<qint64> total);
+    void setBooked(int table, const Booked &booked);
 
     // Recomputes every row at `now`; returns the tables whose row changed.
     QList<int> refresh(const RecordList &reg, const RecordList &settings, const QDateTime &now);
@@ -77,7 +91,7 @@ private:
         bool feeRead = false;
         MinimumCharge minimum;
         bool minimumRead = false;
-        std::optional<qint64> extras;
+        Booked booked;
         bool operator==(const Inputs &) const = default;
     };
     static FloorRow rowOf(const Inputs &in);
@@ -85,7 +99,7 @@ private:
     QList<FloorRow> m_rows;
     QList<Start> m_starts;
     QList<std::optional<Inputs>> m_inputs;
-    QList<std::optional<qint64>> m_extras;
+    QList<Booked> m_booked;
 };
 
 } // namespace kv::counter

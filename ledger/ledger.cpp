@@ -32,11 +32,12 @@ const char *const kSchema[] = {
     " fee INTEGER NOT NULL, closed_at TEXT NOT NULL, minutes INTEGER NOT NULL,"
     " time_charge INTEGER NOT NULL, minimum_applied INTEGER NOT NULL,"
     " extras_total INTEGER NOT NULL, total INTEGER NOT NULL, cancelled_at TEXT,"
-    " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB)",
+    " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB,"
+    " restart INTEGER NOT NULL DEFAULT 0)",
     "CREATE INDEX bills_by_closing ON bills(closed_at)",
     "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
     " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
-    " PRIMARY KEY(bill_id, pos))",
+    " carried INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(bill_id, pos))",
     // Operations that change several files: what each is about to do, until it is done.
     "CREATE TABLE journal(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, created_at TEXT NOT NULL,"
     " done INTEGER NOT NULL DEFAULT 0, bill_id INTEGER, table_pos INTEGER, table_name TEXT,"
@@ -45,13 +46,20 @@ const char *const kSchema[] = {
     "CREATE INDEX journal_open ON journal(done)",
 };
 
-// A bill's columns, as billOf() reads them: a listing reads the first fourteen, leaving out
+// Version 2 marks restart bills and the extras they leave on their table.
+constexpr int kSchemaVersion = 2;
+const char *const kUpgradeTo2[] = {
+    "ALTER TABLE bills ADD COLUMN restart INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE bill_extras ADD COLUMN carried INTEGER NOT NULL DEFAULT 0",
+};
+
+// A bill's columns, as billOf() reads them: a listing reads the first fifteen, leaving out
 // the fee line and the extras file, whose pages it need not read.
 QString billColumns(bool full = true)
 {
     const QString listed = QStringLiteral(
         "id, table_pos, table_name, fee, closed_at, minutes, time_charge, minimum_applied,"
-        " extras_total, total, cancelled_at, cancel_reason, opened_date, opened_time");
+        " extras_total, total, cancelled_at, cancel_reason, opened_date, opened_time, restart");
     return full ? listed + QStringLiteral(", fee_line, extras_file") : listed;
 }
 
@@ -73,11 +81,12 @@ BillRecord billOf(const QSqlQuery &q, bool full = true)
     r.cancelReason = q.value(11).toString();
     r.openedDate = q.value(12).toString();
     r.openedTime = q.value(13).toString();
+    r.restart = q.value(14).toInt() != 0;
     if (!full)
         return r;
-    r.feeLine = q.value(14).toString();
-    if (!q.value(15).isNull())
-        r.extrasFile = q.value(15).toByteArray();
+    r.feeLine = q.value(15).toString();
+    if (!q.value(16).isNull())
+        r.extrasFile = q.value(16).toByteArray();
     return r;
 }
 
@@ -103,6 +112,24 @@ CheckResult quickCheck(const QSqlDatabase &db)
     return {q.value(0).toString()};
 }
 } // namespace
+
+DayTotals dayTotals(const QList<BillRecord> &bills)
+{
+    DayTotals t;
+    for (const BillRecord &b : bills) {
+        if (b.restart) {
+            ++t.restarts;
+            t.restartTotal += b.bill.total;
+        }
+        if (b.cancelled())
+            continue;
+        ++t.paid;
+        t.timeCharges += b.bill.timeCharge;
+        t.extras += b.bill.extrasTotal;
+        t.total += b.bill.total;
+    }
+    return t;
+}
 
 QString isoText(const QDateTime &moment)
 {
@@ -133,16 +160,6 @@ QDateTime fromIsoText(const QString &text)
     if (!date.isValid() || !time.isValid())
         return QDateTime::fromString(text, Qt::ISODate);
     return QDateTime(date, time);
-}
-
-QDate businessDay(const QDateTime &moment)
-{
-    return moment.time() < QTime(6, 0) ? moment.date().addDays(-1) : moment.date();
-}
-
-QDateTime businessDayStart(const QDate &day)
-{
-    return QDateTime(day, QTime(6, 0));
 }
 
 // A check running on its own thread and what it found.
@@ -266,7 +283,7 @@ bool Ledger::open(const QString &path, Check check)
         for (const char *sql : kSchema)
             ok = ok && q.exec(QLatin1String(sql));
         ok = ok && q.exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId));
-        ok = ok && q.exec(QStringLiteral("PRAGMA user_version = 1"));
+        ok = ok && q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
         if (!ok || !db.commit()) {
             const QSqlError e = q.lastError().isValid() ? q.lastError() : db.lastError();
             db.rollback();
@@ -291,6 +308,8 @@ bool Ledger::open(const QString &path, Check check)
         return false;
     }
     if (!useWal())
+        return false;
+    if (!m_checkPending && !upgrade())
         return false;
     m_open = true;
     m_problem.clear();
@@ -349,7 +368,7 @@ bool Ledger::checkNow()
     if (!checkPages())
         return false; // closed, with the reason
     m_checkPending = false;
-    return true;
+    return upgrade();
 }
 
 void Ledger::startCheck(QObject *receiver, std::function<void()> finished)
@@ -387,6 +406,36 @@ bool Ledger::awaitCheck()
     if (!took(b->result.text, b->result.locked))
         return false;
     m_checkPending = false;
+    return upgrade();
+}
+
+bool Ledger::upgrade()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) {
+        fail(q.lastError().text(), isLock(q.lastError()));
+        return false;
+    }
+    const int version = q.value(0).toInt();
+    q.finish();
+    if (version == kSchemaVersion)
+        return true;
+    if (version > kSchemaVersion) {
+        fail(QStringLiteral("programın daha yeni bir sürümünün defteri"));
+        return false;
+    }
+    // All of it or none: a ledger is never left half upgraded.
+    bool ok = db.transaction();
+    for (const char *sql : kUpgradeTo2)
+        ok = ok && q.exec(QLatin1String(sql));
+    ok = ok && q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+    if (!ok || !db.commit()) {
+        const QSqlError e = q.lastError().isValid() ? q.lastError() : db.lastError();
+        db.rollback();
+        fail(e.text(), isLock(e));
+        return false;
+    }
     return true;
 }
 
@@ -454,7 +503,8 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
         return out;
     QSqlQuery e(db);
     e.setForwardOnly(true);
-    e.prepare(QStringLiteral("SELECT x.bill_id, x.name, x.price FROM bill_extras x JOIN bills b"
+    e.prepare(QStringLiteral("SELECT x.bill_id, x.name, x.price, x.carried FROM bill_extras x"
+                             " JOIN bills b"
                              " ON b.id = x.bill_id WHERE b.closed_at >= ? AND b.closed_at < ?"
                              " ORDER BY x.bill_id, x.pos"));
     e.addBindValue(isoText(from));
@@ -463,7 +513,7 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
         throwError(QStringLiteral("Defter okunamadı: %1").arg(e.lastError().text()));
     while (e.next())
         out[index.value(e.value(0).toLongLong())].extras
-            << BookedExtra{e.value(1).toString(), e.value(2).toLongLong()};
+            << BookedExtra{e.value(1).toString(), e.value(2).toLongLong(), e.value(3).toInt() != 0};
     return out;
 }
 
@@ -481,11 +531,13 @@ std::optional<BillRecord> Ledger::bill(qint64 id) const
         return std::nullopt;
     BillRecord r = billOf(q);
     QSqlQuery e(db);
-    e.prepare(QStringLiteral("SELECT name, price FROM bill_extras WHERE bill_id = ? ORDER BY pos"));
+    e.prepare(QStringLiteral(
+        "SELECT name, price, carried FROM bill_extras WHERE bill_id = ? ORDER BY pos"));
     e.addBindValue(id);
     if (e.exec())
         while (e.next())
-            r.extras << BookedExtra{e.value(0).toString(), e.value(1).toLongLong()};
+            r.extras << BookedExtra{e.value(0).toString(), e.value(1).toLongLong(),
+                                    e.value(2).toInt() != 0};
     return r;
 }
 

@@ -24,6 +24,8 @@ struct BookedExtra
 {
     QString name;
     qint64 price = 0;
+    // Listed on a bill that left it booked to its table (a restart): not counted in it.
+    bool carried = false;
     bool operator==(const BookedExtra &) const = default;
 };
 
@@ -40,6 +42,8 @@ struct BillRecord
     std::optional<QByteArray> extrasFile; // the table extras file as it was; none: no file
     QDateTime cancelledAt;                // invalid while the bill stands
     QString cancelReason;
+    // Written when an open account was restarted: its time, cancelled in the same step.
+    bool restart = false;
 
     bool cancelled() const { return cancelledAt.isValid(); }
 };
@@ -115,6 +119,8 @@ private:
     bool checkOwner();
     bool checkPages();
     bool useWal();
+    // Brings a ledger of an older version to this one, in one transaction.
+    bool upgrade();
     void fail(const QString &why, bool locked = false);
 
     QString m_connection;
@@ -127,14 +133,27 @@ private:
     std::unique_ptr<Statements> m_statements;
 };
 
+// What a day's bills add up to: the bills paid, and apart from them the accounts restarted
+// without being paid (cancelled bills count in neither).
+struct DayTotals
+{
+    qint64 paid = 0;
+    qint64 timeCharges = 0;
+    qint64 extras = 0;
+    qint64 total = 0;
+    qint64 restarts = 0;
+    qint64 restartTotal = 0;
+    bool operator==(const DayTotals &) const = default;
+};
+DayTotals dayTotals(const QList<BillRecord> &bills);
+
 // ISO 8601 local time without zone, as the ledger keeps moments ("2026-12-08T23:02:40").
 QString isoText(const QDateTime &moment);
 // The moment isoText wrote (local time); any other text is read as Qt reads ISO 8601.
 QDateTime fromIsoText(const QString &text);
 
-// The business day a moment belongs to: a hall's evening crosses midnight, so a day runs
-// from 06:00 to 06:00 the next morning.
-QDate businessDay(const QDateTime &moment);
-QDateTime businessDayStart(const QDate &day);
+// The business day, as the floor counts it.
+using counter::businessDay;
+using counter::businessDayStart;
 
 } // namespace kv::ledger

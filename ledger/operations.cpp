@@ -17,13 +17,14 @@ namespace kv::ledger {
 // One journal row: everything needed to make the step's file changes again.
 struct Operations::Step
 {
-    QString kind; // "settle", "move", "reopen"
+    QString kind; // "settle", "move", "reopen", "restart", "clear", "remove"
     qint64 billId = 0;
     int table = -1;    // settle, reopen: the table; move: the source
     QString tableName; // its extras file's name when the step began
     int target = -1;   // move: the table the account goes to
     QString targetName;
-    QStringList lines;                // move, reopen: the account's three register lines
+    QStringList lines; // move, reopen, restart: the account's three register lines; remove:
+                       // the files
     std::optional<QByteArray> extras; // move, reopen: the extras file, none: no file
     // Not kept in the journal: the extras file the first change replaces, as it was, put
     // back when that change cannot be followed by the rest.
@@ -48,6 +49,12 @@ void bindAll(QSqlQuery &q, const QVariantList &values)
 {
     for (int k = 0; k < values.size(); ++k)
         q.bindValue(k, values.at(k));
+}
+
+// A text bound as itself: a null QString would be bound as NULL.
+QVariant text(const QString &s)
+{
+    return QVariant(s.isNull() ? QStringLiteral("") : s);
 }
 
 void execOrThrow(QSqlQuery &q)
@@ -175,6 +182,23 @@ void Operations::apply(const Step &s)
     } else if (s.kind == QLatin1String("reopen")) {
         writeExtras(m_paths, s.tableName, s.extras);
         setLines(s.table, s.lines);
+    } else if (s.kind == QLatin1String("restart")) {
+        setLines(s.table, s.lines);
+    } else if (s.kind == QLatin1String("clear")) {
+        m_register.saveChanged(m_paths.registerFile(), [](RecordList &reg) {
+            reg.padFrom(defaultRegister());
+            for (int i = RegisterLine::TableCount + 1; i < reg.count(); ++i)
+                reg.set(i, QString());
+        });
+    } else if (s.kind == QLatin1String("remove")) {
+        for (const QString &file : s.lines) {
+            if (file.isEmpty())
+                continue; // never the directory itself
+            const QString path = m_paths.extrasDir() + QLatin1Char('/') + file;
+            files::remove(path);
+            if (files::kind(path) != files::Kind::Missing)
+                throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
+        }
     }
 }
 
@@ -184,13 +208,18 @@ void Operations::run(const Step &s, qint64 id, const std::function<void()> &undo
     try {
         apply(s);
     } catch (const RuntimeError &) {
-        // While the register is unchanged on disk the step can be taken back whole.
-        if (RecordList::toBytes(m_register.lines()) == registerBefore &&
+        // While the register is unchanged on disk the step can be taken back whole; files
+        // removed cannot be taken back, so such a step is finished later.
+        if (s.kind != QLatin1String("remove") &&
+            RecordList::toBytes(m_register.lines()) == registerBefore &&
             files::kind(m_paths.registerFile()) == files::Kind::Regular) {
             try {
                 // The extras file may have been written already: put it back as it was.
                 const bool move = s.kind == QLatin1String("move");
-                if (!move || s.extras)
+                const bool extrasWritten =
+                    move ? bool(s.extras)
+                         : s.kind == QLatin1String("settle") || s.kind == QLatin1String("reopen");
+                if (extrasWritten)
                     writeExtras(m_paths, move ? s.targetName : s.tableName, s.previous);
                 abandon(id, undoInTransaction);
             } catch (const RuntimeError &) {
@@ -237,6 +266,55 @@ bool Operations::finishPending()
     return true;
 }
 
+qint64 Operations::insertBill(const BillRecord &b)
+{
+    QSqlQuery &q = m_ledger.statement(
+        "INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee, closed_at,"
+        " minutes, time_charge, minimum_applied, extras_total, total, fee_line, extras_file,"
+        " cancelled_at, cancel_reason, restart)"
+        " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const QVariant noText(QMetaType(QMetaType::QString));
+    bindAll(q, {QVariant(b.tablePos), text(b.tableName), text(b.openedDate), text(b.openedTime),
+                QVariant(b.bill.fee), QVariant(isoText(b.closedAt)), QVariant(b.bill.minutes),
+                QVariant(b.bill.timeCharge), QVariant(int(b.bill.minimumApplied)),
+                QVariant(b.bill.extrasTotal), QVariant(b.bill.total), text(b.feeLine),
+                blob(b.extrasFile), b.cancelled() ? QVariant(isoText(b.cancelledAt)) : noText,
+                b.cancelled() ? QVariant(b.cancelReason) : noText, QVariant(int(b.restart))});
+    execOrThrow(q);
+    const qint64 billId = q.lastInsertId().toLongLong();
+    if (b.extras.isEmpty())
+        return billId;
+    // Many rows a statement: the work of running one (SQLite's and Qt's) was most of a row's
+    // cost. Four sizes, each prepared once, write any count in a few statements.
+    static const std::array<std::pair<int, QByteArray>, 4> sizes = [] {
+        std::array<std::pair<int, QByteArray>, 4> made{{{64, {}}, {16, {}}, {4, {}}, {1, {}}}};
+        for (auto &[rows, sql] : made) {
+            sql = "INSERT INTO bill_extras(bill_id, pos, name, price, carried) VALUES"
+                  " (?, ?, ?, ?, ?)";
+            for (int k = 1; k < rows; ++k)
+                sql += ", (?, ?, ?, ?, ?)";
+        }
+        return made;
+    }();
+    const qsizetype count = b.extras.size();
+    qsizetype pos = 0;
+    for (const auto &[rows, sql] : sizes) {
+        for (; count - pos >= rows; pos += rows) {
+            QSqlQuery &e = m_ledger.statement(sql.constData());
+            for (int k = 0; k < rows; ++k) {
+                const BookedExtra &x = b.extras.at(pos + k);
+                e.bindValue(5 * k, billId);
+                e.bindValue(5 * k + 1, int(pos + k));
+                e.bindValue(5 * k + 2, text(x.name));
+                e.bindValue(5 * k + 3, x.price);
+                e.bindValue(5 * k + 4, int(x.carried));
+            }
+            execOrThrow(e);
+        }
+    }
+    return billId;
+}
+
 qint64 Operations::settle(const BillRecord &b)
 {
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
@@ -247,46 +325,7 @@ qint64 Operations::settle(const BillRecord &b)
     s.tableName = b.tableName;
     s.previous = b.extrasFile;
     const QSqlDatabase db = database(m_ledger);
-    const qint64 id = begin(s, [&] {
-        QSqlQuery &q = m_ledger.statement(
-            "INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee, closed_at,"
-            " minutes, time_charge, minimum_applied, extras_total, total, fee_line, extras_file)"
-            " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        bindAll(q, {QVariant(b.tablePos), QVariant(b.tableName), QVariant(b.openedDate),
-                    QVariant(b.openedTime), QVariant(b.bill.fee), QVariant(isoText(b.closedAt)),
-                    QVariant(b.bill.minutes), QVariant(b.bill.timeCharge),
-                    QVariant(int(b.bill.minimumApplied)), QVariant(b.bill.extrasTotal),
-                    QVariant(b.bill.total), QVariant(b.feeLine), blob(b.extrasFile)});
-        execOrThrow(q);
-        s.billId = q.lastInsertId().toLongLong();
-        if (b.extras.isEmpty())
-            return;
-        // Many rows a statement: the work of running one (SQLite's and Qt's) was most of a
-        // row's cost. Four sizes, each prepared once, write any count in a few statements.
-        static const std::array<std::pair<int, QByteArray>, 4> sizes = [] {
-            std::array<std::pair<int, QByteArray>, 4> made{{{64, {}}, {16, {}}, {4, {}}, {1, {}}}};
-            for (auto &[rows, sql] : made) {
-                sql = "INSERT INTO bill_extras(bill_id, pos, name, price) VALUES (?, ?, ?, ?)";
-                for (int k = 1; k < rows; ++k)
-                    sql += ", (?, ?, ?, ?)";
-            }
-            return made;
-        }();
-        const qsizetype count = b.extras.size();
-        qsizetype pos = 0;
-        for (const auto &[rows, sql] : sizes) {
-            for (; count - pos >= rows; pos += rows) {
-                QSqlQuery &e = m_ledger.statement(sql.constData());
-                for (int k = 0; k < rows; ++k) {
-                    e.bindValue(4 * k, s.billId);
-                    e.bindValue(4 * k + 1, int(pos + k));
-                    e.bindValue(4 * k + 2, b.extras.at(pos + k).name);
-                    e.bindValue(4 * k + 3, b.extras.at(pos + k).price);
-                }
-                execOrThrow(e);
-            }
-        }
-    });
+    const qint64 id = begin(s, [&] { s.billId = insertBill(b); });
     const qint64 billId = s.billId;
     run(s, id, [&] {
         QSqlQuery q(db);
@@ -322,7 +361,8 @@ void Operations::move(int from, int to)
     run(s, id, {});
 }
 
-bool Operations::cancel(qint64 billId, const QString &reason, const QDateTime &now, int tableCount)
+void Operations::cancel(qint64 billId, const QString &reason, const QDateTime &now,
+                        const std::optional<Reopen> &reopen)
 {
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
@@ -341,25 +381,17 @@ bool Operations::cancel(qint64 billId, const QString &reason, const QDateTime &n
         q.addBindValue(billId);
         execOrThrow(q);
     };
-    // Only a table with nothing on it gets the account back: a new account or newly booked
-    // extras are never overwritten.
-    const int t = b->tablePos;
-    bool free = t >= 0 && t < tableCount && m_register.value(RegisterLine::date(t)).isEmpty();
-    if (free) {
-        const QString extras = m_paths.tableExtrasFile(m_tableName(t));
-        free = files::kind(extras) == files::Kind::Missing || QFileInfo(extras).size() == 0;
-    }
-    if (!free) {
+    if (!reopen) {
         transaction(db, [&](QSqlDatabase &) { markCancelled(); });
-        return false;
+        return;
     }
     Step s;
     s.kind = QStringLiteral("reopen");
     s.billId = billId;
-    s.table = t;
-    s.tableName = m_tableName(t);
+    s.table = reopen->table;
+    s.tableName = m_tableName(reopen->table);
     s.lines = {b->openedDate, b->openedTime, b->feeLine};
-    s.extras = b->extrasFile;
+    s.extras = reopen->extras;
     s.previous = readExtras(m_paths, s.tableName);
     const qint64 id = begin(s, markCancelled);
     run(s, id, [&] {
@@ -369,7 +401,54 @@ bool Operations::cancel(qint64 billId, const QString &reason, const QDateTime &n
         q.addBindValue(billId);
         execOrThrow(q);
     });
-    return true;
+}
+
+void Operations::discard(Step &s, const QList<BillRecord> &discarded)
+{
+    const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
+    finishPending();
+    const QSqlDatabase db = database(m_ledger);
+    QList<qint64> bills;
+    const qint64 id = begin(s, [&] {
+        for (const BillRecord &b : discarded)
+            bills << insertBill(b);
+    });
+    run(s, id, [&] {
+        QSqlQuery q(db);
+        for (qint64 bill : bills) {
+            for (const char *sql :
+                 {"DELETE FROM bill_extras WHERE bill_id = ?", "DELETE FROM bills WHERE id = ?"}) {
+                q.prepare(QLatin1String(sql));
+                q.addBindValue(bill);
+                execOrThrow(q);
+            }
+        }
+    });
+}
+
+void Operations::restart(const BillRecord &discarded, const QStringList &lines)
+{
+    Step s;
+    s.kind = QStringLiteral("restart");
+    s.table = discarded.tablePos;
+    s.tableName = discarded.tableName;
+    s.lines = lines;
+    discard(s, {discarded});
+}
+
+void Operations::clearAccounts(const QList<BillRecord> &discarded)
+{
+    Step s;
+    s.kind = QStringLiteral("clear");
+    discard(s, discarded);
+}
+
+void Operations::removeExtras(const QList<BillRecord> &discarded, const QStringList &files)
+{
+    Step s;
+    s.kind = QStringLiteral("remove");
+    s.lines = files;
+    discard(s, discarded);
 }
 
 } // namespace kv::ledger

@@ -36,13 +36,32 @@ public:
     qint64 settle(const BillRecord &bill);
     // The account of table `from` (lines and extras) goes to the free table `to`.
     void move(int from, int to);
-    // Cancels a bill with a reason; when its table is free and has no extras booked, its
-    // account is opened again exactly as it was. True when it was reopened.
-    bool cancel(qint64 billId, const QString &reason, const QDateTime &now, int tableCount);
+    // Cancels a bill with a reason. With a table, its account is opened again there as it
+    // was: its register lines, and as its extras file `extras` (the bill's own, or those
+    // with what the table held). The caller chooses a table with no account.
+    struct Reopen
+    {
+        int table = -1;
+        std::optional<QByteArray> extras;
+    };
+    void cancel(qint64 billId, const QString &reason, const QDateTime &now,
+                const std::optional<Reopen> &reopen);
+
+    // What the operator drops without a sale is written as bills closed and cancelled (each
+    // with its reason) in the same step as the file change that drops it.
+    // A restarted account: the table's register lines become `lines`.
+    void restart(const BillRecord &discarded, const QStringList &lines);
+    // Every account emptied: the register's lines after its table count.
+    void clearAccounts(const QList<BillRecord> &discarded);
+    // Files of the table extras directory removed, by their names in it.
+    void removeExtras(const QList<BillRecord> &discarded, const QStringList &files);
 
 private:
     struct Step;
     qint64 begin(const Step &step, const std::function<void()> &alsoInTransaction);
+    qint64 insertBill(const BillRecord &bill);
+    // A step that writes bills nobody paid, and drops what they record.
+    void discard(Step &step, const QList<BillRecord> &discarded);
     void apply(const Step &step);
     void markDone(qint64 id);
     // A step whose first file change failed leaves nothing on disk: it is taken back.

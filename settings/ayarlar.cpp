@@ -349,6 +349,9 @@ void TForm3::SpeedButton2Click()
         return;
 
     const QStringList extrasFiles = files::list(paths.extrasDir());
+    // The extras removed below reach the ledger: when it cannot take them, nothing changes.
+    if (!m_main->extrasRemovable(extrasFiles))
+        return;
 
     // Only the count changes: the accounts stay with the positions of the tables. A
     // hand-shortened register is padded, so that every table has its lines again.
@@ -377,8 +380,15 @@ void TForm3::SpeedButton2Click()
     }
     listTables();
 
-    for (const QString &name : extrasFiles)
-        files::remove(paths.extrasDir() + QLatin1Char('/') + name);
+    try {
+        if (!m_main->removeExtrasFiles(extrasFiles)) {
+            m_main->tablesChanged();
+            return;
+        }
+    } catch (const RuntimeError &) {
+        m_main->tablesChanged();
+        throw;
+    }
     m_main->tablesChanged(); // the extras are gone
 
     messages::inform(QStringLiteral("Masalar Oluşturuldu!"));
@@ -389,11 +399,9 @@ void TForm3::SpeedButton6Click()
     if (!messages::ask(QStringLiteral(
             "Tüm masaların saat, tarih ve ücret kayıtları silinecek. Devam edilsin mi?")))
         return;
-    m_main->registerList().saveChanged(m_main->paths().registerFile(), [](RecordList &reg) {
-        reg.padFrom(defaultRegister());
-        for (int i = RegisterLine::TableCount + 1; i < reg.count(); ++i)
-            reg.set(i, QString());
-    });
+    // The time of the accounts emptied reaches the ledger in the same step.
+    if (!m_main->clearAccounts())
+        return;
     m_main->resetTableView();
     m_main->tablesChanged();
     messages::inform(QStringLiteral("Masalara ait saat tarih ve ücret kayıtları sıfırlandı!"));

@@ -47,4 +47,15 @@ public:
     virtual void refreshSelectedFee() = 0;
     // The tables were created anew or their accounts cleared: the floor reads them again.
     virtual void tablesChanged() = 0;
+
+    // What these drop reaches the day ledger as cancelled bills in the same step; each says
+    // why and returns false when the ledger cannot take it (nothing changed then), and stops
+    // with the error of a failed change.
+    // Every table's account emptied: the register's lines after the table count.
+    virtual bool clearAccounts() = 0;
+    // Whether the ledger can take what removing these files of the table extras directory
+    // drops; false after saying why.
+    virtual bool extrasRemovable(const QStringList &files) = 0;
+    // Those files removed.
+    virtual bool removeExtrasFiles(const QStringList &files) = 0;
 };

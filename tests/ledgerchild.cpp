@@ -1,6 +1,6 @@
 // Settles (or moves) accounts in an endless loop, as the counter does, so that the kill sweep
 // can end it at any moment. Each start first finishes what the last one left, as the program's
-// start-up does. Usage: ledgerchild settle|move <data directory>
+// start-up does. Usage: ledgerchild settle|move|restart <data directory>
 //
 // Settle: table 0's accounts are numbered; account n opens on 1.1.2027 at n seconds past
 // midnight, gets two extras booked and is settled. Move: one account with extras goes back and
@@ -72,6 +72,27 @@ int main(int argc, char **argv)
             if (mode == QLatin1String("move")) {
                 const int from = reg.value(RegisterLine::date(0)).isEmpty() ? 1 : 0;
                 ops.move(from, 1 - from);
+            } else if (mode == QLatin1String("restart")) {
+                if (reg.value(RegisterLine::date(0)).isEmpty()) {
+                    reg.saveChanged(paths.registerFile(), [&](RecordList &r) {
+                        const QStringList lines = accountLines(0);
+                        for (int k = 0; k < 3; ++k)
+                            r.set(RegisterLine::date(0) + k, lines.at(k));
+                    });
+                    RecordList(kBooked).save(paths.tableExtrasFile(name(0)));
+                }
+                ledger::BillRecord b;
+                b.tablePos = 0;
+                b.tableName = name(0);
+                b.openedDate = reg.value(RegisterLine::date(0));
+                b.openedTime = reg.value(RegisterLine::startTime(0));
+                b.feeLine = reg.value(RegisterLine::fee(0));
+                b.closedAt = b.cancelledAt = QDateTime(QDate(2027, 1, 2), QTime(1, 0));
+                b.cancelReason = QStringLiteral("Yeniden başlatıldı");
+                b.restart = true;
+                b.bill = counter::bill(60, 1000000, {}, 0);
+                b.extras = {{"Çay", 15000, true}, {"Şalgam", 20000, true}};
+                ops.restart(b, accountLines(ledger.billCount() + 1));
             } else {
                 // Open the next account unless the one left open is still unsettled.
                 if (reg.value(RegisterLine::date(0)).isEmpty()) {

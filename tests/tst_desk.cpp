@@ -268,7 +268,8 @@ void TestDesk::noTableSelected()
 void TestDesk::freeTableView()
 {
     Desk desk;
-    desk.prepare(2, {}, {}, {});
+    desk.prepare(2, {{SettingsLine::MinimumChargeOn, "T"}, {SettingsLine::MinimumCharge, "50"}}, {},
+                 {});
     desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "15"});
     desk.start();
     Ui::TForm1 *ui = desk.ui();
@@ -292,9 +293,9 @@ void TestDesk::freeTableView()
     QCOMPARE(items(ui->ListBox4), QStringList{"Çay"});
     QVERIFY(desk.env.messages().all().isEmpty());
 
-    // Calculated, a free table counts from midnight at fee 0: only the extras are owed.
+    // Calculated, a free table counts no time and no minimum: only the extras are owed.
     desk.run([&] { desk.form()->SpeedButton3Click(); });
-    QCOMPARE(ui->statictext2->text(), QStringLiteral("1275"));
+    QCOMPARE(ui->statictext2->text(), QStringLiteral("0"));
     QCOMPARE(ui->Label10->text(), QStringLiteral("Hesaplama için süre az"));
     QCOMPARE(ui->Label12->text(), QStringLiteral("15 TL"));
     QCOMPARE(ui->Label9->text(), QStringLiteral("15 TL"));

@@ -137,25 +137,46 @@ void TestFloor::rows_data()
     QTest::addColumn<QString>("opened"); // empty: free
     QTest::addColumn<QString>("fee");    // the stamped fee
     QTest::addColumn<QString>("row");
-    // The desk's clock reads 2026-12-07 21:15:03; the unit fee is 1000000.
+    QTest::addColumn<QString>("now");        // empty: the desk's clock, 2026-12-07 21:15:03
+    QTest::addColumn<QStringList>("booked"); // the table's extras
+    // The unit fee is 1000000.
     QTest::newRow("free") << false << ""
                           << ""
-                          << "Boş";
+                          << "Boş"
+                          << "" << QStringList();
+    QTest::newRow("free, with extras left on it") << false << ""
+                                                  << ""
+                                                  << "Boş, 2 extra, 65 TL"
+                                                  << "" << QStringList{"Çay", "5", "Tost", "60"};
+    // An evening runs past midnight: it is yesterday's only from 06:00.
+    QTest::newRow("opened last evening, after midnight") << false << "2026-12-07T20:00:00"
+                                                         << "1000000"
+                                                         << "Açık, 4:30, 4.500.000 TL"
+                                                         << "2026-12-08T00:30:00" << QStringList();
+    QTest::newRow("opened before six, after six") << false << "2026-12-08T05:00:00"
+                                                  << "1000000"
+                                                  << "Açık (önceki gün), 1:30, 1.500.000 TL"
+                                                  << "2026-12-08T06:30:00" << QStringList();
     QTest::newRow("open 1:47") << false << "2026-12-07T19:27:26"
                                << "500000"
-                               << "Açık, 1:47, 1.783.333 TL";
+                               << "Açık, 1:47, 1.783.333 TL"
+                               << "" << QStringList();
     QTest::newRow("open since yesterday") << false << "2026-12-06T19:10:00"
                                           << "1000000"
-                                          << "Açık (önceki gün), 26:05, 26.083.333 TL";
+                                          << "Açık (önceki gün), 26:05, 26.083.333 TL"
+                                          << "" << QStringList();
     QTest::newRow("multiple fees: the stamped fee") << true << "2026-12-07T19:27:26"
                                                     << "500000"
-                                                    << "Açık, 1:47, 891.666 TL";
+                                                    << "Açık, 1:47, 891.666 TL"
+                                                    << "" << QStringList();
     QTest::newRow("stamped fee not a number") << true << "2026-12-07T19:27:26"
                                               << "5x"
-                                              << "Açık, 1:47, ?";
+                                              << "Açık, 1:47, ?"
+                                              << "" << QStringList();
     QTest::newRow("opened just now") << false << "2026-12-07T21:15:03"
                                      << "1000000"
-                                     << "Açık, 0:00, 0 TL";
+                                     << "Açık, 0:00, 0 TL"
+                                     << "" << QStringList();
 }
 
 void TestFloor::rows()
@@ -164,9 +185,15 @@ void TestFloor::rows()
     QFETCH(QString, opened);
     QFETCH(QString, fee);
     QFETCH(QString, row);
+    QFETCH(QString, now);
+    QFETCH(QStringList, booked);
     Desk desk;
     desk.prepare(2, {{SettingsLine::MultipleFees, flagText(multiple)}},
                  opened.isEmpty() ? QMap<int, QString>() : account(1, opened, fee));
+    if (!booked.isEmpty())
+        desk.writeLines(desk.paths.tableExtrasFile("Masa 2"), booked);
+    if (!now.isEmpty())
+        desk.env.setNow(now);
     desk.start();
     QCOMPARE(description(desk, 0), QStringLiteral("Boş"));
     QCOMPARE(description(desk, 1), row);
@@ -271,7 +298,11 @@ void TestFloor::keys()
     TForm5 *picker = desk.forms.Form5.get();
     TForm7 *fees = desk.forms.Form7.get();
     if (keys == "Enter") {
+        // The extras left on the free table: "Hayır", the default, keeps them.
+        desk.env.messages().answers = {false};
         QTest::keyClick(desk.ui()->ListBox2, Qt::Key_Return);
+        QCOMPARE(desk.env.messages().questions,
+                 QStringList{"Bu masada hesaba bağlı olmayan 2 extra var (3 TL). Silinsin mi?"});
     } else if (keys == "Delete") {
         desk.ui()->ListBox4->setCurrentRow(0);
         QTest::keyClick(desk.ui()->ListBox4, Qt::Key_Delete);

@@ -3,6 +3,7 @@
 #include "deskfixture.h"
 
 #include "applocale.h"
+#include "ayarlar.h"
 #include "billwindow.h"
 #include "cashdesk.h"
 #include "dayendwindow.h"
@@ -13,6 +14,7 @@
 
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -85,6 +87,10 @@ private slots:
     void moving();
     void cancellingReopens_data();
     void cancellingReopens();
+    void dayTotals();
+    void olderLedgerIsUpgraded();
+    void droppedWorkIsBilled_data();
+    void droppedWorkIsBilled();
     void businessDay_data();
     void businessDay();
     void exportCsv();
@@ -319,35 +325,55 @@ void TestLedger::moving()
 
 void TestLedger::cancellingReopens_data()
 {
+    QTest::addColumn<int>("tables");
     QTest::addColumn<QStringList>("booked"); // empty: no extras file at all
-    QTest::addColumn<bool>("newAccount");
+    QTest::addColumn<QString>("after");      // after paying: "new account", "extras" or ""
+    QTest::addColumn<QList<bool>>("answers");
+    QTest::addColumn<int>("chosen"); // row in the free tables offered; -1: "Vazgeç"
     QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("reopenedOn"); // -1: the bill stands
+    QTest::addColumn<QStringList>("reopenedExtras");
+    const QStringList tea{"Çay", "15", "Tost", "40"};
     const QString reopened = QStringLiteral("Fiş iptal edildi; Masa 1 hesabı yeniden açıldı.");
-    QTest::newRow("with extras") << QStringList{"Çay", "15", "Tost", "40"} << false << reopened;
-    QTest::newRow("no extras file") << QStringList() << false << reopened;
-    QTest::newRow("table has a new account")
-        << QStringList{"Çay", "15"} << true
-        << "Fiş iptal edildi. Masa 1 masasında yeni bir hesap ya da extra olduğundan hesap "
-           "yeniden açılmadı.";
+    QTest::newRow("with extras") << 1 << tea << "" << QList<bool>() << 0 << reopened << 0 << tea;
+    QTest::newRow("no extras file")
+        << 1 << QStringList() << "" << QList<bool>() << 0 << reopened << 0 << QStringList();
+    QTest::newRow("table taken, none free")
+        << 1 << tea << "new account" << QList<bool>() << 0
+        << "Fiş iptal edilmedi: Masa 1 dolu ve hesabın yeniden açılabileceği boş masa yok." << -1
+        << QStringList();
+    QTest::newRow("table taken, reopened on a free one")
+        << 3 << tea << "new account" << QList<bool>() << 1
+        << "Fiş iptal edildi; Masa 1 hesabı Masa 3 masasında yeniden açıldı." << 2 << tea;
+    QTest::newRow("table taken, given up") << 2 << tea << "new account" << QList<bool>() << -1
+                                           << "Fiş iptal edilmedi." << -1 << QStringList();
+    QTest::newRow("extras left on the table kept")
+        << 1 << tea << "extras" << QList<bool>{false} << 0 << reopened << 0
+        << (tea + QStringList{"Su", "5"});
+    QTest::newRow("extras left on the table dropped")
+        << 1 << tea << "extras" << QList<bool>{true} << 0 << reopened << 0 << tea;
 }
 
 void TestLedger::cancellingReopens()
 {
+    QFETCH(int, tables);
     QFETCH(QStringList, booked);
-    QFETCH(bool, newAccount);
+    QFETCH(QString, after);
+    QFETCH(QList<bool>, answers);
+    QFETCH(int, chosen);
     QFETCH(QString, message);
+    QFETCH(int, reopenedOn);
+    QFETCH(QStringList, reopenedExtras);
     Desk desk;
-    desk.prepare(1, {{SettingsLine::MultipleFees, "T"}},
+    desk.prepare(tables, {{SettingsLine::MultipleFees, "T"}},
                  account(0, "7.12.2026", "20:00:00", "750000"));
     const QString extrasFile = desk.paths.tableExtrasFile("Masa 1");
     if (!booked.isEmpty())
         desk.writeLines(extrasFile, booked);
-    const QByteArray regBefore = TestEnvironment::readBytes(desk.paths.registerFile());
-    const QByteArray extrasBefore = TestEnvironment::readBytes(extrasFile);
     desk.start();
     desk.select(0);
     settle(desk);
-    if (newAccount) {
+    if (after == "new account") {
         desk.writeLines(desk.paths.feeListFile(), {"900000"});
         TForm7 *fees = desk.forms.Form7.get();
         ModalDriver choose(fees, {[fees] {
@@ -355,13 +381,23 @@ void TestLedger::cancellingReopens()
                                fees->ListBox1DblClick();
                            }});
         desk.run([&] { desk.form()->ListBox2DblClick(); });
+    } else if (after == "extras") {
+        desk.writeLines(extrasFile, {"Su", "5"}); // a guest's tea at the free table
     }
     const QByteArray regAfter = TestEnvironment::readBytes(desk.paths.registerFile());
     desk.env.messages().clear();
+    desk.env.messages().answers = answers;
 
     DayEndWindow *w = desk.forms.Cash->dayEndWindow();
     QList<std::optional<QString>> reasons{QStringLiteral(" "), QStringLiteral("Yanlış masa")};
     w->askReason = [&] { return reasons.takeFirst(); };
+    MoveWindow *tablesOffered = desk.forms.Cash->moveWindow();
+    ModalDriver offer(tablesOffered, {[&] {
+                          if (chosen < 0)
+                              return tablesOffered->reject();
+                          tablesOffered->ui->FreeTables->setCurrentRow(chosen);
+                          tablesOffered->ui->MoveButton->click();
+                      }});
     ModalDriver driver(w, {[w] {
                                w->ui->BillsTable->selectRow(0);
                                w->CancelBillClick(); // an empty reason is refused
@@ -370,22 +406,188 @@ void TestLedger::cancellingReopens()
                            [w] { w->accept(); }});
     desk.run([&] { desk.forms.Cash->GunSonuClick(); });
     QCOMPARE(desk.env.messages().infos, (QStringList{"İptal için bir neden girin!", message}));
-    const QList<QVariantList> bill =
-        rows(desk.paths.ledgerFile(), "SELECT cancelled_at, cancel_reason FROM bills");
-    QCOMPARE(bill.size(), 1); // nothing is ever deleted
-    QCOMPARE(bill[0], (QVariantList{"2026-12-07T21:15:03", "Yanlış masa"}));
+    QVERIFY(desk.env.messages().answers.isEmpty());
+    const QList<QVariantList> bills =
+        rows(desk.paths.ledgerFile(), "SELECT cancelled_at, cancel_reason, total FROM bills");
+    // The bill, and the extras dropped from the table when the operator said so.
+    QCOMPARE(bills.size(), answers.value(0) ? 2 : 1); // nothing is ever deleted
+    if (answers.value(0))
+        QCOMPARE(bills[1], (QVariantList{"2026-12-07T21:15:03", "Silindi", 5}));
+    if (reopenedOn < 0) {
+        QVERIFY(bills[0].at(0).isNull());
+        QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), regAfter);
+        return;
+    }
+    QCOMPARE(bills[0].mid(0, 2), (QVariantList{"2026-12-07T21:15:03", "Yanlış masa"}));
     QCOMPARE(w->ui->CountValue->text(), QStringLiteral("0"));
     // The row shows what the ledger now holds.
     QCOMPARE(w->ui->BillsTable->model()->index(0, 6).data().toString(),
              QStringLiteral("İptal (21:15:03): Yanlış masa"));
-    if (newAccount) {
-        QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), regAfter);
-    } else {
-        // The account as it was, byte for byte.
-        QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), regBefore);
-        QCOMPARE(TestEnvironment::readBytes(extrasFile), extrasBefore);
-        QCOMPARE(desk.ui()->Label20->text(), QStringLiteral("7.12.2026"));
+    // The account as it was, on its own table or the one chosen.
+    const QStringList lines = desk.readLines(desk.paths.registerFile());
+    QCOMPARE(lines.mid(RegisterLine::date(reopenedOn), 3),
+             (QStringList{"7.12.2026", "20:00:00", "750000"}));
+    const QString reopenedFile =
+        desk.paths.tableExtrasFile(QStringLiteral("Masa %1").arg(reopenedOn + 1));
+    QCOMPARE(QFile::exists(reopenedFile), !reopenedExtras.isEmpty() || after == "extras");
+    if (!reopenedExtras.isEmpty())
+        QCOMPARE(desk.readLines(reopenedFile), reopenedExtras);
+    if (reopenedOn != 0) // the new guest keeps Masa 1
+        QCOMPARE(lines.mid(1, 3), RecordList::fromBytes(regAfter).mid(1, 3));
+}
+
+void TestLedger::dayTotals()
+{
+    Desk desk;
+    QMap<int, QString> reg = account(0, "7.12.2026", "20:00:00", "250");
+    reg.insert(account(1, "7.12.2026", "20:40:00", "250"));
+    reg.insert(account(2, "7.12.2026", "19:15:03", "250"));
+    desk.prepare(3, {{SettingsLine::UnitFee, "250"}}, reg);
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "5", "Tost", "60"});
+    desk.start();
+    for (int t : {0, 1}) {
+        desk.select(t);
+        settle(desk);
     }
+    desk.env.messages().defaultAnswer = true;
+    desk.select(2);
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+    QCOMPARE(desk.env.messages().errors, QStringList());
+    DayEndWindow *w = desk.forms.Cash->dayEndWindow();
+    w->showDay(QDate(2026, 12, 7));
+    const Ui::DayEndWindow *ui = w->ui;
+    // 75 min (312 TL) with 65 TL of extras, and 35 min (145 TL); the restart's 120 min apart.
+    QCOMPARE((QStringList{ui->CountValue->text(), ui->TimeValue->text(), ui->ExtrasValue->text(),
+                          ui->TotalValue->text(), ui->RestartValue->text()}),
+             (QStringList{"2", "457 TL", "65 TL", "522 TL", "1 hesap · 500 TL"}));
+    QCOMPARE(w->ui->BillsTable->model()->index(2, 6).data().toString(),
+             QStringLiteral("Yeniden başlatıldı (21:15:03)"));
+}
+
+void TestLedger::olderLedgerIsUpgraded()
+{
+    Desk desk;
+    prepareTwoOpen(desk);
+    {
+        // The ledger as the version before wrote it, with one paid bill.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "test-old");
+        db.setDatabaseName(desk.paths.ledgerFile());
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const char *sql :
+             {"CREATE TABLE bills(id INTEGER PRIMARY KEY, table_pos INTEGER NOT NULL,"
+              " table_name TEXT NOT NULL, opened_date TEXT NOT NULL, opened_time TEXT NOT NULL,"
+              " fee INTEGER NOT NULL, closed_at TEXT NOT NULL, minutes INTEGER NOT NULL,"
+              " time_charge INTEGER NOT NULL, minimum_applied INTEGER NOT NULL,"
+              " extras_total INTEGER NOT NULL, total INTEGER NOT NULL, cancelled_at TEXT,"
+              " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB)",
+              "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
+              " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
+              " PRIMARY KEY(bill_id, pos))",
+              "CREATE TABLE journal(id INTEGER PRIMARY KEY, kind TEXT NOT NULL,"
+              " created_at TEXT NOT NULL, done INTEGER NOT NULL DEFAULT 0, bill_id INTEGER,"
+              " table_pos INTEGER, table_name TEXT, target_pos INTEGER, target_name TEXT,"
+              " register_lines TEXT, extras_file BLOB, target_extras BLOB)",
+              "INSERT INTO bills VALUES(1, 0, 'Masa 1', '7.12.2026', '18:00:00', 100, "
+              "'2026-12-07T19:00:00', 60, 100, 0, 15, 115, NULL, NULL, '100', NULL)",
+              "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15)",
+              "PRAGMA application_id = 1263294034", "PRAGMA user_version = 1"})
+            QVERIFY2(q.exec(QString::fromUtf8(sql)), qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase("test-old");
+    desk.start();
+    desk.select(0);
+    settle(desk);
+    QCOMPARE(desk.env.messages().infos, QStringList{"Masa 1 için hesap kapatıldı!"});
+    QCOMPARE(rows(desk.paths.ledgerFile(), "PRAGMA user_version"), QList<QVariantList>{{2}});
+    QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT id, restart, total FROM bills"),
+             (QList<QVariantList>{{1, 0, 115}, {2, 0, 1250000}}));
+    QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT name, carried FROM bill_extras"),
+             (QList<QVariantList>{{"Çay", 0}}));
+}
+
+void TestLedger::droppedWorkIsBilled_data()
+{
+    QTest::addColumn<QString>("action");
+    // Each bill: table, reason, restart, minutes, time charge, extras total, total; then its
+    // extras as name, price, carried.
+    QTest::addColumn<QList<QVariantList>>("bills");
+    QTest::addColumn<QStringList>("lines"); // Masa 1's and Masa 2's register lines after
+    QTest::addColumn<QStringList>("files"); // the extras files left
+    const QStringList both{"Masa 1.msex", "Masa 3.msex"};
+    QTest::newRow("restart") << "restart"
+                             << QList<QVariantList>{{"Masa 1", "Yeniden başlatıldı", 1, 72, 300, 0,
+                                                     300, "Çay", 5, 1, "Tost", 60, 1}}
+                             << QStringList{"7.12.2026", "21:15:03", "250",
+                                            "7.12.2026", "20:40:00", "250"}
+                             << both;
+    QTest::newRow("accounts cleared")
+        << "clear"
+        << QList<QVariantList>{{"Masa 1", "Masa bilgileri silindi", 0, 72, 300, 0, 300, "Çay", 5, 1,
+                                "Tost", 60, 1},
+                               {"Masa 2", "Masa bilgileri silindi", 0, 35, 145, 0, 145}}
+        << QStringList{"", "", "", "", "", ""} << both;
+    QTest::newRow("tables made anew")
+        << "remake"
+        << QList<QVariantList>{{"Masa 1", "Masalar yeniden oluşturuldu", 0, 0, 0, 65, 65, "Çay", 5,
+                                0, "Tost", 60, 0},
+                               {"Masa 3", "Masalar yeniden oluşturuldu", 0, 0, 0, 7, 7, "Su", 7, 0}}
+        << QStringList{"7.12.2026", "20:03:00", "250", "7.12.2026", "20:40:00", "250"}
+        << QStringList();
+    QTest::newRow("extras left on a free table dropped")
+        << "open" << QList<QVariantList>{{"Masa 3", "Silindi", 0, 0, 0, 7, 7, "Su", 7, 0}}
+        << QStringList{"7.12.2026", "20:03:00", "250", "7.12.2026", "20:40:00", "250"}
+        << QStringList{"Masa 1.msex"};
+}
+
+void TestLedger::droppedWorkIsBilled()
+{
+    QFETCH(QString, action);
+    QFETCH(QList<QVariantList>, bills);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, files);
+    Desk desk;
+    QMap<int, QString> reg = account(0, "7.12.2026", "20:03:00", "250");
+    reg.insert(account(1, "7.12.2026", "20:40:00", "250"));
+    desk.prepare(3, {{SettingsLine::UnitFee, "250"}}, reg);
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "5", "Tost", "60"});
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 3"), {"Su", "7"});
+    desk.start();
+    desk.env.messages().defaultAnswer = true;
+    if (action == "restart" || action == "open") {
+        desk.select(action == "restart" ? 0 : 2);
+        desk.run([&] { desk.form()->ListBox2DblClick(); });
+    } else {
+        TForm3 *settings = desk.forms.Form3.get();
+        settings->findChild<QLineEdit *>("masasayisi")->setText("3");
+        settings->findChild<QLineEdit *>("Edit1")->setText("Masa");
+        desk.run([&] {
+            action == "clear" ? settings->SpeedButton6Click() : settings->SpeedButton2Click();
+        });
+    }
+    QVERIFY2(desk.env.messages().errors.isEmpty(),
+             qPrintable(desk.env.messages().errors.join('|')));
+    QList<QVariantList> written;
+    for (QVariantList b :
+         rows(desk.paths.ledgerFile(), "SELECT id, table_name, cancel_reason, restart, minutes,"
+                                       " time_charge, extras_total, total, cancelled_at = closed_at"
+                                       " FROM bills ORDER BY id")) {
+        QVERIFY(b.takeLast().toBool()); // closed and cancelled at once
+        for (const QVariantList &x :
+             rows(desk.paths.ledgerFile(),
+                  QStringLiteral("SELECT name, price, carried FROM bill_extras WHERE bill_id = %1"
+                                 " ORDER BY pos")
+                      .arg(b.takeFirst().toLongLong())))
+            b << x;
+        written << b;
+    }
+    QCOMPARE(written, bills);
+    QCOMPARE(desk.readLines(desk.paths.registerFile()).mid(1, 6), lines);
+    QCOMPARE(QDir(desk.paths.extrasDir()).entryList(QDir::Files, QDir::Name), files);
+    // Not one of the day's takings.
+    DayEndWindow *w = desk.forms.Cash->dayEndWindow();
+    w->showDay(QDate(2026, 12, 7));
+    QCOMPARE(w->ui->TotalValue->text(), QStringLiteral("0 TL"));
 }
 
 void TestLedger::businessDay_data()

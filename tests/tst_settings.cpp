@@ -46,6 +46,23 @@ public:
     }
     void refreshSelectedFee() override { ++feeRefreshes; }
     void tablesChanged() override { ++tableChanges; }
+    // Without a ledger: what the main window does when nothing is dropped.
+    bool clearAccounts() override
+    {
+        reg.saveChanged(m_paths.registerFile(), [](RecordList &r) {
+            r.padFrom(kv::defaultRegister());
+            for (int i = kv::RegisterLine::TableCount + 1; i < r.count(); ++i)
+                r.set(i, QString());
+        });
+        return true;
+    }
+    bool extrasRemovable(const QStringList &) override { return true; }
+    bool removeExtrasFiles(const QStringList &files) override
+    {
+        for (const QString &name : files)
+            kv::files::remove(m_paths.extrasDir() + QLatin1Char('/') + name);
+        return true;
+    }
 
     kv::Paths m_paths;
     RecordList settings, reg, catalogue;

@@ -14,10 +14,13 @@ register_with() { # the register's lines, count first
 ago() { date -d "$1" '+%-d.%m.%Y|%H:%M:%S'; }
 description() { a11y description "list item" "$1" || echo "<no row $1>"; }
 # "Açık, 1:47, 1.853.333 TL" for an account opened the given minutes (and 5 s) ago; one
-# opened before today's midnight reads "Açık (önceki gün)", whatever the hour of the run.
+# opened before the business day's start (06:00) reads "Açık (önceki gün)", whatever the
+# hour of the run.
 expect_open() {
-  local name=$1 minutes=$2 extras=$3 prefix=Açık got want
-  [ "$(date -d "-$minutes min -5 sec" +%F)" = "$(date +%F)" ] || prefix="Açık (önceki gün)"
+  local name=$1 minutes=$2 extras=$3 prefix=Açık got want day=today
+  [ "$(date +%H)" -ge 6 ] || day=yesterday
+  [ "$(date -d "-$minutes min -5 sec" +%s)" -ge "$(date -d "$day 06:00" +%s)" ] ||
+    prefix="Açık (önceki gün)"
   want=$(printf '%s, %d:%02d, %s' "$prefix" $((minutes / 60)) $((minutes % 60)) \
     "$(python3 -c "import sys; t=$minutes*1000000//60+$extras; print(f'{t:,}'.replace(',', '.'))") TL")
   got=$(description "$name")
