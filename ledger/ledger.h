@@ -40,6 +40,7 @@ struct BillRecord
     std::optional<QByteArray> extrasFile; // the table extras file as it was; none: no file
     QDateTime cancelledAt;                // invalid while the bill stands
     QString cancelReason;
+    bool restart = false;
 
     bool cancelled() const { return cancelledAt.isValid(); }
 };
