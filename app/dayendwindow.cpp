@@ -30,6 +30,49 @@ QString field(const QString &text)
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
+
+// Every text the export writes (names, reasons, statuses; never an amount) goes through here:
+// a spreadsheet evaluates a cell that starts like a formula ("=1+1 1" as a table name), so
+// such a text is kept a text by a leading apostrophe.
+QString textField(const QString &text)
+{
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    const bool formula = !text.isEmpty() && formulaStarts.contains(text.front());
+    return field(formula ? QLatin1Char('\'') + text : text);
+}
+
+// What became of a bill, so that a spreadsheet can sum by it. A restarted account's bill is
+// cancelled too, but says so whatever its reason.
+QString statusText(const ledger::BillRecord &b)
+{
+    if (b.restart)
+        return QStringLiteral("Yeniden başlatıldı");
+    if (b.cancelled())
+        return QStringLiteral("İptal: ") + b.cancelReason;
+    return QStringLiteral("Ödendi");
+}
+
+QString momentField(const QDateTime &moment)
+{
+    return moment.isValid() ? moment.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : QString();
+}
+
+// The register's lines were written in the locale of their day: read back as the bill read
+// them, they are written as every other moment; what cannot be read is kept as it was.
+QString openedDateField(const ledger::BillRecord &b)
+{
+    const QDate date = readStoredDate(b.openedDate, b.closedAt.date());
+    return date.isValid() ? date.toString(QStringLiteral("dd.MM.yyyy")) : textField(b.openedDate);
+}
+
+QString openedTimeField(const ledger::BillRecord &b)
+{
+    try {
+        return strToTime(b.openedTime).toString(QStringLiteral("HH:mm:ss"));
+    } catch (const RuntimeError &) {
+        return textField(b.openedTime);
+    }
+}
 } // namespace
 
 DayEndWindow::DayEndWindow(QWidget *parent)
@@ -235,23 +278,25 @@ void DayEndWindow::ExportClick()
 
 QByteArray DayEndWindow::csv(const QList<ledger::BillRecord> &bills)
 {
+    // Columns are only ever appended, so that a sheet made for an earlier export still fits.
     QStringList lines{QStringLiteral(
         "Fiş No;Kapanış;Masa;Açılış Tarihi;Açılış Saati;Süre (dk);Saatlik Ücret;Saat Tutarı;"
-        "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni")};
+        "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni;Durum")};
     for (const ledger::BillRecord &b : bills) {
         QStringList f{QString::number(b.id),
-                      ledger::isoText(b.closedAt),
-                      field(b.tableName),
-                      field(b.openedDate),
-                      field(b.openedTime),
+                      momentField(b.closedAt),
+                      textField(b.tableName),
+                      openedDateField(b),
+                      openedTimeField(b),
                       QString::number(b.bill.minutes),
                       QString::number(b.bill.fee),
                       QString::number(b.bill.timeCharge),
-                      b.bill.minimumApplied ? QStringLiteral("1") : QStringLiteral("0"),
+                      b.bill.minimumApplied ? QStringLiteral("Evet") : QStringLiteral("Hayır"),
                       QString::number(b.bill.extrasTotal),
                       QString::number(b.bill.total),
-                      b.cancelled() ? ledger::isoText(b.cancelledAt) : QString(),
-                      field(b.cancelReason)};
+                      momentField(b.cancelledAt),
+                      textField(b.cancelReason),
+                      textField(statusText(b))};
         lines << f.join(QLatin1Char(';'));
     }
     return QByteArray("\xEF\xBB\xBF") + (lines.join(QStringLiteral("\r\n")) + "\r\n").toUtf8();

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -368,6 +369,14 @@ QMap<QString, Fault> cashFaults()
 // A failed sync of the directory comes after the rename: the new file is in place then.
 const char *const kAfterRename = "directory fsync fails";
 
+// The rows whose call the operation never makes, and only they, end in a skip: a skip counts
+// as a pass, so a call dropped elsewhere (a directory sync) would leave its rows untested
+// unseen. The register's named temporary file is renamed, never linked; a settle empties the
+// extras file, writing no bytes; a move's extras file is new on its table, linked in place.
+const QSet<QString> kNoSuchCall{"move, extras rename fails", "move, register linkat fails",
+                                "settle, extras write fails", "settle, register linkat fails",
+                                "undo, register linkat fails"};
+
 bool applies(const QString &op, const QString &fault)
 {
     // The table extras live in "Masa Extraları"; only the cash desk uses the ledger.
@@ -605,8 +614,12 @@ void TestFaults::save()
         const QString kind = f.rules.section(':', 0, 0);
         const int calls = shim.count(qPrintable(kind));
         shim.disarm();
-        if (fired == 0)
+        if (kNoSuchCall.contains(QString::fromUtf8(QTest::currentDataTag()))) {
+            QVERIFY2(fired == 0, "the save makes this call now: the row is to be tested");
             QSKIP(qPrintable(QStringLiteral("this save makes no %1 call here").arg(kind)));
+        }
+        if (fired == 0)
+            QFAIL(qPrintable(QStringLiteral("this save no longer makes its %1 call").arg(kind)));
         // A failed sync is never tried again on the same file (a cash desk's step syncs
         // several files, and puts some back after a failure).
         if (kind == "fsync" && !cash)

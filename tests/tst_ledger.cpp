@@ -6,6 +6,7 @@
 #include "ayarlar.h"
 #include "billwindow.h"
 #include "cashdesk.h"
+#include "daybillsmodel.h"
 #include "dayendwindow.h"
 #include "movewindow.h"
 #include "ui_billwindow.h"
@@ -15,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSortFilterProxyModel>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -94,6 +96,8 @@ private slots:
     void businessDay_data();
     void businessDay();
     void exportCsv();
+    void exportedCells_data();
+    void exportedCells();
     void momentsReadAsQtReadsThem_data();
     void momentsReadAsQtReadsThem();
     void dayColumnsFitTheirWidestText_data();
@@ -646,12 +650,84 @@ void TestLedger::exportCsv()
     QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
     const QStringList lines = QString::fromUtf8(csv.mid(3)).split("\r\n", Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 3);
-    QCOMPARE(lines[0].split(';').size(), 13);
-    QCOMPARE(lines[1], QStringLiteral("1;2026-12-07T21:15:03;Masa 1;7.12.2026;20:00:00;75;1000000;"
-                                      "1250000;0;15;1250015;2026-12-07T21:15:03;"
-                                      "\"deneme; \"\"iade\"\"\""));
-    QCOMPARE(lines[2], QStringLiteral("2;2026-12-07T21:15:03;Masa 2;7.12.2026;21:00:00;15;1000000;"
-                                      "250000;0;0;250000;;"));
+    QCOMPARE(lines[0].split(';').size(), 14);
+    QCOMPARE(lines[1], QStringLiteral("1;07.12.2026 21:15:03;Masa 1;07.12.2026;20:00:00;75;1000000;"
+                                      "1250000;Hayır;15;1250015;07.12.2026 21:15:03;"
+                                      "\"deneme; \"\"iade\"\"\";\"İptal: deneme; \"\"iade\"\"\""));
+    QCOMPARE(lines[2], QStringLiteral("2;07.12.2026 21:15:03;Masa 2;07.12.2026;21:00:00;15;1000000;"
+                                      "250000;Hayır;0;250000;;;Ödendi"));
+}
+
+void TestLedger::exportedCells_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("reason"); // empty: the bill stands
+    QTest::addColumn<bool>("restart");
+    QTest::addColumn<bool>("minimum");
+    QTest::addColumn<QString>("line"); // the bill's line in the file
+
+    const auto row = [](const char *name, const QString &table, const QString &reason, bool restart,
+                        bool minimum, const QString &line) {
+        QTest::newRow(name) << table << reason << restart << minimum << line;
+    };
+    // Closed at 06:07:08 on 5 March, opened at 04:05:06 ("5.3.2026", "4:05:06").
+    const auto line = [](const QString &table, const QString &minimum, const QString &end) {
+        return QStringLiteral("05.03.2026 06:07:08;%1;05.03.2026;04:05:06;122;250;508;%2;60;568;%3")
+            .arg(table, minimum, end);
+    };
+    const QString at = QStringLiteral("05.03.2026 07:08:09;");
+    const QString m = QStringLiteral("Masa 1"), no = QStringLiteral("Hayır");
+    row("paid", m, {}, false, false, line(m, no, ";;Ödendi"));
+    row("minimum charge", m, {}, false, true, line(m, "Evet", ";;Ödendi"));
+    row("cancelled, amounts kept", m, "Yanlış masa", false, false,
+        line(m, no, at + "Yanlış masa;İptal: Yanlış masa"));
+    row("restart", m, "Yeniden başlatıldı", true, false,
+        line(m, no, at + "Yeniden başlatıldı;Yeniden başlatıldı"));
+    row("restart, whatever its reason", m, "Masa bilgileri silindi", true, false,
+        line(m, no, at + "Masa bilgileri silindi;Yeniden başlatıldı"));
+    row("formula reason", m, "=2+3", false, false, line(m, no, at + "'=2+3;İptal: =2+3"));
+    for (const char *name : {"=1+1 1", "+90 Masa", "-1 Masa", "@Masa"})
+        row(name, name, {}, false, false, line(QStringLiteral("'") + name, no, ";;Ödendi"));
+    row("tab", "\tMasa", {}, false, false, line("'\tMasa", no, ";;Ödendi"));
+    row("carriage return", "\rMasa", {}, false, false, line("\"'\rMasa\"", no, ";;Ödendi"));
+    row("sign inside", "Masa -1", {}, false, false, line("Masa -1", no, ";;Ödendi"));
+}
+
+void TestLedger::exportedCells()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, reason);
+    QFETCH(bool, restart);
+    QFETCH(bool, minimum);
+    QFETCH(QString, line);
+    ledger::BillRecord b;
+    b.id = 7;
+    b.tableName = table;
+    b.openedDate = QStringLiteral("5.3.2026");
+    b.openedTime = QStringLiteral("4:05:06");
+    b.closedAt = QDateTime(QDate(2026, 3, 5), QTime(6, 7, 8));
+    b.bill = {122, 250, 508, minimum, 60, 568};
+    if (!reason.isEmpty()) {
+        b.cancelledAt = QDateTime(QDate(2026, 3, 5), QTime(7, 8, 9));
+        b.cancelReason = reason;
+    }
+    b.restart = restart;
+
+    Desk desk;
+    desk.prepare(1);
+    desk.start();
+    DayEndWindow *w = desk.forms.Cash->dayEndWindow();
+    auto *sorted = qobject_cast<QSortFilterProxyModel *>(w->ui->BillsTable->model());
+    qobject_cast<DayBillsModel *>(sorted->sourceModel())->setBills({b});
+    const QString out = desk.env.root() + "/gun-sonu.csv";
+    w->chooseFile = [&](const QString &) { return out; };
+    desk.run([&] { w->ExportClick(); });
+    QCOMPARE(desk.env.messages().errors, QStringList());
+    QCOMPARE(TestEnvironment::readBytes(out),
+             "\xEF\xBB\xBF"
+             "Fiş No;Kapanış;Masa;Açılış Tarihi;Açılış Saati;Süre (dk);Saatlik Ücret;Saat Tutarı;"
+             "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni;Durum\r\n7;" +
+                 line.toUtf8() + "\r\n");
 }
 
 void TestLedger::momentsReadAsQtReadsThem_data()
