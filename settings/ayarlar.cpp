@@ -7,6 +7,7 @@
 #include "layout.h"
 #include "mainlink.h"
 #include "messages.h"
+#include "names.h"
 #include "placement.h"
 
 #include <QAction>
@@ -338,10 +339,9 @@ void TForm3::SpeedButton2Click()
     const QString countText = ui->masasayisi->text();
     const int count = strToInt(countText);
     const QString prefix = ui->Edit1->text();
-    if (!isValidTableNamePrefix(prefix)) {
-        messages::inform(QStringLiteral(
-            "Masa adı nokta ile başlayamaz ve dosya adında kullanılamayan ya da Türkçe "
-            "kod sayfasında olmayan karakterler içeremez!"));
+    if (const QString problem = names::problem(prefix, names::NameUse::TablePrefix);
+        !problem.isEmpty()) {
+        messages::inform(problem);
         return;
     }
     if (!messages::ask(
@@ -404,18 +404,25 @@ int TForm3::selectedExtra() const
     return chosenRow(ui->ListBox4);
 }
 
-bool TForm3::priceGiven()
+bool TForm3::extraGiven()
 {
+    // A name the files cannot hold as typed would be stored changed.
+    if (const QString problem = names::problem(ui->Edit2->text(), names::NameUse::Extra);
+        !problem.isEmpty()) {
+        messages::inform(problem);
+        return false;
+    }
     // An extra without a price would make every table it is booked to unbillable.
-    if (!ui->fiyati->text().isEmpty())
-        return true;
-    messages::inform(QStringLiteral("Extranın ücretini girin!"));
-    return false;
+    if (ui->fiyati->text().isEmpty()) {
+        messages::inform(QStringLiteral("Extranın ücretini girin!"));
+        return false;
+    }
+    return true;
 }
 
 void TForm3::SpeedButton3Click()
 {
-    if (!priceGiven())
+    if (!extraGiven())
         return;
     RecordList next = ListBox1;
     next.append(ui->Edit2->text());
@@ -441,7 +448,7 @@ void TForm3::SpeedButton4Click()
         messages::inform(QStringLiteral("İşlem Yapılacak Extra Seçin!"));
         return;
     }
-    if (!priceGiven())
+    if (!extraGiven())
         return;
     RecordList next = ListBox1;
     next.set(PairLine::name(k), ui->Edit2->text());

@@ -2,6 +2,7 @@
 #include "ayarlar.h"
 #include "layout.h"
 #include "mainlink.h"
+#include "names.h"
 #include "recordlist.h"
 #include "testsupport.h"
 #include "ucretgirisi.h"
@@ -112,8 +113,8 @@ private slots:
     void opensWhateverTheFilesHold();
     void shortRegisterIsPadded_data();
     void shortRegisterIsPadded();
-    void extraWithoutPriceRefused_data();
-    void extraWithoutPriceRefused();
+    void refusedExtraChangesNothing_data();
+    void refusedExtraChangesNothing();
     void ctrlClickLoadsOnce();
 
 private:
@@ -616,9 +617,12 @@ void TestSettings::refusedTableActionsChangeNothing_data()
     QTest::addColumn<int>("questions");
 
     const QStringList none;
-    const QStringList badPrefix{
-        "Masa adı nokta ile başlayamaz ve dosya adında kullanılamayan ya da Türkçe kod "
-        "sayfasında olmayan karakterler içeremez!"};
+    // The window says what the name rule says, naming the character.
+    const auto badPrefix = [](const QString &prefix) {
+        const QString problem = kv::names::problem(prefix, kv::names::NameUse::TablePrefix);
+        Q_ASSERT(!problem.isEmpty());
+        return QStringList{problem};
+    };
     QTest::newRow("create answered Hayır") << "SpeedButton2"
                                            << "4"
                                            << "Salon" << none << none << 1;
@@ -631,16 +635,16 @@ void TestSettings::refusedTableActionsChangeNothing_data()
                                  << 0;
     const QString forbidden = QStringLiteral("/\\:*?\"<>|");
     for (const QChar c : forbidden) {
+        const QString prefix = QStringLiteral("Ma") + c + QStringLiteral("sa");
         QTest::newRow(qPrintable(QStringLiteral("prefix with %1").arg(c)))
             << "SpeedButton2"
-            << "4" << (QStringLiteral("Ma") + c + QStringLiteral("sa")) << badPrefix << none << 0;
+            << "4" << prefix << badPrefix(prefix) << none << 0;
     }
     // A hidden extras file is never deleted; "?" in the file would rename the tables.
-    QTest::newRow("prefix .M") << "SpeedButton2"
-                               << "4"
-                               << ".M" << badPrefix << none << 0;
-    QTest::newRow("prefix Ωmega") << "SpeedButton2"
-                                  << "4" << QStringLiteral("Ωmega") << badPrefix << none << 0;
+    for (const QString prefix : {"../x", ".M", "Ωmega", "Kahve ☕"})
+        QTest::newRow(qPrintable("prefix " + prefix))
+            << "SpeedButton2"
+            << "4" << prefix << badPrefix(prefix) << none << 0;
 }
 
 void TestSettings::refusedTableActionsChangeNothing()
@@ -909,26 +913,42 @@ void TestSettings::shortRegisterIsPadded()
     QCOMPARE(main->reg.lines(), file.lines());
 }
 
-void TestSettings::extraWithoutPriceRefused_data()
+void TestSettings::refusedExtraChangesNothing_data()
 {
     QTest::addColumn<QString>("button");
-    QTest::newRow("Ekle") << "SpeedButton3";
-    QTest::newRow("Düzelt") << "SpeedButton4";
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("message");
+    const auto row = [](const char *tag, const char *button, const char *name, const char *price,
+                        const char *message) {
+        QTest::newRow(tag) << button << name << price << message;
+    };
+    const char *cup = "Extra adı “☕” karakterini içeremez: kayıt dosyaları bu karakteri tutamaz.";
+    row("Ekle without price", "SpeedButton3", "Çay", "", "Extranın ücretini girin!");
+    row("Düzelt without price", "SpeedButton4", "Çay", "", "Extranın ücretini girin!");
+    row("Ekle without name", "SpeedButton3", "", "7", "Extra adı boş olamaz!");
+    row("Düzelt with blanks for a name", "SpeedButton4", "   ", "7", "Extra adı boş olamaz!");
+    row("Ekle with a cup", "SpeedButton3", "Kahve ☕ ₺", "7", cup);
+    row("Düzelt with a cup", "SpeedButton4", "Kahve ☕ ₺", "7", cup);
 }
 
-void TestSettings::extraWithoutPriceRefused()
+void TestSettings::refusedExtraChangesNothing()
 {
     QFETCH(QString, button);
+    QFETCH(QString, name);
+    QFETCH(QString, price);
+    QFETCH(QString, message);
     main->catalogue.assign({"Çay", "15"});
     main->catalogue.save(main->paths().catalogueFile());
     const QByteArray before = TestEnvironment::readBytes(main->paths().catalogueFile());
     whileOpen([&] {
         get<QListWidget>("ListBox4")->setCurrentRow(0);
-        get<TumNumberEdit>("fiyati")->setText(QString());
+        get<QLineEdit>("Edit2")->setText(name);
+        get<TumNumberEdit>("fiyati")->setText(price);
         click(button.toLatin1().constData());
         QCOMPARE(form3->catalogueCopy().lines(), (QStringList{"Çay", "15"}));
     });
-    QCOMPARE(msgs().infos, QStringList{"Extranın ücretini girin!"});
+    QCOMPARE(msgs().infos, QStringList{message});
     QCOMPARE(TestEnvironment::readBytes(main->paths().catalogueFile()), before);
 }
 
