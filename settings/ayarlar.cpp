@@ -26,6 +26,8 @@ TForm3::TForm3(TMainLink *main, QWidget *parent) : QDialog(parent), ui(new Ui::T
     centreAtEveryShowing(this);
     ui->ayar->loaded();
     ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(40));
+    for (TumNumberEdit *price : {ui->birim, ui->enaz, ui->fiyati})
+        price->setAmount(true);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -290,6 +292,9 @@ void TForm3::SpeedButton1Click()
         messages::inform(QStringLiteral("En az ücreti girin!"));
         return;
     }
+    if (!ui->birim->amountConfirmed() ||
+        (ui->CheckBox2->isChecked() && !ui->enaz->amountConfirmed()))
+        return;
 
     RecordList s = settings();
     s.padFrom(defaultSettings());
@@ -417,7 +422,7 @@ bool TForm3::extraGiven()
         messages::inform(QStringLiteral("Extranın ücretini girin!"));
         return false;
     }
-    return true;
+    return ui->fiyati->amountConfirmed();
 }
 
 void TForm3::SpeedButton3Click()

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
@@ -115,6 +116,8 @@ private slots:
     void shortRegisterIsPadded();
     void refusedExtraChangesNothing_data();
     void refusedExtraChangesNothing();
+    void typedSeparatorAsksBeforeSaving_data();
+    void typedSeparatorAsksBeforeSaving();
     void ctrlClickLoadsOnce();
 
 private:
@@ -694,7 +697,13 @@ void TestSettings::feeEntryFormatsAsTyped()
     QTest::keyClicks(para, "x.-5");
     QCOMPARE(para->text(), QStringLiteral("25000005"));
     QCOMPARE(label->text(), QStringLiteral("25.000.005TL"));
-    para->setText(QStringLiteral("12a")); // pasted
+    // A paste that is no fee is refused whole.
+    QApplication::clipboard()->setText(QStringLiteral("12a"));
+    para->selectAll();
+    para->paste();
+    QCOMPARE(para->text(), QStringLiteral("25000005"));
+    QCOMPARE(para->shownHint(),
+             QStringLiteral("Tutarlar tam lira olarak, yalnızca rakamla girilir"));
     QCOMPARE(label->text(), QStringLiteral("25.000.005TL"));
     QVERIFY(msgs().errors.isEmpty());
     para->setText(QStringLiteral("0"));
@@ -950,6 +959,74 @@ void TestSettings::refusedExtraChangesNothing()
     });
     QCOMPARE(msgs().infos, QStringList{message});
     QCOMPARE(TestEnvironment::readBytes(main->paths().catalogueFile()), before);
+}
+
+void TestSettings::typedSeparatorAsksBeforeSaving_data()
+{
+    // "17,50" typed into an amount box stands there as 1750: saving it asks first. What is
+    // stored: unit fee, minimum charge, catalogue, fee list.
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("unit fee, Hayır") << "birim"
+                                     << "SpeedButton1" << false << "1000000|0|Çay,15|250000";
+    QTest::newRow("minimum charge, Evet") << "enaz"
+                                          << "SpeedButton1" << true << "1000000|1750|Çay,15|250000";
+    QTest::newRow("new extra, Evet") << "fiyati"
+                                     << "SpeedButton3" << true << "1000000|0|Çay,15,--,1750|250000";
+    QTest::newRow("edited extra, Hayır") << "fiyati"
+                                         << "SpeedButton4" << false << "1000000|0|Çay,15|250000";
+    QTest::newRow("fee entry, Evet") << "para"
+                                     << "" << true << "1000000|0|Çay,15|1750,250000";
+}
+
+void TestSettings::typedSeparatorAsksBeforeSaving()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, button);
+    QFETCH(bool, yes);
+    main->settings.set(5, QStringLiteral("T"));
+    main->settings.set(6, QStringLiteral("T"));
+    RecordList({"250000"}).save(main->paths().feeListFile());
+    main->catalogue.assign({"Çay", "15"});
+    main->catalogue.save(main->paths().catalogueFile());
+    msgs().answers = {yes};
+    QString hint;
+    whileOpen([&] {
+        const auto type = [&] {
+            TumEdit *edit = box == QLatin1String("para") ? get6<TumEdit>("para")
+                                                         : get<TumEdit>(box.toLatin1().constData());
+            edit->selectAll();
+            QTest::keyClicks(edit, QStringLiteral("17,50"));
+            hint = edit->shownHint();
+        };
+        if (button.isEmpty()) {
+            QTimer::singleShot(0, form6, [&] {
+                type();
+                click6("SpeedButton1");
+                if (form6->isVisible())
+                    click6("SpeedButton2");
+            });
+            form3->findChild<QAction *>("Ekle1")->trigger();
+            return;
+        }
+        get<QTabWidget>("PageControl1")->setCurrentIndex(box == QLatin1String("fiyati"));
+        if (button == QLatin1String("SpeedButton4"))
+            get<QListWidget>("ListBox4")->setCurrentRow(0);
+        type();
+        click(button.toLatin1().constData());
+    });
+    QCOMPARE(hint, QStringLiteral("Tutarlar tam lira olarak, yalnızca rakamla girilir"));
+    QCOMPARE(msgs().questions, QStringList{"Tutar 1.750 TL olarak kaydedilsin mi?"});
+    QCOMPARE(msgs().errors, QStringList());
+    RecordList settingsFile, catalogue;
+    settingsFile.load(main->paths().settingsFile());
+    catalogue.load(main->paths().catalogueFile());
+    QTEST(QStringList({settingsFile.at(0), settingsFile.at(4), catalogue.lines().join(','),
+                       items(form3->feeList()).join(',')})
+              .join('|'),
+          "stored");
 }
 
 void TestSettings::ctrlClickLoadsOnce()
