@@ -32,8 +32,9 @@ TForm6::TForm6(QWidget *parent) : QDialog(parent), ui(new Ui::TForm6)
     big.setBold(true);
     ui->para->setFont(big);
     ui->Label1->setFont(big);
-    // Stray keys never reach the box, so no error interrupts the typing.
+    // Stray keys never reach the box, so no error interrupts the typing; the box says why.
     ui->para->setAllowedCharacters(QStringLiteral("0123456789"));
+    ui->para->setAmount(true);
     centreAtEveryShowing(this);
 
     const auto on = [this](auto *sender, auto signal, void (TForm6::*handler)()) {
@@ -76,9 +77,12 @@ void TForm6::SpeedButton1Click()
                 return;
             }
         }
-        // The list keeps itself in text order.
-        m_feeList->addItem(text);
     }
+    if (!ui->para->amountConfirmed())
+        return;
+    // The list keeps itself in text order.
+    if (m_feeList)
+        m_feeList->addItem(text);
     accept();
 }
 

@@ -1,26 +1,37 @@
 #include "umEdit.h"
 
+#include "applocale.h"
 #include "errors.h"
+#include "messages.h"
 
 #include <QFocusEvent>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTimer>
+#include <QToolTip>
 
 #include <climits>
+#include <utility>
 
 // The line edit's own text geometry (QLineEditPrivate::horizontalMargin/verticalMargin),
 // so that the text does not jump when the box gains or loses the focus.
 static constexpr int kHorizontalMargin = 2;
 static constexpr int kVerticalMargin = 1;
+// Long enough to read a short sentence once.
+static constexpr int kHintMs = 6000;
 
 TumEdit::TumEdit(QWidget *parent) : QLineEdit(parent)
 {
     // The system's edit background: a disabled box keeps the normal look, with grey text.
     m_colorDisabled = palette().color(QPalette::Active, QPalette::Base);
-    connect(this, &QLineEdit::textChanged, this, &TumEdit::Change);
+    // The line edit tells an operator's edit just before the change it makes.
+    connect(this, &QLineEdit::textEdited, this, [this] { m_edited = true; });
+    connect(this, &QLineEdit::textChanged, this, &TumEdit::textWasChanged);
 }
 
 void TumEdit::setAlignment(Qt::Alignment alignment)
@@ -52,10 +63,120 @@ void TumEdit::setColorDisabled(const QColor &color)
     update();
 }
 
+void TumEdit::textWasChanged()
+{
+    m_changeIsEdit = std::exchange(m_edited, false);
+    // A text from the program, or an emptied box, starts a new amount.
+    if ((!m_changeIsEdit && !m_undoing) || text().isEmpty())
+        m_separatorRefused = false;
+    m_changeIsRefused = m_changeIsEdit && !onlyAllowed(text());
+    if (m_changeIsRefused)
+        showHint(refusalHint());
+    Change();
+}
+
 void TumEdit::Change()
 {
+    if (m_changeIsRefused) {
+        undoTo(m_standing, int(m_standing.size())); // its own change reports the text
+        return;
+    }
+    m_standing = text();
     if (!m_loading)
         emit OnChange(this);
+}
+
+bool TumEdit::onlyAllowed(const QString &text) const
+{
+    if (m_allowed.isEmpty())
+        return true;
+    for (const QChar c : text)
+        if (!m_allowed.contains(c))
+            return false;
+    return true;
+}
+
+void TumEdit::undoTo(const QString &text, int caret)
+{
+    m_undoing = true;
+    setText(text);
+    m_undoing = false;
+    setCursorPosition(caret);
+    deselect();
+}
+
+QString TumEdit::refusalHint() const
+{
+    return m_amount ? QStringLiteral("Tutarlar tam lira olarak, yalnızca rakamla girilir")
+                    : QStringLiteral("Yalnızca rakam girilebilir");
+}
+
+void TumEdit::refuseTyped(const QString &text)
+{
+    if (m_amount && (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('.'))))
+        m_separatorRefused = true;
+    showHint(refusalHint());
+}
+
+void TumEdit::showHint(const QString &text)
+{
+    if (!m_hint) {
+        // A window of its own, so that no edge of the dialog cuts it off.
+        m_hint = new QLabel(this, Qt::ToolTip);
+        m_hint->setObjectName(QStringLiteral("refusalHint"));
+        m_hint->setAttribute(Qt::WA_ShowWithoutActivating);
+        m_hint->setPalette(QToolTip::palette());
+        m_hint->setFont(QToolTip::font());
+        m_hint->setForegroundRole(QPalette::ToolTipText);
+        m_hint->setBackgroundRole(QPalette::ToolTipBase);
+        m_hint->setAutoFillBackground(true);
+        m_hint->setFrameStyle(QFrame::Box | QFrame::Plain);
+        m_hint->setMargin(3);
+        m_hintTimer = new QTimer(this);
+        m_hintTimer->setSingleShot(true);
+        m_hintTimer->setInterval(kHintMs);
+        connect(m_hintTimer, &QTimer::timeout, this, &TumEdit::hideHint);
+    }
+    m_hint->setText(text);
+    m_hint->adjustSize();
+    // Under the box; above it where the screen ends.
+    QPoint at = mapToGlobal(QPoint(0, height()));
+    if (const QScreen *s = screen()) {
+        const QRect area = s->availableGeometry();
+        if (at.y() + m_hint->height() > area.bottom() + 1)
+            at.setY(mapToGlobal(QPoint(0, 0)).y() - m_hint->height());
+        at.setX(qMax(area.left(), qMin(at.x(), area.right() + 1 - m_hint->width())));
+    }
+    m_hint->move(at);
+    m_hint->show();
+    m_hint->raise();
+    m_hintTimer->start();
+}
+
+void TumEdit::hideHint()
+{
+    if (!m_hint)
+        return;
+    m_hintTimer->stop();
+    m_hint->hide();
+}
+
+QString TumEdit::shownHint() const
+{
+    return m_hint && m_hint->isVisible() ? m_hint->text() : QString();
+}
+
+bool TumEdit::amountConfirmed()
+{
+    int value = 0;
+    if (!m_separatorRefused || !kv::tryStrToInt(text(), &value))
+        return true;
+    // Zero has no digits in the amount pattern; the question must show one.
+    const QString amount = value == 0 ? QStringLiteral("0 TL") : kv::formatAmount(value);
+    if (!kv::messages::ask(QStringLiteral("Tutar %1 olarak kaydedilsin mi?").arg(amount)))
+        return false;
+    m_separatorRefused = false;
+    return true;
 }
 
 bool TumEdit::isCharacterKey(const QKeyEvent *event)
@@ -102,29 +223,30 @@ void TumEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
 
-    // Discarded without a trace in the box. Enter, Escape and other control keys still go
-    // on to the window (default and cancel buttons).
+    // Enter, Escape and other control keys go on to the window (default and cancel
+    // buttons); any other key is refused, and the box says why.
     const bool controlKey =
         hasControlCharacter(typed) ||
         (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
-    if (controlKey)
+    if (controlKey) {
         event->ignore();
-    else
+    } else {
+        refuseTyped(typed);
         event->accept();
+    }
 }
 
 void TumEdit::inputMethodEvent(QInputMethodEvent *event)
 {
-    // Characters committed by an input method are typed characters too.
+    // Characters committed by an input method are typed characters too; like a paste, a
+    // commit with a refused character is refused whole rather than kept in part.
     const QString commit = event->commitString();
     if (!m_allowed.isEmpty() && !commit.isEmpty()) {
         beforeTyping();
-        QString kept;
-        for (const QChar c : commit)
-            if (m_allowed.contains(c))
-                kept += c;
-        if (kept != commit)
-            event->setCommitString(kept, event->replacementStart(), event->replacementLength());
+        if (!onlyAllowed(commit)) {
+            refuseTyped(commit);
+            event->setCommitString(QString());
+        }
     }
     QLineEdit::inputMethodEvent(event);
 }
@@ -137,12 +259,19 @@ void TumEdit::focusInEvent(QFocusEvent *event)
 
 void TumEdit::focusOutEvent(QFocusEvent *event)
 {
+    hideHint();
     QLineEdit::focusOutEvent(event);
     // The context menu takes the focus only for a moment; the box stays in edit mode.
     if (event->reason() == Qt::PopupFocusReason)
         return;
     m_focused = false;
     update();
+}
+
+void TumEdit::hideEvent(QHideEvent *event)
+{
+    hideHint();
+    QLineEdit::hideEvent(event);
 }
 
 void TumEdit::paintEvent(QPaintEvent *event)
@@ -319,23 +448,36 @@ void TumNumberEdit::Change()
 {
     if (!m_checkAttached || isLoading())
         return;
+    // Read before a restored text's own change overwrites them.
+    const bool edit = changeIsEdit();
+    const bool refusedCharacter = changeIsRefused();
     const QString current = text();
     if (current.isEmpty()) {
         m_value = 0; // an empty box is allowed; the last accepted text stays
     } else {
         int number = 0;
-        if (convert(current, &number) && withinBound(current, number)) {
+        if (!refusedCharacter && convert(current, &number) && withinBound(current, number)) {
             m_value = number;
             m_lastText = current;
         } else {
+            // The operator's digits beyond the range say so; a refused character has shown
+            // its hint already.
+            if (edit && !refusedCharacter)
+                showHint(boundHint());
             // The restored text raises a change of its own, checked and reported before
             // this one goes on.
-            setText(m_lastText);
-            setCursorPosition(m_savedCaret);
-            deselect();
+            undoTo(m_lastText, m_savedCaret);
         }
     }
     emit OnChange(this);
+}
+
+QString TumNumberEdit::boundHint() const
+{
+    const int bound = m_maxValue != 0 ? m_maxValue : INT_MAX;
+    const QString shown = m_kind == neDec ? kv::formatAmountDigits(bound) : formatValue(bound);
+    return QStringLiteral("En fazla %1 girilebilir")
+        .arg(Amount() ? shown + QStringLiteral(" TL") : shown);
 }
 
 void TumNumberEdit::beforeTyping()

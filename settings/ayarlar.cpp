@@ -7,6 +7,7 @@
 #include "layout.h"
 #include "mainlink.h"
 #include "messages.h"
+#include "names.h"
 #include "placement.h"
 
 #include <QAction>
@@ -25,6 +26,8 @@ TForm3::TForm3(TMainLink *main, QWidget *parent) : QDialog(parent), ui(new Ui::T
     centreAtEveryShowing(this);
     ui->ayar->loaded();
     ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(40));
+    for (TumNumberEdit *price : {ui->birim, ui->enaz, ui->fiyati})
+        price->setAmount(true);
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
@@ -289,6 +292,9 @@ void TForm3::SpeedButton1Click()
         messages::inform(QStringLiteral("En az ücreti girin!"));
         return;
     }
+    if (!ui->birim->amountConfirmed() ||
+        (ui->CheckBox2->isChecked() && !ui->enaz->amountConfirmed()))
+        return;
 
     RecordList s = settings();
     s.padFrom(defaultSettings());
@@ -338,10 +344,9 @@ void TForm3::SpeedButton2Click()
     const QString countText = ui->masasayisi->text();
     const int count = strToInt(countText);
     const QString prefix = ui->Edit1->text();
-    if (!isValidTableNamePrefix(prefix)) {
-        messages::inform(QStringLiteral(
-            "Masa adı nokta ile başlayamaz ve dosya adında kullanılamayan ya da Türkçe "
-            "kod sayfasında olmayan karakterler içeremez!"));
+    if (const QString problem = names::problem(prefix, names::NameUse::TablePrefix);
+        !problem.isEmpty()) {
+        messages::inform(problem);
         return;
     }
     if (!messages::ask(
@@ -412,18 +417,25 @@ int TForm3::selectedExtra() const
     return chosenRow(ui->ListBox4);
 }
 
-bool TForm3::priceGiven()
+bool TForm3::extraGiven()
 {
+    // A name the files cannot hold as typed would be stored changed.
+    if (const QString problem = names::problem(ui->Edit2->text(), names::NameUse::Extra);
+        !problem.isEmpty()) {
+        messages::inform(problem);
+        return false;
+    }
     // An extra without a price would make every table it is booked to unbillable.
-    if (!ui->fiyati->text().isEmpty())
-        return true;
-    messages::inform(QStringLiteral("Extranın ücretini girin!"));
-    return false;
+    if (ui->fiyati->text().isEmpty()) {
+        messages::inform(QStringLiteral("Extranın ücretini girin!"));
+        return false;
+    }
+    return ui->fiyati->amountConfirmed();
 }
 
 void TForm3::SpeedButton3Click()
 {
-    if (!priceGiven())
+    if (!extraGiven())
         return;
     RecordList next = ListBox1;
     next.append(ui->Edit2->text());
@@ -449,7 +461,7 @@ void TForm3::SpeedButton4Click()
         messages::inform(QStringLiteral("İşlem Yapılacak Extra Seçin!"));
         return;
     }
-    if (!priceGiven())
+    if (!extraGiven())
         return;
     RecordList next = ListBox1;
     next.set(PairLine::name(k), ui->Edit2->text());

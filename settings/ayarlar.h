@@ -61,7 +61,7 @@ private:
     void showCatalogueNames();
     // Saves the catalogue with a change; the working copy follows only when that succeeds.
     void saveCatalogue(const kv::RecordList &next);
-    bool priceGiven();
+    bool extraGiven();
     int selectedExtra() const;
     kv::RecordList &settings();
 

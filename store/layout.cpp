@@ -1,7 +1,5 @@
 #include "layout.h"
 
-#include "codec.h"
-
 namespace kv {
 
 QStringList defaultSettings()
@@ -19,21 +17,6 @@ QStringList defaultRegister()
     while (lines.size() < kRegisterLength)
         lines.append(QString());
     return lines;
-}
-
-bool isValidTableNamePrefix(const QString &prefix)
-{
-    // A leading dot hides the extras files (and so keeps them from being deleted); a
-    // character the code page lacks is stored as "?", so the names would change at the
-    // next start while the files keep the old ones.
-    if (prefix.startsWith(QLatin1Char('.')) || !canEncode1254(prefix))
-        return false;
-    static const QString forbidden = QStringLiteral("/\\:*?\"<>|");
-    for (const QChar c : prefix) {
-        if (forbidden.contains(c) || c.category() == QChar::Other_Control)
-            return false;
-    }
-    return true;
 }
 
 } // namespace kv

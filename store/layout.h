@@ -89,8 +89,4 @@ inline QString flagText(bool on)
 QStringList defaultSettings();
 QStringList defaultRegister();
 
-// A prefix whose table names make sound extras file names on the program's home platform:
-// no characters a file name cannot hold, no leading dot, only Windows-1254 characters.
-bool isValidTableNamePrefix(const QString &prefix);
-
 } // namespace kv

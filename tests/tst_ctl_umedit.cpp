@@ -1,5 +1,7 @@
 #include "umEdit.h"
 
+#include "messages.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QInputMethodEvent>
@@ -20,13 +22,14 @@ private slots:
     void typing();
     void paste_data();
     void paste();
+    void amountAfterRefusedSeparator_data();
+    void amountAfterRefusedSeparator();
     void setValue_data();
     void setValue();
     void maxValueLowersValue();
     void sameTextRaisesNothing();
     void loadingSkipsCheck();
     void controlKeysGoOnToWindow();
-    void inputMethodCommitIsFiltered();
     void promotedPropertiesFromDescription();
     void paintAlignmentFollowsFocus();
     void paintDisabledAndPassword();
@@ -90,31 +93,37 @@ void TestUmEdit::typing_data()
     QTest::addColumn<int>("changes");
     QTest::addColumn<int>("caret");
     QTest::addColumn<int>("keyPresses");
+    // What the box shows at itself, empty for nothing.
+    QTest::addColumn<QString>("hint");
 
+    const QString digits = QStringLiteral("Yalnızca rakam girilebilir");
     QTest::newRow("81 over 80 refused") << int(neDec) << 80 << "8" << false << "1"
-                                        << "8" << 8 << 2 << 1 << 1;
-    QTest::newRow("caret goes back to where it was") << int(neDec) << 80 << "5" << true << "9"
-                                                     << "5" << 5 << 2 << 0 << 1;
-    QTest::newRow("leading zero within bound length") << int(neDec) << 80 << "" << false << "080"
-                                                      << "08" << 8 << 4 << 2 << 3;
+                                        << "8" << 8 << 2 << 1 << 1 << "En fazla 80 girilebilir";
+    QTest::newRow("caret goes back to where it was")
+        << int(neDec) << 80 << "5" << true << "9"
+        << "5" << 5 << 2 << 0 << 1 << "En fazla 80 girilebilir";
+    QTest::newRow("leading zero within bound length")
+        << int(neDec) << 80 << "" << false << "080"
+        << "08" << 8 << 4 << 2 << 3 << "En fazla 80 girilebilir";
     QTest::newRow("80 is the bound itself") << int(neDec) << 80 << "" << false << "80"
-                                            << "80" << 80 << 2 << 2 << 2;
+                                            << "80" << 80 << 2 << 2 << 2 << "";
     QTest::newRow("minus") << int(neDec) << 0 << "5" << false << "-"
-                           << "5" << 5 << 0 << 1 << 0;
+                           << "5" << 5 << 0 << 1 << 0 << digits;
     QTest::newRow("separators, space and letters") << int(neDec) << 0 << "5" << false << ",. aZ"
-                                                   << "5" << 5 << 0 << 1 << 0;
+                                                   << "5" << 5 << 0 << 1 << 0 << digits;
     QTest::newRow("int max") << int(neDec) << 0 << "214748364" << false << "7"
-                             << "2147483647" << 2147483647 << 1 << 10 << 1;
-    QTest::newRow("beyond int undone") << int(neDec) << 0 << "214748364" << false << "8"
-                                       << "214748364" << 214748364 << 2 << 9 << 1;
+                             << "2147483647" << 2147483647 << 1 << 10 << 1 << "";
+    QTest::newRow("beyond int undone")
+        << int(neDec) << 0 << "214748364" << false << "8"
+        << "214748364" << 214748364 << 2 << 9 << 1 << "En fazla 2.147.483.647 girilebilir";
     QTest::newRow("hex lower case") << int(neHex) << 0 << "" << false << "ffg"
-                                    << "ff" << 255 << 2 << 2 << 2;
+                                    << "ff" << 255 << 2 << 2 << 2 << digits;
     QTest::newRow("hex lower case at bound") << int(neHex) << 255 << "" << false << "ff"
-                                             << "ff" << 255 << 2 << 2 << 2;
+                                             << "ff" << 255 << 2 << 2 << 2 << "";
     QTest::newRow("hex over bound") << int(neHex) << 254 << "" << false << "ff"
-                                    << "f" << 15 << 3 << 1 << 2;
+                                    << "f" << 15 << 3 << 1 << 2 << "En fazla FE girilebilir";
     QTest::newRow("binary") << int(neBin) << 0 << "" << false << "12a01"
-                            << "101" << 5 << 3 << 3 << 3;
+                            << "101" << 5 << 3 << 3 << 3 << digits;
 }
 
 void TestUmEdit::typing()
@@ -141,6 +150,7 @@ void TestUmEdit::typing()
     QTEST(int(changes.size()), "changes");
     QTEST(box.cursorPosition(), "caret");
     QTEST(int(keyPresses.size()), "keyPresses");
+    QTEST(box.shownHint(), "hint");
     QVERIFY(!box.hasSelectedText());
     for (const QList<QVariant> &args : std::as_const(changes))
         QCOMPARE(args.at(0).value<QObject *>(), &box);
@@ -148,27 +158,41 @@ void TestUmEdit::typing()
 
 void TestUmEdit::paste_data()
 {
+    // Text that arrives whole: by the menu's paste, Ctrl+V or an input method. Anything but
+    // digits in it refuses all of it, so no digit of it is kept.
+    QTest::addColumn<bool>("amount");
     QTest::addColumn<int>("maxValue");
     QTest::addColumn<QString>("clip");
-    QTest::addColumn<bool>("shortcut");
+    QTest::addColumn<QString>("route");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("value");
     QTest::addColumn<int>("changes");
-
-    QTest::newRow("-5 without bound") << 0 << "-5" << false << "-5" << -5 << 1;
-    QTest::newRow("-5 with bound") << 80 << "-5" << false << "8" << 8 << 2;
-    QTest::newRow("-5 by Ctrl+V") << 80 << "-5" << true << "8" << 8 << 2;
-    QTest::newRow("79 by Ctrl+V") << 80 << "79" << true << "79" << 79 << 1;
-    QTest::newRow("no number") << 0 << "12a" << false << "8" << 8 << 2;
+    QTest::addColumn<QString>("hint");
+    const auto row = [](const char *tag, bool amount, int max, const char *clip, const char *route,
+                        const char *text, int value, int changes, const QString &hint) {
+        QTest::newRow(tag) << amount << max << clip << route << text << value << changes << hint;
+    };
+    const QString digits = QStringLiteral("Yalnızca rakam girilebilir");
+    row("-5 without bound", false, 0, "-5", "menu", "8", 8, 2, digits);
+    row("-5 with bound", false, 80, "-5", "menu", "8", 8, 2, digits);
+    row("-5 by Ctrl+V", false, 80, "-5", "Ctrl+V", "8", 8, 2, digits);
+    row("79 by Ctrl+V", false, 80, "79", "Ctrl+V", "79", 79, 1, "");
+    row("no number", false, 0, "12a", "menu", "8", 8, 2, digits);
+    row("amount with decimals", true, 0, "17,50", "Ctrl+V", "8", 8, 2,
+        "Tutarlar tam lira olarak, yalnızca rakamla girilir");
+    row("input method, mixed", false, 0, "1a-2", "input method", "8", 8, 0, digits);
+    row("input method, digits", false, 0, "12", "input method", "12", 12, 1, "");
 }
 
 void TestUmEdit::paste()
 {
+    QFETCH(bool, amount);
     QFETCH(int, maxValue);
     QFETCH(QString, clip);
-    QFETCH(bool, shortcut);
+    QFETCH(QString, route);
 
     TumNumberEdit box;
+    box.setAmount(amount);
     box.setMaxValue(maxValue);
     box.setText(QStringLiteral("8"));
     QCOMPARE(box.Value(), 8);
@@ -176,14 +200,80 @@ void TestUmEdit::paste()
     box.selectAll();
     QSignalSpy changes(&box, &TumNumberEdit::OnChange);
 
-    if (shortcut)
+    if (route == QLatin1String("Ctrl+V")) {
         QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
-    else
+    } else if (route == QLatin1String("menu")) {
         box.paste();
+    } else {
+        QInputMethodEvent commit;
+        commit.setCommitString(clip);
+        QApplication::sendEvent(&box, &commit);
+    }
 
     QTEST(box.text(), "text");
     QTEST(box.Value(), "value");
     QTEST(int(changes.size()), "changes");
+    QTEST(box.shownHint(), "hint");
+    // Nothing of a refused paste counts as typed around a separator.
+    QVERIFY(!box.separatorRefused());
+}
+
+void TestUmEdit::amountAfterRefusedSeparator_data()
+{
+    // Keys typed into a box that held "0", then what happened to it before it was saved.
+    QTest::addColumn<bool>("amount");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("then");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("question");
+    const auto row = [](const char *tag, bool amount, const char *keys, const char *then,
+                        const char *text, const char *question) {
+        QTest::newRow(tag) << amount << keys << then << text << question;
+    };
+    row("decimals", true, "17,50", "", "1750", "Tutar 1.750 TL olarak kaydedilsin mi?");
+    row("letters and signs", true, "12a,5.b-3", "", "1253",
+        "Tutar 1.253 TL olarak kaydedilsin mi?");
+    row("letters alone", true, "17a", "", "17", "");
+    row("count box", false, "17,50", "", "1750", "");
+    row("program sets a new text", true, "17,50", "set 300", "300", "");
+    row("emptied and typed again", true, "17,50", "type 18 anew", "18", "");
+    row("digits added later", true, "1,5", "type 0", "150", "Tutar 150 TL olarak kaydedilsin mi?");
+    row("zero", true, ",0", "", "0", "Tutar 0 TL olarak kaydedilsin mi?");
+}
+
+void TestUmEdit::amountAfterRefusedSeparator()
+{
+    QFETCH(bool, amount);
+    QFETCH(QString, keys);
+    QFETCH(QString, then);
+    QFETCH(QString, question);
+    kv::messages::Recorder recorder;
+    kv::messages::setRecorder(&recorder);
+
+    TumNumberEdit box;
+    box.setAmount(amount);
+    box.selectAll();
+    QTest::keyClicks(&box, keys);
+    if (then == QLatin1String("set 300")) {
+        box.setText(QStringLiteral("300"));
+    } else if (then == QLatin1String("type 0")) {
+        QTest::keyClicks(&box, QStringLiteral("0"));
+    } else if (!then.isEmpty()) {
+        box.selectAll();
+        QTest::keyClick(&box, Qt::Key_Backspace);
+        QTest::keyClicks(&box, QStringLiteral("18"));
+    }
+    QTEST(box.text(), "text");
+
+    // "Hayır" keeps the amount from being saved, and asks again next time; "Evet" lets it go.
+    recorder.answers = {false, true};
+    QCOMPARE(box.amountConfirmed(), question.isEmpty());
+    if (!question.isEmpty()) {
+        QVERIFY(box.amountConfirmed());
+        QVERIFY(box.amountConfirmed());
+    }
+    QCOMPARE(recorder.questions, question.isEmpty() ? QStringList() : QStringList(2, question));
+    kv::messages::setRecorder(nullptr);
 }
 
 void TestUmEdit::setValue_data()
@@ -281,17 +371,6 @@ void TestUmEdit::controlKeysGoOnToWindow()
     QApplication::sendEvent(&box, &letter);
     QVERIFY(letter.isAccepted());
     QCOMPARE(box.text(), QStringLiteral("5"));
-}
-
-void TestUmEdit::inputMethodCommitIsFiltered()
-{
-    TumNumberEdit box;
-    box.setText(QString());
-    QInputMethodEvent commit;
-    commit.setCommitString(QStringLiteral("1a-2"));
-    QApplication::sendEvent(&box, &commit);
-    QCOMPARE(box.text(), QStringLiteral("12"));
-    QCOMPARE(box.Value(), 12);
 }
 
 void TestUmEdit::promotedPropertiesFromDescription()

@@ -2,6 +2,7 @@
 #include "ayarlar.h"
 #include "layout.h"
 #include "mainlink.h"
+#include "names.h"
 #include "recordlist.h"
 #include "testsupport.h"
 #include "ucretgirisi.h"
@@ -9,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
@@ -129,8 +131,10 @@ private slots:
     void opensWhateverTheFilesHold();
     void shortRegisterIsPadded_data();
     void shortRegisterIsPadded();
-    void extraWithoutPriceRefused_data();
-    void extraWithoutPriceRefused();
+    void refusedExtraChangesNothing_data();
+    void refusedExtraChangesNothing();
+    void typedSeparatorAsksBeforeSaving_data();
+    void typedSeparatorAsksBeforeSaving();
     void ctrlClickLoadsOnce();
 
 private:
@@ -633,9 +637,12 @@ void TestSettings::refusedTableActionsChangeNothing_data()
     QTest::addColumn<int>("questions");
 
     const QStringList none;
-    const QStringList badPrefix{
-        "Masa adı nokta ile başlayamaz ve dosya adında kullanılamayan ya da Türkçe kod "
-        "sayfasında olmayan karakterler içeremez!"};
+    // The window says what the name rule says, naming the character.
+    const auto badPrefix = [](const QString &prefix) {
+        const QString problem = kv::names::problem(prefix, kv::names::NameUse::TablePrefix);
+        Q_ASSERT(!problem.isEmpty());
+        return QStringList{problem};
+    };
     QTest::newRow("create answered Hayır") << "SpeedButton2"
                                            << "4"
                                            << "Salon" << none << none << 1;
@@ -648,16 +655,16 @@ void TestSettings::refusedTableActionsChangeNothing_data()
                                  << 0;
     const QString forbidden = QStringLiteral("/\\:*?\"<>|");
     for (const QChar c : forbidden) {
+        const QString prefix = QStringLiteral("Ma") + c + QStringLiteral("sa");
         QTest::newRow(qPrintable(QStringLiteral("prefix with %1").arg(c)))
             << "SpeedButton2"
-            << "4" << (QStringLiteral("Ma") + c + QStringLiteral("sa")) << badPrefix << none << 0;
+            << "4" << prefix << badPrefix(prefix) << none << 0;
     }
     // A hidden extras file is never deleted; "?" in the file would rename the tables.
-    QTest::newRow("prefix .M") << "SpeedButton2"
-                               << "4"
-                               << ".M" << badPrefix << none << 0;
-    QTest::newRow("prefix Ωmega") << "SpeedButton2"
-                                  << "4" << QStringLiteral("Ωmega") << badPrefix << none << 0;
+    for (const QString prefix : {"../x", ".M", "Ωmega", "Kahve ☕"})
+        QTest::newRow(qPrintable("prefix " + prefix))
+            << "SpeedButton2"
+            << "4" << prefix << badPrefix(prefix) << none << 0;
 }
 
 void TestSettings::refusedTableActionsChangeNothing()
@@ -707,7 +714,13 @@ void TestSettings::feeEntryFormatsAsTyped()
     QTest::keyClicks(para, "x.-5");
     QCOMPARE(para->text(), QStringLiteral("25000005"));
     QCOMPARE(label->text(), QStringLiteral("25.000.005TL"));
-    para->setText(QStringLiteral("12a")); // pasted
+    // A paste that is no fee is refused whole.
+    QApplication::clipboard()->setText(QStringLiteral("12a"));
+    para->selectAll();
+    para->paste();
+    QCOMPARE(para->text(), QStringLiteral("25000005"));
+    QCOMPARE(para->shownHint(),
+             QStringLiteral("Tutarlar tam lira olarak, yalnızca rakamla girilir"));
     QCOMPARE(label->text(), QStringLiteral("25.000.005TL"));
     QVERIFY(msgs().errors.isEmpty());
     para->setText(QStringLiteral("0"));
@@ -926,27 +939,111 @@ void TestSettings::shortRegisterIsPadded()
     QCOMPARE(main->reg.lines(), file.lines());
 }
 
-void TestSettings::extraWithoutPriceRefused_data()
+void TestSettings::refusedExtraChangesNothing_data()
 {
     QTest::addColumn<QString>("button");
-    QTest::newRow("Ekle") << "SpeedButton3";
-    QTest::newRow("Düzelt") << "SpeedButton4";
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("message");
+    const auto row = [](const char *tag, const char *button, const char *name, const char *price,
+                        const char *message) {
+        QTest::newRow(tag) << button << name << price << message;
+    };
+    const char *cup = "Extra adı “☕” karakterini içeremez: kayıt dosyaları bu karakteri tutamaz.";
+    row("Ekle without price", "SpeedButton3", "Çay", "", "Extranın ücretini girin!");
+    row("Düzelt without price", "SpeedButton4", "Çay", "", "Extranın ücretini girin!");
+    row("Ekle without name", "SpeedButton3", "", "7", "Extra adı boş olamaz!");
+    row("Düzelt with blanks for a name", "SpeedButton4", "   ", "7", "Extra adı boş olamaz!");
+    row("Ekle with a cup", "SpeedButton3", "Kahve ☕ ₺", "7", cup);
+    row("Düzelt with a cup", "SpeedButton4", "Kahve ☕ ₺", "7", cup);
 }
 
-void TestSettings::extraWithoutPriceRefused()
+void TestSettings::refusedExtraChangesNothing()
 {
     QFETCH(QString, button);
+    QFETCH(QString, name);
+    QFETCH(QString, price);
+    QFETCH(QString, message);
     main->catalogue.assign({"Çay", "15"});
     main->catalogue.save(main->paths().catalogueFile());
     const QByteArray before = TestEnvironment::readBytes(main->paths().catalogueFile());
     whileOpen([&] {
         get<QListWidget>("ListBox4")->setCurrentRow(0);
-        get<TumNumberEdit>("fiyati")->setText(QString());
+        get<QLineEdit>("Edit2")->setText(name);
+        get<TumNumberEdit>("fiyati")->setText(price);
         click(button.toLatin1().constData());
         QCOMPARE(form3->catalogueCopy().lines(), (QStringList{"Çay", "15"}));
     });
-    QCOMPARE(msgs().infos, QStringList{"Extranın ücretini girin!"});
+    QCOMPARE(msgs().infos, QStringList{message});
     QCOMPARE(TestEnvironment::readBytes(main->paths().catalogueFile()), before);
+}
+
+void TestSettings::typedSeparatorAsksBeforeSaving_data()
+{
+    // "17,50" typed into an amount box stands there as 1750: saving it asks first. What is
+    // stored: unit fee, minimum charge, catalogue, fee list.
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("unit fee, Hayır") << "birim"
+                                     << "SpeedButton1" << false << "1000000|0|Çay,15|250000";
+    QTest::newRow("minimum charge, Evet") << "enaz"
+                                          << "SpeedButton1" << true << "1000000|1750|Çay,15|250000";
+    QTest::newRow("new extra, Evet") << "fiyati"
+                                     << "SpeedButton3" << true << "1000000|0|Çay,15,--,1750|250000";
+    QTest::newRow("edited extra, Hayır") << "fiyati"
+                                         << "SpeedButton4" << false << "1000000|0|Çay,15|250000";
+    QTest::newRow("fee entry, Evet") << "para"
+                                     << "" << true << "1000000|0|Çay,15|1750,250000";
+}
+
+void TestSettings::typedSeparatorAsksBeforeSaving()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, button);
+    QFETCH(bool, yes);
+    main->settings.set(5, QStringLiteral("T"));
+    main->settings.set(6, QStringLiteral("T"));
+    RecordList({"250000"}).save(main->paths().feeListFile());
+    main->catalogue.assign({"Çay", "15"});
+    main->catalogue.save(main->paths().catalogueFile());
+    msgs().answers = {yes};
+    QString hint;
+    whileOpen([&] {
+        const auto type = [&] {
+            TumEdit *edit = box == QLatin1String("para") ? get6<TumEdit>("para")
+                                                         : get<TumEdit>(box.toLatin1().constData());
+            edit->selectAll();
+            QTest::keyClicks(edit, QStringLiteral("17,50"));
+            hint = edit->shownHint();
+        };
+        if (button.isEmpty()) {
+            QTimer::singleShot(0, form6, [&] {
+                type();
+                click6("SpeedButton1");
+                if (form6->isVisible())
+                    click6("SpeedButton2");
+            });
+            form3->findChild<QAction *>("Ekle1")->trigger();
+            return;
+        }
+        get<QTabWidget>("PageControl1")->setCurrentIndex(box == QLatin1String("fiyati"));
+        if (button == QLatin1String("SpeedButton4"))
+            get<QListWidget>("ListBox4")->setCurrentRow(0);
+        type();
+        click(button.toLatin1().constData());
+    });
+    QCOMPARE(hint, QStringLiteral("Tutarlar tam lira olarak, yalnızca rakamla girilir"));
+    QCOMPARE(msgs().questions, QStringList{"Tutar 1.750 TL olarak kaydedilsin mi?"});
+    QCOMPARE(msgs().errors, QStringList());
+    RecordList settingsFile, catalogue;
+    settingsFile.load(main->paths().settingsFile());
+    catalogue.load(main->paths().catalogueFile());
+    QTEST(QStringList({settingsFile.at(0), settingsFile.at(4), catalogue.lines().join(','),
+                       items(form3->feeList()).join(',')})
+              .join('|'),
+          "stored");
 }
 
 void TestSettings::ctrlClickLoadsOnce()

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "layout.h"
+#include "names.h"
 #include "recordlist.h"
 
 #include <QDir>
@@ -35,6 +36,8 @@ private slots:
     void failedSaveKeepsOldFile();
     void listingSkipsDirectoriesAndHiddenFiles();
     void flagsAndPrefixes();
+    void nameRule_data();
+    void nameRule();
 };
 
 void TestStore::readingSplitsLines_data()
@@ -378,17 +381,66 @@ void TestStore::flagsAndPrefixes()
     QVERIFY(isOn(QStringLiteral("T")));
     for (const char *off : {"t", "True", "", "F", " T"})
         QVERIFY2(!isOn(QString::fromLatin1(off)), off);
-    QVERIFY(isValidTableNamePrefix(QStringLiteral("Masa")));
-    QVERIFY(isValidTableNamePrefix(QString()));
-    for (const char *bad :
-         {"a/b", "a\\b", "a:b", "a*", "a?", "\"a", "<a", "a>", "a|b", ".M", "a\tb"})
-        QVERIFY2(!isValidTableNamePrefix(QString::fromLatin1(bad)), bad);
-    QVERIFY(!isValidTableNamePrefix(QStringLiteral("Ωmega")));
-    QVERIFY(isValidTableNamePrefix(QStringLiteral("Şık Masa.1")));
     QCOMPARE(Paths(QStringLiteral("/d")).tableExtrasFile(QStringLiteral("Masa 3")),
              QStringLiteral("/d/Masa Extraları/Masa 3.msex"));
     QCOMPARE(RegisterLine::date(2), 7);
     QCOMPARE(RegisterLine::fee(2), 9);
+}
+
+void TestStore::nameRule_data()
+{
+    using names::NameUse;
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<NameUse>("use");
+    QTest::addColumn<QStringList>("taken");
+    // Empty when the name is taken as typed; otherwise a part of the message.
+    QTest::addColumn<QString>("says");
+    const auto row = [](const char *tag, const QString &name, NameUse use, const QString &says,
+                        const QStringList &taken = {}) {
+        QTest::newRow(tag) << name << use << taken << says;
+    };
+    const auto extra = NameUse::Extra, prefix = NameUse::TablePrefix, table = NameUse::TableName;
+    row("first character the code page lacks", "Kahve ☕ ₺", extra,
+        "Extra adı “☕” karakterini içeremez: kayıt dosyaları bu karakteri tutamaz.");
+    row("outside the basic plane, named whole", "Tost 😀", extra, "“😀”");
+    row("empty extra", "", extra, "Extra adı boş olamaz!");
+    row("blanks only", "  \u00a0", extra, "Extra adı boş olamaz!");
+    row("line break shifts every pair", "Çay\r\n5", extra, "(U+000D)");
+    row("a free byte of the code page", "Çay\u0081", extra, "(U+0081)");
+    row("no file name, so / and ? are fine", "1/2 Su?", extra, "");
+    row("the same extra twice is allowed", "çay", extra, "", {"Çay"});
+    row("default prefix", "Masa", prefix, "");
+    row("empty prefix makes \" 1\"", "", prefix, "");
+    row("a prefix's trailing dot comes before the number", "No.", prefix, "");
+    row("CON 1 is no device, CON. 1 is one", "CON.", prefix, "aygıta");
+    row("out of the extras folder", "../x", prefix, "Masa adı “/” karakterini içeremez");
+    row("leading dot hides the files", ".M", prefix, "nokta ile başlayamaz");
+    for (const char *c : {"\\", ":", "*", "?", "\"", "<", ">", "|"})
+        row(c, QStringLiteral("a%1b").arg(QLatin1String(c)), prefix,
+            QStringLiteral("“%1” karakterini içeremez: dosya adlarında").arg(QLatin1String(c)));
+    row("dot dot", "..", table, "nokta ile başlayamaz");
+    row("trailing dot", "Bilardo.", table, "bitemez");
+    row("trailing blank", "Bilardo ", table, "bitemez");
+    row("device, any case, with extension", "con.txt", table, "“con.txt” olamaz");
+    row("device before blanks", "nul .txt", table, "aygıta");
+    row("port with superscript", "COM¹", table, "aygıta");
+    row("longer than a port", "COM10", table, "");
+    row("taken, other case", "masa 1", table, "başka bir masa", {"Masa 1"});
+    row("dotless i is I on the disk", "Masa ı", table, "başka bir masa", {"Masa I"});
+    row("empty table name", " ", table, "Masa adı boş olamaz!");
+}
+
+void TestStore::nameRule()
+{
+    QFETCH(QString, name);
+    QFETCH(names::NameUse, use);
+    QFETCH(QStringList, taken);
+    QFETCH(QString, says);
+    const QString problem = names::problem(name, use, taken);
+    if (says.isEmpty())
+        QCOMPARE(problem, QString());
+    else
+        QVERIFY2(problem.contains(says), qPrintable(problem));
 }
 
 QTEST_GUILESS_MAIN(TestStore)
