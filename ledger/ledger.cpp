@@ -274,22 +274,12 @@ bool Ledger::open(const QString &path, Check check)
     // of it for nothing.
     QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
     if (fresh) {
-        QSqlQuery q(db);
-        if (!db.transaction()) {
-            fail(db.lastError().text(), isLock(db.lastError()));
-            return false;
-        }
-        bool ok = true;
+        QStringList made;
         for (const char *sql : kSchema)
-            ok = ok && q.exec(QLatin1String(sql));
-        ok = ok && q.exec(QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId));
-        ok = ok && q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
-        if (!ok || !db.commit()) {
-            const QSqlError e = q.lastError().isValid() ? q.lastError() : db.lastError();
-            db.rollback();
-            fail(e.text(), isLock(e));
+            made << QLatin1String(sql);
+        made << QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId);
+        if (!runOnce(made))
             return false;
-        }
     } else if (!checkOwner()) {
         return false;
     } else if (check == Check::Later) {
@@ -425,11 +415,21 @@ bool Ledger::upgrade()
         fail(QStringLiteral("programın daha yeni bir sürümünün defteri"));
         return false;
     }
-    // All of it or none: a ledger is never left half upgraded.
-    bool ok = db.transaction();
+    QStringList changes;
     for (const char *sql : kUpgradeTo2)
-        ok = ok && q.exec(QLatin1String(sql));
-    ok = ok && q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion));
+        changes << QLatin1String(sql);
+    return runOnce(changes);
+}
+
+bool Ledger::runOnce(QStringList statements)
+{
+    // All of it or none: a ledger is never left half made or half upgraded.
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    statements << QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion);
+    bool ok = db.transaction();
+    for (const QString &sql : statements)
+        ok = ok && q.exec(sql);
     if (!ok || !db.commit()) {
         const QSqlError e = q.lastError().isValid() ? q.lastError() : db.lastError();
         db.rollback();

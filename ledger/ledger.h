@@ -121,6 +121,8 @@ private:
     bool useWal();
     // Brings a ledger of an older version to this one, in one transaction.
     bool upgrade();
+    // Runs the statements and sets the schema's version, in one transaction.
+    bool runOnce(QStringList statements);
     void fail(const QString &why, bool locked = false);
 
     QString m_connection;

@@ -54,17 +54,32 @@ int main(int argc, char **argv)
     }
     const auto name = [](int t) { return QStringLiteral("Masa %1").arg(t + 1); };
     ledger::Operations ops(ledger, reg, paths, name);
+    // Account n opens on table 0, with two extras booked.
+    const auto openAccount = [&](qint64 n) {
+        const QStringList lines = accountLines(n);
+        reg.saveChanged(paths.registerFile(), [&](RecordList &r) {
+            for (int k = 0; k < 3; ++k)
+                r.set(RegisterLine::date(0) + k, lines.at(k));
+        });
+        RecordList(kBooked).save(paths.tableExtrasFile(name(0)));
+    };
+    // Table 0's account as a bill of an hour.
+    const auto billOfAccount = [&] {
+        ledger::BillRecord b;
+        b.tablePos = 0;
+        b.tableName = name(0);
+        b.openedDate = reg.value(RegisterLine::date(0));
+        b.openedTime = reg.value(RegisterLine::startTime(0));
+        b.feeLine = reg.value(RegisterLine::fee(0));
+        b.closedAt = QDateTime(QDate(2027, 1, 2), QTime(1, 0));
+        b.extras = {{"Çay", 15000}, {"Şalgam", 20000}};
+        return b;
+    };
     try {
         ops.finishPending();
         if (mode == QLatin1String("move") && reg.value(RegisterLine::date(0)).isEmpty() &&
-            reg.value(RegisterLine::date(1)).isEmpty()) {
-            RecordList(kBooked).save(paths.tableExtrasFile(name(0)));
-            reg.saveChanged(paths.registerFile(), [](RecordList &r) {
-                const QStringList lines = accountLines(0);
-                for (int k = 0; k < 3; ++k)
-                    r.set(RegisterLine::date(0) + k, lines.at(k));
-            });
-        }
+            reg.value(RegisterLine::date(1)).isEmpty())
+            openAccount(0);
         say("ready");
         QElapsedTimer timer;
         timer.start();
@@ -73,45 +88,22 @@ int main(int argc, char **argv)
                 const int from = reg.value(RegisterLine::date(0)).isEmpty() ? 1 : 0;
                 ops.move(from, 1 - from);
             } else if (mode == QLatin1String("restart")) {
-                if (reg.value(RegisterLine::date(0)).isEmpty()) {
-                    reg.saveChanged(paths.registerFile(), [&](RecordList &r) {
-                        const QStringList lines = accountLines(0);
-                        for (int k = 0; k < 3; ++k)
-                            r.set(RegisterLine::date(0) + k, lines.at(k));
-                    });
-                    RecordList(kBooked).save(paths.tableExtrasFile(name(0)));
-                }
-                ledger::BillRecord b;
-                b.tablePos = 0;
-                b.tableName = name(0);
-                b.openedDate = reg.value(RegisterLine::date(0));
-                b.openedTime = reg.value(RegisterLine::startTime(0));
-                b.feeLine = reg.value(RegisterLine::fee(0));
-                b.closedAt = b.cancelledAt = QDateTime(QDate(2027, 1, 2), QTime(1, 0));
+                if (reg.value(RegisterLine::date(0)).isEmpty())
+                    openAccount(0);
+                ledger::BillRecord b = billOfAccount();
+                b.cancelledAt = b.closedAt;
                 b.cancelReason = QStringLiteral("Yeniden başlatıldı");
                 b.restart = true;
                 b.bill = counter::bill(60, 1000000, {}, 0);
-                b.extras = {{"Çay", 15000, true}, {"Şalgam", 20000, true}};
+                for (ledger::BookedExtra &extra : b.extras)
+                    extra.carried = true; // they stay with the next account
                 ops.restart(b, accountLines(ledger.billCount() + 1));
             } else {
                 // Open the next account unless the one left open is still unsettled.
-                if (reg.value(RegisterLine::date(0)).isEmpty()) {
-                    const QStringList lines = accountLines(ledger.billCount());
-                    reg.saveChanged(paths.registerFile(), [&](RecordList &r) {
-                        for (int k = 0; k < 3; ++k)
-                            r.set(RegisterLine::date(0) + k, lines.at(k));
-                    });
-                    RecordList(kBooked).save(paths.tableExtrasFile(name(0)));
-                }
-                ledger::BillRecord b;
-                b.tablePos = 0;
-                b.tableName = name(0);
-                b.openedDate = reg.value(RegisterLine::date(0));
-                b.openedTime = reg.value(RegisterLine::startTime(0));
-                b.feeLine = reg.value(RegisterLine::fee(0));
-                b.closedAt = QDateTime(QDate(2027, 1, 2), QTime(1, 0));
+                if (reg.value(RegisterLine::date(0)).isEmpty())
+                    openAccount(ledger.billCount());
+                ledger::BillRecord b = billOfAccount();
                 b.bill = counter::bill(60, 1000000, {}, 35000);
-                b.extras = {{"Çay", 15000}, {"Şalgam", 20000}};
                 b.extrasFile = RecordList::toBytes(kBooked);
                 ops.settle(b);
             }

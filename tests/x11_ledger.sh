@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Settling a table in a real window: an account opened, two extras booked, F8, the bill
 # window read line by line, "Ödendi, Kapat", the table free on the floor, "Gün Sonu" with the
-# bill in its total; then "İptal Et" with a reason reopens the account.
+# bill in its total; then "İptal Et" with a reason reopens the account, and restarting it
+# lands in the ledger as a restart, apart from the takings.
 source "$(dirname "$0")/x11lib.sh" "$@"
 need_a11y
 
@@ -63,4 +64,22 @@ case "$(a11y description "list item" "Masa 1")" in
 esac
 got=$(iconv -f WINDOWS-1254 -t UTF-8 "$KV_DATA/Masa Extraları/Masa 1.msex" | tr -d '\r' | paste -sd '|')
 [ "$got" = "Çay|15000|Tost|40000" ] || fail "the extras came back as '$got'"
-echo "PASS: settling, the day end and undo in a real window"
+
+# Enter on the open table, "Evet": the account restarts and its time reaches the ledger.
+click_object "list item" "Masa 1"
+keys_to "$main" Return
+box=$(wait_window '^Kelvora$') || fail "no restart question"
+[ "$(a11y alert)" = "Masa 1 için açık bir hesap var. Hesap yeniden başlatılsın mı?" ] ||
+  fail "the question is $(a11y alert)"
+click_object "push button" "Evet"
+[ "$(wait_alert)" = "Masa 1 için hesap açıldı!" ] || fail "the message is $(a11y alert)"
+press_enter "$(wait_window '^Kelvora$')"
+wait_no_window '^Kelvora$' || fail "the message did not close"
+keys_to "$main" F9
+wait_window '^Gün Sonu$' >/dev/null || fail "F9 showed no day end"
+sleep 0.5
+shot ledger-restart
+restarted=$(a11y after "Kapatılmadan yeniden başlatılan:")
+[[ "$restarted" = "1 hesap · "*" TL" ]] || fail "the restart line reads '$restarted'"
+[ "$(a11y after "Genel toplam:")" = "0 TL" ] || fail "a restart counts in the takings"
+echo "PASS: settling, the day end, undo and a restart in a real window"
