@@ -186,7 +186,7 @@ void TestSoak::evening()
         QCOMPARE(desk.form()->ListBox6.lines(), booked.lines());
         const QString row =
             desk.ui()->ListBox2->item(t)->data(Qt::AccessibleDescriptionRole).toString();
-        QVERIFY2((row == QStringLiteral("Boş")) == !isOpen(t),
+        QVERIFY2(row.startsWith(QStringLiteral("Boş")) == !isOpen(t),
                  qPrintable(QStringLiteral("%1: row '%2', register '%3'")
                                 .arg(desk.ui()->ListBox2->item(t)->text(), row,
                                      desk.form()->registerList().value(RegisterLine::date(t)))));
