@@ -256,6 +256,11 @@ bool Ledger::open(const QString &path, Check check)
         fail(QStringLiteral("dosya değil"));
         return false;
     }
+    // A link would have the ledger written wherever it points, outside the data directory.
+    if (QFileInfo(path).isSymLink()) {
+        fail(QStringLiteral("bir bağlantı; defter yalnızca veri klasöründeki bir dosya olabilir"));
+        return false;
+    }
     const bool fresh = kind == files::Kind::Missing || QFileInfo(path).size() == 0;
     QSqlDatabase db = QSqlDatabase::contains(m_connection)
                           ? QSqlDatabase::database(m_connection, false)

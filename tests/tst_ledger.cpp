@@ -252,18 +252,24 @@ void TestLedger::refusals()
 void TestLedger::damagedLedgerIsLeftAlone_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("not a database") << QByteArray("this is no ledger\n").repeated(300);
+    QTest::addColumn<bool>("link"); // Defter.db a link to a file with the content elsewhere
+    QTest::newRow("not a database") << QByteArray("this is no ledger\n").repeated(300) << false;
     QByteArray torn("SQLite format 3\0", 16);
     torn += QByteArray(4080, '\x5a');
-    QTest::newRow("damaged database") << torn;
+    QTest::newRow("damaged database") << torn << false;
+    QTest::newRow("a link to an empty file elsewhere") << QByteArray() << true;
 }
 
 void TestLedger::damagedLedgerIsLeftAlone()
 {
     QFETCH(QByteArray, content);
+    QFETCH(bool, link);
     Desk desk;
     desk.prepare(1, {}, account(0, "7.12.2026", "20:00:00", "1000000"));
-    TestEnvironment::writeBytes(desk.paths.ledgerFile(), content);
+    const QString elsewhere = desk.env.dataDir() + "/../elsewhere.db";
+    if (link)
+        QFile::link(elsewhere, desk.paths.ledgerFile());
+    TestEnvironment::writeBytes(link ? elsewhere : desk.paths.ledgerFile(), content);
     const QByteArray reg = TestEnvironment::readBytes(desk.paths.registerFile());
     desk.start();
     // Said once at start; the counter goes on.
@@ -281,6 +287,7 @@ void TestLedger::damagedLedgerIsLeftAlone()
     QCOMPARE(TestEnvironment::readBytes(desk.paths.ledgerFile()), content);
     QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), reg);
     QVERIFY(!QFile::exists(desk.paths.ledgerFile() + "-wal"));
+    QVERIFY(!QFile::exists(elsewhere + "-wal"));
 }
 
 void TestLedger::moving_data()
