@@ -895,7 +895,7 @@ void TForm1::showBookedExtras()
     delete ui->ListBox4->takeItem(0);
     for (int k = 0; PairLine::price(k) < ListBox6.count(); ++k) {
         auto *item = new QListWidgetItem(ListBox6.at(PairLine::name(k)), ui->ListBox4);
-        item->setData(TRowDelegate::RightRole, priceText(ListBox6.at(PairLine::price(k))));
+        TRowDelegate::setRightColumn(item, priceText(ListBox6.at(PairLine::price(k))));
     }
 }
 
@@ -933,7 +933,7 @@ void TForm1::ListBox4DblClick()
     Form5->ListBox1->clear();
     for (int k = 0; PairLine::name(k) < ListBox5.count(); ++k) {
         auto *item = new QListWidgetItem(ListBox5.at(PairLine::name(k)), Form5->ListBox1);
-        item->setData(TRowDelegate::RightRole, priceText(ListBox5.value(PairLine::price(k))));
+        TRowDelegate::setRightColumn(item, priceText(ListBox5.value(PairLine::price(k))));
     }
     if (ListBox5.isEmpty()) {
         messages::inform(QStringLiteral("Ayarlar Bölümünden Exstra Girişini Yapınız!"));
