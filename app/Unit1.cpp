@@ -17,6 +17,7 @@
 #include "mainlook.h"
 #include "menuicons.h"
 #include "messages.h"
+#include "placement.h"
 #include "rowdelegate.h"
 #include "trayservice.h"
 #include "ucretsecimi.h"
@@ -75,6 +76,7 @@ TForm1::TForm1(const Paths &paths, Preload *preload, QWidget *parent)
     ui->Label16->setText(brand::maker());
     setupStatusBar();
     setFixedSize(size());
+    fitToScreen(this);
     ui->ListBox4->addItem(kPlaceholder);
     // The floor: each table's state mark, running time and bill beside its name; the name
     // gives way in the middle, so its number stays readable.
