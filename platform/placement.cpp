@@ -90,7 +90,8 @@ protected:
             // dialog's grip): then it fits once more.
             m_frameTaken = false;
             const QRect area = m_window->screen()->availableGeometry();
-            if (!knownFrame(m_window).isNull() && !area.contains(m_window->frameGeometry())) {
+            const QMargins frame = knownFrame(m_window);
+            if (!frame.isNull() && !area.contains(m_window->geometry().marginsAdded(frame))) {
                 fit();
                 keepOnScreen();
             }
