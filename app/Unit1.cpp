@@ -17,6 +17,7 @@
 #include "mainlook.h"
 #include "menuicons.h"
 #include "messages.h"
+#include "placement.h"
 #include "rowdelegate.h"
 #include "trayservice.h"
 #include "ucretsecimi.h"
@@ -75,6 +76,7 @@ TForm1::TForm1(const Paths &paths, Preload *preload, QWidget *parent)
     ui->Label16->setText(brand::maker());
     setupStatusBar();
     setFixedSize(size());
+    fitToScreen(this);
     ui->ListBox4->addItem(kPlaceholder);
     // The floor: each table's state mark, running time and bill beside its name; the name
     // gives way in the middle, so its number stays readable.
@@ -939,7 +941,7 @@ void TForm1::showBookedExtras()
     delete ui->ListBox4->takeItem(0);
     for (int k = 0; PairLine::price(k) < ListBox6.count(); ++k) {
         auto *item = new QListWidgetItem(ListBox6.at(PairLine::name(k)), ui->ListBox4);
-        item->setData(TRowDelegate::RightRole, priceText(ListBox6.at(PairLine::price(k))));
+        TRowDelegate::setRightColumn(item, priceText(ListBox6.at(PairLine::price(k))));
     }
 }
 
@@ -977,7 +979,7 @@ void TForm1::ListBox4DblClick()
     Form5->ListBox1->clear();
     for (int k = 0; PairLine::name(k) < ListBox5.count(); ++k) {
         auto *item = new QListWidgetItem(ListBox5.at(PairLine::name(k)), Form5->ListBox1);
-        item->setData(TRowDelegate::RightRole, priceText(ListBox5.value(PairLine::price(k))));
+        TRowDelegate::setRightColumn(item, priceText(ListBox5.value(PairLine::price(k))));
     }
     if (ListBox5.isEmpty()) {
         messages::inform(QStringLiteral("Ayarlar Bölümünden Exstra Girişini Yapınız!"));

@@ -42,7 +42,7 @@ void BillWindow::fill(const ledger::BillRecord &b)
     ui->ExtrasList->clear();
     for (const ledger::BookedExtra &extra : b.extras) {
         auto *item = new QListWidgetItem(extra.name, ui->ExtrasList);
-        item->setData(TRowDelegate::RightRole, amountText(extra.price));
+        TRowDelegate::setRightColumn(item, amountText(extra.price));
     }
     if (b.extras.isEmpty())
         ui->ExtrasList->addItem(QStringLiteral("Extra girilmemiş"));

@@ -174,15 +174,9 @@ int runProgram(int argc, char *argv[])
         guard([cash] { cash->startLedger(); });
         form1->feePanel();
     });
-    QObject::connect(guardian, &TXJustOne::activateRequested, form1, [form1] {
-        // A window hidden in the notification area stays there.
-        if (form1->isHidden())
-            return;
-        if (form1->isMinimized())
-            form1->showNormal();
-        form1->raise();
-        form1->activateWindow();
-    });
+    // As the icon's double click: shown from the notification area, restored, raised, focused.
+    QObject::connect(guardian, &TXJustOne::activateRequested, form1,
+                     [form1] { guard([form1] { form1->a1DblClick(); }); });
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         form1->move(screen->availableGeometry().center() - form1->rect().center());
     reportFirstPaint(form1);

@@ -1,6 +1,7 @@
 #include "rowdelegate.h"
 
 #include <QApplication>
+#include <QListWidgetItem>
 #include <QPainter>
 
 namespace {
@@ -10,6 +11,13 @@ constexpr int kGap = 10;
 } // namespace
 
 TRowDelegate::TRowDelegate(QObject *parent) : QStyledItemDelegate(parent) {}
+
+void TRowDelegate::setRightColumn(QListWidgetItem *item, const QString &text)
+{
+    item->setData(RightRole, text);
+    item->setData(Qt::AccessibleTextRole,
+                  text.isEmpty() ? QString() : item->text() + QStringLiteral(", ") + text);
+}
 
 void TRowDelegate::setColumnSamples(const QString &middle, const QString &right)
 {

@@ -2,6 +2,8 @@
 
 #include <QStyledItemDelegate>
 
+class QListWidgetItem;
+
 // Draws a list row in columns beside its text, which stays the row's own text (what other
 // windows and the files rely on): an optional round mark before it, and up to two columns
 // after it, right-aligned at the row's right edge. The text gives way, elided in the middle
@@ -18,6 +20,10 @@ public:
     };
 
     explicit TRowDelegate(QObject *parent = nullptr);
+
+    // Sets a row's right column; a screen reader then reads the row as it is seen, its text
+    // and the column ("Çay, 5.000 TL"), where it would read the text alone.
+    static void setRightColumn(QListWidgetItem *item, const QString &text);
 
     // Leaves room for a mark before every row, set or not, so that texts stay aligned.
     void setMarkColumn(bool on) { m_mark = on; }

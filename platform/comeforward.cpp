@@ -62,6 +62,9 @@ bool ComeForwardChannel::request(const QString &name)
     const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, eventName(name).c_str());
     if (!event)
         return false;
+    // The user just started this copy, so it may take the foreground; it hands that right on,
+    // or Windows only flashes the running copy's taskbar button.
+    AllowSetForegroundWindow(ASFW_ANY);
     const bool sent = SetEvent(event) != 0;
     CloseHandle(event);
     return sent;

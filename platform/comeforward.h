@@ -22,7 +22,8 @@ public:
     // copy that ended without cleaning up left there; only the copy that holds the lock may.
     // False when it cannot: the copy then runs without being brought forward.
     bool listen(const QString &name);
-    // Asks the copy listening at `name` to come forward; false when none listens there.
+    // Asks the copy listening at `name` to come forward, letting it take the foreground;
+    // false when none listens there.
     static bool request(const QString &name);
 
 signals:

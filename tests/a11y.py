@@ -12,6 +12,8 @@ program. Objects are named by role and accessible name; labels carry their text 
   a11y.py description ROLE NAME     the object's accessible description
   a11y.py names ROLE [PARENT]       names of all objects of the role (under PARENT's name)
   a11y.py alert                     the text of the message box that is open, if any
+  a11y.py bars WINDOW               "h|v x y w h" of the window's own scroll bars: the lowest
+                                    horizontal and the rightmost vertical one
 NAME may be a regular expression written as /.../. Exit status 1 when nothing matches.
 """
 import re
@@ -120,6 +122,22 @@ def main(argv):
         for acc, _ in walk(root):
             if acc.getRoleName() == args[0] and acc is not root:
                 print(acc.name)
+        return 0
+    if command == "bars":
+        window = next((a for a, _ in walk(application())
+                       if a.getRoleName() in ("frame", "dialog") and matches(args[0], a.name)
+                       and showing(a)), None)
+        if window is None:
+            return 1
+        edge = {}
+        for acc, _ in walk(window):
+            if acc.getRoleName() == "scroll bar" and showing(acc):
+                e = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+                way, far = ("h", e.y + e.height) if e.width > e.height else ("v", e.x + e.width)
+                if far > edge.get(way, (-1, None))[0]:
+                    edge[way] = (far, e)
+        for way, (_, e) in sorted(edge.items()):
+            print(way, e.x, e.y, e.width, e.height)
         return 0
     if command == "alert":
         for acc, _ in walk(application()):

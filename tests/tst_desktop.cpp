@@ -1,14 +1,25 @@
 #include "deskfixture.h"
 
 #include "antTaskbarIcon.h"
+#include "ayarlar.h"
+#include "billwindow.h"
 #include "brand.h"
+#include "cashdesk.h"
+#include "dayendwindow.h"
 #include "hakkinda.h"
 #include "ileride.h"
+#include "movewindow.h"
 #include "trayservice.h"
+#include "ucretgirisi.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 
 using namespace kv;
@@ -25,6 +36,8 @@ private slots:
     void clockDateAndUptime();
     void bannersAlternateAndOpenTheWebPage();
     void aboutCannotBeMadeModalWhileOpen();
+    void mnemonicsTypeOnBothKeyboards_data();
+    void mnemonicsTypeOnBothKeyboards();
 };
 
 void TestDesktop::iconAppearsLastWithHint()
@@ -165,6 +178,97 @@ void TestDesktop::aboutCannotBeMadeModalWhileOpen()
     QTimer::singleShot(50, [&] { desk.forms.Form4->SpeedButton1Click(); });
     desk.form()->lerikiSrmdeolacaklar1Click();
     QVERIFY(!desk.forms.Form4->isVisible());
+}
+
+namespace {
+// Every window, made as at its first use.
+const std::map<QString, std::function<QWidget *(Desk &)>> &windows()
+{
+    static const std::map<QString, std::function<QWidget *(Desk &)>> all{
+        {"main", [](Desk &d) -> QWidget * { return d.form(); }},
+        {"about", [](Desk &d) -> QWidget * { return d.forms.Form2.get(); }},
+        {"settings", [](Desk &d) -> QWidget * { return d.forms.Form3.get(); }},
+        {"planned", [](Desk &d) -> QWidget * { return d.forms.Form4.get(); }},
+        {"extra picker", [](Desk &d) -> QWidget * { return d.forms.Form5.get(); }},
+        {"fee entry", [](Desk &d) -> QWidget * { return d.forms.Form6.get(); }},
+        {"fee selection", [](Desk &d) -> QWidget * { return d.forms.Form7.get(); }},
+        {"bill", [](Desk &d) -> QWidget * { return d.forms.Cash->billWindow(); }},
+        {"move", [](Desk &d) -> QWidget * { return d.forms.Cash->moveWindow(); }},
+        {"day end", [](Desk &d) -> QWidget * { return d.forms.Cash->dayEndWindow(); }},
+    };
+    return all;
+}
+
+// The letter after a single "&" ("&&" is an ampersand); none when there is none.
+QChar mnemonic(const QString &text)
+{
+    for (qsizetype i = 0; i + 1 < text.size(); ++i)
+        if (text[i] == u'&') {
+            if (text[i + 1] != u'&')
+                return text[i + 1];
+            ++i;
+        }
+    return {};
+}
+} // namespace
+
+void TestDesktop::mnemonicsTypeOnBothKeyboards_data()
+{
+    QTest::addColumn<QString>("window");
+    for (const auto &[name, get] : windows())
+        QTest::newRow(qPrintable(name)) << name;
+}
+
+void TestDesktop::mnemonicsTypeOnBothKeyboards()
+{
+    QFETCH(QString, window);
+    Desk desk;
+    desk.prepare(2);
+    desk.start();
+    QWidget *w = windows().at(window)(desk);
+    QVERIFY(w);
+    // What a mnemonic is found in, grouped by where it acts: the window itself (its controls
+    // and its menu bar's titles) and each of its menus.
+    std::map<QString, QStringList> scopes;
+    const QString own = QStringLiteral("window");
+    QList<QWidget *> all = w->findChildren<QWidget *>();
+    all << w;
+    for (QWidget *child : all) {
+        QStringList &texts = scopes[own];
+        if (auto *menu = qobject_cast<QMenu *>(child)) {
+            for (QAction *a : menu->actions())
+                scopes[menu->objectName()] << a->text();
+            continue;
+        }
+        if (child->window() != w)
+            continue;
+        if (auto *button = qobject_cast<QAbstractButton *>(child))
+            texts << button->text();
+        else if (auto *label = qobject_cast<QLabel *>(child))
+            texts << label->text();
+        else if (auto *box = qobject_cast<QGroupBox *>(child))
+            texts << box->title();
+        else if (auto *bar = qobject_cast<QMenuBar *>(child))
+            for (QAction *a : bar->actions())
+                texts << a->text();
+        else if (auto *tabs = qobject_cast<QTabWidget *>(child))
+            for (int i = 0; i < tabs->count(); ++i)
+                texts << tabs->tabText(i);
+    }
+    for (const auto &[scope, texts] : scopes) {
+        QSet<QChar> taken;
+        for (const QString &text : texts) {
+            const QChar key = mnemonic(text).toLower();
+            if (key.isNull())
+                continue;
+            // The letters a US and a Turkish-Q keyboard share unshifted; the key of "i" types
+            // "ı" on a Turkish one.
+            QVERIFY2(key >= u'a' && key <= u'z' && key != u'i',
+                     qPrintable(scope + QStringLiteral(": ") + text));
+            QVERIFY2(!taken.contains(key), qPrintable(scope + QStringLiteral(": ") + text));
+            taken.insert(key);
+        }
+    }
 }
 
 QTEST_MAIN(TestDesktop)

@@ -5,7 +5,10 @@
 #include <QProcess>
 
 #include "ayarlar.h"
+#include "billwindow.h"
+#include "ui_billwindow.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -106,6 +109,8 @@ private slots:
     void unreadableFileShowsNothingOfAnotherTable();
     void failedWrites_data();
     void failedWrites();
+    void screenReaderReadsPrices_data();
+    void screenReaderReadsPrices();
 };
 
 void TestExtras::loadingTableExtras_data()
@@ -660,6 +665,52 @@ void TestExtras::failedWrites()
     }
     if (sabotage == "directory as file")
         QCOMPARE(QDir(desk.paths.extrasDir()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestExtras::screenReaderReadsPrices_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("main window") << "main window";
+    QTest::newRow("picker") << "picker";
+    QTest::newRow("bill") << "bill";
+}
+
+void TestExtras::screenReaderReadsPrices()
+{
+    QFETCH(QString, window);
+    // What a screen reader reads of each row: the name and the price as shown.
+    const auto read = [](QListWidget *list) {
+        QStringList names;
+        QAccessibleInterface *rows = QAccessible::queryAccessibleInterface(list);
+        for (int i = 0; rows && i < rows->childCount(); ++i)
+            if (rows->child(i)->role() == QAccessible::ListItem)
+                names << rows->child(i)->text(QAccessible::Name);
+        return names;
+    };
+    const QStringList expected{"Çay, 5.000 TL", "Su, 10 TL", "Tost"};
+    Desk desk;
+    desk.prepare(1, {}, {}, {"Çay", "5000", "Su", "10", "Tost"});
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "5000", "Su", "10", "Tost"});
+    desk.start();
+    desk.select(0);
+    if (window == "main window") {
+        QCOMPARE(read(desk.ui()->ListBox4), expected.first(2)); // an unpriced name is not shown
+    } else if (window == "picker") {
+        QStringList names;
+        TForm5 *picker = desk.forms.Form5.get();
+        ModalDriver driver(picker, {[&] {
+                               names = read(picker->ListBox1);
+                               picker->findChild<QPushButton *>("SpeedButton1")->click();
+                           }});
+        desk.run([&] { desk.form()->ListBox4DblClick(); });
+        QCOMPARE(names, expected);
+    } else {
+        BillWindow bill;
+        ledger::BillRecord record;
+        record.extras = {{"Çay", 5000}, {"Su", 10}};
+        bill.fill(record);
+        QCOMPARE(read(bill.ui->ExtrasList), expected.first(2));
+    }
 }
 
 QTEST_MAIN(TestExtras)

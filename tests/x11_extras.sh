@@ -11,8 +11,8 @@ click_object "list item" "Masa 1"
 click_object "list item" "Eklemek İçin Çift Tıklayın" 2
 picker=$(wait_window '^Listeden Extra Seçin$') || fail "the picker did not open"
 shot extras-picker
-click_object "list item" "Çay" 2
-click_object "list item" "Şalgam Suyu" 2
+click_object "list item" "Çay, 15.000 TL" 2
+click_object "list item" "Şalgam Suyu, 25.000 TL" 2
 click_object "push button" "Çık"
 wait_no_window '^Listeden Extra Seçin$' || fail "the picker did not close"
 click_object "push button" "/^Ücret Hesapla/"

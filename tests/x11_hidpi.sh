@@ -6,14 +6,7 @@ KV_SCREEN=2400x1500x24
 source "$(dirname "$0")/x11lib.sh" "$@"
 need_a11y
 
-# Frame and client size of a window: "W H" of the client, "X Y W H" of the frame.
-frame_geometry() {
-  local x y w h l r t b
-  read -r x y w h < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF}
-    /Absolute upper-left Y/ {y=$NF} /Width/ {w=$NF} /Height/ {h=$NF} END {print x, y, w, h}')
-  read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ',') || true
-  echo $((x - ${l:-0})) $((y - ${t:-0})) $((w + ${l:-0} + ${r:-0})) $((h + ${t:-0} + ${b:-0}))
-}
+# Client size of a window: "W H".
 client_size() { xwininfo -id "$1" | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}'; }
 read -r screen_w screen_h < <(xwininfo -root | awk '/Width/ {w=$NF} /Height/ {h=$NF} END {print w, h}')
 

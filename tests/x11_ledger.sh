@@ -25,7 +25,7 @@ sleep 0.5
 shot ledger-bill
 [ "$(a11y after "Extra toplamı:")" = "55.000 TL" ] || fail "the extras total is $(a11y after "Extra toplamı:")"
 [ "$(a11y after "Saatlik ücret:")" = "1.000.000 TL" ] || fail "the fee is wrong"
-grep -qx "Çay" <<<"$(a11y names "list item" "Hesap Özeti")" || fail "the bill lists no Çay"
+grep -qx "Çay, 15.000 TL" <<<"$(a11y names "list item" "Hesap Özeti")" || fail "the bill reads no Çay with its price"
 total=$(a11y after "Toplam:")
 [ "$total" = "55.000 TL" ] || fail "the bill's total is $total"
 click_object "push button" "Ödendi, Kapat"

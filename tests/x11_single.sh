@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Only one copy runs: a second start brings the running copy forward (restoring it when
-# minimised, leaving it hidden in the notification area) and ends with status 0 without
-# touching any record file; a copy killed outright does not block the next start.
+# minimised, showing it when hidden in the notification area, raised and focused) and ends
+# with status 0 without touching any record file; a copy killed outright does not block the
+# next start.
 source "$(dirname "$0")/x11lib.sh" "$@"
 
 start_tray
@@ -20,6 +21,14 @@ second_copy() {
   [ "$(xdotool search --onlyvisible --name "$MAIN_TITLE" | wc -l)" -le 1 ] || fail "a second main window"
 }
 minimised() { xprop -id "$main" _NET_WM_STATE | grep -q _NET_WM_STATE_HIDDEN; }
+# Waits until the main window is shown and has the focus.
+wait_focused() {
+  for _ in $(seq 1 50); do
+    [ "$(xdotool getactivewindow 2>/dev/null)" = "$main" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
 
 # The window manager may still be taking the new window in: ask until it is minimised.
 for _ in $(seq 1 150); do
@@ -31,13 +40,22 @@ minimised || fail "could not minimise the first copy"
 second_copy
 for _ in $(seq 1 30); do minimised || break; sleep 0.1; done
 ! minimised || fail "the running copy was not restored"
+wait_focused || fail "the restored copy does not have the focus"
 shot single-restored
 
+# Hidden in the notification area, with another window in front: shown, raised, focused.
 close_window "$MAIN_TITLE"
 wait_no_window "$MAIN_TITLE" || fail "closing did not hide the window"
+xmessage -center "in front" >/dev/null 2>&1 &
+other=$!
+KV_PIDS+=($other)
+front=$(wait_window '^xmessage$') || fail "no other window"
+xdotool windowactivate --sync "$front" >/dev/null 2>&1 || true
 second_copy
-sleep 0.5
-! xdotool search --onlyvisible --name "$MAIN_TITLE" >/dev/null 2>&1 || fail "a hidden copy was shown"
+wait_window "$MAIN_TITLE" >/dev/null || fail "the hidden copy was not shown"
+wait_focused || fail "the shown copy does not have the focus"
+shot single-shown-from-tray
+kill "$other"
 kill -0 "$first" || fail "the first copy ended"
 
 # A copy killed outright leaves its lock behind; the next start takes it over.

@@ -234,6 +234,15 @@ window_origin() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF} END {print x, y}'
 }
 
+# A window's frame on the screen: "X Y W H".
+frame_geometry() {
+  local x y w h l r t b
+  read -r x y w h < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ {x=$NF}
+    /Absolute upper-left Y/ {y=$NF} /Width/ {w=$NF} /Height/ {h=$NF} END {print x, y, w, h}')
+  read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ',') || true
+  echo $((x - ${l:-0})) $((y - ${t:-0})) $((w + ${l:-0} + ${r:-0})) $((h + ${t:-0} + ${b:-0}))
+}
+
 # Clicks (or double-clicks with "2") at a point relative to a window's client area.
 click_at() {
   local win=$1 x=$2 y=$3 count=${4:-1}
