@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QScopeGuard>
 
 using namespace kv;
 
@@ -168,36 +169,62 @@ ledger::BillRecord CashDesk::accountRecord(int table, const QDateTime &now) cons
 ledger::BillRecord CashDesk::droppedTime(int table, const QDateTime &now,
                                          const QString &reason) const
 {
+    const RecordList &reg = m_desk->registerList();
     ledger::BillRecord record;
+    record.tablePos = table;
+    record.tableName = tableName(table);
+    record.openedDate = reg.value(RegisterLine::date(table));
+    record.openedTime = reg.value(RegisterLine::startTime(table));
+    record.feeLine = reg.value(RegisterLine::fee(table));
+    record.closedAt = record.cancelledAt = now;
+    record.cancelReason = reason;
+    // Its time alone: the extras stay on the table, listed and not counted.
     try {
-        record = accountRecord(table, now);
+        record.bill = counter::accountBill(reg, m_desk->settingsList(), table, {}, now);
     } catch (const RuntimeError &) {
         // What cannot be read is kept as the register holds it, with no amount.
-        const RecordList &reg = m_desk->registerList();
-        record.tablePos = table;
-        record.tableName = tableName(table);
-        record.openedDate = reg.value(RegisterLine::date(table));
-        record.openedTime = reg.value(RegisterLine::startTime(table));
-        record.feeLine = reg.value(RegisterLine::fee(table));
-        record.closedAt = now;
     }
-    for (ledger::BookedExtra &extra : record.extras)
-        extra.carried = true;
-    record.bill.extrasTotal = 0;
-    record.bill.total = record.bill.timeCharge;
-    record.cancelledAt = now;
-    record.cancelReason = reason;
+    if (const auto booked = extrasOf(record.tableName + QStringLiteral(".msex"))) {
+        record.extrasFile = booked->first;
+        record.extras = booked->second;
+        for (ledger::BookedExtra &extra : record.extras)
+            extra.carried = true;
+    }
     return record;
+}
+
+std::optional<std::pair<QByteArray, QList<ledger::BookedExtra>>>
+CashDesk::extrasOf(const QString &file) const
+{
+    const QString path = m_desk->paths().extrasDir() + QLatin1Char('/') + file;
+    if (files::kind(path) == files::Kind::Missing)
+        return std::nullopt;
+    QByteArray bytes;
+    try {
+        bytes = files::readRecordFile(path);
+    } catch (const RuntimeError &) {
+        return std::nullopt;
+    }
+    const QStringList lines = RecordList::fromBytes(bytes);
+    QList<ledger::BookedExtra> extras;
+    for (int k = 0; PairLine::name(k) < lines.size(); ++k) {
+        // The file itself is kept with the bill: a price that cannot be read counts nothing.
+        int price = 0;
+        tryStrToInt(lines.value(PairLine::price(k)), &price);
+        extras << ledger::BookedExtra{lines.at(PairLine::name(k)), price};
+    }
+    return std::make_pair(bytes, extras);
 }
 
 std::optional<ledger::BillRecord> CashDesk::droppedExtras(const QString &file, const QDateTime &now,
                                                           const QString &reason) const
 {
-    RecordList booked;
-    ledger::BillRecord record;
-    record.extrasFile = booked.load(m_desk->paths().extrasDir() + QLatin1Char('/') + file);
-    if (booked.isEmpty())
+    const auto booked = extrasOf(file);
+    if (!booked || booked->first.isEmpty())
         return std::nullopt;
+    ledger::BillRecord record;
+    record.extrasFile = booked->first;
+    record.extras = booked->second;
     static const QString suffix = QStringLiteral(".msex");
     record.tableName = file.endsWith(suffix) ? file.chopped(suffix.size()) : file;
     for (int t = 0; t < m_desk->tableList()->count(); ++t)
@@ -206,13 +233,8 @@ std::optional<ledger::BillRecord> CashDesk::droppedExtras(const QString &file, c
     record.closedAt = record.cancelledAt = now;
     record.cancelReason = reason;
     qint64 total = 0;
-    for (int k = 0; PairLine::price(k) < booked.count(); ++k) {
-        // The file itself is kept with the bill: a price that cannot be read counts nothing.
-        int price = 0;
-        tryStrToInt(booked.at(PairLine::price(k)), &price);
-        record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)), price};
-        total += price;
-    }
+    for (const ledger::BookedExtra &extra : record.extras)
+        total += extra.price;
     record.bill = counter::bill(0, 0, {}, total);
     return record;
 }
@@ -268,40 +290,44 @@ bool CashDesk::restartAccount(int table, const QStringList &lines)
 
 bool CashDesk::clearAccounts()
 {
+    // Every account the register holds, also of tables beyond the count, which keep theirs.
     const QDateTime now = clock::now();
+    const RecordList &reg = m_desk->registerList();
     QList<ledger::BillRecord> dropped;
-    for (int t = 0; t < m_desk->tableList()->count(); ++t)
-        if (!m_desk->registerList().value(RegisterLine::date(t)).isEmpty())
-            dropped << droppedTime(t, now, QStringLiteral("Masa bilgileri silindi"));
+    for (int t = 0; RegisterLine::fee(t) < reg.count(); ++t) {
+        if (reg.value(RegisterLine::date(t)).isEmpty())
+            continue;
+        ledger::BillRecord bill = droppedTime(t, now, QStringLiteral("Masa bilgileri silindi"));
+        if (t >= m_desk->tableList()->count())
+            bill.tableName =
+                kv::tableName(m_desk->settingsList().value(SettingsLine::TablePrefix), t + 1);
+        dropped << bill;
+    }
     if (!dropped.isEmpty() && !ledgerReady(QStringLiteral("Masa bilgileri silinmedi.")))
         return false;
     m_operations->clearAccounts(dropped);
     return true;
 }
 
-QList<ledger::BillRecord> CashDesk::tablesRemade(const QStringList &files) const
-{
-    const QDateTime now = clock::now();
-    QList<ledger::BillRecord> dropped;
-    for (const QString &file : files)
-        if (const auto bill =
-                droppedExtras(file, now, QStringLiteral("Masalar yeniden oluşturuldu")))
-            dropped << *bill;
-    return dropped;
-}
-
 bool CashDesk::extrasRemovable(const QStringList &files)
 {
-    return tablesRemade(files).isEmpty() ||
-           ledgerReady(QStringLiteral("Masalar yeniden oluşturulmadı."));
+    const QDateTime now = clock::now();
+    for (const QString &file : files)
+        if (droppedExtras(file, now, QString()))
+            return ledgerReady(QStringLiteral("Masalar yeniden oluşturulmadı."));
+    return true;
 }
 
 bool CashDesk::removeExtrasFiles(const QStringList &files)
 {
-    const QList<ledger::BillRecord> dropped = tablesRemade(files);
-    if (!dropped.isEmpty() && !ledgerReady(QStringLiteral("Masa extraları silinmedi.")))
-        return false;
-    m_operations->removeExtras(dropped, files);
+    const QDateTime now = clock::now();
+    for (const QString &file : files) {
+        const auto bill = droppedExtras(file, now, QStringLiteral("Masalar yeniden oluşturuldu"));
+        if (bill && !ledgerReady(QStringLiteral("Masa extraları silinmedi.")))
+            return false;
+        // A file that cannot be removed is left as it was, and the next one taken.
+        m_operations->removeExtras(bill, file);
+    }
     return true;
 }
 
@@ -311,14 +337,10 @@ bool CashDesk::dropFreeExtras(int table)
     const auto bill = droppedExtras(file, clock::now(), QStringLiteral("Silindi"));
     if (bill && !ledgerReady(QStringLiteral("Extralar silinmedi.")))
         return false;
-    try {
-        m_operations->removeExtras(
-            bill ? QList<ledger::BillRecord>{*bill} : QList<ledger::BillRecord>(), {file});
-    } catch (...) {
-        m_desk->accountChanged(table);
-        throw;
-    }
-    m_desk->accountChanged(table);
+    const auto shown = qScopeGuard([&] { m_desk->accountChanged(table); });
+    if (!m_operations->removeExtras(bill, file))
+        throwError(QStringLiteral("%1 silinemedi.")
+                       .arg(files::native(m_desk->paths().tableExtrasFile(tableName(table)))));
     return true;
 }
 
@@ -427,7 +449,9 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
         } else {
             RecordList left;
             left.load(m_desk->paths().tableExtrasFile(tableName(t)));
-            const QStringList own = RecordList::fromBytes(bill->extrasFile.value_or(QByteArray()));
+            QStringList own = RecordList::fromBytes(bill->extrasFile.value_or(QByteArray()));
+            if (own.size() % 2)
+                own << QStringLiteral("0"); // a name without its price counts nothing
             reopen = ledger::Operations::Reopen{t, RecordList::toBytes(own + left.lines())};
         }
     } else if (today) {

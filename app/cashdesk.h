@@ -90,8 +90,10 @@ private:
     // none when it holds none.
     std::optional<kv::ledger::BillRecord> droppedExtras(const QString &file, const QDateTime &now,
                                                         const QString &reason) const;
-    // The bills of the extras that creating the tables anew removes with these files.
-    QList<kv::ledger::BillRecord> tablesRemade(const QStringList &files) const;
+    // A file of the table extras directory as it is, with the extras it lists (prices that
+    // cannot be read count nothing); none when it is not there or cannot be read.
+    std::optional<std::pair<QByteArray, QList<kv::ledger::BookedExtra>>>
+    extrasOf(const QString &file) const;
     // The tables an account can be moved or reopened to, but `except`.
     QList<std::pair<int, QString>> freeTables(int except) const;
 

@@ -32,6 +32,13 @@ struct Operations::Step
 };
 
 namespace {
+// A file a step was to remove is still there, as it was.
+class NotRemoved : public RuntimeError
+{
+public:
+    using RuntimeError::RuntimeError;
+};
+
 QSqlDatabase database(const Ledger &ledger)
 {
     if (!ledger.isOpen())
@@ -100,6 +107,13 @@ void writeExtras(const Paths &paths, const QString &table, const std::optional<Q
         throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
 }
 } // namespace
+
+QString Operations::removedPath(const Paths &paths, const Step &s)
+{
+    // Never the directory itself.
+    return s.lines.value(0).isEmpty() ? QString()
+                                      : paths.extrasDir() + QLatin1Char('/') + s.lines.value(0);
+}
 
 std::optional<QByteArray> readExtras(const Paths &paths, const QString &table)
 {
@@ -182,34 +196,65 @@ void Operations::apply(const Step &s)
     } else if (s.kind == QLatin1String("reopen")) {
         writeExtras(m_paths, s.tableName, s.extras);
         setLines(s.table, s.lines);
-    } else if (s.kind == QLatin1String("restart")) {
-        setLines(s.table, s.lines);
-    } else if (s.kind == QLatin1String("clear")) {
-        m_register.saveChanged(m_paths.registerFile(), [](RecordList &reg) {
-            reg.padFrom(defaultRegister());
-            for (int i = RegisterLine::TableCount + 1; i < reg.count(); ++i)
-                reg.set(i, QString());
-        });
+    } else if (s.kind == QLatin1String("restart") || s.kind == QLatin1String("clear")) {
+        m_register.saveChanged(m_paths.registerFile(),
+                               [&](RecordList &reg) { changeRegister(s, reg); });
     } else if (s.kind == QLatin1String("remove")) {
-        for (const QString &file : s.lines) {
-            if (file.isEmpty())
-                continue; // never the directory itself
-            const QString path = m_paths.extrasDir() + QLatin1Char('/') + file;
-            files::remove(path);
-            if (files::kind(path) != files::Kind::Missing)
-                throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
-        }
+        const QString path = removedPath(m_paths, s);
+        if (path.isEmpty())
+            return;
+        files::remove(path);
+        if (files::kind(path) != files::Kind::Missing)
+            throw NotRemoved(QStringLiteral("%1 silinemedi.").arg(files::native(path)));
+    }
+}
+
+void Operations::changeRegister(const Step &s, RecordList &reg)
+{
+    reg.padFrom(defaultRegister());
+    if (s.kind == QLatin1String("restart")) {
+        for (int k = 0; k < 3; ++k)
+            reg.set(RegisterLine::date(s.table) + k, s.lines.value(k));
+    } else {
+        for (int i = RegisterLine::TableCount + 1; i < reg.count(); ++i)
+            reg.set(i, QString());
     }
 }
 
 void Operations::run(const Step &s, qint64 id, const std::function<void()> &undoInTransaction)
 {
     const QByteArray registerBefore = RecordList::toBytes(m_register.lines());
+    const bool registerOnly =
+        s.kind == QLatin1String("restart") || s.kind == QLatin1String("clear");
+    QByteArray registerAfter;
+    if (registerOnly) {
+        RecordList after = m_register;
+        changeRegister(s, after);
+        registerAfter = RecordList::toBytes(after.lines());
+    }
     try {
         apply(s);
     } catch (const RuntimeError &) {
-        // While the register is unchanged on disk the step can be taken back whole; files
-        // removed cannot be taken back, so such a step is finished later.
+        // What cannot be marked now is left for finishPending().
+        const auto quietly = [](const std::function<void()> &mark) {
+            try {
+                mark();
+            } catch (const RuntimeError &) {
+            }
+        };
+        // A file that could not be removed is there as it was: the step is taken back.
+        if (s.kind == QLatin1String("remove")) {
+            if (files::kind(removedPath(m_paths, s)) != files::Kind::Missing)
+                quietly([&] { abandon(id, undoInTransaction); });
+            throw;
+        }
+        // A save that failed after its file was in place (a failed directory sync) has done
+        // the step: it is never made again over later work.
+        if (registerOnly && RecordList::toBytes(m_register.lines()) == registerAfter) {
+            quietly([&] { markDone(id); });
+            throw;
+        }
+        // While the register is unchanged on disk the step can be taken back whole.
         if (s.kind != QLatin1String("remove") &&
             RecordList::toBytes(m_register.lines()) == registerBefore &&
             files::kind(m_paths.registerFile()) == files::Kind::Regular) {
@@ -405,6 +450,11 @@ void Operations::cancel(qint64 billId, const QString &reason, const QDateTime &n
 
 void Operations::discard(Step &s, const QList<BillRecord> &discarded)
 {
+    // Nothing to write down: the change alone, as it always was.
+    if (discarded.isEmpty()) {
+        apply(s);
+        return;
+    }
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
     const QSqlDatabase db = database(m_ledger);
@@ -443,12 +493,20 @@ void Operations::clearAccounts(const QList<BillRecord> &discarded)
     discard(s, discarded);
 }
 
-void Operations::removeExtras(const QList<BillRecord> &discarded, const QStringList &files)
+bool Operations::removeExtras(const std::optional<BillRecord> &discarded, const QString &file)
 {
     Step s;
     s.kind = QStringLiteral("remove");
-    s.lines = files;
-    discard(s, discarded);
+    s.lines = QStringList{file};
+    try {
+        discard(s, discarded ? QList<BillRecord>{*discarded} : QList<BillRecord>());
+    } catch (const NotRemoved &) {
+        // Taken back whole (no bill, no step left), unless the ledger could not take it back.
+        if (discarded && m_ledger.hasUnfinishedSteps())
+            throw;
+        return false;
+    }
+    return true;
 }
 
 } // namespace kv::ledger

@@ -53,15 +53,22 @@ public:
     void restart(const BillRecord &discarded, const QStringList &lines);
     // Every account emptied: the register's lines after its table count.
     void clearAccounts(const QList<BillRecord> &discarded);
-    // Files of the table extras directory removed, by their names in it.
-    void removeExtras(const QList<BillRecord> &discarded, const QStringList &files);
+    // A file of the table extras directory removed, by its name in it, with the bill of what
+    // it held (none: nothing to write down). False when it could not be removed: it stays as
+    // it was, with no bill.
+    bool removeExtras(const std::optional<BillRecord> &discarded, const QString &file);
 
 private:
     struct Step;
     qint64 begin(const Step &step, const std::function<void()> &alsoInTransaction);
     qint64 insertBill(const BillRecord &bill);
-    // A step that writes bills nobody paid, and drops what they record.
+    // A step that writes bills nobody paid, and drops what they record; with no bill, the
+    // change alone.
     void discard(Step &step, const QList<BillRecord> &discarded);
+    // What restarting or clearing makes of the register.
+    static void changeRegister(const Step &step, RecordList &reg);
+    // The file a "remove" step removes; empty for none.
+    static QString removedPath(const Paths &paths, const Step &step);
     void apply(const Step &step);
     void markDone(qint64 id);
     // A step whose first file change failed leaves nothing on disk: it is taken back.

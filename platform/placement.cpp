@@ -88,13 +88,13 @@ protected:
         } else if (event->type() == QEvent::WindowActivate && m_frameTaken) {
             // Mapped, it has a frame of its own, which may be larger than the one taken (a
             // dialog's grip): then it fits once more.
+            // Or smaller than the one guessed: a window shrunk for it gets its size back.
             m_frameTaken = false;
             const QRect area = m_window->screen()->availableGeometry();
             const QMargins frame = knownFrame(m_window);
-            if (!frame.isNull() && !area.contains(m_window->geometry().marginsAdded(frame))) {
-                fit();
+            if (!frame.isNull() &&
+                (fit() || !area.contains(m_window->geometry().marginsAdded(frame))))
                 keepOnScreen();
-            }
         }
         return false;
     }

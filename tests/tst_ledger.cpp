@@ -283,7 +283,18 @@ void TestLedger::damagedLedgerIsLeftAlone()
     // Settling and the day's takings are refused, and nothing is written.
     settle(desk);
     desk.run([&] { desk.forms.Cash->GunSonuClick(); });
-    QCOMPARE(desk.env.messages().infos, (QStringList{problem, problem}));
+    // A restart, whose time the ledger cannot take, too; creating the tables, which drops
+    // nothing here, goes on without it.
+    desk.env.messages().defaultAnswer = true;
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+    TForm3 *settings = desk.forms.Form3.get();
+    settings->findChild<QLineEdit *>("masasayisi")->setText("1");
+    settings->findChild<QLineEdit *>("Edit1")->setText("Masa");
+    desk.run([&] { settings->SpeedButton2Click(); });
+    QCOMPARE(desk.env.messages().errors, QStringList());
+    QCOMPARE(desk.env.messages().infos,
+             (QStringList{problem, problem, problem + "\nHesap yeniden başlatılmadı.",
+                          "Masalar Oluşturuldu!"}));
     QCOMPARE(TestEnvironment::readBytes(desk.paths.ledgerFile()), content);
     QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), reg);
     QVERIFY(!QFile::exists(desk.paths.ledgerFile() + "-wal"));
@@ -520,33 +531,43 @@ void TestLedger::olderLedgerIsUpgraded()
 void TestLedger::droppedWorkIsBilled_data()
 {
     QTest::addColumn<QString>("action");
+    QTest::addColumn<QStringList>("booked"); // Masa 1's extras
     // Each bill: table, reason, restart, minutes, time charge, extras total, total; then its
     // extras as name, price, carried.
     QTest::addColumn<QList<QVariantList>>("bills");
     QTest::addColumn<QStringList>("lines"); // Masa 1's and Masa 2's register lines after
     QTest::addColumn<QStringList>("files"); // the extras files left
     const QStringList both{"Masa 1.msex", "Masa 3.msex"};
-    QTest::newRow("restart") << "restart"
+    const QStringList tea{"Çay", "5", "Tost", "60"};
+    QTest::newRow("restart") << "restart" << tea
                              << QList<QVariantList>{{"Masa 1", "Yeniden başlatıldı", 1, 72, 300, 0,
                                                      300, "Çay", 5, 1, "Tost", 60, 1}}
                              << QStringList{"7.12.2026", "21:15:03", "250",
                                             "7.12.2026", "20:40:00", "250"}
                              << both;
+    // A price that cannot be read takes nothing from the time given up.
+    QTest::newRow("restart, a price that cannot be read")
+        << "restart" << QStringList{"Çay", "5", "Tost", "6O"}
+        << QList<QVariantList>{{"Masa 1", "Yeniden başlatıldı", 1, 72, 300, 0, 300, "Çay", 5, 1,
+                                "Tost", 0, 1}}
+        << QStringList{"7.12.2026", "21:15:03", "250", "7.12.2026", "20:40:00", "250"} << both;
+    // Masa 4 stands beyond the table count, and keeps its account until it is cleared.
     QTest::newRow("accounts cleared")
-        << "clear"
+        << "clear" << tea
         << QList<QVariantList>{{"Masa 1", "Masa bilgileri silindi", 0, 72, 300, 0, 300, "Çay", 5, 1,
                                 "Tost", 60, 1},
-                               {"Masa 2", "Masa bilgileri silindi", 0, 35, 145, 0, 145}}
+                               {"Masa 2", "Masa bilgileri silindi", 0, 35, 145, 0, 145},
+                               {"Masa 4", "Masa bilgileri silindi", 0, 120, 500, 0, 500}}
         << QStringList{"", "", "", "", "", ""} << both;
     QTest::newRow("tables made anew")
-        << "remake"
+        << "remake" << tea
         << QList<QVariantList>{{"Masa 1", "Masalar yeniden oluşturuldu", 0, 0, 0, 65, 65, "Çay", 5,
                                 0, "Tost", 60, 0},
                                {"Masa 3", "Masalar yeniden oluşturuldu", 0, 0, 0, 7, 7, "Su", 7, 0}}
         << QStringList{"7.12.2026", "20:03:00", "250", "7.12.2026", "20:40:00", "250"}
         << QStringList();
     QTest::newRow("extras left on a free table dropped")
-        << "open" << QList<QVariantList>{{"Masa 3", "Silindi", 0, 0, 0, 7, 7, "Su", 7, 0}}
+        << "open" << tea << QList<QVariantList>{{"Masa 3", "Silindi", 0, 0, 0, 7, 7, "Su", 7, 0}}
         << QStringList{"7.12.2026", "20:03:00", "250", "7.12.2026", "20:40:00", "250"}
         << QStringList{"Masa 1.msex"};
 }
@@ -554,14 +575,16 @@ void TestLedger::droppedWorkIsBilled_data()
 void TestLedger::droppedWorkIsBilled()
 {
     QFETCH(QString, action);
+    QFETCH(QStringList, booked);
     QFETCH(QList<QVariantList>, bills);
     QFETCH(QStringList, lines);
     QFETCH(QStringList, files);
     Desk desk;
     QMap<int, QString> reg = account(0, "7.12.2026", "20:03:00", "250");
     reg.insert(account(1, "7.12.2026", "20:40:00", "250"));
+    reg.insert(account(3, "7.12.2026", "19:15:03", "250"));
     desk.prepare(3, {{SettingsLine::UnitFee, "250"}}, reg);
-    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "5", "Tost", "60"});
+    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), booked);
     desk.writeLines(desk.paths.tableExtrasFile("Masa 3"), {"Su", "7"});
     desk.start();
     desk.env.messages().defaultAnswer = true;

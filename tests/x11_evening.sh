@@ -178,7 +178,8 @@ if [ "$minutes" -eq 0 ]; then want_charge="Hesaplama için süre az"; else want_
 [ "$(a11y after "Extra Tutarı:")" = "35.000 TL" ] || fail "the extras read '$(a11y after "Extra Tutarı:")'"
 [ "$(a11y after "Toplam Ücret:")" = "$(lira $((charge + 35000)))" ] ||
   fail "the total reads '$(a11y after "Toplam Ücret:")', not $(lira $((charge + 35000)))"
-grep -qx "Türk Kahvesi" <<<"$(a11y names "list item" "/^Masa Bilgileri/")" || fail "the extra is not listed"
+grep -qx "Türk Kahvesi, 35.000 TL" <<<"$(a11y names "list item" "/^Masa Bilgileri/")" ||
+  fail "the extra is not listed with its price"
 step calculated
 shot_window evening-main-window "$main"
 echo "F5 after $((to - opened)) s: $minutes min, total $(a11y after "Toplam Ücret:")"
