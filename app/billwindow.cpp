@@ -29,7 +29,10 @@ void BillWindow::fill(const ledger::BillRecord &b)
 {
     using counter::amountText;
     ui->TableName->setText(b.tableName);
-    ui->OpenedValue->setText(b.openedDate + QLatin1Char(' ') + b.openedTime);
+    // A free table's extras were billed with no account opened.
+    ui->OpenedValue->setText(b.openedDate.isEmpty()
+                                 ? QStringLiteral("-")
+                                 : b.openedDate + QLatin1Char(' ') + b.openedTime);
     ui->ClosedValue->setText(shortDate(b.closedAt.date()) + QLatin1Char(' ') +
                              longTime(b.closedAt.time()));
     ui->DurationValue->setText(QStringLiteral("%1 sa %2 dk (%3 dk)")

@@ -143,6 +143,12 @@ void TestLedger::settling_data()
                                << "7.12.2026|21:15:03"
                                << "2026-12-07T23:02:40" << many.mid(0, 170)
                                << QVariantList{1000000, 107, 1783333, 0, 3655, 1786988};
+    // A guest who only had a tea at a free table: the extras alone, no minimum charge.
+    QTest::newRow("free table, extras alone")
+        << false << "1500000"
+        << "|"
+        << "2026-12-07T23:02:40" << QStringList{"Çay", "15000"}
+        << QVariantList{0, 0, 0, 0, 15000, 15000};
     QTest::newRow("past midnight")
         << false << ""
         << "7.12.2026|23:30:00"
@@ -179,7 +185,7 @@ void TestLedger::settling()
     // What the bill window showed.
     const Ui::BillWindow *w = desk.forms.Cash->billWindow()->ui;
     QCOMPARE(w->TableName->text(), QStringLiteral("Masa 2"));
-    QCOMPARE(w->OpenedValue->text(), date + ' ' + time);
+    QCOMPARE(w->OpenedValue->text(), date.isEmpty() ? "-" : date + ' ' + time);
     QCOMPARE(w->TotalValue->text(), counter::amountText(bill.at(5).toLongLong()));
     QCOMPARE(w->MinimumNote->isVisibleTo(desk.forms.Cash->billWindow()), bill.at(3).toInt() == 1);
     QCOMPARE(w->ExtrasList->count(), qMax<qsizetype>(1, booked.size() / 2));
