@@ -44,7 +44,10 @@ void BillWindow::fill(const ledger::BillRecord &b)
     ui->MinimumNote->setVisible(b.bill.minimumApplied);
     ui->ExtrasList->clear();
     for (const ledger::BookedExtra &extra : b.extras) {
-        auto *item = new QListWidgetItem(extra.name, ui->ExtrasList);
+        // Left on the table for the account that followed: listed, not counted here.
+        auto *item = new QListWidgetItem(
+            extra.carried ? extra.name + QStringLiteral(" (yeni hesaba aktarıldı)") : extra.name,
+            ui->ExtrasList);
         TRowDelegate::setRightColumn(item, amountText(extra.price));
     }
     if (b.extras.isEmpty())
@@ -52,4 +55,17 @@ void BillWindow::fill(const ledger::BillRecord &b)
     ui->ExtrasTotalValue->setText(amountText(b.bill.extrasTotal));
     ui->TotalValue->setText(amountText(b.bill.total));
     ui->PaidButton->setFocus();
+}
+
+void BillWindow::showStored(const ledger::BillRecord &b)
+{
+    fill(b);
+    const QString title = ui->TableName->text();
+    ui->TableName->setText(title + QStringLiteral(" · ") + ledger::statusText(b));
+    ui->PaidButton->hide();
+    ui->CancelButton->setText(QStringLiteral("Kapat"));
+    ui->CancelButton->setFocus();
+    exec();
+    ui->PaidButton->show();
+    ui->CancelButton->setText(QStringLiteral("Vazgeç"));
 }

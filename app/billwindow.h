@@ -20,6 +20,8 @@ public:
 
     // Fills the window with the bill; the amounts in the program's amount format.
     void fill(const kv::ledger::BillRecord &bill);
+    // Shows a bill of the ledger, with what became of it, until it is closed; nothing to pay.
+    void showStored(const kv::ledger::BillRecord &bill);
 
     Ui::BillWindow *ui;
 };

@@ -54,6 +54,10 @@ DayEndWindow *CashDesk::dayEndWindow()
         TForm1 *desk = m_desk;
         m_dayEnd->openTablesNow = [desk] { return desk->floor().openTables(); };
         m_dayEnd->cancelBill = [this](qint64 id, const QString &reason) { cancelBill(id, reason); };
+        m_dayEnd->showBill = [this](qint64 id) {
+            if (const std::optional<ledger::BillRecord> bill = m_ledger->bill(id))
+                billWindow()->showStored(*bill);
+        };
     }
     return m_dayEnd;
 }

@@ -41,17 +41,6 @@ QString textField(const QString &text)
     return field(formula ? QLatin1Char('\'') + text : text);
 }
 
-// What became of a bill, so that a spreadsheet can sum by it. A restarted account's bill is
-// cancelled too, but says so whatever its reason.
-QString statusText(const ledger::BillRecord &b)
-{
-    if (b.restart)
-        return QStringLiteral("Yeniden başlatıldı");
-    if (b.cancelled())
-        return QStringLiteral("İptal: ") + b.cancelReason;
-    return QStringLiteral("Ödendi");
-}
-
 QString momentField(const QDateTime &moment)
 {
     return moment.isValid() ? moment.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")) : QString();
@@ -107,6 +96,13 @@ DayEndWindow::DayEndWindow(QWidget *parent)
         return [this, handler] { guard([&] { (this->*handler)(); }); };
     };
     connect(ui->CancelBillButton, &QPushButton::clicked, this, on(&DayEndWindow::CancelBillClick));
+    // A double click or Enter on a row shows the bill whole, with its extras.
+    connect(ui->BillsTable, &QTableView::activated, this, [this](const QModelIndex &row) {
+        guard([&] {
+            if (showBill)
+                showBill(row.data(DayBillsModel::BillRole).toLongLong());
+        });
+    });
     connect(ui->ExportButton, &QPushButton::clicked, this, on(&DayEndWindow::ExportClick));
     connect(ui->CloseButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->DayEdit, &QDateEdit::dateChanged, this,
@@ -296,7 +292,7 @@ QByteArray DayEndWindow::csv(const QList<ledger::BillRecord> &bills)
                       QString::number(b.bill.total),
                       momentField(b.cancelledAt),
                       textField(b.cancelReason),
-                      textField(statusText(b))};
+                      textField(ledger::statusText(b))};
         lines << f.join(QLatin1Char(';'));
     }
     return QByteArray("\xEF\xBB\xBF") + (lines.join(QStringLiteral("\r\n")) + "\r\n").toUtf8();

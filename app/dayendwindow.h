@@ -28,6 +28,8 @@ public:
     std::function<QString()> openTablesNow;
     // Cancels a bill (and reopens its account where it can); says itself what it did.
     std::function<void(qint64 bill, const QString &reason)> cancelBill;
+    // Shows a bill of the ledger whole.
+    std::function<void(qint64 bill)> showBill;
     // Asks the reason of a cancel; none when the operator gave up. A dialog unless replaced.
     std::function<std::optional<QString>()> askReason;
     // Where to export; empty when the operator gave up. A file dialog unless replaced.

@@ -131,6 +131,15 @@ DayTotals dayTotals(const QList<BillRecord> &bills)
     return t;
 }
 
+QString statusText(const BillRecord &b)
+{
+    if (b.restart)
+        return QStringLiteral("Yeniden başlatıldı");
+    if (b.cancelled())
+        return QStringLiteral("İptal: ") + b.cancelReason;
+    return QStringLiteral("Ödendi");
+}
+
 QString isoText(const QDateTime &moment)
 {
     return moment.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));

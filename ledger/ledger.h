@@ -149,6 +149,10 @@ struct DayTotals
 };
 DayTotals dayTotals(const QList<BillRecord> &bills);
 
+// What became of a bill: "Ödendi", "İptal: REASON", or "Yeniden başlatıldı" for a restarted
+// account's (cancelled too, whatever its reason).
+QString statusText(const BillRecord &bill);
+
 // ISO 8601 local time without zone, as the ledger keeps moments ("2026-12-08T23:02:40").
 QString isoText(const QDateTime &moment);
 // The moment isoText wrote (local time); any other text is read as Qt reads ISO 8601.

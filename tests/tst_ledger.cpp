@@ -628,6 +628,24 @@ void TestLedger::droppedWorkIsBilled()
     DayEndWindow *w = desk.forms.Cash->dayEndWindow();
     w->showDay(QDate(2026, 12, 7));
     QCOMPARE(w->ui->TotalValue->text(), QStringLiteral("0 TL"));
+    // Shown whole from its row, the extras left on the table say where they went.
+    BillWindow *shown = desk.forms.Cash->billWindow();
+    QStringList seen;
+    ModalDriver driver(shown, {[&] {
+                           seen << shown->ui->TableName->text() << items(shown->ui->ExtrasList);
+                           shown->reject();
+                       }});
+    QTableView *rowsShown = w->ui->BillsTable;
+    emit rowsShown->activated(rowsShown->model()->index(0, 0));
+    QStringList expected{
+        bills[0].at(0).toString() + " · " +
+        (bills[0].at(2).toInt() ? "Yeniden başlatıldı" : "İptal: " + bills[0].at(1).toString())};
+    for (int k = 7; k + 2 < bills[0].size(); k += 3)
+        expected << bills[0].at(k).toString() +
+                        (bills[0].at(k + 2).toInt() ? " (yeni hesaba aktarıldı)" : "");
+    if (expected.size() == 1)
+        expected << "Extra girilmemiş";
+    QCOMPARE(seen, expected);
 }
 
 void TestLedger::businessDay_data()
