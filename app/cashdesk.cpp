@@ -64,8 +64,10 @@ DayEndWindow *CashDesk::dayEndWindow()
 
 QString CashDesk::tableName(int table) const
 {
+    // Beyond the list (a count lowered by hand), a table is named as the list would name it.
     const QListWidgetItem *item = m_desk->tableList()->item(table);
-    return item ? item->text() : QString();
+    return item ? item->text()
+                : kv::tableName(m_desk->settingsList().value(SettingsLine::TablePrefix), table + 1);
 }
 
 void CashDesk::openLedger()
@@ -301,11 +303,7 @@ bool CashDesk::clearAccounts()
     for (int t = 0; RegisterLine::fee(t) < reg.count(); ++t) {
         if (reg.value(RegisterLine::date(t)).isEmpty())
             continue;
-        ledger::BillRecord bill = droppedTime(t, now, QStringLiteral("Masa bilgileri silindi"));
-        if (t >= m_desk->tableList()->count())
-            bill.tableName =
-                kv::tableName(m_desk->settingsList().value(SettingsLine::TablePrefix), t + 1);
-        dropped << bill;
+        dropped << droppedTime(t, now, QStringLiteral("Masa bilgileri silindi"));
     }
     if (!dropped.isEmpty() && !ledgerReady(QStringLiteral("Masa bilgileri silinmedi.")))
         return false;

@@ -22,12 +22,7 @@ capture() { # scale, name, window
   shot_window "hidpi-$1-$2" "$3"
 }
 
-ago=$(date -d '-107 min' '+%-d.%m.%Y %H:%M:%S')
-prepare_desk 4 "Çay" 15000 "Türk Kahvesi" 35000 "Ayran" 12000
-reg=(4 "" "" "" "${ago% *}" "${ago#* }" 1000000)
-while [ ${#reg[@]} -lt 559 ]; do reg+=(""); done
-write_lines "$KV_DATA/Zorbelayarms.dll" "${reg[@]}"
-write_lines "$KV_DATA/Masa Extraları/Masa 2.msex" "Çay" 15000 "Türk Kahvesi" 35000 "Ayran" 12000
+prepare_busy_desk
 
 for scale in 1 2; do
   start_program QT_SCALE_FACTOR=$scale

@@ -85,12 +85,7 @@ click_reached() { # role, name, window, window title
   sleep 0.4
 }
 
-ago=$(date -d '-107 min' '+%-d.%m.%Y %H:%M:%S')
-prepare_desk 4 "Çay" 15000 "Türk Kahvesi" 35000 "Ayran" 12000
-reg=(4 "" "" "" "${ago% *}" "${ago#* }" 1000000)
-while [ ${#reg[@]} -lt 559 ]; do reg+=(""); done
-write_lines "$KV_DATA/Zorbelayarms.dll" "${reg[@]}"
-write_lines "$KV_DATA/Masa Extraları/Masa 2.msex" "Çay" 15000 "Türk Kahvesi" 35000 "Ayran" 12000
+prepare_busy_desk
 
 start_program QT_SCALE_FACTOR=$scale
 main=$(wait_window "$MAIN_TITLE") || fail "no main window at $name"
