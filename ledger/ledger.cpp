@@ -26,6 +26,7 @@ constexpr int kCacheKiB = 256;
 // How long a step waits for another program's lock.
 constexpr int kBusyMs = 3000;
 
+// STRICT: SQLite itself refuses a value of the wrong type in any column.
 const char *const kSchema[] = {
     "CREATE TABLE bills(id INTEGER PRIMARY KEY, table_pos INTEGER NOT NULL,"
     " table_name TEXT NOT NULL, opened_date TEXT NOT NULL, opened_time TEXT NOT NULL,"
@@ -33,24 +34,42 @@ const char *const kSchema[] = {
     " time_charge INTEGER NOT NULL, minimum_applied INTEGER NOT NULL,"
     " extras_total INTEGER NOT NULL, total INTEGER NOT NULL, cancelled_at TEXT,"
     " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB,"
-    " restart INTEGER NOT NULL DEFAULT 0)",
+    " restart INTEGER NOT NULL DEFAULT 0, review INTEGER NOT NULL DEFAULT 0) STRICT",
     "CREATE INDEX bills_by_closing ON bills(closed_at)",
     "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
     " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
-    " carried INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(bill_id, pos))",
-    // Operations that change several files: what each is about to do, until it is done.
+    " carried INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(bill_id, pos)) STRICT",
+    // Operations that change several files: what each is about to do, until it is done
+    // (done: 0 pending, 1 done, 2 set aside). `guard` holds what each file and register
+    // line it changes is before and after; `bill_ids` the bills it wrote.
     "CREATE TABLE journal(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, created_at TEXT NOT NULL,"
     " done INTEGER NOT NULL DEFAULT 0, bill_id INTEGER, table_pos INTEGER, table_name TEXT,"
     " target_pos INTEGER, target_name TEXT, register_lines TEXT, extras_file BLOB,"
-    " target_extras BLOB)",
+    " target_extras BLOB, guard BLOB, bill_ids TEXT) STRICT",
     "CREATE INDEX journal_open ON journal(done)",
+    // What ties this ledger to its own write-ahead log and to the file beside it.
+    "CREATE TABLE ledger_info(key TEXT PRIMARY KEY, value TEXT NOT NULL) STRICT",
+    // Each open account's opening as an instant, beside the register text it belongs to.
+    "CREATE TABLE openings(table_pos INTEGER PRIMARY KEY, opened_date TEXT NOT NULL,"
+    " opened_time TEXT NOT NULL, utc TEXT NOT NULL, boot_id TEXT NOT NULL,"
+    " since_boot_ms INTEGER NOT NULL) STRICT",
 };
 
-// Version 2 marks restart bills and the extras they leave on their table.
-constexpr int kSchemaVersion = 2;
+// Version 2 marks restart bills and the extras they leave on their table; version 3 keeps
+// steps' guards, bills set aside for review, the ledger's id and openings as instants.
+constexpr int kSchemaVersion = 3;
 const char *const kUpgradeTo2[] = {
     "ALTER TABLE bills ADD COLUMN restart INTEGER NOT NULL DEFAULT 0",
     "ALTER TABLE bill_extras ADD COLUMN carried INTEGER NOT NULL DEFAULT 0",
+};
+const char *const kUpgradeTo3[] = {
+    "ALTER TABLE bills ADD COLUMN review INTEGER NOT NULL DEFAULT 0",
+    "ALTER TABLE journal ADD COLUMN guard BLOB",
+    "ALTER TABLE journal ADD COLUMN bill_ids TEXT",
+    "CREATE TABLE ledger_info(key TEXT PRIMARY KEY, value TEXT NOT NULL) STRICT",
+    "CREATE TABLE openings(table_pos INTEGER PRIMARY KEY, opened_date TEXT NOT NULL,"
+    " opened_time TEXT NOT NULL, utc TEXT NOT NULL, boot_id TEXT NOT NULL,"
+    " since_boot_ms INTEGER NOT NULL) STRICT",
 };
 
 // A bill's columns, as billOf() reads them: a listing reads the first fifteen, leaving out
@@ -430,7 +449,10 @@ bool Ledger::upgrade()
         return false;
     }
     QStringList changes;
-    for (const char *sql : kUpgradeTo2)
+    if (version < 2)
+        for (const char *sql : kUpgradeTo2)
+            changes << QLatin1String(sql);
+    for (const char *sql : kUpgradeTo3)
         changes << QLatin1String(sql);
     return runOnce(changes);
 }

@@ -527,7 +527,7 @@ void TestLedger::olderLedgerIsUpgraded()
     desk.select(0);
     settle(desk);
     QCOMPARE(desk.env.messages().infos, QStringList{"Masa 1 için hesap kapatıldı!"});
-    QCOMPARE(rows(desk.paths.ledgerFile(), "PRAGMA user_version"), QList<QVariantList>{{2}});
+    QCOMPARE(rows(desk.paths.ledgerFile(), "PRAGMA user_version"), QList<QVariantList>{{3}});
     QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT id, restart, total FROM bills"),
              (QList<QVariantList>{{1, 0, 115}, {2, 0, 1250000}}));
     QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT name, carried FROM bill_extras"),
