@@ -200,9 +200,22 @@ void TForm1::setupStatusBar()
     StatusPanel1 = new QLabel(this);
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
     StatusPanel1->setFrameShape(QFrame::StyledPanel);
+    StatusLedger = new QLabel(this);
+    StatusLedger->setObjectName(QStringLiteral("StatusLedger"));
+    StatusLedger->setFrameShape(QFrame::StyledPanel);
+    StatusLedger->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    StatusLedger->hide();
     ui->StatusBar1->addWidget(StatusPanel0);
     ui->StatusBar1->addWidget(StatusPanel1, 1);
+    ui->StatusBar1->addWidget(StatusLedger);
     ui->StatusBar1->setSizeGripEnabled(false);
+}
+
+void TForm1::showLedgerStatus(const QString &text)
+{
+    StatusLedger->setText(text);
+    StatusLedger->setToolTip(text);
+    StatusLedger->setVisible(!text.isEmpty());
 }
 
 void TForm1::setTrayService(TrayService *service)

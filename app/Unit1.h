@@ -121,6 +121,8 @@ public:
     // A table's account or extras changed behind the view (settled, moved, reopened): its
     // extras are read again, it is shown again when selected, and the floor follows.
     void accountChanged(int table);
+    // Says on the status bar why the cash desk cannot work now; empty: it can.
+    void showLedgerStatus(const QString &text);
     // Selects a table and shows it, as a click does.
     void selectTable(int table);
 
@@ -140,6 +142,7 @@ public:
     QMenu *PopupMenu1;
     QLabel *StatusPanel0; // the byline
     QLabel *StatusPanel1; // the uptime text
+    QLabel *StatusLedger; // why the cash desk cannot work now; hidden while it can
     QTimer *Timer1;
     QTimer *Timer2;
     QTimer *Timer3;

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QScopeGuard>
+#include <QTimer>
 
 using namespace kv;
 
@@ -25,6 +26,17 @@ CashDesk::CashDesk(TForm1 *desk)
 {
     m_operations = std::make_unique<ledger::Operations>(
         *m_ledger, desk->registerList(), desk->paths(), [this](int t) { return tableName(t); });
+    // While another program holds the ledger the window keeps answering, and the wait is shown
+    // and can be given up.
+    m_ledger->setLockWait(
+        {[] {
+             return messages::waitAgain(
+                 QStringLiteral("Defter başka bir program tarafından kullanılıyor…"));
+         },
+         [] { messages::waitOver(); }});
+    m_watch = new QTimer(this);
+    m_watch->setInterval(5000);
+    connect(m_watch, &QTimer::timeout, this, [this] { updateLedgerStatus(); });
 }
 
 CashDesk::~CashDesk()
@@ -89,16 +101,23 @@ bool CashDesk::openNow()
     delete m_inputGate;
     using Check = ledger::Ledger::Check;
     if (!m_ledger->open(m_desk->paths().ledgerFile(), m_defer ? Check::Later : Check::Now)) {
-        messages::inform(m_ledger->problem());
+        messages::showError(m_ledger->problem());
+        updateLedgerStatus();
         return false;
     }
     // A step to finish changes the record files before anything else: on a checked ledger.
     if (m_ledger->checkPending() && m_ledger->hasUnfinishedSteps() && !m_ledger->checkNow()) {
-        messages::inform(m_ledger->problem());
+        messages::showError(m_ledger->problem());
+        updateLedgerStatus();
         return false;
     }
     // A step finished here rewrites record files the start may have read already.
     bool finished = false;
+    const auto notices = qScopeGuard([this] {
+        for (const QString &notice : m_operations->takeNotices())
+            messages::showError(notice);
+        updateLedgerStatus();
+    });
     try {
         finished = m_operations->finishPending();
     } catch (...) {
@@ -114,6 +133,53 @@ bool CashDesk::openNow()
     return true;
 }
 
+void CashDesk::catchUp()
+{
+    const auto shown = qScopeGuard([this] {
+        for (const QString &notice : m_operations->takeNotices())
+            messages::showError(notice);
+    });
+    bool changed = true;
+    const auto floor = qScopeGuard([&] {
+        if (changed)
+            m_desk->tablesChanged();
+    });
+    changed = m_operations->finishPending();
+}
+
+QString CashDesk::unusable()
+{
+    // The check left for later runs at the first use; then the file must still be the one open.
+    if (m_ledger->checkPending() && !m_ledger->checkNow())
+        return m_ledger->problem();
+    if (!m_ledger->reopen())
+        return m_ledger->problem();
+    try {
+        catchUp();
+    } catch (const RuntimeError &e) {
+        return e.text();
+    }
+    return {};
+}
+
+void CashDesk::updateLedgerStatus()
+{
+    // Only the ledger's marks are written from here, never a file the operator may be working
+    // on.
+    if (m_ledger->isLocked())
+        m_ledger->reopen();
+    m_operations->tryLedger();
+    QString status = m_operations->status();
+    if (status.isEmpty() && !m_openPending && !m_ledger->isOpen() && !m_ledger->checkPending() &&
+        !m_ledger->shortProblem().isEmpty())
+        status = QStringLiteral("Defter kullanılamıyor: ") + m_ledger->shortProblem();
+    m_desk->showLedgerStatus(status);
+    if (status.isEmpty())
+        m_watch->stop();
+    else if (!m_watch->isActive())
+        m_watch->start();
+}
+
 void CashDesk::startLedger()
 {
     if (m_openPending && !openNow())
@@ -125,30 +191,28 @@ void CashDesk::startLedger()
 
 void CashDesk::checkLedger()
 {
-    if (m_ledger->checkPending() && !m_ledger->checkNow())
-        messages::inform(m_ledger->problem());
+    if (m_ledger->checkPending() && !m_ledger->checkNow()) {
+        messages::showError(m_ledger->problem());
+        updateLedgerStatus();
+    }
 }
 
 bool CashDesk::ledgerReady(const QString &notDone)
 {
-    const auto why = [&] {
-        messages::inform(notDone.isEmpty() ? m_ledger->problem()
-                                           : m_ledger->problem() + QLatin1Char('\n') + notDone);
-    };
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     if (m_openPending && !openNow()) {
         if (!notDone.isEmpty())
-            messages::inform(notDone);
+            messages::showError(notDone);
         return false; // said why
     }
-    // The check left for later runs at the first use; then the file must still be the one open.
-    if (m_ledger->checkPending() && !m_ledger->checkNow()) {
-        why();
-        return false;
+    for (;;) {
+        const QString why = unusable();
+        if (why.isEmpty())
+            return true;
+        updateLedgerStatus();
+        if (!messages::retry(notDone.isEmpty() ? why : why + QLatin1Char('\n') + notDone))
+            return false;
     }
-    if (m_ledger->reopen())
-        return true;
-    why();
-    return false;
 }
 
 ledger::BillRecord CashDesk::accountRecord(int table, const QDateTime &now) const
@@ -285,6 +349,7 @@ QString CashDesk::strayExtrasQuestion(const counter::Booked &booked)
 
 bool CashDesk::restartAccount(int table, const QStringList &lines)
 {
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     if (!ledgerReady(QStringLiteral("Hesap yeniden başlatılmadı.")))
         return false;
     ledger::BillRecord dropped =
@@ -296,6 +361,7 @@ bool CashDesk::restartAccount(int table, const QStringList &lines)
 
 bool CashDesk::clearAccounts()
 {
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     // Every account the register holds, also of tables beyond the count, which keep theirs.
     const QDateTime now = clock::now();
     const RecordList &reg = m_desk->registerList();
@@ -322,6 +388,7 @@ bool CashDesk::extrasRemovable(const QStringList &files)
 
 bool CashDesk::removeExtrasFiles(const QStringList &files)
 {
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     const QDateTime now = clock::now();
     for (const QString &file : files) {
         const auto bill = droppedExtras(file, now, QStringLiteral("Masalar yeniden oluşturuldu"));
@@ -335,6 +402,7 @@ bool CashDesk::removeExtrasFiles(const QStringList &files)
 
 bool CashDesk::dropFreeExtras(int table)
 {
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     const QString file = tableName(table) + QStringLiteral(".msex");
     const auto bill = droppedExtras(file, clock::now(), QStringLiteral("Silindi"));
     if (bill && !ledgerReady(QStringLiteral("Extralar silinmedi.")))
@@ -353,9 +421,9 @@ int CashDesk::openAccountTable(bool extrasAlone)
         messages::inform(kSelectTable);
         return -1;
     }
-    // A step a failed write left unfinished may concern this table: it is finished first.
+    // A step a failed write left unfinished may concern this table: it is dealt with first.
     if (m_ledger->reopen())
-        m_operations->finishPending();
+        catchUp();
     if (m_desk->registerList().value(RegisterLine::date(i)).isEmpty() &&
         !(extrasAlone && bookedOn(i).count > 0)) {
         messages::inform(QStringLiteral("Bu masada açık hesap yok!"));
@@ -366,6 +434,7 @@ int CashDesk::openAccountTable(bool extrasAlone)
 
 void CashDesk::HesabiKapatClick()
 {
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     // A guest who only had a tea at a free table pays for it too.
     const int i = openAccountTable(true);
     if (i < 0 || !ledgerReady())
@@ -389,6 +458,7 @@ void CashDesk::HesabiKapatClick()
 
 void CashDesk::MasayiTasiClick()
 {
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     const int from = openAccountTable(false);
     if (from < 0 || !ledgerReady())
         return;
@@ -418,12 +488,12 @@ void CashDesk::GunSonuClick()
 {
     if (!ledgerReady())
         return;
-    m_operations->finishPending();
     dayEndWindow()->openAt(clock::now());
 }
 
 void CashDesk::cancelBill(qint64 id, const QString &reason)
 {
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     if (!ledgerReady())
         return;
     const QDateTime now = clock::now();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class QTimer;
 class TForm1;
 class BillWindow;
 class MoveWindow;
@@ -77,8 +78,17 @@ public:
 private:
     // Opens the ledger and finishes a step left unfinished; false after saying why not.
     bool openNow();
-    // Says why not when the ledger cannot be used now, and what was not done for it.
+    // Whether the ledger can be used now, with every step left unfinished dealt with; else
+    // says why (and what was not done for it), offering "Tekrar Dene".
     bool ledgerReady(const QString &notDone = QString());
+    // Why the ledger cannot be used now; empty when it can.
+    QString unusable();
+    // Deals with what earlier steps left: marks owed, steps left unfinished (see
+    // Operations::finishPending); shows what was set aside, and the floor after.
+    void catchUp();
+    // The status bar's word on the ledger, and the watch that clears it once the ledger can be
+    // written again.
+    void updateLedgerStatus();
     // The bill of table i's account at `now`, as settling writes it; a free table's bills
     // its extras alone. Stops with the runtime's error where a line cannot be read.
     kv::ledger::BillRecord accountRecord(int table, const QDateTime &now) const;
@@ -111,4 +121,5 @@ private:
     bool m_defer = false;
     bool m_openPending = false;
     QPointer<QObject> m_inputGate;
+    QTimer *m_watch = nullptr;
 };

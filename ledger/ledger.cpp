@@ -23,8 +23,11 @@ std::atomic<int> s_connections{0};
 constexpr int kApplicationId = 0x4B4C5652;
 // The page cache, per connection: a day's bills are some tens of pages.
 constexpr int kCacheKiB = 256;
-// How long a step waits for another program's lock.
-constexpr int kBusyMs = 3000;
+// How long a statement waits for another program's lock before the ledger's waiter is asked:
+// between two asks the window answers.
+constexpr int kBusyMs = 50;
+// The check on its own thread may wait longer: nobody waits for it.
+constexpr int kCheckBusyMs = 3000;
 
 // STRICT: SQLite itself refuses a value of the wrong type in any column.
 const char *const kSchema[] = {
@@ -72,13 +75,14 @@ const char *const kUpgradeTo3[] = {
     " since_boot_ms INTEGER NOT NULL) STRICT",
 };
 
-// A bill's columns, as billOf() reads them: a listing reads the first fifteen, leaving out
+// A bill's columns, as billOf() reads them: a listing reads the first sixteen, leaving out
 // the fee line and the extras file, whose pages it need not read.
 QString billColumns(bool full = true)
 {
     const QString listed = QStringLiteral(
         "id, table_pos, table_name, fee, closed_at, minutes, time_charge, minimum_applied,"
-        " extras_total, total, cancelled_at, cancel_reason, opened_date, opened_time, restart");
+        " extras_total, total, cancelled_at, cancel_reason, opened_date, opened_time, restart,"
+        " review");
     return full ? listed + QStringLiteral(", fee_line, extras_file") : listed;
 }
 
@@ -101,19 +105,18 @@ BillRecord billOf(const QSqlQuery &q, bool full = true)
     r.openedDate = q.value(12).toString();
     r.openedTime = q.value(13).toString();
     r.restart = q.value(14).toInt() != 0;
+    r.review = q.value(15).toInt() != 0;
     if (!full)
         return r;
-    r.feeLine = q.value(15).toString();
-    if (!q.value(16).isNull())
-        r.extrasFile = q.value(16).toByteArray();
+    r.feeLine = q.value(16).toString();
+    if (!q.value(17).isNull())
+        r.extrasFile = q.value(17).toByteArray();
     return r;
 }
 
-// SQLite's own result codes, as Qt passes them on.
 bool isLock(const QSqlError &e)
 {
-    const QString code = e.nativeErrorCode();
-    return code == QLatin1String("5") || code == QLatin1String("6");
+    return isLockError(e);
 }
 
 // What a check of every page found: "ok", or what is wrong (and whether a lock stopped it).
@@ -131,6 +134,13 @@ CheckResult quickCheck(const QSqlDatabase &db)
     return {q.value(0).toString()};
 }
 } // namespace
+
+bool isLockError(const QSqlError &e)
+{
+    // SQLite's own result codes, as Qt passes them on.
+    const QString code = e.nativeErrorCode();
+    return code == QLatin1String("5") || code == QLatin1String("6");
+}
 
 DayTotals dayTotals(const QList<BillRecord> &bills)
 {
@@ -152,6 +162,8 @@ DayTotals dayTotals(const QList<BillRecord> &bills)
 
 QString statusText(const BillRecord &b)
 {
+    if (b.review)
+        return QStringLiteral("İncelenecek");
     if (b.restart)
         return QStringLiteral("Yeniden başlatıldı");
     if (b.cancelled())
@@ -264,6 +276,9 @@ void Ledger::fail(const QString &why, bool locked)
     m_open = false;
     m_checkPending = false;
     const QString file = files::native(m_path);
+    m_locked = locked;
+    m_shortProblem = locked ? QStringLiteral("başka bir program tarafından kullanılıyor")
+                            : QStringLiteral("açılamadı ya da bozuk");
     m_problem = locked ? QStringLiteral("%1 başka bir program tarafından kullanılıyor; hesap "
                                         "kapatma ve gün sonu şimdilik yapılamıyor.")
                              .arg(file)
@@ -336,6 +351,7 @@ bool Ledger::open(const QString &path, Check check)
         return false;
     m_open = true;
     m_problem.clear();
+    m_shortProblem.clear();
     m_identity = fsys::fileIdentity(path);
     return true;
 }
@@ -407,7 +423,7 @@ void Ledger::startCheck(QObject *receiver, std::function<void()> finished)
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
             db.setDatabaseName(path);
             db.setConnectOptions(
-                QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMs));
+                QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(kCheckBusyMs));
             if (!db.open()) {
                 b->result = {db.lastError().text(), isLock(db.lastError())};
             } else {

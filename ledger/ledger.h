@@ -13,6 +13,7 @@
 #include <optional>
 
 class QObject;
+class QSqlError;
 class QSqlQuery;
 
 // The day ledger: every settled bill, in an SQLite database beside the record files, kept
@@ -44,6 +45,8 @@ struct BillRecord
     QString cancelReason;
     // Written when an open account was restarted: its time, cancelled in the same step.
     bool restart = false;
+    // Its step was found half done after later work changed its table: to be looked at.
+    bool review = false;
 
     bool cancelled() const { return cancelledAt.isValid(); }
 };
@@ -79,6 +82,26 @@ public:
     // the check. True when it cannot be read: the check then has to say why.
     bool hasUnfinishedSteps() const;
     const QString &problem() const { return m_problem; }
+    // Why, in a few words, for the status bar ("başka bir program tarafından kullanılıyor").
+    const QString &shortProblem() const { return m_shortProblem; }
+    // Not open because another program held it at the last try.
+    bool isLocked() const { return !m_open && m_locked; }
+
+    // Waiting for another program's lock: `again` is asked after each short wait whether to
+    // wait on (the window keeps answering meanwhile), `over` runs once the wait ends. Without
+    // them a step waits no longer than a moment.
+    struct LockWait
+    {
+        std::function<bool()> again;
+        std::function<void()> over;
+    };
+    void setLockWait(LockWait wait) { m_lockWait = std::move(wait); }
+    bool waitForLock() const { return m_lockWait.again && m_lockWait.again(); }
+    void lockWaitOver() const
+    {
+        if (m_lockWait.over)
+            m_lockWait.over();
+    }
     // Whether it can be used now: the file it has open must still be the one at its path (a
     // ledger removed or replaced while the program runs is let go). Where the last attempt
     // failed (a lock held by another process, a file mended since) it tries once more, only
@@ -131,9 +154,15 @@ private:
     bool m_open = false;
     bool m_checkPending = false;
     QString m_problem;
+    QString m_shortProblem;
+    bool m_locked = false;
+    LockWait m_lockWait;
     std::unique_ptr<Background> m_background;
     std::unique_ptr<Statements> m_statements;
 };
+
+// Another program holds the ledger (SQLite's busy or locked).
+bool isLockError(const QSqlError &error);
 
 // What a day's bills add up to: the bills paid, and apart from them the accounts restarted
 // without being paid (cancelled bills count in neither).

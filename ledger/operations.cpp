@@ -2,6 +2,7 @@
 
 #include "errors.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -14,22 +15,60 @@
 
 namespace kv::ledger {
 
-// One journal row: everything needed to make the step's file changes again.
+// One file or run of register lines a step changes, as it is before and will be after.
+struct Guard
+{
+    QString file; // in the table extras directory; empty for register lines
+    int first = -1, count = 0;
+    QByteArray before, after;
+};
+
+// One journal row: everything needed to make the step's file changes again, or to tell
+// whether later work changed its files.
 struct Operations::Step
 {
     QString kind; // "settle", "move", "reopen", "restart", "clear", "remove"
-    qint64 billId = 0;
+    qint64 billId = 0;  // reopen: the bill cancelled
+    QList<qint64> bills; // the bills the step wrote
     int table = -1;    // settle, reopen: the table; move: the source
     QString tableName; // its extras file's name when the step began
-    int target = -1;   // move: the table the account goes to
+    int target = -1;   // move: the table the account goes to; clear: the register's length
     QString targetName;
     QStringList lines; // move, reopen, restart: the account's three register lines; remove:
                        // the files
     std::optional<QByteArray> extras; // move, reopen: the extras file, none: no file
-    // Not kept in the journal: the extras file the first change replaces, as it was, put
-    // back when that change cannot be followed by the rest.
-    std::optional<QByteArray> previous;
+    QList<Guard> guard;
+    // Not kept in the journal: the files and lines as they were, put back when the step
+    // fails half-way.
+    QMap<QString, std::optional<QByteArray>> filesBefore;
+    QMap<int, QString> linesBefore;
 };
+
+// A step's file changes, each an assignment: made again, they give the same files.
+struct Operations::Effects
+{
+    struct File
+    {
+        QString name; // in the table extras directory
+        std::optional<QByteArray> after; // none: removed
+        bool afterRegister = false;      // changed once the register is saved
+    };
+    QList<File> files;
+    QMap<int, QString> lines;
+};
+
+struct Operations::Owed
+{
+    qint64 id;
+    Step step;
+    bool dropped;
+};
+
+LedgerError::LedgerError(const QString &r, const QString &d, const QString &b)
+    : RuntimeError(d.isEmpty() ? r : QStringLiteral("%1 (%2)").arg(r, d)), reason(r), detail(d),
+      brief(b.isEmpty() ? r : b)
+{
+}
 
 namespace {
 // A file a step was to remove is still there, as it was.
@@ -42,13 +81,20 @@ public:
 QSqlDatabase database(const Ledger &ledger)
 {
     if (!ledger.isOpen())
-        throwError(ledger.problem());
+        throw LedgerError(ledger.problem(), QString(), ledger.shortProblem());
     return QSqlDatabase::database(ledger.connectionName(), false);
 }
 
 [[noreturn]] void sqlFailed(const QSqlError &e)
 {
-    throwError(QStringLiteral("Defter.db'ye yazılamadı: %1").arg(e.text()));
+    if (isLockError(e))
+        throw LedgerError(QStringLiteral("Defter başka bir program tarafından kullanılıyor"),
+                          e.text(), QStringLiteral("başka bir program tarafından kullanılıyor"));
+    if (e.nativeErrorCode() == QLatin1String("13"))
+        throw LedgerError(QStringLiteral("Diskte yer kalmadı; defter yazılamadı"), e.text(),
+                          QStringLiteral("diskte yer kalmadı"));
+    throw LedgerError(QStringLiteral("Defter.db'ye yazılamadı"), e.text(),
+                      QStringLiteral("yazılamıyor"));
 }
 
 // By position: a kept statement never runs with values left from a use that stopped.
@@ -64,28 +110,37 @@ QVariant text(const QString &s)
     return QVariant(s.isNull() ? QStringLiteral("") : s);
 }
 
-void execOrThrow(QSqlQuery &q)
+// Runs a statement; while another program holds the ledger, waits as long as the ledger's
+// waiter lets it (the window keeps answering).
+void execOrThrow(const Ledger &ledger, QSqlQuery &q)
 {
-    if (!q.exec())
-        sqlFailed(q.lastError());
+    bool waited = false;
+    const auto over = qScopeGuard([&] {
+        if (waited)
+            ledger.lockWaitOver();
+    });
+    while (!q.exec()) {
+        if (!isLockError(q.lastError()) || !ledger.waitForLock())
+            sqlFailed(q.lastError());
+        waited = true;
+    }
 }
 
-// Runs the body in one transaction: all of it is in the ledger, or none of it.
-void transaction(const QSqlDatabase &constDb, const std::function<void(QSqlDatabase &)> &body)
+// Runs the body in one transaction: all of it is in the ledger, or none of it. The write lock
+// is taken at once, so the body never waits half way.
+void transaction(const Ledger &ledger, const std::function<void(QSqlDatabase &)> &body)
 {
-    QSqlDatabase db = constDb;
-    if (!db.transaction())
-        sqlFailed(db.lastError());
+    QSqlDatabase db = database(ledger);
+    QSqlQuery control(db);
+    control.prepare(QStringLiteral("BEGIN IMMEDIATE"));
+    execOrThrow(ledger, control);
     try {
         body(db);
+        control.prepare(QStringLiteral("COMMIT"));
+        execOrThrow(ledger, control);
     } catch (...) {
-        db.rollback();
+        control.exec(QStringLiteral("ROLLBACK"));
         throw;
-    }
-    if (!db.commit()) {
-        const QSqlError e = db.lastError();
-        db.rollback();
-        sqlFailed(e);
     }
 }
 
@@ -94,26 +149,85 @@ QVariant blob(const std::optional<QByteArray> &bytes)
     return bytes ? QVariant(*bytes) : QVariant(QMetaType(QMetaType::QByteArray));
 }
 
-void writeExtras(const Paths &paths, const QString &table, const std::optional<QByteArray> &bytes)
+QString extrasFileName(const QString &table)
 {
-    const QString path = paths.tableExtrasFile(table);
-    if (!bytes) {
-        files::remove(path);
-        if (files::kind(path) != files::Kind::Missing)
-            throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
-        return;
+    return table + QStringLiteral(".msex");
+}
+
+// What a file or a run of lines is, told in a few bytes: "-" for no file, "?" for one that
+// cannot be read (it never matches).
+QByteArray digest(const QByteArray &bytes)
+{
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
+}
+
+QByteArray fileDigest(const std::optional<QByteArray> &bytes)
+{
+    return bytes ? digest(*bytes) : QByteArrayLiteral("-");
+}
+
+QByteArray linesDigest(const QStringList &lines)
+{
+    return digest(lines.join(QLatin1Char('\n')).toUtf8());
+}
+
+QByteArray guardText(const QList<Guard> &guard)
+{
+    QByteArray out;
+    for (const Guard &g : guard) {
+        if (g.file.isEmpty())
+            out += "r\t" + QByteArray::number(g.first) + '\t' + QByteArray::number(g.count);
+        else
+            out += "f\t" + g.file.toUtf8();
+        out += '\t' + g.before + '\t' + g.after + '\n';
     }
-    if (!files::writeAtomically(path, *bytes))
-        throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
+    return out;
+}
+
+QList<Guard> guardOf(const QByteArray &text)
+{
+    QList<Guard> out;
+    for (const QByteArray &line : text.split('\n')) {
+        const QList<QByteArray> f = line.split('\t');
+        if (f.size() == 4 && f.at(0) == "f")
+            out << Guard{QString::fromUtf8(f.at(1)), -1, 0, f.at(2), f.at(3)};
+        else if (f.size() == 5 && f.at(0) == "r")
+            out << Guard{QString(), f.at(1).toInt(), f.at(2).toInt(), f.at(3), f.at(4)};
+    }
+    return out;
+}
+
+QString idList(const QList<qint64> &ids)
+{
+    QStringList out;
+    for (qint64 id : ids)
+        out << QString::number(id);
+    return out.join(QLatin1Char(','));
+}
+
+// What a step is called in a message, and what it says when it was not done or was.
+struct Words
+{
+    const char *name, *notDone, *done;
+};
+Words wordsOf(const QString &kind)
+{
+    if (kind == QLatin1String("settle"))
+        return {"hesap kapatma", "hesap kapatılmadı", "hesap yine de kapatıldı"};
+    if (kind == QLatin1String("move"))
+        return {"hesap taşıma", "hesap taşınmadı", "hesap yine de taşındı"};
+    if (kind == QLatin1String("reopen"))
+        return {"fiş iptali", "fiş iptal edilmedi",
+                "fiş yine de iptal edildi ve hesap yeniden açıldı"};
+    if (kind == QLatin1String("restart"))
+        return {"yeniden başlatma", "hesap yeniden başlatılmadı",
+                "hesap yine de yeniden başlatıldı"};
+    if (kind == QLatin1String("clear"))
+        return {"masa bilgilerini silme", "masa bilgileri silinmedi",
+                "masa bilgileri yine de silindi"};
+    return {"extraları silme", "extralar silinmedi", "extralar yine de silindi"};
 }
 } // namespace
-
-QString Operations::removedPath(const Paths &paths, const Step &s)
-{
-    // Never the directory itself.
-    return s.lines.value(0).isEmpty() ? QString()
-                                      : paths.extrasDir() + QLatin1Char('/') + s.lines.value(0);
-}
 
 std::optional<QByteArray> readExtras(const Paths &paths, const QString &table)
 {
@@ -129,20 +243,161 @@ Operations::Operations(Ledger &ledger, RecordList &reg, const Paths &paths,
 {
 }
 
-qint64 Operations::begin(const Step &s, const std::function<void()> &alsoInTransaction)
+Operations::~Operations() = default;
+
+Operations::Effects Operations::effects(const Step &s) const
 {
+    Effects e;
+    const auto account = [&e](int table, const QStringList &lines) {
+        for (int k = 0; k < 3; ++k)
+            e.lines.insert(RegisterLine::date(table) + k, lines.value(k));
+    };
+    if (s.kind == QLatin1String("settle")) {
+        e.files << Effects::File{extrasFileName(s.tableName), QByteArray()};
+        account(s.table, {});
+    } else if (s.kind == QLatin1String("move")) {
+        if (s.extras)
+            e.files << Effects::File{extrasFileName(s.targetName), s.extras};
+        account(s.table, {});
+        account(s.target, s.lines);
+        e.files << Effects::File{extrasFileName(s.tableName), std::nullopt, true};
+    } else if (s.kind == QLatin1String("reopen")) {
+        e.files << Effects::File{extrasFileName(s.tableName), s.extras};
+        account(s.table, s.lines);
+    } else if (s.kind == QLatin1String("restart")) {
+        account(s.table, s.lines);
+    } else if (s.kind == QLatin1String("clear")) {
+        // A step of an older journal did not record the register's length.
+        const int end = s.target >= 0 ? s.target : m_register.count();
+        for (int i = RegisterLine::TableCount + 1; i < end; ++i)
+            e.lines.insert(i, QString());
+    } else if (s.kind == QLatin1String("remove")) {
+        // Never the directory itself.
+        if (!s.lines.value(0).isEmpty())
+            e.files << Effects::File{s.lines.value(0), std::nullopt};
+    }
+    return e;
+}
+
+namespace {
+// The file as it is now: none when there is none; "?" where it cannot be read.
+std::optional<QByteArray> fileNow(const Paths &paths, const QString &name, bool *readable)
+{
+    const QString path = paths.extrasDir() + QLatin1Char('/') + name;
+    *readable = true;
+    switch (files::kind(path)) {
+    case files::Kind::Missing:
+        return std::nullopt;
+    case files::Kind::Regular:
+        try {
+            return files::readRecordFile(path);
+        } catch (const RuntimeError &) {
+        }
+        [[fallthrough]];
+    default:
+        *readable = false;
+        return QByteArray();
+    }
+}
+
+// The register's lines as the disk holds them; none where it cannot be read.
+std::optional<RecordList> registerNow(const Paths &paths)
+{
+    RecordList reg;
+    try {
+        if (files::kind(paths.registerFile()) != files::Kind::Missing)
+            reg.load(paths.registerFile());
+    } catch (const RuntimeError &) {
+        return std::nullopt;
+    }
+    return reg;
+}
+
+QStringList linesOf(const RecordList &reg, int first, int count)
+{
+    QStringList out;
+    for (int i = first; i < first + count; ++i)
+        out << reg.value(i);
+    return out;
+}
+
+// Each run of consecutive lines, with what it becomes.
+template <class PerRun> void eachRun(const QMap<int, QString> &lines, PerRun &&perRun)
+{
+    for (auto it = lines.cbegin(); it != lines.cend();) {
+        const int first = it.key();
+        QStringList after;
+        int next = first;
+        for (; it != lines.cend() && it.key() == next; ++it, ++next)
+            after << it.value();
+        perRun(first, after);
+    }
+}
+} // namespace
+
+Operations::State Operations::compare(const Step &s) const
+{
+    // A step of an older journal knows nothing of its files: it is finished, as it always was.
+    if (s.guard.isEmpty())
+        return State::Between;
+    const std::optional<RecordList> reg = registerNow(m_paths);
+    bool allBefore = true, allAfter = true;
+    for (const Guard &g : s.guard) {
+        QByteArray now;
+        if (g.file.isEmpty()) {
+            now = reg ? linesDigest(linesOf(*reg, g.first, g.count)) : QByteArrayLiteral("?");
+        } else {
+            bool readable = true;
+            const std::optional<QByteArray> bytes = fileNow(m_paths, g.file, &readable);
+            now = readable ? fileDigest(bytes) : QByteArrayLiteral("?");
+        }
+        const bool before = now == g.before, after = now == g.after;
+        if (!before && !after)
+            return State::Changed;
+        allBefore = allBefore && before;
+        allAfter = allAfter && after;
+    }
+    // Where nothing tells the two apart, the step is taken as done.
+    return allAfter ? State::After : allBefore ? State::Before : State::Between;
+}
+
+qint64 Operations::begin(Step &s, const std::function<void()> &alsoInTransaction)
+{
+    // What each file and line is now and will be: the step's guard, and what a rollback
+    // puts back.
+    const Effects e = effects(s);
+    s.guard.clear();
+    for (const Effects::File &f : e.files) {
+        bool readable = true;
+        const std::optional<QByteArray> now = fileNow(m_paths, f.name, &readable);
+        if (!readable)
+            throwError(QStringLiteral("Cannot open file %1")
+                           .arg(files::native(m_paths.extrasDir() + QLatin1Char('/') + f.name)));
+        s.filesBefore.insert(f.name, now);
+        s.guard << Guard{f.name, -1, 0, fileDigest(now), fileDigest(f.after)};
+    }
+    const std::optional<RecordList> reg = registerNow(m_paths);
+    if (!reg && !e.lines.isEmpty())
+        throwError(QStringLiteral("Cannot open file %1").arg(files::native(m_paths.registerFile())));
+    eachRun(e.lines, [&](int first, const QStringList &after) {
+        const QStringList now = linesOf(*reg, first, int(after.size()));
+        for (int k = 0; k < now.size(); ++k)
+            s.linesBefore.insert(first + k, now.at(k));
+        s.guard << Guard{QString(), first, int(after.size()), linesDigest(now), linesDigest(after)};
+    });
     qint64 id = 0;
-    transaction(database(m_ledger), [&](QSqlDatabase &) {
+    transaction(m_ledger, [&](QSqlDatabase &) {
         if (alsoInTransaction)
             alsoInTransaction();
         QSqlQuery &q = m_ledger.statement(
             "INSERT INTO journal(kind, created_at, bill_id, table_pos, table_name, target_pos,"
-            " target_name, register_lines, extras_file) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            " target_name, register_lines, extras_file, guard, bill_ids)"
+            " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         bindAll(q, {s.kind, isoText(QDateTime::currentDateTime()),
                     s.billId ? QVariant(s.billId) : QVariant(QMetaType(QMetaType::LongLong)),
                     s.table, s.tableName, s.target, s.targetName, s.lines.join(QLatin1Char('\n')),
-                    blob(s.extras)});
-        execOrThrow(q);
+                    blob(s.extras), guardText(s.guard), idList(s.bills)});
+        execOrThrow(m_ledger, q);
         id = q.lastInsertId().toLongLong();
     });
     return id;
@@ -152,137 +407,262 @@ void Operations::markDone(qint64 id)
 {
     QSqlQuery &q = m_ledger.statement("UPDATE journal SET done = 1 WHERE id = ?");
     q.bindValue(0, id);
-    execOrThrow(q);
+    execOrThrow(m_ledger, q);
 }
 
-void Operations::abandon(qint64 id, const std::function<void()> &alsoInTransaction)
+void Operations::drop(qint64 id, const Step &s)
 {
-    transaction(database(m_ledger), [&](QSqlDatabase &db) {
-        if (alsoInTransaction)
-            alsoInTransaction();
+    transaction(m_ledger, [&](QSqlDatabase &db) {
         QSqlQuery q(db);
-        q.prepare(QStringLiteral("DELETE FROM journal WHERE id = ?"));
-        q.addBindValue(id);
-        execOrThrow(q);
+        const auto exec = [&](const char *sql, qint64 value) {
+            q.prepare(QLatin1String(sql));
+            q.addBindValue(value);
+            execOrThrow(m_ledger, q);
+        };
+        for (qint64 bill : s.bills) {
+            exec("DELETE FROM bill_extras WHERE bill_id = ?", bill);
+            exec("DELETE FROM bills WHERE id = ?", bill);
+        }
+        if (s.kind == QLatin1String("reopen"))
+            exec("UPDATE bills SET cancelled_at = NULL, cancel_reason = NULL WHERE id = ?",
+                 s.billId);
+        exec("DELETE FROM journal WHERE id = ?", id);
     });
 }
 
-// The file changes of a step, each an assignment: made again after a crash, they give the
-// same files.
-void Operations::apply(const Step &s)
+void Operations::setAside(qint64 id, const Step &s)
 {
-    const auto setLines = [this](int table, const QStringList &lines) {
-        m_register.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
-            reg.padFrom(defaultRegister());
-            reg.set(RegisterLine::date(table), lines.value(0));
-            reg.set(RegisterLine::startTime(table), lines.value(1));
-            reg.set(RegisterLine::fee(table), lines.value(2));
-        });
-    };
-    if (s.kind == QLatin1String("settle")) {
-        writeExtras(m_paths, s.tableName, QByteArray());
-        setLines(s.table, {});
-    } else if (s.kind == QLatin1String("move")) {
-        if (s.extras)
-            writeExtras(m_paths, s.targetName, s.extras);
-        m_register.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
-            reg.padFrom(defaultRegister());
-            for (int k = 0; k < 3; ++k) {
-                reg.set(RegisterLine::date(s.target) + k, s.lines.value(k));
-                reg.set(RegisterLine::date(s.table) + k, QString());
-            }
-        });
-        writeExtras(m_paths, s.tableName, std::nullopt);
-    } else if (s.kind == QLatin1String("reopen")) {
-        writeExtras(m_paths, s.tableName, s.extras);
-        setLines(s.table, s.lines);
-    } else if (s.kind == QLatin1String("restart") || s.kind == QLatin1String("clear")) {
-        m_register.saveChanged(m_paths.registerFile(),
-                               [&](RecordList &reg) { changeRegister(s, reg); });
-    } else if (s.kind == QLatin1String("remove")) {
-        const QString path = removedPath(m_paths, s);
-        if (path.isEmpty())
-            return;
+    transaction(m_ledger, [&](QSqlDatabase &db) {
+        QSqlQuery q(db);
+        const auto exec = [&](const char *sql, qint64 value) {
+            q.prepare(QLatin1String(sql));
+            q.addBindValue(value);
+            execOrThrow(m_ledger, q);
+        };
+        for (qint64 bill : s.bills)
+            exec("UPDATE bills SET review = 1 WHERE id = ?", bill);
+        if (s.billId)
+            exec("UPDATE bills SET review = 1 WHERE id = ?", s.billId);
+        exec("UPDATE journal SET done = 2 WHERE id = ?", id);
+    });
+    const QString table = s.kind == QLatin1String("move")
+                              ? QStringLiteral("%1 → %2").arg(s.tableName, s.targetName)
+                          : s.tableName.isEmpty() ? s.lines.value(0)
+                                                  : s.tableName;
+    m_notices << QStringLiteral("%1: yarım kalan bir işlem (%2) tamamlanmadı, çünkü masanın "
+                                "dosyaları o işlemden sonra değişmiş. Hiçbir hesaba ya da extraya "
+                                "dokunulmadı; işlemin fişi Gün Sonu'nda \"İncelenecek\" olarak "
+                                "duruyor.")
+                     .arg(table, QString::fromUtf8(wordsOf(s.kind).name));
+}
+
+namespace {
+void putFile(const Paths &paths, const QString &name, const std::optional<QByteArray> &bytes)
+{
+    const QString path = paths.extrasDir() + QLatin1Char('/') + name;
+    if (!bytes) {
         files::remove(path);
         if (files::kind(path) != files::Kind::Missing)
-            throw NotRemoved(QStringLiteral("%1 silinemedi.").arg(files::native(path)));
+            throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
+        return;
+    }
+    if (!files::writeAtomically(path, *bytes))
+        throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
+}
+} // namespace
+
+void Operations::apply(const Step &s)
+{
+    const Effects e = effects(s);
+    const auto files = [&](bool afterRegister) {
+        for (const Effects::File &f : e.files) {
+            if (f.afterRegister != afterRegister)
+                continue;
+            if (s.kind == QLatin1String("remove")) {
+                const QString path = m_paths.extrasDir() + QLatin1Char('/') + f.name;
+                files::remove(path);
+                if (files::kind(path) != files::Kind::Missing)
+                    throw NotRemoved(QStringLiteral("%1 silinemedi.").arg(files::native(path)));
+            } else {
+                putFile(m_paths, f.name, f.after);
+            }
+        }
+    };
+    files(false);
+    if (!e.lines.isEmpty())
+        m_register.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
+            reg.padFrom(defaultRegister());
+            for (auto it = e.lines.cbegin(); it != e.lines.cend(); ++it)
+                reg.set(it.key(), it.value());
+        });
+    files(true);
+}
+
+void Operations::putBack(const Step &s)
+{
+    // In the reverse order of apply(): the register last, once the files are as they were.
+    for (auto it = s.filesBefore.cbegin(); it != s.filesBefore.cend(); ++it) {
+        bool readable = true;
+        if (fileNow(m_paths, it.key(), &readable) != it.value() || !readable)
+            putFile(m_paths, it.key(), it.value());
+    }
+    if (s.linesBefore.isEmpty())
+        return;
+    const std::optional<RecordList> reg = registerNow(m_paths);
+    bool same = bool(reg);
+    for (auto it = s.linesBefore.cbegin(); same && it != s.linesBefore.cend(); ++it)
+        same = reg->value(it.key()) == it.value();
+    if (!same)
+        m_register.saveChanged(m_paths.registerFile(), [&](RecordList &r) {
+            for (auto it = s.linesBefore.cbegin(); it != s.linesBefore.cend(); ++it)
+                r.set(it.key(), it.value());
+        });
+}
+
+void Operations::owe(qint64 id, const Step &s, bool dropped, const QString &why)
+{
+    m_owed.push_back(Owed{id, s, dropped});
+    m_owedWhy = why;
+}
+
+void Operations::payOwed()
+{
+    while (!m_owed.empty()) {
+        const Owed &o = m_owed.front();
+        try {
+            if (o.dropped)
+                drop(o.id, o.step);
+            else
+                markDone(o.id);
+        } catch (const LedgerError &e) {
+            m_owedWhy = e.brief;
+            throw LedgerError(QStringLiteral("Defter kullanılamıyor (%1): önceki işlemin sonucu "
+                                             "deftere yazılamadı")
+                                  .arg(e.brief),
+                              e.detail, e.brief);
+        }
+        m_owed.erase(m_owed.begin());
     }
 }
 
-void Operations::changeRegister(const Step &s, RecordList &reg)
+QString Operations::status() const
 {
-    reg.padFrom(defaultRegister());
-    if (s.kind == QLatin1String("restart")) {
-        for (int k = 0; k < 3; ++k)
-            reg.set(RegisterLine::date(s.table) + k, s.lines.value(k));
-    } else {
-        for (int i = RegisterLine::TableCount + 1; i < reg.count(); ++i)
-            reg.set(i, QString());
+    if (!m_owed.empty())
+        return QStringLiteral("Defter kullanılamıyor: ") + m_owedWhy;
+    if (!m_half.isEmpty())
+        return QStringLiteral("Kasa işlemleri durduruldu: ") + m_half;
+    if (!m_unwritable.isEmpty())
+        return QStringLiteral("Defter kullanılamıyor: ") + m_unwritable;
+    return {};
+}
+
+void Operations::tryLedger()
+{
+    if (!m_ledger.isOpen())
+        return;
+    try {
+        payOwed();
+        if (!m_unwritable.isEmpty()) {
+            QSqlQuery q(database(m_ledger));
+            if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+                return;
+            q.exec(QStringLiteral("ROLLBACK"));
+            m_unwritable.clear();
+        }
+    } catch (const RuntimeError &) {
     }
 }
 
-void Operations::run(const Step &s, qint64 id, const std::function<void()> &undoInTransaction)
+Operations::Outcome Operations::recover(Step &s, qint64 id)
 {
-    const QByteArray registerBefore = RecordList::toBytes(m_register.lines());
-    const bool registerOnly =
-        s.kind == QLatin1String("restart") || s.kind == QLatin1String("clear");
-    QByteArray registerAfter;
-    if (registerOnly) {
-        RecordList after = m_register;
-        changeRegister(s, after);
-        registerAfter = RecordList::toBytes(after.lines());
+    // Undone where it can be; else finished; else left for later, and no step runs until then.
+    State state = compare(s);
+    if (state == State::Between || state == State::Changed) {
+        try {
+            putBack(s);
+        } catch (const RuntimeError &) {
+        }
+        state = compare(s);
     }
+    if (state == State::Between) {
+        try {
+            apply(s);
+        } catch (const RuntimeError &) {
+        }
+        state = compare(s);
+    }
+    const auto mark = [&](bool dropped) {
+        try {
+            if (dropped)
+                drop(id, s);
+            else
+                markDone(id);
+        } catch (const LedgerError &e) {
+            owe(id, s, dropped, e.brief);
+        }
+    };
+    switch (state) {
+    case State::Before:
+        mark(true);
+        return Outcome::Dropped;
+    case State::After:
+        mark(false);
+        return Outcome::Finished;
+    default:
+        m_half = QStringLiteral("yarım kalan bir işlem var (%1, %2)")
+                     .arg(s.tableName.isEmpty() ? s.lines.value(0) : s.tableName,
+                          QString::fromUtf8(wordsOf(s.kind).name));
+        return Outcome::Half;
+    }
+}
+
+void Operations::failed(const Step &s, const RuntimeError &why, Outcome outcome)
+{
+    const Words words = wordsOf(s.kind);
+    const auto *ledgerError = dynamic_cast<const LedgerError *>(&why);
+    if (ledgerError)
+        m_unwritable = ledgerError->brief;
+    const QString reason = ledgerError ? ledgerError->reason : why.text();
+    const QString what = outcome == Outcome::Dropped    ? QString::fromUtf8(words.notDone)
+                         : outcome == Outcome::Finished ? QString::fromUtf8(words.done)
+                                                        : QStringLiteral(
+                                                              "işlem yarım kaldı. Dosyalar ve "
+                                                              "defter yazılabildiğinde "
+                                                              "tamamlanacak ya da geri alınacak; "
+                                                              "o zamana kadar kasa işlemleri "
+                                                              "yapılamaz");
+    QString text = QStringLiteral("%1; %2.").arg(reason, what);
+    if (ledgerError && !ledgerError->detail.isEmpty())
+        text += QStringLiteral("\n\nAyrıntı: ") + ledgerError->detail;
+    if (dynamic_cast<const NotRemoved *>(&why) && outcome == Outcome::Dropped)
+        throw NotRemoved(text);
+    throwError(text);
+}
+
+void Operations::run(Step &s, qint64 id)
+{
     try {
         apply(s);
-    } catch (const RuntimeError &) {
-        // What cannot be marked now is left for finishPending().
-        const auto quietly = [](const std::function<void()> &mark) {
-            try {
-                mark();
-            } catch (const RuntimeError &) {
-            }
-        };
-        // A file that could not be removed is there as it was: the step is taken back.
-        if (s.kind == QLatin1String("remove")) {
-            if (files::kind(removedPath(m_paths, s)) != files::Kind::Missing)
-                quietly([&] { abandon(id, undoInTransaction); });
-            throw;
-        }
-        // A save that failed after its file was in place (a failed directory sync) has done
-        // the step: it is never made again over later work.
-        if (registerOnly && RecordList::toBytes(m_register.lines()) == registerAfter) {
-            quietly([&] { markDone(id); });
-            throw;
-        }
-        // While the register is unchanged on disk the step can be taken back whole.
-        if (s.kind != QLatin1String("remove") &&
-            RecordList::toBytes(m_register.lines()) == registerBefore &&
-            files::kind(m_paths.registerFile()) == files::Kind::Regular) {
-            try {
-                // The extras file may have been written already: put it back as it was.
-                const bool move = s.kind == QLatin1String("move");
-                const bool extrasWritten =
-                    move ? bool(s.extras)
-                         : s.kind == QLatin1String("settle") || s.kind == QLatin1String("reopen");
-                if (extrasWritten)
-                    writeExtras(m_paths, move ? s.targetName : s.tableName, s.previous);
-                abandon(id, undoInTransaction);
-            } catch (const RuntimeError &) {
-                // Left for finishPending(): the step is then made whole.
-            }
-        }
-        throw;
+    } catch (const RuntimeError &e) {
+        failed(s, e, recover(s, id));
     }
-    markDone(id);
+    // Done on disk: a mark that cannot be written now is written before the next step.
+    try {
+        markDone(id);
+        m_unwritable.clear();
+    } catch (const LedgerError &e) {
+        owe(id, s, false, e.brief);
+    }
 }
 
 bool Operations::finishPending()
 {
     if (!m_ledger.isOpen())
         return false;
-    QSqlQuery &q = m_ledger.statement("SELECT id, kind, bill_id, table_pos, table_name, target_pos,"
-                                      " target_name, register_lines, extras_file FROM journal"
-                                      " WHERE done = 0 ORDER BY id");
+    payOwed();
+    QSqlQuery &q = m_ledger.statement(
+        "SELECT id, kind, bill_id, table_pos, table_name, target_pos, target_name,"
+        " register_lines, extras_file, guard, bill_ids FROM journal WHERE done = 0 ORDER BY id");
     q.setForwardOnly(true);
     if (!q.exec())
         sqlFailed(q.lastError());
@@ -293,22 +673,47 @@ bool Operations::finishPending()
         s.billId = q.value(2).toLongLong();
         s.table = q.value(3).toInt();
         s.tableName = q.value(4).toString();
-        s.target = q.value(5).toInt();
+        s.target = q.value(5).isNull() ? -1 : q.value(5).toInt();
         s.targetName = q.value(6).toString();
         s.lines = q.value(7).toString().split(QLatin1Char('\n'));
         if (!q.value(8).isNull())
             s.extras = q.value(8).toByteArray();
+        s.guard = guardOf(q.value(9).toByteArray());
+        for (const QString &bill : q.value(10).toString().split(u',', Qt::SkipEmptyParts))
+            s.bills << bill.toLongLong();
+        // A settle of an older journal knows its bill by bill_id alone.
+        if (s.bills.isEmpty() && s.kind == QLatin1String("settle") && s.billId)
+            s.bills << s.billId;
         steps.append({q.value(0).toLongLong(), s});
     }
     q.finish();
     if (steps.isEmpty())
         return false;
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); });
-    for (const auto &[id, s] : steps) {
-        apply(s);
-        markDone(id);
+    bool changed = false;
+    for (auto &[id, s] : steps) {
+        switch (compare(s)) {
+        case State::Before:
+            drop(id, s);
+            break;
+        case State::Changed:
+            setAside(id, s);
+            break;
+        default:
+            try {
+                apply(s);
+            } catch (const RuntimeError &) {
+                m_half = QStringLiteral("yarım kalan bir işlem var (%1, %2)")
+                             .arg(s.tableName.isEmpty() ? s.lines.value(0) : s.tableName,
+                                  QString::fromUtf8(wordsOf(s.kind).name));
+                throw;
+            }
+            changed = true;
+            markDone(id);
+        }
     }
-    return true;
+    m_half.clear();
+    return changed;
 }
 
 qint64 Operations::insertBill(const BillRecord &b)
@@ -325,7 +730,7 @@ qint64 Operations::insertBill(const BillRecord &b)
                 QVariant(b.bill.extrasTotal), QVariant(b.bill.total), text(b.feeLine),
                 blob(b.extrasFile), b.cancelled() ? QVariant(isoText(b.cancelledAt)) : noText,
                 b.cancelled() ? QVariant(b.cancelReason) : noText, QVariant(int(b.restart))});
-    execOrThrow(q);
+    execOrThrow(m_ledger, q);
     const qint64 billId = q.lastInsertId().toLongLong();
     if (b.extras.isEmpty())
         return billId;
@@ -354,7 +759,7 @@ qint64 Operations::insertBill(const BillRecord &b)
                 e.bindValue(5 * k + 3, x.price);
                 e.bindValue(5 * k + 4, int(x.carried));
             }
-            execOrThrow(e);
+            execOrThrow(m_ledger, e);
         }
     }
     return billId;
@@ -368,20 +773,14 @@ qint64 Operations::settle(const BillRecord &b)
     s.kind = QStringLiteral("settle");
     s.table = b.tablePos;
     s.tableName = b.tableName;
-    s.previous = b.extrasFile;
-    const QSqlDatabase db = database(m_ledger);
-    const qint64 id = begin(s, [&] { s.billId = insertBill(b); });
-    const qint64 billId = s.billId;
-    run(s, id, [&] {
-        QSqlQuery q(db);
-        for (const char *sql :
-             {"DELETE FROM bill_extras WHERE bill_id = ?", "DELETE FROM bills WHERE id = ?"}) {
-            q.prepare(QLatin1String(sql));
-            q.addBindValue(billId);
-            execOrThrow(q);
-        }
-    });
-    return billId;
+    qint64 id = 0;
+    try {
+        id = begin(s, [&] { s.bills = {insertBill(b)}; });
+    } catch (const RuntimeError &e) {
+        failed(s, e, Outcome::Dropped);
+    }
+    run(s, id);
+    return s.bills.value(0);
 }
 
 void Operations::move(int from, int to)
@@ -396,14 +795,18 @@ void Operations::move(int from, int to)
     s.targetName = m_tableName(to);
     for (int k = 0; k < 3; ++k)
         s.lines << m_register.value(RegisterLine::date(from) + k);
-    // Without its directory the account's extras cannot be carried over, nor known gone.
-    if (!files::isDir(m_paths.extrasDir()))
-        throwError(QStringLiteral("Cannot create file %1")
-                       .arg(files::native(m_paths.tableExtrasFile(s.targetName))));
-    s.extras = readExtras(m_paths, s.tableName);
-    s.previous = readExtras(m_paths, s.targetName);
-    const qint64 id = begin(s, {});
-    run(s, id, {});
+    qint64 id = 0;
+    try {
+        // Without its directory the account's extras cannot be carried over, nor known gone.
+        if (!files::isDir(m_paths.extrasDir()))
+            throwError(QStringLiteral("Cannot create file %1")
+                           .arg(files::native(m_paths.tableExtrasFile(s.targetName))));
+        s.extras = readExtras(m_paths, s.tableName);
+        id = begin(s, {});
+    } catch (const RuntimeError &e) {
+        failed(s, e, Outcome::Dropped);
+    }
+    run(s, id);
 }
 
 void Operations::cancel(qint64 billId, const QString &reason, const QDateTime &now,
@@ -416,36 +819,38 @@ void Operations::cancel(qint64 billId, const QString &reason, const QDateTime &n
         throwError(QStringLiteral("Fiş bulunamadı: %1").arg(billId));
     if (b->cancelled())
         throwError(QStringLiteral("Bu fiş zaten iptal edilmiş."));
-    const QSqlDatabase db = database(m_ledger);
     const auto markCancelled = [&] {
-        QSqlQuery q(db);
+        QSqlQuery q(database(m_ledger));
         q.prepare(
             QStringLiteral("UPDATE bills SET cancelled_at = ?, cancel_reason = ? WHERE id = ?"));
         q.addBindValue(isoText(now));
         q.addBindValue(reason);
         q.addBindValue(billId);
-        execOrThrow(q);
+        execOrThrow(m_ledger, q);
     };
-    if (!reopen) {
-        transaction(db, [&](QSqlDatabase &) { markCancelled(); });
-        return;
-    }
     Step s;
     s.kind = QStringLiteral("reopen");
     s.billId = billId;
+    if (!reopen) {
+        try {
+            transaction(m_ledger, [&](QSqlDatabase &) { markCancelled(); });
+        } catch (const RuntimeError &e) {
+            failed(s, e, Outcome::Dropped);
+        }
+        return;
+    }
     s.table = reopen->table;
     s.tableName = m_tableName(reopen->table);
-    s.lines = {b->openedDate, b->openedTime, b->feeLine};
+    s.lines = reopen->lines.isEmpty() ? QStringList{b->openedDate, b->openedTime, b->feeLine}
+                                      : reopen->lines;
     s.extras = reopen->extras;
-    s.previous = readExtras(m_paths, s.tableName);
-    const qint64 id = begin(s, markCancelled);
-    run(s, id, [&] {
-        QSqlQuery q(db);
-        q.prepare(QStringLiteral(
-            "UPDATE bills SET cancelled_at = NULL, cancel_reason = NULL WHERE id = ?"));
-        q.addBindValue(billId);
-        execOrThrow(q);
-    });
+    qint64 id = 0;
+    try {
+        id = begin(s, markCancelled);
+    } catch (const RuntimeError &e) {
+        failed(s, e, Outcome::Dropped);
+    }
+    run(s, id);
 }
 
 void Operations::discard(Step &s, const QList<BillRecord> &discarded)
@@ -457,23 +862,16 @@ void Operations::discard(Step &s, const QList<BillRecord> &discarded)
     }
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
-    const QSqlDatabase db = database(m_ledger);
-    QList<qint64> bills;
-    const qint64 id = begin(s, [&] {
-        for (const BillRecord &b : discarded)
-            bills << insertBill(b);
-    });
-    run(s, id, [&] {
-        QSqlQuery q(db);
-        for (qint64 bill : bills) {
-            for (const char *sql :
-                 {"DELETE FROM bill_extras WHERE bill_id = ?", "DELETE FROM bills WHERE id = ?"}) {
-                q.prepare(QLatin1String(sql));
-                q.addBindValue(bill);
-                execOrThrow(q);
-            }
-        }
-    });
+    qint64 id = 0;
+    try {
+        id = begin(s, [&] {
+            for (const BillRecord &b : discarded)
+                s.bills << insertBill(b);
+        });
+    } catch (const RuntimeError &e) {
+        failed(s, e, Outcome::Dropped);
+    }
+    run(s, id);
 }
 
 void Operations::restart(const BillRecord &discarded, const QStringList &lines)
@@ -490,6 +888,7 @@ void Operations::clearAccounts(const QList<BillRecord> &discarded)
 {
     Step s;
     s.kind = QStringLiteral("clear");
+    s.target = m_register.count();
     discard(s, discarded);
 }
 
@@ -501,9 +900,7 @@ bool Operations::removeExtras(const std::optional<BillRecord> &discarded, const 
     try {
         discard(s, discarded ? QList<BillRecord>{*discarded} : QList<BillRecord>());
     } catch (const NotRemoved &) {
-        // Taken back whole (no bill, no step left), unless the ledger could not take it back.
-        if (discarded && m_ledger.hasUnfinishedSteps())
-            throw;
+        // Taken back whole: no bill, no step left (or its drop is owed, and said so).
         return false;
     }
     return true;

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "errors.h"
 #include "layout.h"
 #include "ledger.h"
 #include "recordlist.h"
 
 #include <functional>
+#include <utility>
+#include <vector>
 #include <optional>
 
 // Settling, moving and reopening change several files: the ledger, the table register and
@@ -26,23 +29,44 @@ public:
     // position (its extras file's name).
     Operations(Ledger &ledger, RecordList &reg, const Paths &paths,
                std::function<QString(int)> tableName);
+    ~Operations();
 
-    // Finishes every unfinished step; true when there was one. Throws when a file cannot be
-    // written yet (the step stays and is tried again).
+    // Writes what an earlier step still owes the ledger, then compares every step left
+    // unfinished with the files: still as before, it is dropped; each file as before or as
+    // after, it is finished; changed by later work, it is set aside (its bills marked for
+    // review, see takeNotices()) and nothing is written. True when a file was changed.
+    // Throws when the ledger or a file cannot be written yet.
     bool finishPending();
+    // Whether a step's outcome could not be written to the ledger, or a step was left half
+    // done: no step runs until finishPending() succeeds.
+    bool blocked() const { return !m_owed.empty() || !m_half.isEmpty(); }
+    // For the status bar: why the cash desk cannot work now (also while the ledger could not
+    // be written at the last try); empty when it can.
+    QString status() const;
+    // Writes the marks owed and tries whether the ledger can be written again, without waiting
+    // and without touching a file.
+    void tryLedger();
+    // What finishPending() set aside, for the operator: one message a step.
+    QStringList takeNotices() { return std::exchange(m_notices, {}); }
+
+    // Each step below either completes, or fails with a message that says whether it was
+    // rolled back (nothing changed) or finished anyway; only where neither could be written
+    // is it left for finishPending(), and no step runs until then.
 
     // Records the bill and frees its table: register lines emptied, extras file emptied.
     // Returns the bill's id.
     qint64 settle(const BillRecord &bill);
     // The account of table `from` (lines and extras) goes to the free table `to`.
     void move(int from, int to);
-    // Cancels a bill with a reason. With a table, its account is opened again there as it
-    // was: its register lines, and as its extras file `extras` (the bill's own, or those
-    // with what the table held). The caller chooses a table with no account.
+    // Cancels a bill with a reason. With a table, its account is opened again there with the
+    // register lines `lines` (none: as the bill was opened), and as its extras file `extras`
+    // (the bill's own, or those with what the table held). The caller chooses a table with no
+    // account.
     struct Reopen
     {
         int table = -1;
         std::optional<QByteArray> extras;
+        QStringList lines = {};
     };
     void cancel(qint64 billId, const QString &reason, const QDateTime &now,
                 const std::optional<Reopen> &reopen);
@@ -58,27 +82,56 @@ public:
     // it was, with no bill.
     bool removeExtras(const std::optional<BillRecord> &discarded, const QString &file);
 
-private:
     struct Step;
-    qint64 begin(const Step &step, const std::function<void()> &alsoInTransaction);
+    // What became of a step that failed half-way.
+    enum class Outcome { Dropped, Finished, Half };
+
+private:
+    struct Effects;
+    Effects effects(const Step &step) const;
+    // Records the step (with what it changes, before and after) and runs `alsoInTransaction`
+    // in the same transaction; nothing is done when it fails.
+    qint64 begin(Step &step, const std::function<void()> &alsoInTransaction);
     qint64 insertBill(const BillRecord &bill);
     // A step that writes bills nobody paid, and drops what they record; with no bill, the
     // change alone.
     void discard(Step &step, const QList<BillRecord> &discarded);
-    // What restarting or clearing makes of the register.
-    static void changeRegister(const Step &step, RecordList &reg);
-    // The file a "remove" step removes; empty for none.
-    static QString removedPath(const Paths &paths, const Step &step);
     void apply(const Step &step);
+    // Puts back what the step changed, from what it kept of the files before.
+    void putBack(const Step &step);
+    enum class State { Before, Between, After, Changed };
+    State compare(const Step &step) const;
     void markDone(qint64 id);
-    // A step whose first file change failed leaves nothing on disk: it is taken back.
-    void abandon(qint64 id, const std::function<void()> &alsoInTransaction);
-    void run(const Step &step, qint64 id, const std::function<void()> &undoInTransaction);
+    // Deletes the step and undoes what it wrote to the ledger, in one transaction.
+    void drop(qint64 id, const Step &step);
+    void setAside(qint64 id, const Step &step);
+    // Runs the step's file changes; a failure is rolled back or finished before it is thrown.
+    void run(Step &step, qint64 id);
+    Outcome recover(Step &step, qint64 id);
+    // A mark that could not be written: kept until finishPending() writes it.
+    void owe(qint64 id, const Step &step, bool dropped, const QString &why);
+    void payOwed();
+    [[noreturn]] void failed(const Step &step, const RuntimeError &why, Outcome outcome);
 
     Ledger &m_ledger;
     RecordList &m_register;
     Paths m_paths;
     std::function<QString(int)> m_tableName;
+    struct Owed;
+    std::vector<Owed> m_owed;
+    QString m_owedWhy;   // why the marks owed could not be written
+    QString m_half;      // the step left half done
+    QString m_unwritable; // why the ledger could not be written at the last try
+    QStringList m_notices;
+};
+
+// A ledger failure: what the operator reads (Turkish), and SQLite's own text as the detail.
+class LedgerError : public RuntimeError
+{
+public:
+    LedgerError(const QString &reason, const QString &detail, const QString &brief = {});
+    QString reason, detail;
+    QString brief; // for the status bar: "başka bir program tarafından kullanılıyor"
 };
 
 } // namespace kv::ledger

@@ -4,7 +4,10 @@
 #include "messages.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 
 namespace kv::messages {
@@ -39,12 +42,57 @@ bool question(const QString &text)
     b.exec();
     return b.clickedButton() == yes;
 }
+bool retryBox(const QString &text)
+{
+    QMessageBox b(QMessageBox::Critical, title(), text, QMessageBox::NoButton, boxParent());
+    QPushButton *again = b.addButton(QStringLiteral("Tekrar Dene"), QMessageBox::AcceptRole);
+    QPushButton *no = b.addButton(QStringLiteral("Vazgeç"), QMessageBox::RejectRole);
+    b.setDefaultButton(again);
+    b.setEscapeButton(no);
+    b.exec();
+    return b.clickedButton() == again;
+}
+
+// The wait going on: shown once it is longer than a blink.
+struct Wait
+{
+    QElapsedTimer since;
+    QPointer<QProgressDialog> box;
+};
+Wait s_wait;
+
+bool waitAgainBox(const QString &text)
+{
+    if (!s_wait.since.isValid())
+        s_wait.since.start();
+    if (!s_wait.box && s_wait.since.elapsed() > 300) {
+        auto *box = new QProgressDialog(text, QStringLiteral("Vazgeç"), 0, 0, boxParent());
+        box->setObjectName(QStringLiteral("LedgerWait"));
+        box->setWindowTitle(title());
+        box->setWindowModality(Qt::ApplicationModal);
+        box->setMinimumDuration(0);
+        box->show();
+        s_wait.box = box;
+    }
+    // Before the box shows, no input may start a second action.
+    QCoreApplication::processEvents(s_wait.box ? QEventLoop::AllEvents
+                                               : QEventLoop::ExcludeUserInputEvents,
+                                    20);
+    return !(s_wait.box && s_wait.box->wasCanceled());
+}
+
+void waitOverBox()
+{
+    delete s_wait.box;
+    s_wait.since.invalidate();
+}
 } // namespace
 
 void useMessageBoxes()
 {
     setPresenter({[](const QString &t) { box(QMessageBox::Information, t); },
-                  [](const QString &t) { box(QMessageBox::Critical, t); }, question});
+                  [](const QString &t) { box(QMessageBox::Critical, t); }, question, retryBox,
+                  waitAgainBox, waitOverBox});
 }
 
 } // namespace kv::messages

@@ -60,4 +60,31 @@ bool ask(const QString &text)
     return false; // nobody to say yes
 }
 
+bool retry(const QString &text)
+{
+    if (s_recorder) {
+        s_recorder->errors << text;
+        return !s_recorder->retries.isEmpty() && s_recorder->retries.takeFirst();
+    }
+    if (s_presenter.retry)
+        return s_presenter.retry(text);
+    qWarning().noquote() << text;
+    return false;
+}
+
+bool waitAgain(const QString &text)
+{
+    if (s_recorder) {
+        ++s_recorder->waits;
+        return s_recorder->onWait && s_recorder->onWait();
+    }
+    return s_presenter.waitAgain && s_presenter.waitAgain(text);
+}
+
+void waitOver()
+{
+    if (!s_recorder && s_presenter.waitOver)
+        s_presenter.waitOver();
+}
+
 } // namespace kv::messages

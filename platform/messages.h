@@ -22,6 +22,11 @@ struct Recorder
     bool defaultAnswer = false;
     // Runs when an information box would show, as the operator would see it.
     std::function<void(const QString &)> onInfo;
+    // Answers "Tekrar Dene" to the next errors that offer it; none: "Vazgeç".
+    QList<bool> retries;
+    // Asked while a wait goes on; none: the wait is given up at once.
+    std::function<bool()> onWait;
+    int waits = 0;
 
     QStringList all() const { return infos + errors + questions; }
     void clear()
@@ -42,6 +47,9 @@ struct Presenter
     std::function<void(const QString &)> inform;
     std::function<void(const QString &)> showError;
     std::function<bool(const QString &)> ask;
+    std::function<bool(const QString &)> retry;
+    std::function<bool(const QString &)> waitAgain;
+    std::function<void()> waitOver;
 };
 void setPresenter(const Presenter &presenter);
 
@@ -51,6 +59,13 @@ void inform(const QString &text);
 void showError(const QString &text);
 // "Evet"/"Hayır" question with "Hayır" as the default; true for "Evet".
 bool ask(const QString &text);
+// An error that can be tried again: "Tekrar Dene" (the default; true) or "Vazgeç".
+bool retry(const QString &text);
+// A wait for something outside the program, asked after each short wait: true to wait on.
+// The window keeps answering between; after a moment the wait is shown as such (`text`,
+// "Vazgeç" to give it up) and is modal. waitOver() ends it.
+bool waitAgain(const QString &text);
+void waitOver();
 
 } // namespace messages
 

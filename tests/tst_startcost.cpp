@@ -183,13 +183,13 @@ void TestStartCost::deferredCheckFindsDamage()
     desk.ui()->ListBox2->setCurrentRow(0);
     if (first == "paint") {
         cash->startLedger();
-        QTRY_COMPARE(msgs.infos.size(), 1); // said once, when the check is done
+        QTRY_COMPARE(msgs.errors.size(), 1); // said once, when the check is done
         settle(desk);                       // and again when refused
-        QCOMPARE(msgs.infos.size(), 2);
+        QCOMPARE(msgs.errors.size(), 2);
     } else if (first == "settle") {
         settle(desk); // opens the ledger, checks it, and is refused
         cash->startLedger();
-        QCOMPARE(msgs.infos.size(), 1);
+        QCOMPARE(msgs.errors.size(), 1);
     } else {
         // The key opens the ledger first; its full check waits for its use.
         QTest::keyClick(desk.ui()->ListBox2, Qt::Key_Down);
@@ -197,11 +197,11 @@ void TestStartCost::deferredCheckFindsDamage()
         QVERIFY(msgs.all().isEmpty());
         settle(desk);
         cash->startLedger();
-        QCOMPARE(msgs.infos.size(), 1);
+        QCOMPARE(msgs.errors.size(), 1);
     }
-    QCOMPARE(msgs.infos.last(), msgs.infos.first());
-    QVERIFY2(msgs.infos.at(0).contains("Defter.db") && msgs.infos.at(0).contains("dokunulmadı"),
-             qPrintable(msgs.infos.at(0)));
+    QCOMPARE(msgs.errors.last(), msgs.errors.first());
+    QVERIFY2(msgs.errors.at(0).contains("Defter.db") && msgs.errors.at(0).contains("dokunulmadı"),
+             qPrintable(msgs.errors.at(0)));
     QVERIFY(!cash->ledger().isOpen());
     QCOMPARE(TestEnvironment::readBytes(file), content);
     QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), reg);
