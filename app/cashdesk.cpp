@@ -28,12 +28,11 @@ CashDesk::CashDesk(TForm1 *desk)
         *m_ledger, desk->registerList(), desk->paths(), [this](int t) { return tableName(t); });
     // While another program holds the ledger the window keeps answering, and the wait is shown
     // and can be given up.
-    m_ledger->setLockWait(
-        {[] {
-             return messages::waitAgain(
-                 QStringLiteral("Defter başka bir program tarafından kullanılıyor…"));
-         },
-         [] { messages::waitOver(); }});
+    m_ledger->setLockWait({[] {
+                               return messages::waitAgain(QStringLiteral(
+                                   "Defter başka bir program tarafından kullanılıyor…"));
+                           },
+                           [] { messages::waitOver(); }});
     m_watch = new QTimer(this);
     m_watch->setInterval(5000);
     connect(m_watch, &QTimer::timeout, this, [this] { updateLedgerStatus(); });

@@ -27,12 +27,12 @@ struct Guard
 // whether later work changed its files.
 struct Operations::Step
 {
-    QString kind; // "settle", "move", "reopen", "restart", "clear", "remove"
-    qint64 billId = 0;  // reopen: the bill cancelled
+    QString kind;        // "settle", "move", "reopen", "restart", "clear", "remove"
+    qint64 billId = 0;   // reopen: the bill cancelled
     QList<qint64> bills; // the bills the step wrote
-    int table = -1;    // settle, reopen: the table; move: the source
-    QString tableName; // its extras file's name when the step began
-    int target = -1;   // move: the table the account goes to; clear: the register's length
+    int table = -1;      // settle, reopen: the table; move: the source
+    QString tableName;   // its extras file's name when the step began
+    int target = -1;     // move: the table the account goes to; clear: the register's length
     QString targetName;
     QStringList lines; // move, reopen, restart: the account's three register lines; remove:
                        // the files
@@ -49,7 +49,7 @@ struct Operations::Effects
 {
     struct File
     {
-        QString name; // in the table extras directory
+        QString name;                    // in the table extras directory
         std::optional<QByteArray> after; // none: removed
         bool afterRegister = false;      // changed once the register is saved
     };
@@ -378,7 +378,8 @@ qint64 Operations::begin(Step &s, const std::function<void()> &alsoInTransaction
     }
     const std::optional<RecordList> reg = registerNow(m_paths);
     if (!reg && !e.lines.isEmpty())
-        throwError(QStringLiteral("Cannot open file %1").arg(files::native(m_paths.registerFile())));
+        throwError(
+            QStringLiteral("Cannot open file %1").arg(files::native(m_paths.registerFile())));
     eachRun(e.lines, [&](int first, const QStringList &after) {
         const QStringList now = linesOf(*reg, first, int(after.size()));
         for (int k = 0; k < now.size(); ++k)
@@ -623,14 +624,14 @@ void Operations::failed(const Step &s, const RuntimeError &why, Outcome outcome)
     if (ledgerError)
         m_unwritable = ledgerError->brief;
     const QString reason = ledgerError ? ledgerError->reason : why.text();
-    const QString what = outcome == Outcome::Dropped    ? QString::fromUtf8(words.notDone)
-                         : outcome == Outcome::Finished ? QString::fromUtf8(words.done)
-                                                        : QStringLiteral(
-                                                              "işlem yarım kaldı. Dosyalar ve "
-                                                              "defter yazılabildiğinde "
-                                                              "tamamlanacak ya da geri alınacak; "
-                                                              "o zamana kadar kasa işlemleri "
-                                                              "yapılamaz");
+    const QString what = outcome == Outcome::Dropped ? QString::fromUtf8(words.notDone)
+                         : outcome == Outcome::Finished
+                             ? QString::fromUtf8(words.done)
+                             : QStringLiteral("işlem yarım kaldı. Dosyalar ve "
+                                              "defter yazılabildiğinde "
+                                              "tamamlanacak ya da geri alınacak; "
+                                              "o zamana kadar kasa işlemleri "
+                                              "yapılamaz");
     QString text = QStringLiteral("%1; %2.").arg(reason, what);
     if (ledgerError && !ledgerError->detail.isEmpty())
         text += QStringLiteral("\n\nAyrıntı: ") + ledgerError->detail;

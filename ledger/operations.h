@@ -6,9 +6,9 @@
 #include "recordlist.h"
 
 #include <functional>
+#include <optional>
 #include <utility>
 #include <vector>
-#include <optional>
 
 // Settling, moving and reopening change several files: the ledger, the table register and
 // table extras files. Each first records in the ledger what it is about to do (one
@@ -119,8 +119,8 @@ private:
     std::function<QString(int)> m_tableName;
     struct Owed;
     std::vector<Owed> m_owed;
-    QString m_owedWhy;   // why the marks owed could not be written
-    QString m_half;      // the step left half done
+    QString m_owedWhy;    // why the marks owed could not be written
+    QString m_half;       // the step left half done
     QString m_unwritable; // why the ledger could not be written at the last try
     QStringList m_notices;
 };

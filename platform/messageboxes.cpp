@@ -75,9 +75,8 @@ bool waitAgainBox(const QString &text)
         s_wait.box = box;
     }
     // Before the box shows, no input may start a second action.
-    QCoreApplication::processEvents(s_wait.box ? QEventLoop::AllEvents
-                                               : QEventLoop::ExcludeUserInputEvents,
-                                    20);
+    QCoreApplication::processEvents(
+        s_wait.box ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents, 20);
     return !(s_wait.box && s_wait.box->wasCanceled());
 }
 

@@ -102,7 +102,8 @@ private slots:
     void momentsReadAsQtReadsThem();
     void dayColumnsFitTheirWidestText_data();
     void dayColumnsFitTheirWidestText();
-    void interruptedStepIsFinishedAtStart();
+    void unfinishedStepAtStart_data();
+    void unfinishedStepAtStart();
     void ledgerReplacedBetweenBills_data();
     void ledgerReplacedBetweenBills();
     void aReaderHoldsNoStepUp();
@@ -1001,39 +1002,88 @@ void TestLedger::aReaderHoldsNoStepUp()
              (QList<QVariantList>{{"Masa 1"}, {"Masa 2"}}));
 }
 
-void TestLedger::interruptedStepIsFinishedAtStart()
+void TestLedger::unfinishedStepAtStart_data()
 {
-    // A settle killed right after its transaction: the bill is in the ledger, the table
-    // still open. The next start finishes it: the table free, the bill there once.
+    QTest::addColumn<QString>("files");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("older journal, nothing known of its files") << "older"
+                                                               << "finished";
+    QTest::newRow("all as after (its mark lost)") << "after"
+                                                  << "finished";
+    QTest::newRow("extras emptied, account still open") << "half"
+                                                        << "finished";
+    QTest::newRow("all as before") << "before"
+                                   << "dropped";
+    QTest::newRow("a new guest at the table since") << "later"
+                                                    << "set aside";
+}
+
+void TestLedger::unfinishedStepAtStart()
+{
+    // A settle whose end never reached the ledger: the next start compares it with the files.
+    // Still as before, it is dropped; as before or after, finished; changed by later work, set
+    // aside with its bill to be looked at, and the later work kept.
+    QFETCH(QString, files);
+    QFETCH(QString, outcome);
     Desk desk;
     desk.prepare(1, {}, account(0, "7.12.2026", "20:00:00", "1000000"));
-    desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "15"});
-    {
-        Desk first;
-        first.prepare(1);
-        first.start(); // makes an empty ledger
-        first.forms.clear();
-        QVERIFY(QFile::copy(first.paths.ledgerFile(), desk.paths.ledgerFile()));
+    const QString extras = desk.paths.tableExtrasFile("Masa 1");
+    desk.writeLines(extras, {"Çay", "15"});
+    const QStringList open = desk.readLines(desk.paths.registerFile());
+    desk.start();
+    desk.select(0);
+    settle(desk);
+    desk.forms.clear();
+    desk.env.messages().clear();
+    QStringList reg = open;
+    if (files == "half" || files == "before")
+        desk.writeLines(desk.paths.registerFile(), open);
+    if (files == "before")
+        desk.writeLines(extras, {"Çay", "15"});
+    if (files == "later") {
+        reg[RegisterLine::startTime(0)] = "22:10:00";
+        desk.writeLines(desk.paths.registerFile(), reg);
+        desk.writeLines(extras, {"Su", "10"});
     }
+    const QByteArray extrasLeft = TestEnvironment::readBytes(extras);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "crash");
         db.setDatabaseName(desk.paths.ledgerFile());
         QVERIFY(db.open());
         QSqlQuery q(db);
-        QVERIFY(q.exec("INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee,"
-                       " closed_at, minutes, time_charge, minimum_applied, extras_total, total,"
-                       " fee_line) VALUES(0, 'Masa 1', '7.12.2026', '20:00:00', 1000000,"
-                       " '2026-12-07T21:00:00', 60, 1000000, 0, 15, 1000015, '1000000')"));
-        QVERIFY(q.exec("INSERT INTO journal(kind, created_at, bill_id, table_pos, table_name)"
-                       " VALUES('settle', '2026-12-07T21:00:00', 1, 0, 'Masa 1')"));
+        QVERIFY(q.exec(files == "older" ? "UPDATE journal SET done = 0, guard = NULL"
+                                        : "UPDATE journal SET done = 0"));
     }
     QSqlDatabase::removeDatabase("crash");
     desk.start();
-    QVERIFY(desk.env.messages().all().isEmpty());
-    QCOMPARE(desk.readLines(desk.paths.registerFile()).mid(1, 3), (QStringList{"", "", ""}));
-    QCOMPARE(TestEnvironment::readBytes(desk.paths.tableExtrasFile("Masa 1")), QByteArray());
-    QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT count(*) FROM bills").value(0).value(0), 1);
-    QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT done FROM journal").value(0).value(0), 1);
+    QStringList free = open;
+    for (int k = 0; k < 3; ++k)
+        free[RegisterLine::date(0) + k].clear();
+    const QString db = desk.paths.ledgerFile();
+    if (outcome == "finished") {
+        QVERIFY(desk.env.messages().all().isEmpty());
+        QCOMPARE(desk.readLines(desk.paths.registerFile()), free);
+        QCOMPARE(TestEnvironment::readBytes(extras), QByteArray());
+        QCOMPARE(rows(db, "SELECT review FROM bills"), QList<QVariantList>{{0}});
+        QCOMPARE(rows(db, "SELECT done FROM journal"), QList<QVariantList>{{1}});
+    } else if (outcome == "dropped") {
+        QVERIFY(desk.env.messages().all().isEmpty());
+        QCOMPARE(desk.readLines(desk.paths.registerFile()), open);
+        QCOMPARE(TestEnvironment::readBytes(extras), extrasLeft);
+        QCOMPARE(rows(db, "SELECT count(*) FROM bills"), QList<QVariantList>{{0}});
+        QCOMPARE(rows(db, "SELECT count(*) FROM journal"), QList<QVariantList>{{0}});
+    } else {
+        QCOMPARE(desk.env.messages().errors.size(), 1);
+        const QString said = desk.env.messages().errors.first();
+        QVERIFY2(said.startsWith("Masa 1: ") && said.contains("İncelenecek"), qPrintable(said));
+        QCOMPARE(desk.readLines(desk.paths.registerFile()), reg);
+        QCOMPARE(TestEnvironment::readBytes(extras), extrasLeft);
+        QCOMPARE(rows(db, "SELECT review FROM bills"), QList<QVariantList>{{1}});
+        QCOMPARE(rows(db, "SELECT done FROM journal"), QList<QVariantList>{{2}});
+        ledger::Ledger ledger;
+        QVERIFY(ledger.open(db));
+        QCOMPARE(ledger::statusText(*ledger.bill(1)), QStringLiteral("İncelenecek"));
+    }
 }
 
 QTEST_MAIN(TestLedger)

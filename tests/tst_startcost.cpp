@@ -184,7 +184,7 @@ void TestStartCost::deferredCheckFindsDamage()
     if (first == "paint") {
         cash->startLedger();
         QTRY_COMPARE(msgs.errors.size(), 1); // said once, when the check is done
-        settle(desk);                       // and again when refused
+        settle(desk);                        // and again when refused
         QCOMPARE(msgs.errors.size(), 2);
     } else if (first == "settle") {
         settle(desk); // opens the ledger, checks it, and is refused
