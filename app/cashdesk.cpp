@@ -1,6 +1,7 @@
 #include "cashdesk.h"
 
 #include "Unit1.h"
+#include "applocale.h"
 #include "billwindow.h"
 #include "clock.h"
 #include "dayendwindow.h"
@@ -215,7 +216,7 @@ bool CashDesk::ledgerReady(const QString &notDone)
     }
 }
 
-ledger::BillRecord CashDesk::accountRecord(int table, const QDateTime &now) const
+ledger::BillRecord CashDesk::accountRecord(int table, const counter::Moment &now) const
 {
     ledger::BillRecord record;
     record.tablePos = table;
@@ -224,19 +225,20 @@ ledger::BillRecord CashDesk::accountRecord(int table, const QDateTime &now) cons
     record.openedDate = reg.value(RegisterLine::date(table));
     record.openedTime = reg.value(RegisterLine::startTime(table));
     record.feeLine = record.openedDate.isEmpty() ? QString() : reg.value(RegisterLine::fee(table));
-    record.closedAt = now;
+    record.closedAt = now.wall;
     RecordList booked;
     const QString path = m_desk->paths().tableExtrasFile(record.tableName);
     if (files::kind(path) != files::Kind::Missing)
         record.extrasFile = booked.load(path);
-    record.bill = counter::accountBill(reg, m_desk->settingsList(), table, booked.lines(), now);
+    record.bill =
+        counter::accountBill(reg, m_desk->settingsList(), table, booked.lines(), now, openings());
     for (int k = 0; PairLine::price(k) < booked.count(); ++k)
         record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)),
                                              strToInt(booked.at(PairLine::price(k)))};
     return record;
 }
 
-ledger::BillRecord CashDesk::droppedTime(int table, const QDateTime &now,
+ledger::BillRecord CashDesk::droppedTime(int table, const counter::Moment &now,
                                          const QString &reason) const
 {
     const RecordList &reg = m_desk->registerList();
@@ -246,11 +248,11 @@ ledger::BillRecord CashDesk::droppedTime(int table, const QDateTime &now,
     record.openedDate = reg.value(RegisterLine::date(table));
     record.openedTime = reg.value(RegisterLine::startTime(table));
     record.feeLine = reg.value(RegisterLine::fee(table));
-    record.closedAt = record.cancelledAt = now;
+    record.closedAt = record.cancelledAt = now.wall;
     record.cancelReason = reason;
     // Its time alone: the extras stay on the table, listed and not counted.
     try {
-        record.bill = counter::accountBill(reg, m_desk->settingsList(), table, {}, now);
+        record.bill = counter::accountBill(reg, m_desk->settingsList(), table, {}, now, openings());
     } catch (const RuntimeError &) {
         // What cannot be read is kept as the register holds it, with no amount.
     }
@@ -353,7 +355,7 @@ bool CashDesk::restartAccount(int table, const QStringList &lines)
     if (!ledgerReady(QStringLiteral("Hesap yeniden başlatılmadı.")))
         return false;
     ledger::BillRecord dropped =
-        droppedTime(table, clock::now(), QStringLiteral("Yeniden başlatıldı"));
+        droppedTime(table, counter::momentNow(), QStringLiteral("Yeniden başlatıldı"));
     dropped.restart = true;
     m_operations->restart(dropped, lines);
     return true;
@@ -363,7 +365,7 @@ bool CashDesk::clearAccounts()
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     // Every account the register holds, also of tables beyond the count, which keep theirs.
-    const QDateTime now = clock::now();
+    const counter::Moment now = counter::momentNow();
     const RecordList &reg = m_desk->registerList();
     QList<ledger::BillRecord> dropped;
     for (int t = 0; RegisterLine::fee(t) < reg.count(); ++t) {
@@ -432,6 +434,24 @@ int CashDesk::openAccountTable(bool extrasAlone)
     return i;
 }
 
+QString CashDesk::unusualTimeQuestion(const QString &openedDate, const QString &openedTime,
+                                      const QDateTime &now)
+{
+    return QStringLiteral("Bu hesabın süresi olağan dışı (açılış %1 %2, şimdi %3 %4). Yine de "
+                          "kapatılsın mı?")
+        .arg(openedDate, openedTime, shortDate(now.date()), longTime(now.time()));
+}
+
+void CashDesk::recordOpening(int table, const counter::Moment &at)
+{
+    const RecordList &reg = m_desk->registerList();
+    const QString date = reg.value(RegisterLine::date(table));
+    if (date.isEmpty() || !m_ledger->isOpen() || !m_ledger->reopen())
+        return;
+    m_ledger->setOpening(table,
+                         counter::openingAt(at, date, reg.value(RegisterLine::startTime(table))));
+}
+
 void CashDesk::HesabiKapatClick()
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
@@ -441,7 +461,16 @@ void CashDesk::HesabiKapatClick()
         return;
 
     // The bill of this moment, by the one billing rule, with the extras the file holds now.
-    const ledger::BillRecord record = accountRecord(i, clock::now());
+    const counter::Moment now = counter::momentNow();
+    const ledger::BillRecord record = accountRecord(i, now);
+    // A clock set wrong, or an account forgotten for days: the operator looks before it is paid.
+    if (!record.openedDate.isEmpty()) {
+        const std::optional<qint64> elapsed =
+            counter::accountElapsedMs(m_desk->registerList(), i, openings(), now);
+        if (elapsed && counter::unusualElapsed(*elapsed) &&
+            !messages::ask(unusualTimeQuestion(record.openedDate, record.openedTime, now.wall)))
+            return;
+    }
     BillWindow *window = billWindow();
     window->fill(record);
     if (window->exec() != QDialog::Accepted)
@@ -478,6 +507,7 @@ void CashDesk::MasayiTasiClick()
         m_desk->accountChanged(to);
         throw;
     }
+    m_ledger->moveOpening(from, to); // best effort: else billed by its register text
     m_desk->accountChanged(from);
     m_desk->selectTable(to);
     messages::inform(

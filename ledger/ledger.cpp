@@ -114,6 +114,19 @@ BillRecord billOf(const QSqlQuery &q, bool full = true)
     return r;
 }
 
+// By position: a kept statement never runs with values left from a use that stopped.
+void bindAll(QSqlQuery &q, const QVariantList &values)
+{
+    for (int k = 0; k < values.size(); ++k)
+        q.bindValue(k, values.at(k));
+}
+
+// A text bound as itself: a null QString would be bound as NULL.
+QVariant text(const QString &s)
+{
+    return QVariant(s.isNull() ? QStringLiteral("") : s);
+}
+
 bool isLock(const QSqlError &e)
 {
     return isLockError(e);
@@ -599,6 +612,99 @@ qint64 Ledger::billCount() const
     if (!isOpen() || !q.exec(QStringLiteral("SELECT count(*) FROM bills")) || !q.next())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
     return q.value(0).toLongLong();
+}
+
+const counter::Openings &Ledger::openings() const
+{
+    static const counter::Openings none;
+    if (!isOpen())
+        return none;
+    if (m_openings && m_openingsOf == m_identity)
+        return *m_openings;
+    // Not read again until written or another file is opened: the floor asks every second.
+    m_openings.emplace();
+    m_openingsOf = m_identity;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("SELECT table_pos, opened_date, opened_time, utc, boot_id,"
+                              " since_boot_ms FROM openings")))
+        while (q.next())
+            m_openings->insert(q.value(0).toInt(),
+                               {q.value(1).toString(), q.value(2).toString(),
+                                QDateTime::fromString(q.value(3).toString(), Qt::ISODate),
+                                q.value(4).toString(), q.value(5).toLongLong()});
+    return *m_openings;
+}
+
+bool Ledger::changeOpenings(const std::function<bool(QSqlQuery &)> &change) noexcept
+{
+    if (!isOpen())
+        return false;
+    try {
+        openings(); // read before the change, so the kept copy follows it
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        QSqlQuery q(db);
+        // An opening is not worth a wait: the register's text bills without it.
+        q.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+        const auto waitAgain =
+            qScopeGuard([&q] { q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyMs)); });
+        if (!db.transaction())
+            return false;
+        if (!change(q) || !db.commit()) {
+            db.rollback();
+            m_openings.reset(); // read again: what the file holds
+            return false;
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool Ledger::setOpening(int table, const std::optional<counter::Opening> &opening) noexcept
+{
+    const bool done = changeOpenings([&](QSqlQuery &q) {
+        if (!opening) {
+            q.prepare(QStringLiteral("DELETE FROM openings WHERE table_pos = ?"));
+            q.addBindValue(table);
+            return q.exec();
+        }
+        q.prepare(QStringLiteral("INSERT OR REPLACE INTO openings(table_pos, opened_date,"
+                                 " opened_time, utc, boot_id, since_boot_ms)"
+                                 " VALUES(?, ?, ?, ?, ?, ?)"));
+        bindAll(q, {table, text(opening->dateLine), text(opening->timeLine),
+                    opening->utc.toUTC().toString(Qt::ISODate), text(opening->bootId),
+                    opening->sinceBootMs});
+        return q.exec();
+    });
+    if (done && m_openings) {
+        if (opening)
+            m_openings->insert(table, *opening);
+        else
+            m_openings->remove(table);
+    }
+    return done;
+}
+
+bool Ledger::moveOpening(int from, int to) noexcept
+{
+    const bool done = changeOpenings([&](QSqlQuery &q) {
+        q.prepare(QStringLiteral("DELETE FROM openings WHERE table_pos = ?"));
+        q.addBindValue(to);
+        if (!q.exec())
+            return false;
+        q.prepare(QStringLiteral("UPDATE openings SET table_pos = ? WHERE table_pos = ?"));
+        q.addBindValue(to);
+        q.addBindValue(from);
+        return q.exec();
+    });
+    if (done && m_openings) {
+        if (m_openings->contains(from))
+            m_openings->insert(to, m_openings->take(from));
+        else
+            m_openings->remove(to);
+    }
+    return done;
 }
 
 } // namespace kv::ledger

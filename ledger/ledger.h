@@ -130,7 +130,19 @@ public:
     std::optional<BillRecord> bill(qint64 id) const;
     qint64 billCount() const;
 
+    // The openings of open accounts as instants, by table; none while the ledger cannot be
+    // read. Read once, then kept in step with what is written here.
+    const counter::Openings &openings() const;
+    // Best effort, never waiting for another program's lock: false when the ledger did not
+    // take it, and the account is then billed by its register text. None drops the row.
+    bool setOpening(int table, const std::optional<counter::Opening> &opening) noexcept;
+    // An account moved from one table to another takes its opening along.
+    bool moveOpening(int from, int to) noexcept;
+
 private:
+    // Writes the openings' changes in one transaction, without waiting for a lock.
+    bool changeOpenings(const std::function<bool(QSqlQuery &)> &change) noexcept;
+
     struct Background;
     struct Statements;
     void dropStatements() const;
@@ -159,6 +171,8 @@ private:
     LockWait m_lockWait;
     std::unique_ptr<Background> m_background;
     std::unique_ptr<Statements> m_statements;
+    mutable std::optional<counter::Openings> m_openings;
+    mutable QByteArray m_openingsOf; // the file they were read from
 };
 
 // Another program holds the ledger (SQLite's busy or locked).

@@ -1,0 +1,251 @@
+// Bills follow the real time between opening and settling, whatever the wall clock, its zone
+// or the locale did; an unusual time is confirmed.
+#include "deskfixture.h"
+
+#include "applocale.h"
+#include "billwindow.h"
+#include "cashdesk.h"
+#include "movewindow.h"
+#include "rowdelegate.h"
+#include "ui_movewindow.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <ctime>
+
+using namespace kv;
+
+namespace {
+// The system's zone as a program sees it after a change: the C library reads TZ again.
+void setZone(const QByteArray &zone)
+{
+    qputenv("TZ", zone);
+    tzset();
+}
+
+// The test's clock at a real instant, read in the zone now set.
+void setInstant(Desk &desk, const QDateTime &utc)
+{
+    desk.env.setNow(QDateTime::fromSecsSinceEpoch(utc.toSecsSinceEpoch(), Qt::LocalTime));
+}
+
+void settle(Desk &desk)
+{
+    BillWindow *w = desk.forms.Cash->billWindow();
+    ModalDriver driver(w, {[w] { w->accept(); }});
+    desk.run([&] { desk.forms.Cash->HesabiKapatClick(); });
+}
+
+QList<QVariantList> rows(const QString &file, const QString &sql)
+{
+    QList<QVariantList> out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "test-reader");
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(sql);
+            while (q.next())
+                out << QVariantList{q.value(0), q.value(1), q.value(2)};
+        }
+    }
+    QSqlDatabase::removeDatabase("test-reader");
+    return out;
+}
+
+void openAccount(Desk &desk, int table)
+{
+    desk.select(table);
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+}
+
+void moveAccount(Desk &desk, int from, int toRow)
+{
+    desk.select(from);
+    MoveWindow *w = desk.forms.Cash->moveWindow();
+    ModalDriver driver(w, {[w, toRow] {
+                           w->ui->FreeTables->setCurrentRow(toRow);
+                           w->ui->MoveButton->click();
+                       }});
+    desk.run([&] { desk.forms.Cash->MasayiTasiClick(); });
+}
+} // namespace
+
+class TestTime : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void billsFollowRealTime_data();
+    void billsFollowRealTime();
+    void unusualTimeIsConfirmed_data();
+    void unusualTimeIsConfirmed();
+
+private:
+    QByteArray m_zone;
+    bool m_hadZone = false;
+};
+
+void TestTime::initTestCase()
+{
+    m_hadZone = qEnvironmentVariableIsSet("TZ");
+    m_zone = qgetenv("TZ");
+    // Qt reads the local zone through the C library at each conversion: a change of TZ
+    // within the process is what a change of the system's zone is to the program.
+    setZone("UTC");
+    const QDateTime epoch = QDateTime::fromSecsSinceEpoch(0, Qt::LocalTime);
+    QCOMPARE(epoch.time(), QTime(0, 0));
+    setZone("Asia/Tokyo");
+    QCOMPARE(QDateTime::fromSecsSinceEpoch(0, Qt::LocalTime).time(), QTime(9, 0));
+    cleanup();
+}
+
+void TestTime::cleanup()
+{
+    if (m_hadZone)
+        qputenv("TZ", m_zone);
+    else
+        qunsetenv("TZ");
+    tzset();
+}
+
+void TestTime::billsFollowRealTime_data()
+{
+    QTest::addColumn<QByteArray>("openZone");
+    QTest::addColumn<QByteArray>("settleZone");
+    QTest::addColumn<QString>("openLocale"); // the locale the account is opened under
+    QTest::addColumn<QString>("opened");     // UTC
+    QTest::addColumn<int>("realMinutes");
+    QTest::addColumn<int>("wallSetBy"); // minutes the wall clock was set by after opening
+    QTest::addColumn<QString>("flow");  // "move": moved to Masa 2; "locked": no opening kept
+    QTest::addColumn<qint64>("minutes");
+    const QByteArray ist = "Europe/Istanbul", berlin = "Europe/Berlin";
+    // 20:00 in Istanbul.
+    const QString evening = QStringLiteral("2026-12-07T17:00:00Z");
+    QTest::newRow("Istanbul to UTC") << ist << QByteArray("UTC") << "tr" << evening << 120 << 0
+                                     << "" << qint64(120);
+    QTest::newRow("Istanbul to Tokyo")
+        << ist << QByteArray("Asia/Tokyo") << "tr" << evening << 120 << 0 << "" << qint64(120);
+    QTest::newRow("Istanbul to UTC, moved")
+        << ist << QByteArray("UTC") << "tr" << evening << 120 << 0 << "move" << qint64(120);
+    // 00:30 summer time, three hours across the autumn change.
+    QTest::newRow("Berlin, autumn") << berlin << berlin << "tr" << "2026-10-24T22:30:00Z" << 180
+                                    << 0 << "" << qint64(180);
+    // 01:30 winter time, an hour across the spring change.
+    QTest::newRow("Berlin, spring") << berlin << berlin << "tr" << "2026-03-29T00:30:00Z" << 60
+                                    << 0 << "" << qint64(60);
+    // 23:00 under en_US, settled after midnight under Turkish.
+    QTest::newRow("en_US to Turkish") << ist << ist << "en" << "2026-12-07T20:00:00Z" << 120 << 0
+                                      << "" << qint64(120);
+    QTest::newRow("clock set back 10 minutes")
+        << ist << ist << "tr" << evening << 5 << -10 << "" << qint64(5);
+    QTest::newRow("clock set back, half an hour on")
+        << ist << ist << "tr" << evening << 30 << -10 << "" << qint64(30);
+    QTest::newRow("clock set forward an hour")
+        << ist << ist << "tr" << evening << 30 << 60 << "" << qint64(30);
+    // No opening in the ledger: the register's text, as before.
+    QTest::newRow("ledger locked at opening")
+        << ist << ist << "tr" << evening << 30 << -10 << "locked" << qint64(20);
+}
+
+void TestTime::billsFollowRealTime()
+{
+    QFETCH(QByteArray, openZone);
+    QFETCH(QByteArray, settleZone);
+    QFETCH(QString, openLocale);
+    QFETCH(QString, opened);
+    QFETCH(int, realMinutes);
+    QFETCH(int, wallSetBy);
+    QFETCH(QString, flow);
+    QFETCH(qint64, minutes);
+    setZone(openZone);
+    Desk desk;
+    if (openLocale == "en")
+        setAppLocale(QLocale(QLocale::English, QLocale::UnitedStates));
+    const QDateTime openedAt = QDateTime::fromString(opened, Qt::ISODate);
+    setInstant(desk, openedAt);
+    desk.prepare(2, {{SettingsLine::UnitFee, "60"}}); // a lira a minute
+    desk.start();
+    {
+        // Another program holds the ledger while the account is opened.
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+        other.setDatabaseName(desk.paths.ledgerFile());
+        QVERIFY(other.open());
+        QSqlQuery lock(other);
+        if (flow == "locked")
+            QVERIFY(lock.exec("BEGIN EXCLUSIVE"));
+        openAccount(desk, 0);
+        if (flow == "locked")
+            QVERIFY(lock.exec("ROLLBACK"));
+    }
+    QSqlDatabase::removeDatabase("other");
+    QCOMPARE(desk.env.messages().infos, QStringList{"Masa 1 için hesap açıldı!"});
+    QCOMPARE(desk.env.messages().errors, QStringList());
+    int table = 0;
+    if (flow == "move") {
+        moveAccount(desk, 0, 0);
+        table = 1;
+    }
+    setZone(settleZone);
+    setAppLocale(QLocale(QLocale::Turkish, QLocale::Turkey));
+    desk.env.setWallClockSetBy(qint64(wallSetBy) * 60000);
+    setInstant(desk, openedAt.addSecs(realMinutes * 60 + wallSetBy * 60 + 15));
+    // The floor, F5 and the bill agree.
+    desk.select(table);
+    desk.form()->refreshFloor();
+    QCOMPARE(desk.ui()->ListBox2->item(table)->data(TRowDelegate::MiddleRole).toString(),
+             counter::hoursAndMinutes(minutes));
+    desk.run([&] { desk.form()->SpeedButton3Click(); });
+    QCOMPARE(desk.ui()->statictext2->text(), QString::number(minutes));
+    desk.env.messages().clear();
+    settle(desk);
+    QCOMPARE(desk.env.messages().questions, QStringList());
+    const QList<QVariantList> bills =
+        rows(desk.paths.ledgerFile(), "SELECT minutes, total, table_pos FROM bills");
+    QCOMPARE(bills.size(), 1);
+    QCOMPARE(bills[0], (QVariantList{minutes, minutes, table}));
+}
+
+void TestTime::unusualTimeIsConfirmed_data()
+{
+    QTest::addColumn<QString>("date"); // the register's lines, written by hand
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("settled");
+    // The clock reads 7.12.2026 21:15:03.
+    QTest::newRow("an hour ahead, kept") << "7.12.2026" << "22:15:03" << false << true << false;
+    QTest::newRow("an hour ahead, closed") << "7.12.2026" << "22:15:03" << true << true << true;
+    QTest::newRow("four days") << "3.12.2026" << "21:00:00" << false << true << false;
+    QTest::newRow("three days") << "4.12.2026" << "21:15:03" << false << false << true;
+    QTest::newRow("an evening") << "7.12.2026" << "19:00:00" << false << false << true;
+}
+
+void TestTime::unusualTimeIsConfirmed()
+{
+    QFETCH(QString, date);
+    QFETCH(QString, time);
+    QFETCH(bool, answer);
+    QFETCH(bool, asked);
+    QFETCH(bool, settled);
+    Desk desk;
+    desk.prepare(1, {{SettingsLine::UnitFee, "60"}},
+                 {{RegisterLine::date(0), date}, {RegisterLine::startTime(0), time}});
+    desk.start();
+    desk.select(0);
+    desk.env.messages().answers = {answer};
+    settle(desk);
+    const QString question = QStringLiteral("Bu hesabın süresi olağan dışı (açılış %1 %2, şimdi "
+                                            "7.12.2026 21:15:03). Yine de kapatılsın mı?")
+                                 .arg(date, time);
+    QCOMPARE(desk.env.messages().questions, asked ? QStringList{question} : QStringList());
+    QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT id FROM bills").size(), settled ? 1 : 0);
+    QCOMPARE(desk.readLines(desk.paths.registerFile()).value(RegisterLine::date(0)).isEmpty(),
+             settled);
+}
+
+QTEST_MAIN(TestTime)
+#include "tst_time.moc"
