@@ -526,37 +526,47 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     if (!ledgerReady())
         return;
-    const QDateTime now = clock::now();
+    const counter::Moment moment = counter::momentNow();
+    const QDateTime &now = moment.wall;
     const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
     if (!bill || bill->cancelled()) {
         m_operations->cancel(id, reason, now, std::nullopt); // says why
         return;
     }
     const QString name = bill->tableName;
+    // An earlier day is closed: its guest left long ago, and its figures stay as they were.
+    // The cancel is taken off today's total.
+    if (ledger::businessDay(bill->closedAt) != ledger::businessDay(now)) {
+        m_operations->cancel(id, reason, now, std::nullopt);
+        messages::inform(QStringLiteral("Fiş iptal edildi. Önceki bir iş gününün fişi olduğundan "
+                                        "%1 hesabı yeniden açılmadı; tutarı bugünün gün sonundan "
+                                        "düşülür.")
+                             .arg(name));
+        return;
+    }
     const int count = m_desk->tableList()->count();
     int t = bill->tablePos;
     const bool ownTableFree =
         t >= 0 && t < count && m_desk->registerList().value(RegisterLine::date(t)).isEmpty();
     const counter::Booked stray = ownTableFree ? bookedOn(t) : counter::Booked{0, std::nullopt};
-    const bool today = ledger::businessDay(bill->closedAt) == ledger::businessDay(now);
     std::optional<ledger::Operations::Reopen> reopen;
     if (ownTableFree && counter::isFreeTable(m_desk->registerList(), t, stray)) {
-        reopen = ledger::Operations::Reopen{t, bill->extrasFile};
-    } else if (today && ownTableFree && stray.total) {
+        reopen = ledger::Operations::Reopen{t, bill->extrasFile, {}};
+    } else if (ownTableFree && stray.total) {
         // Extras left on the table: the operator says whether the account takes them along.
         if (messages::ask(strayExtrasQuestion(stray))) {
             if (!dropFreeExtras(t))
                 return;
-            reopen = ledger::Operations::Reopen{t, bill->extrasFile};
+            reopen = ledger::Operations::Reopen{t, bill->extrasFile, {}};
         } else {
             RecordList left;
             left.load(m_desk->paths().tableExtrasFile(tableName(t)));
             QStringList own = RecordList::fromBytes(bill->extrasFile.value_or(QByteArray()));
             if (own.size() % 2)
                 own << QStringLiteral("0"); // a name without its price counts nothing
-            reopen = ledger::Operations::Reopen{t, RecordList::toBytes(own + left.lines())};
+            reopen = ledger::Operations::Reopen{t, RecordList::toBytes(own + left.lines()), {}};
         }
-    } else if (today) {
+    } else {
         // The guest's account must not vanish: it goes to a free table of the operator's choice.
         const QList<std::pair<int, QString>> free = freeTables(-1);
         if (free.isEmpty()) {
@@ -571,21 +581,35 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
             messages::inform(QStringLiteral("Fiş iptal edilmedi."));
             return;
         }
-        reopen = ledger::Operations::Reopen{t, bill->extrasFile};
+        reopen = ledger::Operations::Reopen{t, bill->extrasFile, {}};
+    }
+    // "Evet": the guest played on while the bill stood, and the account runs from its start;
+    // "Hayır": its clock resumes from the bill's minutes.
+    std::optional<counter::Opening> opening;
+    if (!bill->openedDate.isEmpty()) {
+        if (messages::askYesFirst(QStringLiteral("Kapalı kalan süre de hesaba eklensin mi?"))) {
+            const counter::Openings &known = openings();
+            const auto own = known.constFind(bill->tablePos);
+            if (own != known.cend() && own->dateLine == bill->openedDate &&
+                own->timeLine == bill->openedTime)
+                opening = *own;
+        } else {
+            const qint64 ms = bill->bill.minutes * 60000;
+            const QDateTime start = now.addMSecs(-ms);
+            counter::Moment at{start, moment.bootId, moment.sinceBootMs - ms};
+            reopen->lines = {shortDate(start.date()), longTime(start.time()), bill->feeLine};
+            opening = counter::openingAt(at, reopen->lines.at(0), reopen->lines.at(1));
+        }
     }
     try {
         m_operations->cancel(id, reason, now, reopen);
     } catch (...) {
-        if (reopen)
-            m_desk->accountChanged(reopen->table);
+        m_desk->accountChanged(reopen->table);
         throw;
     }
-    if (!reopen) {
-        messages::inform(QStringLiteral("Fiş iptal edildi. %1 masasında yeni bir hesap ya da "
-                                        "extra olduğundan hesap yeniden açılmadı.")
-                             .arg(name));
-        return;
-    }
+    // Best effort: without it the reopened account is billed by its register text.
+    if (opening)
+        m_ledger->setOpening(reopen->table, opening);
     m_desk->accountChanged(reopen->table);
     if (reopen->table == bill->tablePos)
         messages::inform(QStringLiteral("Fiş iptal edildi; %1 hesabı yeniden açıldı.").arg(name));

@@ -39,6 +39,8 @@ const char *const kSchema[] = {
     " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB,"
     " restart INTEGER NOT NULL DEFAULT 0, review INTEGER NOT NULL DEFAULT 0) STRICT",
     "CREATE INDEX bills_by_closing ON bills(closed_at)",
+    // Gün Sonu finds the earlier days' bills cancelled on the day shown.
+    "CREATE INDEX bills_by_cancel ON bills(cancelled_at) WHERE cancelled_at IS NOT NULL",
     "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
     " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
     " carried INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(bill_id, pos)) STRICT",
@@ -67,6 +69,7 @@ const char *const kUpgradeTo2[] = {
 };
 const char *const kUpgradeTo3[] = {
     "ALTER TABLE bills ADD COLUMN review INTEGER NOT NULL DEFAULT 0",
+    "CREATE INDEX bills_by_cancel ON bills(cancelled_at) WHERE cancelled_at IS NOT NULL",
     "ALTER TABLE journal ADD COLUMN guard BLOB",
     "ALTER TABLE journal ADD COLUMN bill_ids TEXT",
     "CREATE TABLE ledger_info(key TEXT PRIMARY KEY, value TEXT NOT NULL) STRICT",
@@ -155,7 +158,7 @@ bool isLockError(const QSqlError &e)
     return code == QLatin1String("5") || code == QLatin1String("6");
 }
 
-DayTotals dayTotals(const QList<BillRecord> &bills)
+DayTotals dayTotals(const QList<BillRecord> &bills, const QList<BillRecord> &earlierCancelled)
 {
     DayTotals t;
     for (const BillRecord &b : bills) {
@@ -163,13 +166,19 @@ DayTotals dayTotals(const QList<BillRecord> &bills)
             ++t.restarts;
             t.restartTotal += b.bill.total;
         }
-        if (b.cancelled())
+        // Cancelled on a later day, a bill stays in its own day's figures as they were closed.
+        if (b.cancelled() && businessDay(b.cancelledAt) <= businessDay(b.closedAt))
             continue;
         ++t.paid;
         t.timeCharges += b.bill.timeCharge;
         t.extras += b.bill.extrasTotal;
         t.total += b.bill.total;
     }
+    for (const BillRecord &b : earlierCancelled) {
+        ++t.earlierCancels;
+        t.earlierCancelTotal += b.bill.total;
+    }
+    t.total -= t.earlierCancelTotal;
     return t;
 }
 
@@ -612,6 +621,28 @@ qint64 Ledger::billCount() const
     if (!isOpen() || !q.exec(QStringLiteral("SELECT count(*) FROM bills")) || !q.next())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
     return q.value(0).toLongLong();
+}
+
+QList<BillRecord> Ledger::cancelledFromEarlierDays(const QDateTime &from, const QDateTime &to) const
+{
+    QList<BillRecord> out;
+    if (!isOpen())
+        return out;
+    // A restart's bill is cancelled as it is written: never of an earlier day.
+    static const QByteArray sql =
+        QStringLiteral("SELECT %1 FROM bills WHERE cancelled_at >= ? AND cancelled_at < ?"
+                       " AND closed_at < ? AND restart = 0 ORDER BY cancelled_at, id")
+            .arg(billColumns(false))
+            .toUtf8();
+    QSqlQuery &q = statement(sql.constData());
+    const auto done = qScopeGuard([&q] { q.finish(); });
+    q.setForwardOnly(true);
+    bindAll(q, {isoText(from), isoText(to), isoText(from)});
+    if (!q.exec())
+        throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
+    while (q.next())
+        out << billOf(q, false);
+    return out;
 }
 
 const counter::Openings &Ledger::openings() const

@@ -129,6 +129,8 @@ public:
                             Detail detail = Detail::Full) const;
     std::optional<BillRecord> bill(qint64 id) const;
     qint64 billCount() const;
+    // Bills of earlier business days cancelled in [from, to): closed before `from`.
+    QList<BillRecord> cancelledFromEarlierDays(const QDateTime &from, const QDateTime &to) const;
 
     // The openings of open accounts as instants, by table; none while the ledger cannot be
     // read. Read once, then kept in step with what is written here.
@@ -179,7 +181,7 @@ private:
 bool isLockError(const QSqlError &error);
 
 // What a day's bills add up to: the bills paid, and apart from them the accounts restarted
-// without being paid (cancelled bills count in neither).
+// without being paid (bills cancelled on their own business day count in neither).
 struct DayTotals
 {
     qint64 paid = 0;
@@ -188,9 +190,13 @@ struct DayTotals
     qint64 total = 0;
     qint64 restarts = 0;
     qint64 restartTotal = 0;
+    // Bills of earlier days cancelled on this one: taken off its total, their own day's
+    // figures left as they were closed.
+    qint64 earlierCancels = 0;
+    qint64 earlierCancelTotal = 0;
     bool operator==(const DayTotals &) const = default;
 };
-DayTotals dayTotals(const QList<BillRecord> &bills);
+DayTotals dayTotals(const QList<BillRecord> &bills, const QList<BillRecord> &earlierCancelled = {});
 
 // What became of a bill: "Ödendi", "İptal: REASON", or "Yeniden başlatıldı" for a restarted
 // account's (cancelled too, whatever its reason).
