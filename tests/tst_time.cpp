@@ -301,13 +301,14 @@ void TestTime::cancelling()
     desk.env.messages().answers = answers;
     DayEndWindow *w = desk.forms.Cash->dayEndWindow();
     w->askReason = [] { return std::optional<QString>(QStringLiteral("Yanlış masa")); };
-    QString earlierTotal, todayEarlierCancel, todayTotal;
+    QString earlierTotal, status, todayEarlierCancel, todayTotal;
     ModalDriver driver(w, {[&] {
                                // The bill's own business day is shown.
                                w->showDay(counter::businessDay(closedAt));
                                w->ui->BillsTable->selectRow(0);
                                w->CancelBillClick();
                                earlierTotal = w->ui->TotalValue->text();
+                               status = w->ui->BillsTable->model()->index(0, 6).data().toString();
                                w->showDay(counter::businessDay(cancelAt));
                                todayEarlierCancel = w->ui->EarlierCancelValue->isVisibleTo(w)
                                                         ? w->ui->EarlierCancelValue->text()
@@ -326,6 +327,8 @@ void TestTime::cancelling()
     // The day the bill was paid still counts it when the cancel came on a later day; the
     // later day takes it off its total.
     QCOMPARE(earlierTotal, earlier ? QStringLiteral("90 TL") : QStringLiteral("0 TL"));
+    QCOMPARE(status, "İptal (" + (earlier ? shortDate(cancelAt.date()) + ' ' : QString()) +
+                         longTime(cancelAt.time()) + "): Yanlış masa");
     QCOMPARE(todayEarlierCancel, earlier ? QStringLiteral("1 fiş · −90 TL") : QString());
     QCOMPARE(todayTotal, earlier ? QStringLiteral("-90 TL") : QStringLiteral("0 TL"));
     const QStringList lines = desk.readLines(desk.paths.registerFile());
