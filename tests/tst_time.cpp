@@ -124,7 +124,8 @@ void TestTime::billsFollowRealTime_data()
     QTest::addColumn<QString>("opened");     // UTC
     QTest::addColumn<int>("realMinutes");
     QTest::addColumn<int>("wallSetBy"); // minutes the wall clock was set by after opening
-    QTest::addColumn<QString>("flow");  // "move": moved to Masa 2; "locked": no opening kept
+    // "move": moved to Masa 2; "restart": restarted 30 minutes on; "locked": no opening kept
+    QTest::addColumn<QString>("flow");
     QTest::addColumn<qint64>("minutes");
     const QByteArray ist = "Europe/Istanbul", berlin = "Europe/Berlin";
     // 20:00 in Istanbul.
@@ -135,6 +136,8 @@ void TestTime::billsFollowRealTime_data()
         << ist << QByteArray("Asia/Tokyo") << "tr" << evening << 120 << 0 << "" << qint64(120);
     QTest::newRow("Istanbul to UTC, moved")
         << ist << QByteArray("UTC") << "tr" << evening << 120 << 0 << "move" << qint64(120);
+    QTest::newRow("Istanbul to UTC, restarted")
+        << ist << QByteArray("UTC") << "tr" << evening << 120 << 0 << "restart" << qint64(90);
     // 00:30 summer time, three hours across the autumn change.
     QTest::newRow("Berlin, autumn") << berlin << berlin << "tr"
                                     << "2026-10-24T22:30:00Z" << 180 << 0 << "" << qint64(180);
@@ -192,6 +195,10 @@ void TestTime::billsFollowRealTime()
     if (flow == "move") {
         moveAccount(desk, 0, 0);
         table = 1;
+    } else if (flow == "restart") {
+        setInstant(desk, openedAt.addSecs(30 * 60));
+        desk.env.messages().answers = {true};
+        openAccount(desk, 0);
     }
     setZone(settleZone);
     setAppLocale(QLocale(QLocale::Turkish, QLocale::Turkey));
@@ -208,7 +215,8 @@ void TestTime::billsFollowRealTime()
     settle(desk);
     QCOMPARE(desk.env.messages().questions, QStringList());
     const QList<QVariantList> bills =
-        rows(desk.paths.ledgerFile(), "SELECT minutes, total, table_pos FROM bills");
+        rows(desk.paths.ledgerFile(), "SELECT minutes, total, table_pos FROM bills"
+                                      " WHERE restart = 0");
     QCOMPARE(bills.size(), 1);
     QCOMPARE(bills[0], (QVariantList{minutes, minutes, table}));
 }
