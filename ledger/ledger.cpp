@@ -4,6 +4,7 @@
 #include "fsys.h"
 #include "recordlist.h"
 
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QSqlDatabase>
@@ -648,22 +649,33 @@ QList<BillRecord> Ledger::cancelledFromEarlierDays(const QDateTime &from, const 
 const counter::Openings &Ledger::openings() const
 {
     static const counter::Openings none;
-    if (!isOpen())
+    if (!isOpen() || (!m_openings && !m_openingsRetry.hasExpired()))
         return none;
     if (m_openings && m_openingsOf == m_identity)
         return *m_openings;
-    // Not read again until written or another file is opened: the floor asks every second.
+    // Not read again until written or another file is opened: the floor asks every second,
+    // and never waits for another program's lock (it asks again a little later).
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    const auto waitAgain =
+        qScopeGuard([&q] { q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyMs)); });
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT table_pos, opened_date, opened_time, utc, boot_id,"
+                               " since_boot_ms FROM openings"))) {
+        m_openings.reset();
+        constexpr int kRetryMs = 5000;
+        m_openingsRetry.setRemainingTime(kRetryMs);
+        return none;
+    }
     m_openings.emplace();
     m_openingsOf = m_identity;
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.setForwardOnly(true);
-    if (q.exec(QStringLiteral("SELECT table_pos, opened_date, opened_time, utc, boot_id,"
-                              " since_boot_ms FROM openings")))
-        while (q.next())
-            m_openings->insert(q.value(0).toInt(),
-                               {q.value(1).toString(), q.value(2).toString(),
-                                QDateTime::fromString(q.value(3).toString(), Qt::ISODate),
-                                q.value(4).toString(), q.value(5).toLongLong()});
+    while (q.next())
+        m_openings->insert(q.value(0).toInt(),
+                           {q.value(1).toString(), q.value(2).toString(),
+                            QDateTime::fromString(q.value(3).toString(), Qt::ISODate),
+                            q.value(4).toString(), q.value(5).toLongLong()});
+    q.finish();
     return *m_openings;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -174,7 +175,8 @@ private:
     std::unique_ptr<Background> m_background;
     std::unique_ptr<Statements> m_statements;
     mutable std::optional<counter::Openings> m_openings;
-    mutable QByteArray m_openingsOf; // the file they were read from
+    mutable QByteArray m_openingsOf;           // the file they were read from
+    mutable QDeadlineTimer m_openingsRetry{0}; // after a read that failed
 };
 
 // Another program holds the ledger (SQLite's busy or locked).
