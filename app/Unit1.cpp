@@ -661,7 +661,9 @@ void TForm1::refreshFloor()
 {
     if (m_floor.tableCount() != ui->ListBox2->count())
         tablesChanged(); // the list was rebuilt elsewhere
-    const QList<int> changed = m_floor.refresh(ListBox3, ListBox1, clock::now());
+    static const counter::Openings none;
+    const QList<int> changed = m_floor.refresh(ListBox3, ListBox1, counter::momentNow(),
+                                               m_cash ? m_cash->openings() : none);
     for (int i : changed) {
         const counter::FloorRow &row = m_floor.row(i);
         QListWidgetItem *item = ui->ListBox2->item(i);
@@ -733,9 +735,9 @@ void TForm1::ListBox2DblClick()
     if (dropStray && !m_cash->dropFreeExtras(i))
         return;
 
-    const QDateTime now = clock::now();
-    const QString date = shortDate(now.date());
-    const QString time = longTime(now.time());
+    const counter::Moment at = counter::momentNow();
+    const QString date = shortDate(at.wall.date());
+    const QString time = longTime(at.wall.time());
     const QString fee = ui->Label26->text();
     if (restart) {
         // The time given up is written to the ledger in the same step.
@@ -758,6 +760,8 @@ void TForm1::ListBox2DblClick()
             reg.set(RegisterLine::fee(i), fee);
         });
     }
+    if (m_cash)
+        m_cash->recordOpening(i, at);
     ui->Label20->setText(date);
     ui->Label17->setText(time);
     refreshFloor();
@@ -840,6 +844,7 @@ void TForm1::SpeedButton1Click()
         m_feePanel->bitis->setTime(QTime(0, 0));
     }
     m_accountDays = 0;
+    m_accountTime.reset();
     for (QLabel *field : {ui->Label10, ui->Label9, ui->Label8, ui->Label12, ui->statictext2})
         field->setText(QStringLiteral("0"));
 }
@@ -851,7 +856,8 @@ void TForm1::SpeedButton3Click()
         messages::inform(kSelectTable);
         return;
     }
-    const QDateTime now = clock::now();
+    const counter::Moment moment = counter::momentNow();
+    const QDateTime &now = moment.wall;
     Ui::FeePanel *panel = feePanel();
     panel->basla->setTime(strToTime(ui->Label17->text()));
     panel->bitis->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
@@ -860,6 +866,14 @@ void TForm1::SpeedButton3Click()
     const QDate opened = readStoredDate(ui->Label20->text(), now.date());
     if (opened.isValid())
         m_accountDays = int(opened.daysTo(now.date()));
+    const int table = selectedTable();
+    if (!ListBox3.value(RegisterLine::date(table)).isEmpty()) {
+        static const counter::Openings none;
+        if (const auto elapsed = counter::accountElapsedMs(
+                ListBox3, table, m_cash ? m_cash->openings() : none, moment))
+            m_accountTime =
+                AccountTime{table, panel->basla->time(), panel->bitis->time(), *elapsed};
+    }
 
     qint64 extras = 0;
     for (int p = 1; p < ListBox6.count(); p += 2) {
@@ -872,13 +886,27 @@ void TForm1::SpeedButton3Click()
 void TForm1::SpeedButton2Click()
 {
     Ui::FeePanel *panel = feePanel();
-    if (ListBox1.has(SettingsLine::EndTimeFollowsClock) &&
-        isOn(ListBox1.at(SettingsLine::EndTimeFollowsClock))) {
-        const QTime t = clock::now().time();
+    const counter::Moment moment = counter::momentNow();
+    const bool followsClock = ListBox1.has(SettingsLine::EndTimeFollowsClock) &&
+                              isOn(ListBox1.at(SettingsLine::EndTimeFollowsClock));
+    if (followsClock) {
+        const QTime t = moment.wall.time();
         panel->bitis->setTime(QTime(t.hour(), t.minute(), t.second()));
     }
-    const qint64 elapsedMs =
+    qint64 elapsedMs =
         counter::elapsedMs(m_accountDays, panel->basla->time(), panel->bitis->time());
+    // The account F5 filled in, its times as shown: billed by the one rule, as F8 bills it.
+    if (m_accountTime && m_accountTime->table == selectedTable() &&
+        m_accountTime->start == panel->basla->time()) {
+        static const counter::Openings none;
+        if (followsClock) {
+            if (const auto now = counter::accountElapsedMs(
+                    ListBox3, m_accountTime->table, m_cash ? m_cash->openings() : none, moment))
+                elapsedMs = *now;
+        } else if (m_accountTime->end == panel->bitis->time()) {
+            elapsedMs = m_accountTime->elapsedMs;
+        }
+    }
     if (elapsedMs < 0) {
         messages::inform(kTimeOrder);
         panel->basla->setTime(QTime(0, 0));

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <functional>
+#include <optional>
 
 namespace Ui {
 class TForm1;
@@ -205,6 +206,15 @@ private:
     QAction *m_exitAction = nullptr;
     // Whole days between the account's date and the calculation (accounts past midnight).
     int m_accountDays = 0;
+    // What F5 filled in for table's account: while the times it showed stand, the account's
+    // own elapsed time is billed, as F8 bills it.
+    struct AccountTime
+    {
+        int table = -1;
+        QTime start, end;
+        qint64 elapsedMs = 0;
+    };
+    std::optional<AccountTime> m_accountTime;
     Ui::FeePanel *m_feePanel = nullptr;
     bool m_endTimeEnabled = true; // for the panel, when it is made
 };

@@ -1,6 +1,7 @@
 #include "cashdesk.h"
 
 #include "Unit1.h"
+#include "applocale.h"
 #include "billwindow.h"
 #include "clock.h"
 #include "dayendwindow.h"
@@ -214,7 +215,7 @@ bool CashDesk::ledgerReady(const QString &notDone)
     }
 }
 
-ledger::BillRecord CashDesk::accountRecord(int table, const QDateTime &now) const
+ledger::BillRecord CashDesk::accountRecord(int table, const counter::Moment &now) const
 {
     ledger::BillRecord record;
     record.tablePos = table;
@@ -223,19 +224,20 @@ ledger::BillRecord CashDesk::accountRecord(int table, const QDateTime &now) cons
     record.openedDate = reg.value(RegisterLine::date(table));
     record.openedTime = reg.value(RegisterLine::startTime(table));
     record.feeLine = record.openedDate.isEmpty() ? QString() : reg.value(RegisterLine::fee(table));
-    record.closedAt = now;
+    record.closedAt = now.wall;
     RecordList booked;
     const QString path = m_desk->paths().tableExtrasFile(record.tableName);
     if (files::kind(path) != files::Kind::Missing)
         record.extrasFile = booked.load(path);
-    record.bill = counter::accountBill(reg, m_desk->settingsList(), table, booked.lines(), now);
+    record.bill =
+        counter::accountBill(reg, m_desk->settingsList(), table, booked.lines(), now, openings());
     for (int k = 0; PairLine::price(k) < booked.count(); ++k)
         record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)),
                                              strToInt(booked.at(PairLine::price(k)))};
     return record;
 }
 
-ledger::BillRecord CashDesk::droppedTime(int table, const QDateTime &now,
+ledger::BillRecord CashDesk::droppedTime(int table, const counter::Moment &now,
                                          const QString &reason) const
 {
     const RecordList &reg = m_desk->registerList();
@@ -245,11 +247,11 @@ ledger::BillRecord CashDesk::droppedTime(int table, const QDateTime &now,
     record.openedDate = reg.value(RegisterLine::date(table));
     record.openedTime = reg.value(RegisterLine::startTime(table));
     record.feeLine = reg.value(RegisterLine::fee(table));
-    record.closedAt = record.cancelledAt = now;
+    record.closedAt = record.cancelledAt = now.wall;
     record.cancelReason = reason;
     // Its time alone: the extras stay on the table, listed and not counted.
     try {
-        record.bill = counter::accountBill(reg, m_desk->settingsList(), table, {}, now);
+        record.bill = counter::accountBill(reg, m_desk->settingsList(), table, {}, now, openings());
     } catch (const RuntimeError &) {
         // What cannot be read is kept as the register holds it, with no amount.
     }
@@ -352,7 +354,7 @@ bool CashDesk::restartAccount(int table, const QStringList &lines)
     if (!ledgerReady(QStringLiteral("Hesap yeniden başlatılmadı.")))
         return false;
     ledger::BillRecord dropped =
-        droppedTime(table, clock::now(), QStringLiteral("Yeniden başlatıldı"));
+        droppedTime(table, counter::momentNow(), QStringLiteral("Yeniden başlatıldı"));
     dropped.restart = true;
     m_operations->restart(dropped, lines);
     return true;
@@ -362,7 +364,7 @@ bool CashDesk::clearAccounts()
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     // Every account the register holds, also of tables beyond the count, which keep theirs.
-    const QDateTime now = clock::now();
+    const counter::Moment now = counter::momentNow();
     const RecordList &reg = m_desk->registerList();
     QList<ledger::BillRecord> dropped;
     for (int t = 0; RegisterLine::fee(t) < reg.count(); ++t) {
@@ -431,6 +433,24 @@ int CashDesk::openAccountTable(bool extrasAlone)
     return i;
 }
 
+QString CashDesk::unusualTimeQuestion(const QString &openedDate, const QString &openedTime,
+                                      const QDateTime &now)
+{
+    return QStringLiteral("Bu hesabın süresi olağan dışı (açılış %1 %2, şimdi %3 %4). Yine de "
+                          "kapatılsın mı?")
+        .arg(openedDate, openedTime, shortDate(now.date()), longTime(now.time()));
+}
+
+void CashDesk::recordOpening(int table, const counter::Moment &at)
+{
+    const RecordList &reg = m_desk->registerList();
+    const QString date = reg.value(RegisterLine::date(table));
+    if (date.isEmpty() || !m_ledger->isOpen() || !m_ledger->reopen())
+        return;
+    m_ledger->setOpening(table,
+                         counter::openingAt(at, date, reg.value(RegisterLine::startTime(table))));
+}
+
 void CashDesk::HesabiKapatClick()
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
@@ -440,7 +460,16 @@ void CashDesk::HesabiKapatClick()
         return;
 
     // The bill of this moment, by the one billing rule, with the extras the file holds now.
-    const ledger::BillRecord record = accountRecord(i, clock::now());
+    const counter::Moment now = counter::momentNow();
+    const ledger::BillRecord record = accountRecord(i, now);
+    // A clock set wrong, or an account forgotten for days: the operator looks before it is paid.
+    if (!record.openedDate.isEmpty()) {
+        const std::optional<qint64> elapsed =
+            counter::accountElapsedMs(m_desk->registerList(), i, openings(), now);
+        if (elapsed && counter::unusualElapsed(*elapsed) &&
+            !messages::ask(unusualTimeQuestion(record.openedDate, record.openedTime, now.wall)))
+            return;
+    }
     BillWindow *window = billWindow();
     window->fill(record);
     if (window->exec() != QDialog::Accepted)
@@ -477,6 +506,7 @@ void CashDesk::MasayiTasiClick()
         m_desk->accountChanged(to);
         throw;
     }
+    m_ledger->moveOpening(from, to); // best effort: else billed by its register text
     m_desk->accountChanged(from);
     m_desk->selectTable(to);
     messages::inform(
@@ -495,37 +525,47 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     if (!ledgerReady())
         return;
-    const QDateTime now = clock::now();
+    const counter::Moment moment = counter::momentNow();
+    const QDateTime &now = moment.wall;
     const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
     if (!bill || bill->cancelled()) {
         m_operations->cancel(id, reason, now, std::nullopt); // says why
         return;
     }
     const QString name = bill->tableName;
+    // An earlier day is closed: its guest left long ago, and its figures stay as they were.
+    // The cancel is taken off today's total.
+    if (ledger::businessDay(bill->closedAt) != ledger::businessDay(now)) {
+        m_operations->cancel(id, reason, now, std::nullopt);
+        messages::inform(QStringLiteral("Fiş iptal edildi. Önceki bir iş gününün fişi olduğundan "
+                                        "%1 hesabı yeniden açılmadı; tutarı bugünün gün sonundan "
+                                        "düşülür.")
+                             .arg(name));
+        return;
+    }
     const int count = m_desk->tableList()->count();
     int t = bill->tablePos;
     const bool ownTableFree =
         t >= 0 && t < count && m_desk->registerList().value(RegisterLine::date(t)).isEmpty();
     const counter::Booked stray = ownTableFree ? bookedOn(t) : counter::Booked{0, std::nullopt};
-    const bool today = ledger::businessDay(bill->closedAt) == ledger::businessDay(now);
     std::optional<ledger::Operations::Reopen> reopen;
     if (ownTableFree && counter::isFreeTable(m_desk->registerList(), t, stray)) {
-        reopen = ledger::Operations::Reopen{t, bill->extrasFile};
-    } else if (today && ownTableFree && stray.total) {
+        reopen = ledger::Operations::Reopen{t, bill->extrasFile, {}};
+    } else if (ownTableFree && stray.total) {
         // Extras left on the table: the operator says whether the account takes them along.
         if (messages::ask(strayExtrasQuestion(stray))) {
             if (!dropFreeExtras(t))
                 return;
-            reopen = ledger::Operations::Reopen{t, bill->extrasFile};
+            reopen = ledger::Operations::Reopen{t, bill->extrasFile, {}};
         } else {
             RecordList left;
             left.load(m_desk->paths().tableExtrasFile(tableName(t)));
             QStringList own = RecordList::fromBytes(bill->extrasFile.value_or(QByteArray()));
             if (own.size() % 2)
                 own << QStringLiteral("0"); // a name without its price counts nothing
-            reopen = ledger::Operations::Reopen{t, RecordList::toBytes(own + left.lines())};
+            reopen = ledger::Operations::Reopen{t, RecordList::toBytes(own + left.lines()), {}};
         }
-    } else if (today) {
+    } else {
         // The guest's account must not vanish: it goes to a free table of the operator's choice.
         const QList<std::pair<int, QString>> free = freeTables(-1);
         if (free.isEmpty()) {
@@ -540,21 +580,35 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
             messages::inform(QStringLiteral("Fiş iptal edilmedi."));
             return;
         }
-        reopen = ledger::Operations::Reopen{t, bill->extrasFile};
+        reopen = ledger::Operations::Reopen{t, bill->extrasFile, {}};
+    }
+    // "Evet": the guest played on while the bill stood, and the account runs from its start;
+    // "Hayır": its clock resumes from the bill's minutes.
+    std::optional<counter::Opening> opening;
+    if (!bill->openedDate.isEmpty()) {
+        if (messages::askYesFirst(QStringLiteral("Kapalı kalan süre de hesaba eklensin mi?"))) {
+            const counter::Openings &known = openings();
+            const auto own = known.constFind(bill->tablePos);
+            if (own != known.cend() && own->dateLine == bill->openedDate &&
+                own->timeLine == bill->openedTime)
+                opening = *own;
+        } else {
+            const qint64 ms = bill->bill.minutes * 60000;
+            const QDateTime start = now.addMSecs(-ms);
+            counter::Moment at{start, moment.bootId, moment.sinceBootMs - ms};
+            reopen->lines = {shortDate(start.date()), longTime(start.time()), bill->feeLine};
+            opening = counter::openingAt(at, reopen->lines.at(0), reopen->lines.at(1));
+        }
     }
     try {
         m_operations->cancel(id, reason, now, reopen);
     } catch (...) {
-        if (reopen)
-            m_desk->accountChanged(reopen->table);
+        m_desk->accountChanged(reopen->table);
         throw;
     }
-    if (!reopen) {
-        messages::inform(QStringLiteral("Fiş iptal edildi. %1 masasında yeni bir hesap ya da "
-                                        "extra olduğundan hesap yeniden açılmadı.")
-                             .arg(name));
-        return;
-    }
+    // Best effort: without it the reopened account is billed by its register text.
+    if (opening)
+        m_ledger->setOpening(reopen->table, opening);
     m_desk->accountChanged(reopen->table);
     if (reopen->table == bill->tablePos)
         messages::inform(QStringLiteral("Fiş iptal edildi; %1 hesabı yeniden açıldı.").arg(name));

@@ -64,6 +64,16 @@ public:
     // Extras booked to free table i, which no account holds.
     bool dropFreeExtras(int table);
 
+    // Keeps the opening of table i's account, whose register lines were just written at `at`,
+    // as an instant in the ledger. Best effort: where the ledger cannot take it, the account
+    // is billed by its register text.
+    void recordOpening(int table, const kv::counter::Moment &at);
+    // The openings the floor and the bills count from.
+    const kv::counter::Openings &openings() const { return m_ledger->openings(); }
+    // The question asked before a bill of an unusual time is paid.
+    static QString unusualTimeQuestion(const QString &openedDate, const QString &openedTime,
+                                       const QDateTime &now);
+
     // What table i's extras file holds now.
     kv::counter::Booked bookedOn(int table) const;
     // The question asked before extras that no account holds are taken on by one.
@@ -91,10 +101,10 @@ private:
     void updateLedgerStatus();
     // The bill of table i's account at `now`, as settling writes it; a free table's bills
     // its extras alone. Stops with the runtime's error where a line cannot be read.
-    kv::ledger::BillRecord accountRecord(int table, const QDateTime &now) const;
+    kv::ledger::BillRecord accountRecord(int table, const kv::counter::Moment &now) const;
     // The account's time as a bill dropped with `reason`: its extras stay on the table, so
     // they are listed and not counted. A line that cannot be read bills nothing of its time.
-    kv::ledger::BillRecord droppedTime(int table, const QDateTime &now,
+    kv::ledger::BillRecord droppedTime(int table, const kv::counter::Moment &now,
                                        const QString &reason) const;
     // The extras of a file in the table extras directory as a bill dropped with `reason`;
     // none when it holds none.

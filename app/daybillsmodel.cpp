@@ -20,11 +20,16 @@ const QString &DayBillsModel::dateText(const QDate &date)
 DayBillsModel::Row DayBillsModel::rowOf(const ledger::BillRecord &b)
 {
     using counter::amountText;
-    const QString status =
-        b.restart ? QStringLiteral("Yeniden başlatıldı (%1)").arg(longTime(b.cancelledAt.time()))
-        : b.cancelled()
-            ? QStringLiteral("İptal (%1): %2").arg(longTime(b.cancelledAt.time()), b.cancelReason)
-            : QStringLiteral("Ödendi");
+    // A cancel of a later day (which leaves the bill in its own day's figures) says its date.
+    const bool laterDay =
+        b.cancelled() && counter::businessDay(b.cancelledAt) != counter::businessDay(b.closedAt);
+    const QString cancelled = laterDay ? shortDate(b.cancelledAt.date()) + QLatin1Char(' ') +
+                                             longTime(b.cancelledAt.time())
+                                       : longTime(b.cancelledAt.time());
+    const QString status = b.restart ? QStringLiteral("Yeniden başlatıldı (%1)").arg(cancelled)
+                           : b.cancelled()
+                               ? QStringLiteral("İptal (%1): %2").arg(cancelled, b.cancelReason)
+                               : QStringLiteral("Ödendi");
     Row row;
     row.text = {dateText(b.closedAt.date()) + QLatin1Char(' ') + longTime(b.closedAt.time()),
                 b.tableName,

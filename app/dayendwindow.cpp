@@ -127,10 +127,12 @@ void DayEndWindow::openAt(const QDateTime &now)
 void DayEndWindow::showDay(const QDate &day)
 {
     using Detail = ledger::Ledger::Detail;
-    m_bills->setBills(m_ledger ? m_ledger->bills(ledger::businessDayStart(day),
-                                                 ledger::businessDayStart(day.addDays(1)),
-                                                 Detail::Listing)
+    const QDateTime from = ledger::businessDayStart(day);
+    const QDateTime to = ledger::businessDayStart(day.addDays(1));
+    m_bills->setBills(m_ledger ? m_ledger->bills(from, to, Detail::Listing)
                                : QList<ledger::BillRecord>());
+    m_earlierCancelled =
+        m_ledger ? m_ledger->cancelledFromEarlierDays(from, to) : QList<ledger::BillRecord>();
     fitColumns();
     showTotals();
 }
@@ -210,7 +212,7 @@ const QList<ledger::BillRecord> &DayEndWindow::shownBills() const
 
 void DayEndWindow::showTotals()
 {
-    const ledger::DayTotals t = ledger::dayTotals(m_bills->bills());
+    const ledger::DayTotals t = ledger::dayTotals(m_bills->bills(), m_earlierCancelled);
     ui->CountValue->setText(QString::number(t.paid));
     ui->TimeValue->setText(counter::amountText(t.timeCharges));
     ui->ExtrasValue->setText(counter::amountText(t.extras));
@@ -218,6 +220,11 @@ void DayEndWindow::showTotals()
     ui->RestartValue->setText(
         QStringLiteral("%1 hesap · %2").arg(t.restarts).arg(counter::amountText(t.restartTotal)));
     ui->OpenValue->setText(openTablesNow ? openTablesNow() : QString());
+    ui->EarlierCancelCaption->setVisible(t.earlierCancels > 0);
+    ui->EarlierCancelValue->setVisible(t.earlierCancels > 0);
+    ui->EarlierCancelValue->setText(QStringLiteral("%1 fiş · −%2")
+                                        .arg(t.earlierCancels)
+                                        .arg(counter::amountText(t.earlierCancelTotal)));
 }
 
 void DayEndWindow::CancelBillClick()

@@ -57,5 +57,7 @@ private:
 
     const kv::ledger::Ledger *m_ledger = nullptr;
     DayBillsModel *m_bills;
+    // Bills of earlier days cancelled on the day shown.
+    QList<kv::ledger::BillRecord> m_earlierCancelled;
     QSortFilterProxyModel *m_sorted;
 };

@@ -1,5 +1,9 @@
 #include "billing.h"
 
+#include "applocale.h"
+#include "clock.h"
+#include "errors.h"
+
 namespace kv::counter {
 
 qint64 elapsedMs(qint64 days, const QTime &start, const QTime &end)
@@ -12,6 +16,49 @@ qint64 elapsedMs(const QDate &startDate, const QTime &startTime, const QDateTime
     const QTime t = moment.time();
     const qint64 days = startDate.isValid() ? startDate.daysTo(moment.date()) : 0;
     return elapsedMs(days, startTime, QTime(t.hour(), t.minute(), t.second()));
+}
+
+Opening openingAt(const Moment &at, const QString &dateLine, const QString &timeLine)
+{
+    // To the second, as the register's time line: both rules turn a minute at the same moment.
+    return {dateLine, timeLine, QDateTime::fromSecsSinceEpoch(at.wall.toSecsSinceEpoch(), Qt::UTC),
+            at.bootId, at.sinceBootMs};
+}
+
+StartLines StartLines::read(const QString &dateLine, const QString &timeLine, const QDate &today)
+{
+    StartLines s{dateLine, timeLine, readStoredDate(dateLine, today), std::nullopt};
+    try {
+        s.time = strToTime(timeLine);
+    } catch (const RuntimeError &) {
+    }
+    return s;
+}
+
+std::optional<qint64> accountElapsedMs(const StartLines &start, const Opening *opening,
+                                       const Moment &now)
+{
+    if (opening && opening->utc.isValid() && opening->dateLine == start.dateLine &&
+        opening->timeLine == start.timeLine) {
+        const qint64 wall = (now.wall.toSecsSinceEpoch() - opening->utc.toSecsSinceEpoch()) * 1000;
+        const bool sameBoot = !opening->bootId.isEmpty() && opening->bootId == now.bootId;
+        const qint64 boot = now.sinceBootMs - opening->sinceBootMs;
+        return sameBoot && qAbs(wall - boot) > kClockJumpMs ? boot : wall;
+    }
+    if (!start.time)
+        return std::nullopt;
+    return elapsedMs(start.date, *start.time, now.wall);
+}
+
+Moment momentNow()
+{
+    const clock::BootTime boot = clock::bootTime();
+    return {clock::now(), boot.id, boot.ms};
+}
+
+bool unusualElapsed(qint64 elapsedMs)
+{
+    return elapsedMs < 0 || elapsedMs > 3 * 86400000LL;
 }
 
 Bill bill(qint64 minutes, qint64 fee, const MinimumCharge &minimum, qint64 extrasTotal)

@@ -40,8 +40,18 @@ QString feeLineOf(const RecordList &reg, const RecordList &settings, int table)
                                                             : settings.value(SettingsLine::UnitFee);
 }
 
+std::optional<qint64> accountElapsedMs(const RecordList &reg, int table, const Openings &openings,
+                                       const Moment &now)
+{
+    const auto opening = openings.constFind(table);
+    return accountElapsedMs(StartLines::read(reg.value(RegisterLine::date(table)),
+                                             reg.value(RegisterLine::startTime(table)),
+                                             now.wall.date()),
+                            opening == openings.cend() ? nullptr : &*opening, now);
+}
+
 Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
-                 const QStringList &booked, const QDateTime &now)
+                 const QStringList &booked, const Moment &now, const Openings &openings)
 {
     qint64 extras = 0;
     for (qsizetype p = 1; p < booked.size(); p += 2)
@@ -49,13 +59,14 @@ Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
     // A free table bills what was booked to it: no time, no minimum charge.
     if (reg.at(RegisterLine::date(table)).isEmpty())
         return bill(0, 0, {}, extras);
-    const QDate date = readStoredDate(reg.at(RegisterLine::date(table)), now.date());
-    const QTime time = strToTime(reg.at(RegisterLine::startTime(table)));
+    const std::optional<qint64> elapsed = accountElapsedMs(reg, table, openings, now);
+    if (!elapsed)
+        strToTime(reg.at(RegisterLine::startTime(table))); // stops with why
     const int fee = strToInt(feeLineOf(reg, settings, table));
     MinimumCharge minimum;
     if (isOn(settings.value(SettingsLine::MinimumChargeOn)))
         minimum = {true, strToInt(settings.value(SettingsLine::MinimumCharge))};
-    const qint64 minutes = qMax<qint64>(0, wholeMinutes(elapsedMs(date, time, now)));
+    const qint64 minutes = qMax<qint64>(0, wholeMinutes(elapsed.value_or(0)));
     return bill(minutes, fee, minimum, extras);
 }
 
@@ -73,7 +84,8 @@ void Floor::setBooked(int table, const Booked &booked)
         m_booked[table] = booked;
 }
 
-QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, const QDateTime &now)
+QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, const Moment &moment,
+                          const Openings &openings)
 {
     // The fee rule as "Ücret Hesapla" applies it; unreadable numbers leave rows unbilled.
     const bool multiple = isOn(settings.value(SettingsLine::MultipleFees));
@@ -85,6 +97,7 @@ QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, con
     const bool minimumRead =
         !minimum.on || tryStrToInt(settings.value(SettingsLine::MinimumCharge), &minimumAmount);
     minimum.amount = minimumAmount;
+    const QDateTime &now = moment.wall;
     const QDate today = now.date();
 
     QList<int> changed;
@@ -95,25 +108,24 @@ QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, con
         if (!dateLine.isEmpty()) {
             Start &start = m_starts[i];
             const QString timeLine = reg.value(RegisterLine::startTime(i));
-            if (!start.parsed || start.dateLine != dateLine || start.timeLine != timeLine) {
+            if (!start.parsed || start.lines.dateLine != dateLine ||
+                start.lines.timeLine != timeLine) {
                 start.parsed = true;
-                start.dateLine = dateLine;
-                start.timeLine = timeLine;
-                start.date = readStoredDate(dateLine, today);
-                try {
-                    start.time = strToTime(timeLine);
-                } catch (const RuntimeError &) {
-                    start.time.reset();
-                }
+                start.lines = StartLines::read(dateLine, timeLine, today);
             }
+            const StartLines &lines = start.lines;
             // An unreadable time counts as late in its day: only its date makes it earlier.
-            const QDateTime opened(start.date, start.time.value_or(QTime(23, 59, 59)));
-            in.state = start.date.isValid() && openedEarlierDay(opened, now)
+            const QDateTime opened(lines.date, lines.time.value_or(QTime(23, 59, 59)));
+            in.state = lines.date.isValid() && openedEarlierDay(opened, now)
                            ? FloorRow::State::OpenEarlierDay
                            : FloorRow::State::Open;
-            in.timeRead = start.time.has_value();
-            if (in.timeRead)
-                in.minutes = qMax<qint64>(0, wholeMinutes(elapsedMs(start.date, *start.time, now)));
+            // The bill's rule: the running time is what F8 would charge now.
+            const auto opening = openings.constFind(i);
+            const std::optional<qint64> elapsed =
+                accountElapsedMs(lines, opening == openings.cend() ? nullptr : &*opening, moment);
+            in.timeRead = elapsed.has_value();
+            if (elapsed)
+                in.minutes = qMax<qint64>(0, wholeMinutes(*elapsed));
             in.fee = unitFee;
             in.feeRead =
                 multiple ? tryStrToInt(reg.value(RegisterLine::fee(i)), &in.fee) : unitFeeRead;

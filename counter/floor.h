@@ -48,11 +48,16 @@ QString amountText(qint64 amount);
 // The fee line that bills table i: its stamped fee in multiple-fee mode, else the unit fee.
 QString feeLineOf(const RecordList &reg, const RecordList &settings, int table);
 
+// Table i's open account's elapsed time at `now`, by the one rule (accountElapsedMs); none
+// when its lines cannot be read.
+std::optional<qint64> accountElapsedMs(const RecordList &reg, int table, const Openings &openings,
+                                       const Moment &now);
+
 // What table i's open account owes at `now`, with the extras booked to it: the bill of that
 // moment; a free table owes its extras alone. Stops with the runtime's error where a line
 // cannot be read.
 Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
-                 const QStringList &booked, const QDateTime &now);
+                 const QStringList &booked, const Moment &now, const Openings &openings);
 
 class Floor
 {
@@ -64,7 +69,8 @@ public:
     void setBooked(int table, const Booked &booked);
 
     // Recomputes every row at `now`; returns the tables whose row changed.
-    QList<int> refresh(const RecordList &reg, const RecordList &settings, const QDateTime &now);
+    QList<int> refresh(const RecordList &reg, const RecordList &settings, const Moment &now,
+                       const Openings &openings);
     const FloorRow &row(int table) const { return m_rows.at(table); }
 
     int openCount() const;
@@ -77,9 +83,7 @@ private:
     struct Start
     {
         bool parsed = false;
-        QString dateLine, timeLine; // what was parsed
-        QDate date;                 // invalid when unreadable: the same day
-        std::optional<QTime> time;  // none when unreadable
+        StartLines lines;
     };
     // Everything a row's texts depend on.
     struct Inputs

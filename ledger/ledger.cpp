@@ -4,6 +4,7 @@
 #include "fsys.h"
 #include "recordlist.h"
 
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <QSqlDatabase>
@@ -39,6 +40,8 @@ const char *const kSchema[] = {
     " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB,"
     " restart INTEGER NOT NULL DEFAULT 0, review INTEGER NOT NULL DEFAULT 0) STRICT",
     "CREATE INDEX bills_by_closing ON bills(closed_at)",
+    // Gün Sonu finds the earlier days' bills cancelled on the day shown.
+    "CREATE INDEX bills_by_cancel ON bills(cancelled_at) WHERE cancelled_at IS NOT NULL",
     "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
     " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
     " carried INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(bill_id, pos)) STRICT",
@@ -67,6 +70,7 @@ const char *const kUpgradeTo2[] = {
 };
 const char *const kUpgradeTo3[] = {
     "ALTER TABLE bills ADD COLUMN review INTEGER NOT NULL DEFAULT 0",
+    "CREATE INDEX bills_by_cancel ON bills(cancelled_at) WHERE cancelled_at IS NOT NULL",
     "ALTER TABLE journal ADD COLUMN guard BLOB",
     "ALTER TABLE journal ADD COLUMN bill_ids TEXT",
     "CREATE TABLE ledger_info(key TEXT PRIMARY KEY, value TEXT NOT NULL) STRICT",
@@ -114,6 +118,19 @@ BillRecord billOf(const QSqlQuery &q, bool full = true)
     return r;
 }
 
+// By position: a kept statement never runs with values left from a use that stopped.
+void bindAll(QSqlQuery &q, const QVariantList &values)
+{
+    for (int k = 0; k < values.size(); ++k)
+        q.bindValue(k, values.at(k));
+}
+
+// A text bound as itself: a null QString would be bound as NULL.
+QVariant text(const QString &s)
+{
+    return QVariant(s.isNull() ? QStringLiteral("") : s);
+}
+
 bool isLock(const QSqlError &e)
 {
     return isLockError(e);
@@ -142,7 +159,7 @@ bool isLockError(const QSqlError &e)
     return code == QLatin1String("5") || code == QLatin1String("6");
 }
 
-DayTotals dayTotals(const QList<BillRecord> &bills)
+DayTotals dayTotals(const QList<BillRecord> &bills, const QList<BillRecord> &earlierCancelled)
 {
     DayTotals t;
     for (const BillRecord &b : bills) {
@@ -150,13 +167,19 @@ DayTotals dayTotals(const QList<BillRecord> &bills)
             ++t.restarts;
             t.restartTotal += b.bill.total;
         }
-        if (b.cancelled())
+        // Cancelled on a later day, a bill stays in its own day's figures as they were closed.
+        if (b.cancelled() && businessDay(b.cancelledAt) <= businessDay(b.closedAt))
             continue;
         ++t.paid;
         t.timeCharges += b.bill.timeCharge;
         t.extras += b.bill.extrasTotal;
         t.total += b.bill.total;
     }
+    for (const BillRecord &b : earlierCancelled) {
+        ++t.earlierCancels;
+        t.earlierCancelTotal += b.bill.total;
+    }
+    t.total -= t.earlierCancelTotal;
     return t;
 }
 
@@ -599,6 +622,132 @@ qint64 Ledger::billCount() const
     if (!isOpen() || !q.exec(QStringLiteral("SELECT count(*) FROM bills")) || !q.next())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
     return q.value(0).toLongLong();
+}
+
+QList<BillRecord> Ledger::cancelledFromEarlierDays(const QDateTime &from, const QDateTime &to) const
+{
+    QList<BillRecord> out;
+    if (!isOpen())
+        return out;
+    // A restart's bill is cancelled as it is written: never of an earlier day.
+    static const QByteArray sql =
+        QStringLiteral("SELECT %1 FROM bills WHERE cancelled_at >= ? AND cancelled_at < ?"
+                       " AND closed_at < ? AND restart = 0 ORDER BY cancelled_at, id")
+            .arg(billColumns(false))
+            .toUtf8();
+    QSqlQuery &q = statement(sql.constData());
+    const auto done = qScopeGuard([&q] { q.finish(); });
+    q.setForwardOnly(true);
+    bindAll(q, {isoText(from), isoText(to), isoText(from)});
+    if (!q.exec())
+        throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
+    while (q.next())
+        out << billOf(q, false);
+    return out;
+}
+
+const counter::Openings &Ledger::openings() const
+{
+    static const counter::Openings none;
+    if (!isOpen() || (!m_openings && !m_openingsRetry.hasExpired()))
+        return none;
+    if (m_openings && m_openingsOf == m_identity)
+        return *m_openings;
+    // Not read again until written or another file is opened: the floor asks every second,
+    // and never waits for another program's lock (it asks again a little later).
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    q.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+    const auto waitAgain =
+        qScopeGuard([&q] { q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyMs)); });
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT table_pos, opened_date, opened_time, utc, boot_id,"
+                               " since_boot_ms FROM openings"))) {
+        m_openings.reset();
+        constexpr int kRetryMs = 5000;
+        m_openingsRetry.setRemainingTime(kRetryMs);
+        return none;
+    }
+    m_openings.emplace();
+    m_openingsOf = m_identity;
+    while (q.next())
+        m_openings->insert(q.value(0).toInt(),
+                           {q.value(1).toString(), q.value(2).toString(),
+                            QDateTime::fromString(q.value(3).toString(), Qt::ISODate),
+                            q.value(4).toString(), q.value(5).toLongLong()});
+    q.finish();
+    return *m_openings;
+}
+
+bool Ledger::changeOpenings(const std::function<bool(QSqlQuery &)> &change) noexcept
+{
+    if (!isOpen())
+        return false;
+    try {
+        openings(); // read before the change, so the kept copy follows it
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        QSqlQuery q(db);
+        // An opening is not worth a wait: the register's text bills without it.
+        q.exec(QStringLiteral("PRAGMA busy_timeout = 0"));
+        const auto waitAgain =
+            qScopeGuard([&q] { q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(kBusyMs)); });
+        if (!db.transaction())
+            return false;
+        if (!change(q) || !db.commit()) {
+            db.rollback();
+            m_openings.reset(); // read again: what the file holds
+            return false;
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool Ledger::setOpening(int table, const std::optional<counter::Opening> &opening) noexcept
+{
+    const bool done = changeOpenings([&](QSqlQuery &q) {
+        if (!opening) {
+            q.prepare(QStringLiteral("DELETE FROM openings WHERE table_pos = ?"));
+            q.addBindValue(table);
+            return q.exec();
+        }
+        q.prepare(QStringLiteral("INSERT OR REPLACE INTO openings(table_pos, opened_date,"
+                                 " opened_time, utc, boot_id, since_boot_ms)"
+                                 " VALUES(?, ?, ?, ?, ?, ?)"));
+        bindAll(q, {table, text(opening->dateLine), text(opening->timeLine),
+                    opening->utc.toUTC().toString(Qt::ISODate), text(opening->bootId),
+                    opening->sinceBootMs});
+        return q.exec();
+    });
+    if (done && m_openings) {
+        if (opening)
+            m_openings->insert(table, *opening);
+        else
+            m_openings->remove(table);
+    }
+    return done;
+}
+
+bool Ledger::moveOpening(int from, int to) noexcept
+{
+    const bool done = changeOpenings([&](QSqlQuery &q) {
+        q.prepare(QStringLiteral("DELETE FROM openings WHERE table_pos = ?"));
+        q.addBindValue(to);
+        if (!q.exec())
+            return false;
+        q.prepare(QStringLiteral("UPDATE openings SET table_pos = ? WHERE table_pos = ?"));
+        q.addBindValue(to);
+        q.addBindValue(from);
+        return q.exec();
+    });
+    if (done && m_openings) {
+        if (m_openings->contains(from))
+            m_openings->insert(to, m_openings->take(from));
+        else
+            m_openings->remove(to);
+    }
+    return done;
 }
 
 } // namespace kv::ledger

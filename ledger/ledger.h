@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -129,8 +130,22 @@ public:
                             Detail detail = Detail::Full) const;
     std::optional<BillRecord> bill(qint64 id) const;
     qint64 billCount() const;
+    // Bills of earlier business days cancelled in [from, to): closed before `from`.
+    QList<BillRecord> cancelledFromEarlierDays(const QDateTime &from, const QDateTime &to) const;
+
+    // The openings of open accounts as instants, by table; none while the ledger cannot be
+    // read. Read once, then kept in step with what is written here.
+    const counter::Openings &openings() const;
+    // Best effort, never waiting for another program's lock: false when the ledger did not
+    // take it, and the account is then billed by its register text. None drops the row.
+    bool setOpening(int table, const std::optional<counter::Opening> &opening) noexcept;
+    // An account moved from one table to another takes its opening along.
+    bool moveOpening(int from, int to) noexcept;
 
 private:
+    // Writes the openings' changes in one transaction, without waiting for a lock.
+    bool changeOpenings(const std::function<bool(QSqlQuery &)> &change) noexcept;
+
     struct Background;
     struct Statements;
     void dropStatements() const;
@@ -159,13 +174,16 @@ private:
     LockWait m_lockWait;
     std::unique_ptr<Background> m_background;
     std::unique_ptr<Statements> m_statements;
+    mutable std::optional<counter::Openings> m_openings;
+    mutable QByteArray m_openingsOf;           // the file they were read from
+    mutable QDeadlineTimer m_openingsRetry{0}; // after a read that failed
 };
 
 // Another program holds the ledger (SQLite's busy or locked).
 bool isLockError(const QSqlError &error);
 
 // What a day's bills add up to: the bills paid, and apart from them the accounts restarted
-// without being paid (cancelled bills count in neither).
+// without being paid (bills cancelled on their own business day count in neither).
 struct DayTotals
 {
     qint64 paid = 0;
@@ -174,9 +192,13 @@ struct DayTotals
     qint64 total = 0;
     qint64 restarts = 0;
     qint64 restartTotal = 0;
+    // Bills of earlier days cancelled on this one: taken off its total, their own day's
+    // figures left as they were closed.
+    qint64 earlierCancels = 0;
+    qint64 earlierCancelTotal = 0;
     bool operator==(const DayTotals &) const = default;
 };
-DayTotals dayTotals(const QList<BillRecord> &bills);
+DayTotals dayTotals(const QList<BillRecord> &bills, const QList<BillRecord> &earlierCancelled = {});
 
 // What became of a bill: "Ödendi", "İptal: REASON", or "Yeniden başlatıldı" for a restarted
 // account's (cancelled too, whatever its reason).

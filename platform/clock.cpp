@@ -1,5 +1,6 @@
 #include "clock.h"
 
+#include <QFile>
 #include <QTimeZone>
 
 #ifdef Q_OS_WIN
@@ -14,6 +15,7 @@ namespace {
 std::function<QDateTime()> s_now;
 std::function<quint64()> s_uptime;
 std::function<bool()> s_zoneSet;
+std::function<BootTime()> s_boot;
 
 quint64 systemUptimeMs()
 {
@@ -29,6 +31,16 @@ quint64 systemUptimeMs()
     return quint64(ts.tv_sec) * 1000u + quint64(ts.tv_nsec) / 1000000u;
 #endif
 }
+QString systemBootId()
+{
+#ifdef Q_OS_LINUX
+    QFile file(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+    if (file.open(QIODevice::ReadOnly))
+        return QString::fromLatin1(file.readAll().trimmed());
+#endif
+    // Windows keeps no id of a boot: the instant alone then bills.
+    return QString();
+}
 } // namespace
 
 QDateTime now()
@@ -39,6 +51,14 @@ QDateTime now()
 quint64 uptimeMs()
 {
     return s_uptime ? s_uptime() : systemUptimeMs();
+}
+
+BootTime bootTime()
+{
+    if (s_boot)
+        return s_boot();
+    static const QString id = systemBootId(); // one boot per process
+    return {id, qint64(systemUptimeMs())};
 }
 
 bool timeZoneIsSet()
@@ -62,6 +82,11 @@ void readTimeZoneOnce()
 void setTimeZoneSetSource(std::function<bool()> source)
 {
     s_zoneSet = std::move(source);
+}
+
+void setBootTimeSource(std::function<BootTime()> source)
+{
+    s_boot = std::move(source);
 }
 
 void setNowSource(std::function<QDateTime()> source)

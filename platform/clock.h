@@ -10,6 +10,16 @@ QDateTime now();
 // Milliseconds since the computer was started, 64 bits wide (no 49.7-day wrap).
 quint64 uptimeMs();
 
+// The time since boot, which no one sets, with the boot it counts from: two readings of one
+// boot tell the real time between them when the wall clock was changed in between. The id is
+// empty where the system names no boot.
+struct BootTime
+{
+    QString id;
+    qint64 ms = 0; // counts on while the computer sleeps
+};
+BootTime bootTime();
+
 // Whether the system names a time zone of its own. Where it does not (UTC), the clock may
 // well be set to local time by hand, and the date line keeps its three-hour lead.
 bool timeZoneIsSet();
@@ -24,5 +34,6 @@ void readTimeZoneOnce();
 void setNowSource(std::function<QDateTime()> source);
 void setUptimeSource(std::function<quint64()> source);
 void setTimeZoneSetSource(std::function<bool()> source);
+void setBootTimeSource(std::function<BootTime()> source);
 
 } // namespace kv::clock

@@ -32,12 +32,12 @@ void box(QMessageBox::Icon icon, const QString &text)
     b.exec();
 }
 
-bool question(const QString &text)
+bool question(const QString &text, bool yesFirst)
 {
     QMessageBox b(QMessageBox::Question, title(), text, QMessageBox::NoButton, boxParent());
     QPushButton *yes = b.addButton(QStringLiteral("Evet"), QMessageBox::YesRole);
     QPushButton *no = b.addButton(QStringLiteral("Hayır"), QMessageBox::NoRole);
-    b.setDefaultButton(no);
+    b.setDefaultButton(yesFirst ? yes : no);
     b.setEscapeButton(no);
     b.exec();
     return b.clickedButton() == yes;
@@ -90,8 +90,9 @@ void waitOverBox()
 void useMessageBoxes()
 {
     setPresenter({[](const QString &t) { box(QMessageBox::Information, t); },
-                  [](const QString &t) { box(QMessageBox::Critical, t); }, question, retryBox,
-                  waitAgainBox, waitOverBox});
+                  [](const QString &t) { box(QMessageBox::Critical, t); },
+                  [](const QString &t) { return question(t, false); }, retryBox, waitAgainBox,
+                  waitOverBox, [](const QString &t) { return question(t, true); }});
 }
 
 } // namespace kv::messages

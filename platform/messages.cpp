@@ -87,4 +87,16 @@ void waitOver()
         s_presenter.waitOver();
 }
 
+bool askYesFirst(const QString &text)
+{
+    if (s_recorder) {
+        s_recorder->questions << text;
+        return s_recorder->answers.isEmpty() || s_recorder->answers.takeFirst();
+    }
+    if (s_presenter.askYesFirst)
+        return s_presenter.askYesFirst(text);
+    qWarning().noquote() << text;
+    return true; // the default
+}
+
 } // namespace kv::messages

@@ -50,6 +50,7 @@ struct Presenter
     std::function<bool(const QString &)> retry;
     std::function<bool(const QString &)> waitAgain;
     std::function<void()> waitOver;
+    std::function<bool(const QString &)> askYesFirst;
 };
 void setPresenter(const Presenter &presenter);
 
@@ -66,6 +67,9 @@ bool retry(const QString &text);
 // "Vazgeç" to give it up) and is modal. waitOver() ends it.
 bool waitAgain(const QString &text);
 void waitOver();
+// An "Evet"/"Hayır" question with "Evet" as the default: a recorder with no answer queued
+// takes it.
+bool askYesFirst(const QString &text);
 
 } // namespace messages
 

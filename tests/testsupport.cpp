@@ -14,6 +14,9 @@ TestEnvironment::TestEnvironment() : m_now(QDate(2026, 12, 7), QTime(21, 15, 3))
     kv::messages::setRecorder(&m_recorder);
     kv::clock::setNowSource([this] { return m_now; });
     kv::clock::setUptimeSource([this] { return m_uptime; });
+    kv::clock::setBootTimeSource([this] {
+        return kv::clock::BootTime{m_bootId, m_now.toMSecsSinceEpoch() - m_wallSetBy};
+    });
     // The date line depends on whether the machine has a zone; tests see one without.
     kv::clock::setTimeZoneSetSource([] { return false; });
 }
@@ -23,6 +26,7 @@ TestEnvironment::~TestEnvironment()
     kv::messages::setRecorder(nullptr);
     kv::clock::setNowSource({});
     kv::clock::setUptimeSource({});
+    kv::clock::setBootTimeSource({});
     kv::clock::setTimeZoneSetSource({});
     kv::resetAppLocale();
 }

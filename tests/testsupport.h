@@ -21,6 +21,10 @@ public:
     void setNow(const QString &isoDateTime);
     QDateTime now() const { return m_now; }
     void setUptimeMs(quint64 ms) { m_uptime = ms; }
+    // The time since boot follows the test's clock, unless the wall clock was set by `ms`
+    // (negative: back) since the boot, or the computer restarted (another id).
+    void setWallClockSetBy(qint64 ms) { m_wallSetBy = ms; }
+    void setBootId(const QString &id) { m_bootId = id; }
 
     // File helpers for byte-for-byte checks.
     static QByteArray readBytes(const QString &path);
@@ -31,4 +35,6 @@ private:
     kv::messages::Recorder m_recorder;
     QDateTime m_now;
     quint64 m_uptime = 0;
+    qint64 m_wallSetBy = 0;
+    QString m_bootId = QStringLiteral("test-boot");
 };

@@ -199,6 +199,7 @@ void TestStartCost::deferredCheckFindsDamage()
         cash->startLedger();
         QCOMPARE(msgs.errors.size(), 1);
     }
+    QCOMPARE(msgs.infos, QStringList());
     QCOMPARE(msgs.errors.last(), msgs.errors.first());
     QVERIFY2(msgs.errors.at(0).contains("Defter.db") && msgs.errors.at(0).contains("dokunulmadı"),
              qPrintable(msgs.errors.at(0)));

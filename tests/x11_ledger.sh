@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Settling a table in a real window: an account opened, two extras booked, F8, the bill
 # window read line by line, "Ödendi, Kapat", the table free on the floor, "Gün Sonu" with the
-# bill in its total; then "İptal Et" with a reason reopens the account, and restarting it
-# lands in the ledger as a restart, apart from the takings.
+# bill in its total; then "İptal Et" with a reason reopens the account from its start (Enter
+# takes "Evet" in the question), and restarting it lands in the ledger as a restart, apart
+# from the takings.
 source "$(dirname "$0")/x11lib.sh" "$@"
 need_a11y
 
@@ -19,6 +20,7 @@ wait_window '^Listeden Extra Seçin$' >/dev/null || fail "no picker"
 xdotool key Return Down Return Escape
 wait_no_window '^Listeden Extra Seçin$' || fail "the picker did not close"
 
+opened=$(iconv -f WINDOWS-1254 -t UTF-8 "$KV_DATA/Zorbelayarms.dll" | tr -d '\r' | sed -n '2,3p' | paste -sd '|')
 keys_to "$main" F8
 bill=$(wait_window '^Hesap Özeti$') || fail "F8 showed no bill"
 sleep 0.5
@@ -49,9 +51,19 @@ click_object "push button" "İptal Et"
 reason=$(wait_window '^Fiş İptali$') || fail "no reason asked"
 xdotool type --delay 40 "Yanlış masa"
 xdotool key Return
+box=$(wait_window '^Kelvora$') || fail "no question after the reason"
+[ "$(wait_alert)" = "Kapalı kalan süre de hesaba eklensin mi?" ] || fail "the question is $(a11y alert)"
+press_enter "$box" # "Evet" is the default
+said=
+for _ in $(seq 1 50); do
+  said=$(a11y alert 2>/dev/null) && [ "$said" != "Kapalı kalan süre de hesaba eklensin mi?" ] && break
+  sleep 0.2
+done
+[ "$said" = "Fiş iptal edildi; Masa 1 hesabı yeniden açıldı." ] || fail "the message is $said"
 box=$(wait_window '^Kelvora$') || fail "no message after cancelling"
-[ "$(a11y alert)" = "Fiş iptal edildi; Masa 1 hesabı yeniden açıldı." ] || fail "the message is $(a11y alert)"
 press_enter "$box"
+got=$(iconv -f WINDOWS-1254 -t UTF-8 "$KV_DATA/Zorbelayarms.dll" | tr -d '\r' | sed -n '2,3p' | paste -sd '|')
+[ "$got" = "$opened" ] || fail "reopened at '$got', not from its start '$opened'"
 sleep 0.3
 shot ledger-cancelled
 [ "$(a11y after "Genel toplam:")" = "0 TL" ] || fail "a cancelled bill still counts"
