@@ -147,6 +147,20 @@ void CashDesk::catchUp()
     changed = m_operations->finishPending();
 }
 
+template <class Step> bool CashDesk::taken(Step &&step)
+{
+    for (;;) {
+        try {
+            step();
+            return true;
+        } catch (const ledger::NotTaken &e) {
+            updateLedgerStatus();
+            if (!messages::retry(e.text()))
+                return false;
+        }
+    }
+}
+
 QString CashDesk::unusable()
 {
     // The check left for later runs at the first use; then the file must still be the one open.
@@ -475,7 +489,8 @@ void CashDesk::HesabiKapatClick()
     if (window->exec() != QDialog::Accepted)
         return;
     try {
-        m_operations->settle(record);
+        if (!taken([&] { m_operations->settle(record); }))
+            return; // nothing done
     } catch (...) {
         m_desk->accountChanged(i);
         throw;
@@ -500,7 +515,8 @@ void CashDesk::MasayiTasiClick()
     if (to < 0)
         return;
     try {
-        m_operations->move(from, to);
+        if (!taken([&] { m_operations->move(from, to); }))
+            return; // nothing done
     } catch (...) {
         m_desk->accountChanged(from);
         m_desk->accountChanged(to);
@@ -536,7 +552,8 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
     // An earlier day is closed: its guest left long ago, and its figures stay as they were.
     // The cancel is taken off today's total.
     if (ledger::businessDay(bill->closedAt) != ledger::businessDay(now)) {
-        m_operations->cancel(id, reason, now, std::nullopt);
+        if (!taken([&] { m_operations->cancel(id, reason, now, std::nullopt); }))
+            return;
         messages::inform(QStringLiteral("Fiş iptal edildi. Önceki bir iş gününün fişi olduğundan "
                                         "%1 hesabı yeniden açılmadı; tutarı bugünün gün sonundan "
                                         "düşülür.")
@@ -601,7 +618,8 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
         }
     }
     try {
-        m_operations->cancel(id, reason, now, reopen);
+        if (!taken([&] { m_operations->cancel(id, reason, now, reopen); }))
+            return; // nothing done
     } catch (...) {
         m_desk->accountChanged(reopen->table);
         throw;

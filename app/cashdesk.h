@@ -91,6 +91,9 @@ private:
     // Whether the ledger can be used now, with every step left unfinished dealt with; else
     // says why (and what was not done for it), offering "Tekrar Dene".
     bool ledgerReady(const QString &notDone = QString());
+    // Runs a step; where the ledger could not take it (nothing was done) the operator may try
+    // again. False when given up (said why); other failures stop with their error.
+    template <class Step> bool taken(Step &&step);
     // Why the ledger cannot be used now; empty when it can.
     QString unusable();
     // Deals with what earlier steps left: marks owed, steps left unfinished (see

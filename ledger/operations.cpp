@@ -637,6 +637,8 @@ void Operations::failed(const Step &s, const RuntimeError &why, Outcome outcome)
         text += QStringLiteral("\n\nAyrıntı: ") + ledgerError->detail;
     if (dynamic_cast<const NotRemoved *>(&why) && outcome == Outcome::Dropped)
         throw NotRemoved(text);
+    if (ledgerError && outcome == Outcome::Dropped)
+        throw NotTaken(text);
     throwError(text);
 }
 

@@ -134,4 +134,11 @@ public:
     QString brief; // for the status bar: "başka bir program tarafından kullanılıyor"
 };
 
+// A step the ledger could not take: nothing of it was done, and it may be tried again.
+class NotTaken : public RuntimeError
+{
+public:
+    using RuntimeError::RuntimeError;
+};
+
 } // namespace kv::ledger

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Another program holds the ledger while the operator settles a table: the window keeps
-# answering, the wait is shown and given up, the refusal offers "Tekrar Dene", the status bar
-# says why until the ledger can be written again, and then the same settle goes through.
+# answering, the wait is shown and given up, the refusal offers "Tekrar Dene" (given up too),
+# the status bar says why until the ledger can be written again, and then the same settle
+# goes through.
 source "$(dirname "$0")/x11lib.sh" "$@"
 need_a11y
 
@@ -38,7 +39,7 @@ text=$(wait_alert) || fail "no message after giving up"
 [[ "$text" == "Defter başka bir program tarafından kullanılıyor; hesap kapatılmadı."* ]] ||
   fail "the message says '$text'"
 shot ledgerlock-refused
-press_enter "$(wait_window '^Kelvora$')"
+click_object "push button" "Vazgeç"
 wait_no_window '^Kelvora$' || fail "the message did not close"
 sleep 0.5
 status=$(a11y names label | grep '^Defter kullanılamıyor' || true)
