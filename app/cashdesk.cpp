@@ -436,9 +436,14 @@ int CashDesk::openAccountTable(bool extrasAlone)
         messages::inform(kSelectTable);
         return -1;
     }
-    // A step a failed write left unfinished may concern this table: it is dealt with first.
-    if (m_ledger->reopen())
-        catchUp();
+    // A step a failed write left unfinished may concern this table: it is dealt with first
+    // (what stops it is said, with "Tekrar Dene", once the ledger is needed).
+    if (m_ledger->reopen()) {
+        try {
+            catchUp();
+        } catch (const RuntimeError &) {
+        }
+    }
     if (m_desk->registerList().value(RegisterLine::date(i)).isEmpty() &&
         !(extrasAlone && bookedOn(i).count > 0)) {
         messages::inform(QStringLiteral("Bu masada açık hesap yok!"));
