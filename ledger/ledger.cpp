@@ -1,18 +1,27 @@
 #include "ledger.h"
 
+#include "clock.h"
 #include "errors.h"
 #include "fsys.h"
+#include "messages.h"
 #include "recordlist.h"
 
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QVariant>
 
+#include <array>
 #include <atomic>
 #include <unordered_map>
 
@@ -62,22 +71,32 @@ const char *const kSchema[] = {
 };
 
 // Version 2 marks restart bills and the extras they leave on their table; version 3 keeps
-// steps' guards, bills set aside for review, the ledger's id and openings as instants.
+// steps' guards, bills set aside for review, the ledger's id and openings as instants, and
+// declares its tables STRICT.
 constexpr int kSchemaVersion = 3;
-const char *const kUpgradeTo2[] = {
-    "ALTER TABLE bills ADD COLUMN restart INTEGER NOT NULL DEFAULT 0",
-    "ALTER TABLE bill_extras ADD COLUMN carried INTEGER NOT NULL DEFAULT 0",
+// What each version added to the tables of the first, which an older ledger lacks.
+struct Added
+{
+    const char *table;
+    const char *column; // none: the table itself
+    int version;
 };
-const char *const kUpgradeTo3[] = {
-    "ALTER TABLE bills ADD COLUMN review INTEGER NOT NULL DEFAULT 0",
-    "CREATE INDEX bills_by_cancel ON bills(cancelled_at) WHERE cancelled_at IS NOT NULL",
-    "ALTER TABLE journal ADD COLUMN guard BLOB",
-    "ALTER TABLE journal ADD COLUMN bill_ids TEXT",
-    "CREATE TABLE ledger_info(key TEXT PRIMARY KEY, value TEXT NOT NULL) STRICT",
-    "CREATE TABLE openings(table_pos INTEGER PRIMARY KEY, opened_date TEXT NOT NULL,"
-    " opened_time TEXT NOT NULL, utc TEXT NOT NULL, boot_id TEXT NOT NULL,"
-    " since_boot_ms INTEGER NOT NULL) STRICT",
+constexpr Added kAdded[] = {
+    {"bills", "restart", 2},  {"bill_extras", "carried", 2}, {"bills", "review", 3},
+    {"journal", "guard", 3},  {"journal", "bill_ids", 3},    {"ledger_info", nullptr, 3},
+    {"openings", nullptr, 3},
 };
+// The tables an upgrade makes again, STRICT, with their rows.
+const char *const kRebuilt[] = {"bills", "bill_extras", "journal"};
+
+int addedIn(const QString &table, const QString &column = QString())
+{
+    for (const Added &a : kAdded)
+        if (table == QLatin1String(a.table) &&
+            (a.column ? column == QLatin1String(a.column) : column.isEmpty()))
+            return a.version;
+    return 1;
+}
 
 // A bill's columns, as billOf() reads them: a listing reads the first sixteen, leaving out
 // the fee line and the extras file, whose pages it need not read.
@@ -90,8 +109,26 @@ QString billColumns(bool full = true)
     return full ? listed + QStringLiteral(", fee_line, extras_file") : listed;
 }
 
+// Money and counts are whole numbers in the program's own files (STRICT tables); a file that
+// is only read may hold text there, and text read as 0 would change a day's totals unseen.
+void requireWhole(const QSqlQuery &q, std::initializer_list<int> columns, const char *table,
+                  const QVariant &bill)
+{
+    for (const int c : columns) {
+        const QVariant v = q.value(c);
+        if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int)
+            continue;
+        throwError(QStringLiteral("Defter okunamadı: %1 numaralı fişin %2 değeri (%3 tablosunda) "
+                                  "bir tamsayı değil: \"%4\". Bu defterin toplamları "
+                                  "gösterilemez.")
+                       .arg(bill.toString(), q.record().fieldName(c), QLatin1String(table),
+                            v.toString().left(40)));
+    }
+}
+
 BillRecord billOf(const QSqlQuery &q, bool full = true)
 {
+    requireWhole(q, {0, 1, 3, 5, 6, 7, 8, 9, 14, 15}, "bills", q.value(0));
     BillRecord r;
     r.id = q.value(0).toLongLong();
     r.tablePos = q.value(1).toInt();
@@ -149,6 +186,254 @@ CheckResult quickCheck(const QSqlDatabase &db)
     if (!q.exec(QStringLiteral("PRAGMA quick_check")) || !q.next())
         return {q.lastError().text(), isLock(q.lastError())};
     return {q.value(0).toString()};
+}
+
+// A column as PRAGMA table_xinfo describes it.
+struct Column
+{
+    QString name, type, defaultValue;
+    int notNull = 0, primaryKey = 0, hidden = 0;
+    bool operator==(const Column &) const = default;
+};
+
+QList<Column> columnsOf(const QSqlDatabase &db, const QString &table)
+{
+    QList<Column> out;
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("PRAGMA table_xinfo(\"%1\")").arg(table)))
+        while (q.next())
+            out << Column{q.value(1).toString(), q.value(2).toString(), q.value(4).toString(),
+                          q.value(3).toInt(),    q.value(5).toInt(),    q.value(6).toInt()};
+    return out;
+}
+
+// The tables and indexes the schema makes, read from a database made with it in memory.
+struct Reference
+{
+    QMap<QString, QList<Column>> tables;
+    QSet<QString> indexes;
+};
+
+const Reference &reference()
+{
+    static const Reference made = [] {
+        Reference r;
+        const QString name = QStringLiteral("kelvora-ledger-reference");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(QStringLiteral(":memory:"));
+            db.open();
+            QSqlQuery q(db);
+            for (const char *sql : kSchema)
+                q.exec(QLatin1String(sql));
+            q.exec(QStringLiteral("SELECT type, name FROM sqlite_master"));
+            while (q.next()) {
+                if (q.value(0).toString() == QLatin1String("table"))
+                    r.tables.insert(q.value(1).toString(), {});
+                else
+                    r.indexes.insert(q.value(1).toString());
+            }
+            for (auto t = r.tables.begin(); t != r.tables.end(); ++t)
+                *t = columnsOf(db, t.key());
+        }
+        QSqlDatabase::removeDatabase(name);
+        return r;
+    }();
+    return made;
+}
+
+// What a look at a file found: whether it could be read at all, whether it is the program's
+// own as it stands (else why not), and its version and id.
+struct Inspection
+{
+    QString error;
+    bool locked = false;
+    QString foreign;
+    bool newer = false;
+    int version = 0;
+    QString id;
+};
+
+QString columnsDiffer(const QString &table, const QList<Column> &want, const QList<Column> &have)
+{
+    for (qsizetype k = 0; k < std::max(want.size(), have.size()); ++k) {
+        if (k < want.size() && k < have.size() && want[k] == have[k])
+            continue;
+        if (k >= want.size())
+            return QStringLiteral("%1 tablosunda programın bilmediği bir sütun var: %2")
+                .arg(table, have[k].name);
+        if (k >= have.size() || want[k].name != have[k].name)
+            return QStringLiteral("%1 tablosunun sütunları programınkiler değil (%2 beklenirdi)")
+                .arg(table, want[k].name);
+        return QStringLiteral("%1 tablosunun %2 sütunu programın yazdığı türde değil (%3%4)")
+            .arg(table, have[k].name, have[k].type,
+                 have[k].notNull ? QStringLiteral(" NOT NULL") : QString());
+    }
+    return QString();
+}
+
+Inspection inspect(const QSqlDatabase &db)
+{
+    Inspection found;
+    QSqlQuery q(db);
+    const auto read = [&](const QString &sql) {
+        if (q.exec(sql) && q.next())
+            return true;
+        found.error = q.lastError().isValid() ? q.lastError().text() : QStringLiteral("boş");
+        found.locked = isLock(q.lastError());
+        return false;
+    };
+    if (!read(QStringLiteral("PRAGMA application_id")))
+        return found;
+    if (q.value(0).toInt() != kApplicationId) {
+        found.foreign = QStringLiteral("bu programın defteri değil");
+        return found;
+    }
+    if (!read(QStringLiteral("PRAGMA user_version")))
+        return found;
+    found.version = q.value(0).toInt();
+    if (found.version > kSchemaVersion) {
+        found.newer = true;
+        found.foreign = QStringLiteral("programın daha yeni bir sürümünün defteri (sürüm %1)")
+                            .arg(found.version);
+        return found;
+    }
+    if (found.version < 1) {
+        found.foreign = QStringLiteral("sürümü bilinmiyor");
+        return found;
+    }
+    const Reference &ref = reference();
+    if (!q.exec(QStringLiteral("SELECT type, name FROM sqlite_master ORDER BY type, name"))) {
+        found.error = q.lastError().text();
+        found.locked = isLock(q.lastError());
+        return found;
+    }
+    QSet<QString> tables;
+    while (q.next() && found.foreign.isEmpty()) {
+        const QString type = q.value(0).toString(), name = q.value(1).toString();
+        if (type == QLatin1String("trigger"))
+            found.foreign = QStringLiteral("kendi tetikleyicisi (trigger) var: %1").arg(name);
+        else if (type == QLatin1String("view"))
+            found.foreign = QStringLiteral("kendi görünümü (view) var: %1").arg(name);
+        else if (type == QLatin1String("index") && !ref.indexes.contains(name))
+            found.foreign = QStringLiteral("programın yapmadığı bir dizini var: %1").arg(name);
+        else if (type == QLatin1String("table") &&
+                 (!ref.tables.contains(name) || addedIn(name) > found.version))
+            found.foreign = QStringLiteral("programın yapmadığı bir tablosu var: %1").arg(name);
+        tables.insert(name);
+    }
+    for (auto t = ref.tables.begin(); t != ref.tables.end() && found.foreign.isEmpty(); ++t) {
+        if (addedIn(t.key()) > found.version)
+            continue;
+        if (!tables.contains(t.key())) {
+            found.foreign = QStringLiteral("%1 tablosu yok").arg(t.key());
+            break;
+        }
+        QList<Column> want;
+        for (const Column &c : t.value())
+            if (addedIn(t.key(), c.name) <= found.version)
+                want << c;
+        found.foreign = columnsDiffer(t.key(), want, columnsOf(db, t.key()));
+    }
+    if (!found.foreign.isEmpty() || found.version < kSchemaVersion)
+        return found;
+    // Its own tables refuse a value of another type; a table that does not, or whose column
+    // has another type, may hold text where money is.
+    q.exec(QStringLiteral("SELECT name, strict FROM pragma_table_list WHERE schema = 'main'"
+                          " AND type = 'table' AND name NOT LIKE 'sqlite_%'"));
+    while (q.next() && found.foreign.isEmpty())
+        if (q.value(1).toInt() != 1)
+            found.foreign = QStringLiteral("%1 tablosu değerlerin türünü denetlemiyor (STRICT "
+                                           "değil)")
+                                .arg(q.value(0).toString());
+    if (q.exec(QStringLiteral("SELECT value FROM ledger_info WHERE key = 'id'")) && q.next())
+        found.id = q.value(0).toString();
+    return found;
+}
+
+// Whether each bill the file holds without its log is, with the log, still the same bill: a
+// log only adds bills, marks them cancelled or takes back one it added.
+bool keepsBills(const QString &withLog, const QString &alone, const QString &connection)
+{
+    bool same = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(withLog);
+        db.open();
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("ATTACH DATABASE ? AS alone"));
+        q.addBindValue(alone);
+        if (db.isOpen() && q.exec() &&
+            q.exec(QStringLiteral(
+                "SELECT 1 FROM bills b JOIN alone.bills a USING(id) WHERE b.table_name IS NOT"
+                " a.table_name OR b.opened_date IS NOT a.opened_date OR b.opened_time IS NOT"
+                " a.opened_time OR b.closed_at IS NOT a.closed_at OR b.total IS NOT a.total"
+                " LIMIT 1")))
+            same = !q.next();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return same;
+}
+
+// Every write of the program also rewrites the row of the ledger's id, so that each log it
+// leaves holds that page: another ledger's log then brings another id into the copy checked.
+// Triggers of the connection alone (TEMP): the file holds none.
+const char *const kIdInEveryLog[] = {"bills", "journal", "openings"};
+
+// A ledger's id: 128 random bits as hex.
+QString newId()
+{
+    std::array<quint32, 4> words;
+    QRandomGenerator::system()->fillRange(words.data(), words.size());
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char *>(words.data()), sizeof(words)).toHex());
+}
+
+QString readIdFile(const QString &file)
+{
+    if (files::kind(file) != files::Kind::Regular)
+        return QString();
+    try {
+        const QString id = QString::fromLatin1(files::readRecordFile(file)).trimmed();
+        static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{32}$"));
+        return hex.match(id).hasMatch() ? id : QString();
+    } catch (const RuntimeError &) {
+        return QString();
+    }
+}
+
+// Kept beside the ledger as well: a log the ledger's file cannot be asked about yet (it holds
+// the upgrade that gave the ledger its id) is matched with it. Where it cannot be written the
+// ledger still holds its id, so the next start writes it again.
+void keepIdFile(const QString &file, const QString &id)
+{
+    if (readIdFile(file) != id)
+        files::writeAtomically(file, id.toLatin1() + '\n');
+}
+
+// A copy of a ledger (with or without its log) in a directory of its own, looked at through a
+// connection that may write: the copy alone takes in the log.
+Inspection inspectCopy(const QString &file, const QString &connection, bool full,
+                       QString *integrity)
+{
+    Inspection found;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        db.setDatabaseName(file);
+        if (!db.open()) {
+            found.error = db.lastError().text();
+        } else {
+            found = inspect(db);
+            if (full && found.error.isEmpty() && found.foreign.isEmpty()) {
+                QSqlQuery q(db);
+                *integrity = q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next()
+                                 ? q.value(0).toString()
+                                 : q.lastError().text();
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return found;
 }
 } // namespace
 
@@ -252,7 +537,8 @@ Ledger::~Ledger()
 
 QSqlQuery &Ledger::statement(const char *sql) const
 {
-    if (!isOpen())
+    // A file that is only read refuses every change with its reason.
+    if (!readable() || (m_readOnly && qstrncmp(sql, "SELECT", 6) != 0))
         throwError(m_problem);
     if (const auto kept = m_statements->prepared.find(sql); kept != m_statements->prepared.end())
         return kept->second;
@@ -310,6 +596,12 @@ void Ledger::fail(const QString &why, bool locked)
                              .arg(file, why);
 }
 
+QString Ledger::idFile(const QString &ledgerPath)
+{
+    const QFileInfo info(ledgerPath);
+    return info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".id");
+}
+
 bool Ledger::open(const QString &path, Check check)
 {
     dropCheck();
@@ -317,6 +609,7 @@ bool Ledger::open(const QString &path, Check check)
     m_path = path;
     m_open = false;
     m_checkPending = false;
+    m_readOnly = false;
     const files::Kind kind = files::kind(path);
     if (kind == files::Kind::Other) {
         fail(QStringLiteral("dosya değil"));
@@ -328,6 +621,11 @@ bool Ledger::open(const QString &path, Check check)
         return false;
     }
     const bool fresh = kind == files::Kind::Missing || QFileInfo(path).size() == 0;
+    bool logUnchecked = false;
+    if (!vetLogs(fresh, &logUnchecked))
+        return false;
+    if (logUnchecked)
+        check = Check::Now; // a connection that may write is opened only on a file found sound
     QSqlDatabase db = QSqlDatabase::contains(m_connection)
                           ? QSqlDatabase::database(m_connection, false)
                           : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
@@ -336,7 +634,66 @@ bool Ledger::open(const QString &path, Check check)
         return false;
     }
     db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyMs));
+    if (fresh) {
+        if (!connect(false))
+            return false;
+        const QString id = newId();
+        keepIdFile(idFile(path), id);
+        QStringList made;
+        for (const char *sql : kSchema)
+            made << QLatin1String(sql);
+        made << QStringLiteral("INSERT INTO ledger_info(key, value) VALUES('id', '%1')").arg(id)
+             << QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId);
+        if (!runOnce(made))
+            return false;
+    } else {
+        // With a log that did not pass, only read: a connection that may write puts the log
+        // into the file as it closes. Without one it writes nothing until it is asked to.
+        if (!connect(logUnchecked))
+            return false;
+        const Inspection found = inspect(db);
+        if (!found.error.isEmpty()) {
+            fail(found.error, found.locked);
+            return false;
+        }
+        if (!found.foreign.isEmpty())
+            return (logUnchecked || connect(true)) && openReadOnly(found.foreign, found.newer);
+        if (check == Check::Later) {
+            // Switching to WAL would write to a file not checked yet: only one already in WAL
+            // (as the program makes them) waits for its check.
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("PRAGMA journal_mode")) || !q.next()) {
+                fail(q.lastError().text(), isLock(q.lastError()));
+                return false;
+            }
+            m_checkPending =
+                q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+            if (!m_checkPending && !checkPages())
+                return false;
+        } else if (!checkPages()) {
+            return false;
+        }
+        if (logUnchecked && !connect(false))
+            return false;
+    }
+    if (!m_checkPending && !upgrade())
+        return false;
+    if (!useWal())
+        return false;
+    m_open = true;
+    m_problem.clear();
+    m_shortProblem.clear();
+    m_identity = fsys::fileIdentity(path);
+    return true;
+}
+
+bool Ledger::connect(bool readOnly)
+{
+    closeConnection();
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    db.setConnectOptions(QStringLiteral("%1QSQLITE_BUSY_TIMEOUT=%2")
+                             .arg(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY;") : QString())
+                             .arg(kBusyMs));
     if (!db.open()) {
         fail(db.lastError().text(), isLock(db.lastError()));
         return false;
@@ -344,39 +701,130 @@ bool Ledger::open(const QString &path, Check check)
     // The full check reads every page once; through the default 2 MB cache it would fill all
     // of it for nothing.
     QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
-    if (fresh) {
-        QStringList made;
-        for (const char *sql : kSchema)
-            made << QLatin1String(sql);
-        made << QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId);
-        if (!runOnce(made))
-            return false;
-    } else if (!checkOwner()) {
-        return false;
-    } else if (check == Check::Later) {
-        // Switching to WAL would write to a file not checked yet: only one already in WAL
-        // (as the program makes them) waits for its check.
-        QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("PRAGMA journal_mode")) || !q.next()) {
-            fail(q.lastError().text(), isLock(q.lastError()));
+    return true;
+}
+
+bool Ledger::vetLogs(bool fresh, bool *unchecked)
+{
+    const QString name = QFileInfo(m_path).fileName();
+    for (const QLatin1String suffix : {QLatin1String("-wal"), QLatin1String("-journal")}) {
+        const QString log = m_path + suffix;
+        if (files::kind(log) != files::Kind::Regular || QFileInfo(log).size() == 0)
+            continue;
+        if (fresh) {
+            if (!setAside(log, QStringLiteral("%1 yokken kalmış").arg(name)))
+                return false;
+            continue;
+        }
+        // Taken in by the copy only: the ledger's own file is not read with it until it passed.
+        const auto written = [&log] {
+            const QFileInfo info(log);
+            return std::make_pair(info.size(), info.lastModified());
+        };
+        const auto copied = written();
+        QTemporaryDir dir;
+        const QString both = dir.filePath(QStringLiteral("l.db")),
+                      alone = dir.filePath(QStringLiteral("a.db"));
+        const auto copy = [](const QString &from, const QString &to) {
+            return QFile::copy(from, to) &&
+                   QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner);
+        };
+        if (!dir.isValid() || !copy(m_path, both) || !copy(log, both + suffix) ||
+            !copy(m_path, alone)) {
+            fail(QStringLiteral("yanındaki %1 denetlenemedi: geçici kopyası yapılamadı")
+                     .arg(QFileInfo(log).fileName()));
             return false;
         }
-        m_checkPending =
-            q.value(0).toString().compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
-        if (!m_checkPending && !checkPages())
+        const QString connection = m_connection + QStringLiteral("-log");
+        QString integrity, aloneIntegrity;
+        const Inspection withLog = inspectCopy(both, connection, true, &integrity);
+        QString why;
+        if (!withLog.error.isEmpty())
+            why = withLog.error;
+        else if (!withLog.foreign.isEmpty())
+            why = withLog.foreign;
+        else if (integrity != QLatin1String("ok"))
+            why = QStringLiteral("defteri bozuyor (%1)").arg(integrity.section(u'\n', 0, 0));
+        if (why.isEmpty()) {
+            // The id the file holds without the log; where it holds none yet, the one beside it.
+            QString id = inspectCopy(alone, connection, false, &aloneIntegrity).id;
+            if (id.isEmpty())
+                id = readIdFile(idFile(m_path));
+            if (!id.isEmpty() && id != withLog.id)
+                why = QStringLiteral("başka bir deftere ait");
+            else if (!keepsBills(both, alone, connection))
+                why = QStringLiteral("defterdeki fişlerin yerine başka fişler koyuyor");
+            else
+                continue;
+        } else {
+            // Only a file that is sound and the program's own without the log is kept from it;
+            // any other is only read as it stands, or refused.
+            const Inspection fileAlone = inspectCopy(alone, connection, true, &aloneIntegrity);
+            if (!fileAlone.error.isEmpty() || !fileAlone.foreign.isEmpty() ||
+                aloneIntegrity != QLatin1String("ok")) {
+                *unchecked = true;
+                continue;
+            }
+        }
+        // Written while it was copied: another program has the ledger open, and the log is
+        // its own; it is left to it, and the file is only read until found sound.
+        if (written() != copied) {
+            *unchecked = true;
+            continue;
+        }
+        if (!setAside(log, why))
             return false;
-    } else if (!checkPages()) {
+    }
+    return true;
+}
+
+bool Ledger::setAside(const QString &log, const QString &why)
+{
+    const QString stamp = clock::now().toString(QStringLiteral("yyyy-MM-dd-HHmm"));
+    QString target = log + QLatin1Char('.') + stamp + QStringLiteral(".ayrildi");
+    for (int n = 2; files::kind(target) != files::Kind::Missing; ++n)
+        target = log + QLatin1Char('.') + stamp + QLatin1Char('-') + QString::number(n) +
+                 QStringLiteral(".ayrildi");
+    const QString name = QFileInfo(m_path).fileName(), logName = QFileInfo(log).fileName();
+    if (!QFile::rename(log, target)) {
+        fail(QStringLiteral("yanındaki %1 ona ait değil (%2) ve kenara alınamadı")
+                 .arg(logName, why));
         return false;
     }
-    if (!useWal())
-        return false;
-    if (!m_checkPending && !upgrade())
-        return false;
-    m_open = true;
-    m_problem.clear();
-    m_shortProblem.clear();
-    m_identity = fsys::fileIdentity(path);
+    fsys::syncDirectory(QFileInfo(log).absolutePath());
+    messages::inform(QStringLiteral("%1 yanında kalan günlük dosyası %2 bu deftere uymuyor: %3. "
+                                    "Günlük deftere işlenmedi; %4 olarak kenara alındı "
+                                    "(silinmedi). %1 günlüksüz haliyle kullanılıyor.")
+                         .arg(name, logName, why, files::native(target)));
     return true;
+}
+
+bool Ledger::openReadOnly(const QString &why, bool newer)
+{
+    // Its check too is now: it is read at once, as it stands.
+    if (!checkPages())
+        return false;
+    // Gün Sonu reads these columns: a file without them cannot be shown at all.
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!q.exec(QStringLiteral("SELECT %1 FROM bills LIMIT 0").arg(billColumns())) ||
+        !q.exec(QStringLiteral("SELECT bill_id, pos, name, price, carried FROM bill_extras"
+                               " LIMIT 0"))) {
+        fail(why);
+        return false;
+    }
+    q.finish();
+    m_open = true;
+    m_readOnly = true;
+    m_identity = fsys::fileIdentity(m_path);
+    m_problem = QStringLiteral("%1 yalnızca okunmak üzere açıldı: %2. Gün Sonu gösterilir, ama bu "
+                               "defterle hesap kapatılamaz, masa taşınamaz, fiş iptal edilemez; "
+                               "dosyaya hiçbir şey yazılmaz.")
+                    .arg(files::native(m_path), why);
+    m_shortProblem = QStringLiteral("yalnızca okunabilir (%1)").arg(why);
+    if (newer)
+        m_problem += QStringLiteral(" Toplamlar yeni sürümün eklediği bilgileri (örneğin "
+                                    "indirimleri) hesaba katmaz.");
+    return false;
 }
 
 bool Ledger::useWal()
@@ -386,21 +834,6 @@ bool Ledger::useWal()
     if ((!m_checkPending && !q.exec(QStringLiteral("PRAGMA journal_mode = WAL"))) ||
         !q.exec(QStringLiteral("PRAGMA synchronous = FULL"))) {
         fail(q.lastError().text(), isLock(q.lastError()));
-        return false;
-    }
-    return true;
-}
-
-bool Ledger::checkOwner()
-{
-    // Only read here: a file that is not the program's sound ledger is never changed.
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!q.exec(QStringLiteral("PRAGMA application_id")) || !q.next()) {
-        fail(q.lastError().text(), isLock(q.lastError()));
-        return false;
-    }
-    if (q.value(0).toInt() != kApplicationId) {
-        fail(QStringLiteral("bu programın defteri değil"));
         return false;
     }
     return true;
@@ -480,20 +913,108 @@ bool Ledger::upgrade()
         return false;
     }
     const int version = q.value(0).toInt();
-    q.finish();
-    if (version == kSchemaVersion)
-        return true;
     if (version > kSchemaVersion) {
         fail(QStringLiteral("programın daha yeni bir sürümünün defteri"));
         return false;
     }
-    QStringList changes;
-    if (version < 2)
-        for (const char *sql : kUpgradeTo2)
-            changes << QLatin1String(sql);
-    for (const char *sql : kUpgradeTo3)
-        changes << QLatin1String(sql);
-    return runOnce(changes);
+    QString id;
+    if (version == kSchemaVersion &&
+        q.exec(QStringLiteral("SELECT value FROM ledger_info WHERE key = 'id'")) && q.next())
+        id = q.value(0).toString();
+    q.finish();
+    const QString beside = idFile(m_path);
+    if (!id.isEmpty()) {
+        keepIdFile(beside, id);
+        return markEveryWrite();
+    }
+    // The one beside it where an upgrade that wrote it did not reach the ledger; written before
+    // the ledger takes it, so that the log of that upgrade has an id to be matched with.
+    id = readIdFile(beside);
+    if (id.isEmpty())
+        id = newId();
+    keepIdFile(beside, id);
+    const QString keepId =
+        QStringLiteral("INSERT INTO ledger_info(key, value) VALUES('id', '%1')").arg(id);
+    if (!(version == kSchemaVersion ? runOnce({keepId}) : rebuildStrict(keepId)))
+        return false;
+    return markEveryWrite();
+}
+
+bool Ledger::markEveryWrite()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    for (const char *table : kIdInEveryLog)
+        for (const char *event : {"INSERT", "UPDATE", "DELETE"}) {
+            const QString sql =
+                QStringLiteral("CREATE TEMP TRIGGER IF NOT EXISTS id_%1_%2 AFTER %2 ON main.%1"
+                               " BEGIN INSERT OR REPLACE INTO ledger_info(key, value)"
+                               " SELECT key, value FROM ledger_info WHERE key = 'id'; END")
+                    .arg(QLatin1String(table), QLatin1String(event));
+            if (!q.exec(sql)) {
+                fail(q.lastError().text(), isLock(q.lastError()));
+                return false;
+            }
+        }
+    return true;
+}
+
+bool Ledger::rebuildStrict(const QString &keepId)
+{
+    // Each table made again as a fresh ledger declares it, STRICT, its rows copied: a value of
+    // another type stops it all, and the file stays as it was.
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    QMap<QString, QString> kept; // the columns each table has now
+    for (const char *table : kRebuilt) {
+        QStringList names;
+        for (const Column &c : columnsOf(db, QLatin1String(table)))
+            names << c.name;
+        kept.insert(QLatin1String(table), names.join(QStringLiteral(", ")));
+    }
+    QStringList before;
+    for (const char *table : kRebuilt)
+        before << QStringLiteral("ALTER TABLE %1 RENAME TO old_%1").arg(QLatin1String(table));
+    before << QStringLiteral("DROP INDEX IF EXISTS bills_by_closing")
+           << QStringLiteral("DROP INDEX IF EXISTS bills_by_cancel")
+           << QStringLiteral("DROP INDEX IF EXISTS journal_open");
+    for (const char *sql : kSchema)
+        before << QLatin1String(sql);
+    bool ok = db.transaction();
+    for (const QString &sql : std::as_const(before))
+        ok = ok && q.exec(sql);
+    QString why;
+    for (auto t = kept.cbegin(); ok && t != kept.cend(); ++t) {
+        const QString copy =
+            QStringLiteral("INSERT INTO %1(%2) SELECT %2 FROM old_%1").arg(t.key(), t.value());
+        if (q.exec(copy))
+            continue;
+        ok = false;
+        // Row by row, to name the one that does not fit.
+        QSqlQuery ids(db), one(db);
+        ids.setForwardOnly(true);
+        ids.exec(QStringLiteral("SELECT rowid FROM old_%1 ORDER BY rowid").arg(t.key()));
+        one.prepare(copy + QStringLiteral(" WHERE rowid = ?"));
+        while (ids.next()) {
+            one.bindValue(0, ids.value(0));
+            if (!one.exec()) {
+                why = QStringLiteral("yeni sürüme geçirilemedi: %1 tablosunun %2 numaralı satırı "
+                                     "yeni türüne uymuyor (%3)")
+                          .arg(t.key(), ids.value(0).toString(), one.lastError().databaseText());
+                break;
+            }
+        }
+    }
+    for (const char *table : kRebuilt)
+        ok = ok && q.exec(QStringLiteral("DROP TABLE old_%1").arg(QLatin1String(table)));
+    ok = ok && q.exec(keepId) &&
+         q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) && db.commit();
+    if (!ok) {
+        const QSqlError e = q.lastError().isValid() ? q.lastError() : db.lastError();
+        db.rollback();
+        fail(why.isEmpty() ? e.text() : why, why.isEmpty() && isLock(e));
+        return false;
+    }
+    return true;
 }
 
 bool Ledger::runOnce(QStringList statements)
@@ -547,7 +1068,7 @@ bool Ledger::reopen()
 QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Detail detail) const
 {
     QList<BillRecord> out;
-    if (!isOpen())
+    if (!readable())
         return out;
     const bool full = detail == Detail::Full;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
@@ -586,15 +1107,17 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
     e.addBindValue(isoText(to));
     if (!e.exec())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(e.lastError().text()));
-    while (e.next())
+    while (e.next()) {
+        requireWhole(e, {2}, "bill_extras", e.value(0));
         out[index.value(e.value(0).toLongLong())].extras
             << BookedExtra{e.value(1).toString(), e.value(2).toLongLong(), e.value(3).toInt() != 0};
+    }
     return out;
 }
 
 std::optional<BillRecord> Ledger::bill(qint64 id) const
 {
-    if (!isOpen())
+    if (!readable())
         return std::nullopt;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
@@ -610,16 +1133,18 @@ std::optional<BillRecord> Ledger::bill(qint64 id) const
         "SELECT name, price, carried FROM bill_extras WHERE bill_id = ? ORDER BY pos"));
     e.addBindValue(id);
     if (e.exec())
-        while (e.next())
+        while (e.next()) {
+            requireWhole(e, {1}, "bill_extras", id);
             r.extras << BookedExtra{e.value(0).toString(), e.value(1).toLongLong(),
                                     e.value(2).toInt() != 0};
+        }
     return r;
 }
 
 qint64 Ledger::billCount() const
 {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!isOpen() || !q.exec(QStringLiteral("SELECT count(*) FROM bills")) || !q.next())
+    if (!readable() || !q.exec(QStringLiteral("SELECT count(*) FROM bills")) || !q.next())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
     return q.value(0).toLongLong();
 }
@@ -627,7 +1152,7 @@ qint64 Ledger::billCount() const
 QList<BillRecord> Ledger::cancelledFromEarlierDays(const QDateTime &from, const QDateTime &to) const
 {
     QList<BillRecord> out;
-    if (!isOpen())
+    if (!readable())
         return out;
     // A restart's bill is cancelled as it is written: never of an earlier day.
     static const QByteArray sql =

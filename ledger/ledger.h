@@ -65,10 +65,18 @@ public:
     enum class Check { Now, Later };
 
     // Opens or creates the database. False, with problem() saying why in Turkish, when it is
-    // locked, cannot be opened, is damaged or is not the program's own.
+    // locked, cannot be opened, is damaged or is not the program's own. A log left beside it
+    // is first checked on a copy; one that does not belong to it is moved aside, never read
+    // into it, and the operator is told. A file the program did not write as it is (another
+    // program's, a newer version's, one with triggers, views or tables of its own or columns
+    // of other types) is opened only to be read: readable() and not isOpen().
     bool open(const QString &path, Check check = Check::Now);
-    // Open, and checked: only then is it read or written.
-    bool isOpen() const { return m_open && !m_checkPending; }
+    // Open, checked and the program's own: only then is it written.
+    bool isOpen() const { return readable() && !m_readOnly; }
+    // Open and checked: its bills can be read (Gün Sonu), also when it may not be written.
+    bool readable() const { return m_open && !m_checkPending; }
+    // The file beside a ledger that keeps its id: "Defter.id" beside "Defter.db".
+    static QString idFile(const QString &ledgerPath);
     // Opened with Check::Later, and not checked yet.
     bool checkPending() const { return m_open && m_checkPending; }
     // Runs the check left for later (or waits for the one started); false, the ledger closed
@@ -154,11 +162,20 @@ private:
     // False, the ledger closed and problem() saying why, unless the check found it sound.
     bool took(const QString &checkResult, bool locked);
     void dropCheck();
-    bool checkOwner();
+    bool connect(bool readOnly);
     bool checkPages();
     bool useWal();
-    // Brings a ledger of an older version to this one, in one transaction.
+    // Checks each log left beside the file on a copy, and moves one aside that does not belong
+    // to it; false, with why, when one may neither be used nor moved aside. `unchecked`: a log
+    // left because the file itself is not a sound ledger of the program's.
+    bool vetLogs(bool fresh, bool *unchecked);
+    bool setAside(const QString &log, const QString &why);
+    // Keeps a file that is not the program's own open for reading; false, with why.
+    bool openReadOnly(const QString &why, bool newer);
+    // Brings a ledger of an older version to this one, in one transaction, and gives it an id.
     bool upgrade();
+    bool rebuildStrict(const QString &keepId);
+    bool markEveryWrite();
     // Runs the statements and sets the schema's version, in one transaction.
     bool runOnce(QStringList statements);
     void fail(const QString &why, bool locked = false);
@@ -168,6 +185,7 @@ private:
     QByteArray m_identity; // of the file it has open
     bool m_open = false;
     bool m_checkPending = false;
+    bool m_readOnly = false;
     QString m_problem;
     QString m_shortProblem;
     bool m_locked = false;

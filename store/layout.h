@@ -19,6 +19,8 @@ public:
     QString feeListFile() const { return m_root + QStringLiteral("/Zorbelçokluücret.dll"); }
     // The day ledger of settled bills (SQLite).
     QString ledgerFile() const { return m_root + QStringLiteral("/Defter.db"); }
+    // The ledger's id, kept beside it (Ledger::idFile of ledgerFile()).
+    QString ledgerIdFile() const { return m_root + QStringLiteral("/Defter.id"); }
     QString tableExtrasFile(const QString &tableName) const
     {
         return extrasDir() + QLatin1Char('/') + tableName + QStringLiteral(".msex");

@@ -121,8 +121,8 @@ QMap<QString, QByteArray> snapshot(const QString &dir)
     while (it.hasNext()) {
         const QString path = it.next();
         const QFileInfo info(path);
-        if (info.fileName().startsWith(QLatin1String("Defter.db")))
-            continue; // the ledger, which the program keeps
+        if (info.fileName().startsWith(QLatin1String("Defter.")))
+            continue; // the ledger and its id, which the program keeps
         out[path] = info.isSymLink() ? "link to " + QFile::encodeName(info.symLinkTarget())
                     : info.isDir()   ? QByteArray("directory")
                                      : TestEnvironment::readBytes(path);

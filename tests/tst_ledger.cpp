@@ -56,6 +56,32 @@ QList<QVariantList> rows(const QString &file, const QString &sql)
     return out;
 }
 
+// Runs statements on the ledger with a connection of the test's own; "reopen" starts a new
+// connection, which reads the schema again.
+bool execAll(const QString &file, const QStringList &statements)
+{
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "test-writer");
+        db.setDatabaseName(file);
+        ok = db.open();
+        for (const QString &sql : statements) {
+            if (sql == "reopen") {
+                db.close();
+                ok = ok && db.open();
+                continue;
+            }
+            QSqlQuery q(db);
+            if (ok && !q.exec(sql)) {
+                qWarning("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+                ok = false;
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase("test-writer");
+    return ok;
+}
+
 // Two tables, both open since the evening.
 void prepareTwoOpen(Desk &desk)
 {
@@ -90,7 +116,10 @@ private slots:
     void cancellingReopens_data();
     void cancellingReopens();
     void dayTotals();
+    void olderLedgerIsUpgraded_data();
     void olderLedgerIsUpgraded();
+    void ledgerNotOursIsOnlyRead_data();
+    void ledgerNotOursIsOnlyRead();
     void droppedWorkIsBilled_data();
     void droppedWorkIsBilled();
     void businessDay_data();
@@ -107,6 +136,8 @@ private slots:
     void ledgerReplacedBetweenBills_data();
     void ledgerReplacedBetweenBills();
     void aReaderHoldsNoStepUp();
+    void leftoverLogIsCheckedFirst_data();
+    void leftoverLogIsCheckedFirst();
 };
 
 void TestLedger::settling_data()
@@ -493,46 +524,82 @@ void TestLedger::dayTotals()
              QStringLiteral("Yeniden başlatıldı (21:15:03)"));
 }
 
+void TestLedger::olderLedgerIsUpgraded_data()
+{
+    QTest::addColumn<QString>("bill2Total"); // of a second bill, as the old file holds it
+    QTest::addColumn<bool>("upgraded");
+    QTest::newRow("version 1") << "250" << true;
+    // Text in a money column counted as 0 before; the new table refuses it.
+    QTest::newRow("text in a money column") << "'yüz'" << false;
+}
+
 void TestLedger::olderLedgerIsUpgraded()
 {
+    QFETCH(QString, bill2Total);
+    QFETCH(bool, upgraded);
     Desk desk;
     prepareTwoOpen(desk);
-    {
-        // The ledger as the version before wrote it, with one paid bill.
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "test-old");
-        db.setDatabaseName(desk.paths.ledgerFile());
-        QVERIFY(db.open());
-        QSqlQuery q(db);
-        for (const char *sql :
-             {"CREATE TABLE bills(id INTEGER PRIMARY KEY, table_pos INTEGER NOT NULL,"
-              " table_name TEXT NOT NULL, opened_date TEXT NOT NULL, opened_time TEXT NOT NULL,"
-              " fee INTEGER NOT NULL, closed_at TEXT NOT NULL, minutes INTEGER NOT NULL,"
-              " time_charge INTEGER NOT NULL, minimum_applied INTEGER NOT NULL,"
-              " extras_total INTEGER NOT NULL, total INTEGER NOT NULL, cancelled_at TEXT,"
-              " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB)",
-              "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
-              " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
-              " PRIMARY KEY(bill_id, pos))",
-              "CREATE TABLE journal(id INTEGER PRIMARY KEY, kind TEXT NOT NULL,"
-              " created_at TEXT NOT NULL, done INTEGER NOT NULL DEFAULT 0, bill_id INTEGER,"
-              " table_pos INTEGER, table_name TEXT, target_pos INTEGER, target_name TEXT,"
-              " register_lines TEXT, extras_file BLOB, target_extras BLOB)",
-              "INSERT INTO bills VALUES(1, 0, 'Masa 1', '7.12.2026', '18:00:00', 100, "
-              "'2026-12-07T19:00:00', 60, 100, 0, 15, 115, NULL, NULL, '100', NULL)",
-              "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15)",
-              "PRAGMA application_id = 1263294034", "PRAGMA user_version = 1"})
-            QVERIFY2(q.exec(QString::fromUtf8(sql)), qPrintable(q.lastError().text()));
-    }
-    QSqlDatabase::removeDatabase("test-old");
+    // The ledger as the first version wrote it, with two paid bills.
+    QVERIFY(
+        execAll(desk.paths.ledgerFile(),
+                {"CREATE TABLE bills(id INTEGER PRIMARY KEY, table_pos INTEGER NOT NULL,"
+                 " table_name TEXT NOT NULL, opened_date TEXT NOT NULL, opened_time TEXT NOT NULL,"
+                 " fee INTEGER NOT NULL, closed_at TEXT NOT NULL, minutes INTEGER NOT NULL,"
+                 " time_charge INTEGER NOT NULL, minimum_applied INTEGER NOT NULL,"
+                 " extras_total INTEGER NOT NULL, total INTEGER NOT NULL, cancelled_at TEXT,"
+                 " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB)",
+                 "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
+                 " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
+                 " PRIMARY KEY(bill_id, pos))",
+                 "CREATE TABLE journal(id INTEGER PRIMARY KEY, kind TEXT NOT NULL,"
+                 " created_at TEXT NOT NULL, done INTEGER NOT NULL DEFAULT 0, bill_id INTEGER,"
+                 " table_pos INTEGER, table_name TEXT, target_pos INTEGER, target_name TEXT,"
+                 " register_lines TEXT, extras_file BLOB, target_extras BLOB)",
+                 "INSERT INTO bills VALUES(1, 0, 'Masa 1', '7.12.2026', '18:00:00', 100, "
+                 "'2026-12-07T19:00:00', 60, 100, 0, 15, 115, NULL, NULL, '100', NULL)",
+                 "INSERT INTO bills VALUES(2, 1, 'Masa 2', '7.12.2026', '18:00:00', 100, "
+                 "'2026-12-07T19:30:00', 90, 150, 0, 100, " +
+                     bill2Total + ", NULL, NULL, '100', NULL)",
+                 "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15)",
+                 "PRAGMA application_id = 1263294034", "PRAGMA user_version = 1"}));
+    const QByteArray before = desk.env.readBytes(desk.paths.ledgerFile());
     desk.start();
+    if (!upgraded) {
+        // Nothing changed, and the row named.
+        QCOMPARE(desk.env.messages().errors.size(), 1);
+        const QString problem = desk.env.messages().errors.first();
+        QVERIFY2(problem.contains("bills tablosunun 2 numaralı satırı") &&
+                     problem.contains("dokunulmadı"),
+                 qPrintable(problem));
+        desk.forms.clear();
+        QCOMPARE(desk.env.readBytes(desk.paths.ledgerFile()), before);
+        return;
+    }
     desk.select(0);
     settle(desk);
     QCOMPARE(desk.env.messages().infos, QStringList{"Masa 1 için hesap kapatıldı!"});
-    QCOMPARE(rows(desk.paths.ledgerFile(), "PRAGMA user_version"), QList<QVariantList>{{3}});
-    QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT id, restart, total FROM bills"),
-             (QList<QVariantList>{{1, 0, 115}, {2, 0, 1250000}}));
-    QCOMPARE(rows(desk.paths.ledgerFile(), "SELECT name, carried FROM bill_extras"),
-             (QList<QVariantList>{{"Çay", 0}}));
+    const QString db = desk.paths.ledgerFile();
+    QCOMPARE(rows(db, "PRAGMA user_version"), QList<QVariantList>{{3}});
+    QCOMPARE(rows(db, "SELECT id, restart, total FROM bills"),
+             (QList<QVariantList>{{1, 0, 115}, {2, 0, 250}, {3, 0, 1250000}}));
+    QCOMPARE(rows(db, "SELECT name, carried FROM bill_extras"), (QList<QVariantList>{{"Çay", 0}}));
+    // Its tables as a new ledger's: STRICT, with their indexes; its id kept beside it too.
+    QCOMPARE(rows(db, "SELECT count(*) FROM pragma_table_list WHERE schema = 'main' AND"
+                      " name NOT LIKE 'sqlite_%' AND strict = 0"),
+             QList<QVariantList>{{0}});
+    QCOMPARE(rows(db, "SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY 1"),
+             (QList<QVariantList>{{"bill_extras"},
+                                  {"bills"},
+                                  {"bills_by_cancel"},
+                                  {"bills_by_closing"},
+                                  {"journal"},
+                                  {"journal_open"},
+                                  {"ledger_info"},
+                                  {"openings"}}));
+    const QList<QVariantList> id = rows(db, "SELECT value FROM ledger_info WHERE key = 'id'");
+    QCOMPARE(id.value(0).value(0).toString().size(), 32);
+    QCOMPARE(desk.env.readBytes(desk.paths.ledgerIdFile()).trimmed(),
+             id.value(0).value(0).toString().toLatin1());
 }
 
 void TestLedger::droppedWorkIsBilled_data()
@@ -1085,6 +1152,172 @@ void TestLedger::unfinishedStepAtStart()
         QVERIFY(ledger.open(db));
         QCOMPARE(ledger::statusText(*ledger.bill(1)), QStringLiteral("İncelenecek"));
     }
+}
+
+void TestLedger::leftoverLogIsCheckedFirst_data()
+{
+    QTest::addColumn<bool>("foreign");   // the log left beside the ledger is another ledger's
+    QTest::addColumn<bool>("byProgram"); // written by the program (else by another one)
+    QTest::newRow("another ledger's log") << true << true;
+    QTest::newRow("another ledger's log, by another program") << true << false;
+    QTest::newRow("its own log, left by a crash") << false << true;
+}
+
+void TestLedger::leftoverLogIsCheckedFirst()
+{
+    // A log is read into the file by the first connection: another ledger's must never be,
+    // the ledger's own must.
+    QFETCH(bool, foreign);
+    QFETCH(bool, byProgram);
+    Desk desk;
+    prepareTwoOpen(desk);
+    desk.start();
+    desk.select(0);
+    settle(desk);
+    desk.forms.clear();
+    const QString db = desk.paths.ledgerFile(), source = foreign ? desk.env.root() + "/b.db" : db,
+                  kept = desk.env.root() + "/kept";
+    {
+        ledger::Ledger writer;
+        QVERIFY(writer.open(source));
+        QSqlDatabase c = byProgram ? QSqlDatabase::database(writer.connectionName())
+                                   : QSqlDatabase::addDatabase("QSQLITE", "writer");
+        if (!byProgram) {
+            c.setDatabaseName(source);
+            QVERIFY(c.open());
+        }
+        QSqlQuery q(c);
+        // Written without a checkpoint, the log copied while it is still open.
+        QVERIFY(q.exec("PRAGMA wal_autocheckpoint = 0"));
+        for (int k = 0; k < (foreign ? 199 : 1); ++k)
+            QVERIFY(q.exec("INSERT INTO bills(table_pos, table_name, opened_date, opened_time,"
+                           " fee, closed_at, minutes, time_charge, minimum_applied, extras_total,"
+                           " total, fee_line) VALUES(1, 'Kalan', '7.12.2026', '21:00:00', 1000000,"
+                           " '2026-12-07T21:30:00', 30, 500000, 0, 0, 500000, '1000000')"));
+        QVERIFY(QFile::copy(source + "-wal", kept + "-wal"));
+        QVERIFY(QFile::copy(db, kept));
+        q.clear();
+        if (!byProgram)
+            c.close();
+    }
+    QSqlDatabase::removeDatabase("writer");
+    QVERIFY(QFile::remove(db) && QFile::copy(kept, db));
+    QFile::remove(db + "-shm");
+    QVERIFY(QFile::copy(kept + "-wal", db + "-wal"));
+    desk.env.messages().clear();
+    desk.start();
+    QCOMPARE(desk.env.messages().errors, QStringList());
+    const QStringList aside = QDir(desk.env.dataDir()).entryList({"Defter.db-wal.*.ayrildi"});
+    QCOMPARE(aside.size(), foreign ? 1 : 0);
+    if (foreign) {
+        // Kept whole, and the operator told where.
+        QCOMPARE(desk.env.readBytes(desk.env.dataDir() + "/" + aside.value(0)),
+                 desk.env.readBytes(kept + "-wal"));
+        QCOMPARE(desk.env.messages().infos.size(), 1);
+        QVERIFY2(desk.env.messages().infos.value(0).contains(aside.value(0)),
+                 qPrintable(desk.env.messages().infos.value(0)));
+        QCOMPARE(desk.env.readBytes(db), desk.env.readBytes(kept));
+    } else {
+        QCOMPARE(desk.env.messages().infos, QStringList());
+    }
+    desk.select(1);
+    settle(desk);
+    desk.forms.clear();
+    QList<QVariantList> bills{{"Masa 1"}};
+    if (!foreign)
+        bills << QVariantList{"Kalan"};
+    bills << QVariantList{"Masa 2"};
+    QCOMPARE(rows(db, "SELECT table_name FROM bills ORDER BY id"), bills);
+    QCOMPARE(rows(db, "PRAGMA integrity_check"), QList<QVariantList>{{"ok"}});
+}
+
+void TestLedger::ledgerNotOursIsOnlyRead_data()
+{
+    QTest::addColumn<QStringList>("change"); // made to a ledger holding Masa 1's bill
+    QTest::addColumn<QString>("why");        // what the message names
+    QTest::addColumn<QString>("readError");  // what Gün Sonu says instead of the day's bills
+    QTest::newRow("a trigger that changes amounts")
+        << QStringList{"CREATE TRIGGER cut AFTER INSERT ON bills BEGIN UPDATE bills SET total ="
+                       " total - 10 WHERE id = new.id; END"}
+        << "tetikleyici"
+        << "";
+    QTest::newRow("a view") << QStringList{"CREATE VIEW paid AS SELECT * FROM bills"} << "görünümü"
+                            << "";
+    QTest::newRow("a table of its own")
+        << QStringList{"CREATE TABLE notes(x)"} << "tablosu var: notes"
+        << "";
+    QTest::newRow("a newer version")
+        << QStringList{"ALTER TABLE bills ADD COLUMN discount INTEGER NOT NULL DEFAULT 0",
+                       "ALTER TABLE bills ADD COLUMN deleted INTEGER NOT NULL DEFAULT 0",
+                       "PRAGMA user_version = 4"}
+        << "daha yeni"
+        << "";
+    QTest::newRow("another program's")
+        << QStringList{"PRAGMA application_id = 7"} << "bu programın defteri değil"
+        << "";
+    QTest::newRow("a table that takes any type")
+        << QStringList{"PRAGMA writable_schema = ON",
+                       "UPDATE sqlite_master SET sql = replace(sql, ') STRICT', ')')"
+                       " WHERE name = 'bills'"}
+        << "STRICT değil"
+        << "";
+    QTest::newRow("text in a money column of another type")
+        << QStringList{"PRAGMA writable_schema = ON",
+                       "UPDATE sqlite_master SET sql = replace(replace(sql, ') STRICT', ')'),"
+                       " ' total INTEGER', ' total NUMERIC') WHERE name = 'bills'",
+                       "reopen",
+                       "INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee,"
+                       " closed_at, minutes, time_charge, minimum_applied, extras_total, total,"
+                       " fee_line) SELECT 1, 'Masa 2', '7.12.2026', '20:00:00', 1000000,"
+                       " closed_at, 60, 1000000, 0, 0, 'yüz', '1000000' FROM bills"}
+        << "total sütunu"
+        << "2 numaralı fişin total değeri";
+}
+
+void TestLedger::ledgerNotOursIsOnlyRead()
+{
+    // Read for the day's takings as it stands, never written: a settle is refused with why.
+    QFETCH(QStringList, change);
+    QFETCH(QString, why);
+    QFETCH(QString, readError);
+    Desk desk;
+    prepareTwoOpen(desk);
+    desk.start();
+    desk.select(0);
+    settle(desk);
+    desk.forms.clear();
+    const QString db = desk.paths.ledgerFile();
+    QVERIFY(execAll(db, change));
+    const QByteArray before = desk.env.readBytes(db),
+                     reg = desk.env.readBytes(desk.paths.registerFile());
+    desk.env.messages().clear();
+    desk.start();
+    QCOMPARE(desk.env.messages().errors.size(), 1);
+    const QString problem = desk.env.messages().errors.first();
+    QVERIFY2(problem.contains("yalnızca okunmak üzere") && problem.contains(why),
+             qPrintable(problem));
+    desk.select(1);
+    settle(desk);
+    QCOMPARE(desk.env.messages().errors.size(), 2);
+    QVERIFY(desk.env.messages().errors.last().startsWith(problem));
+    QVERIFY(desk.env.messages().errors.last().endsWith("hesap kapatılmadı."));
+    DayEndWindow *w = desk.forms.Cash->dayEndWindow();
+    qsizetype shown = -1;
+    ModalDriver driver(w, {[&] {
+                           shown = w->shownBills().size();
+                           w->accept();
+                       }});
+    desk.run([&] { desk.forms.Cash->GunSonuClick(); });
+    if (readError.isEmpty()) {
+        QCOMPARE(shown, 1);
+    } else {
+        QCOMPARE(desk.env.messages().errors.size(), 3);
+        QVERIFY2(desk.env.messages().errors.last().contains(readError),
+                 qPrintable(desk.env.messages().errors.last()));
+    }
+    desk.forms.clear();
+    QCOMPARE(desk.env.readBytes(db), before);
+    QCOMPARE(desk.env.readBytes(desk.paths.registerFile()), reg);
 }
 
 QTEST_MAIN(TestLedger)
