@@ -750,7 +750,8 @@ bool Ledger::vetLogs(bool fresh, bool *unchecked)
             QString id = inspectCopy(alone, connection, false, &aloneIntegrity).id;
             if (id.isEmpty())
                 id = readIdFile(idFile(m_path));
-            if (!id.isEmpty() && id != withLog.id)
+            // A log that takes the ledger back before its upgrade brings no id of its own.
+            if (!id.isEmpty() && withLog.version == kSchemaVersion && id != withLog.id)
                 why = QStringLiteral("başka bir deftere ait");
             else if (!keepsBills(both, alone, connection))
                 why = QStringLiteral("defterdeki fişlerin yerine başka fişler koyuyor");
