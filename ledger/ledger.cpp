@@ -591,9 +591,14 @@ void Ledger::fail(const QString &why, bool locked)
     m_problem = locked ? QStringLiteral("%1 başka bir program tarafından kullanılıyor; hesap "
                                         "kapatma ve gün sonu şimdilik yapılamıyor.")
                              .arg(file)
-                       : QStringLiteral("%1 açılamadı ya da bozuk (%2). Dosyaya dokunulmadı; "
-                                        "onarılana kadar hesap kapatma ve gün sonu yapılamaz.")
-                             .arg(file, why);
+                       : QStringLiteral("%1 açılamadı ya da bozuk (%2). %3; onarılana kadar "
+                                        "hesap kapatma ve gün sonu yapılamaz.")
+                             .arg(file, why,
+                                  // Its own log, found sound on a copy, goes into it as the
+                                  // connection closes.
+                                  m_logTaken ? QStringLiteral("Dosyaya yalnızca yanındaki kendi "
+                                                              "günlüğü işlendi")
+                                             : QStringLiteral("Dosyaya dokunulmadı"));
 }
 
 QString Ledger::idFile(const QString &ledgerPath)
@@ -610,6 +615,7 @@ bool Ledger::open(const QString &path, Check check)
     m_open = false;
     m_checkPending = false;
     m_readOnly = false;
+    m_logTaken = false;
     const files::Kind kind = files::kind(path);
     if (kind == files::Kind::Other) {
         fail(QStringLiteral("dosya değil"));
@@ -755,8 +761,10 @@ bool Ledger::vetLogs(bool fresh, bool *unchecked)
                 why = QStringLiteral("başka bir deftere ait");
             else if (!keepsBills(both, alone, connection))
                 why = QStringLiteral("defterdeki fişlerin yerine başka fişler koyuyor");
-            else
+            if (why.isEmpty()) {
+                m_logTaken = true;
                 continue;
+            }
         } else {
             // Only a file that is sound and the program's own without the log is kept from it;
             // any other is only read as it stands, or refused.

@@ -186,6 +186,7 @@ private:
     bool m_open = false;
     bool m_checkPending = false;
     bool m_readOnly = false;
+    bool m_logTaken = false; // a log found beside it was its own, and is read into it
     QString m_problem;
     QString m_shortProblem;
     bool m_locked = false;
