@@ -161,12 +161,15 @@ template <class Step> bool CashDesk::taken(Step &&step)
     }
 }
 
-QString CashDesk::unusable()
+QString CashDesk::unusable(bool write)
 {
     // The check left for later runs at the first use; then the file must still be the one open.
     if (m_ledger->checkPending() && !m_ledger->checkNow())
         return m_ledger->problem();
     if (!m_ledger->reopen())
+        return m_ledger->problem();
+    // A file that is only read shows its days; before a step, its refusal comes first.
+    if (write && !m_ledger->isOpen())
         return m_ledger->problem();
     try {
         catchUp();
@@ -211,7 +214,7 @@ void CashDesk::checkLedger()
     }
 }
 
-bool CashDesk::ledgerReady(const QString &notDone)
+bool CashDesk::ledgerReady(const QString &notDone, bool write)
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     if (m_openPending && !openNow()) {
@@ -220,7 +223,7 @@ bool CashDesk::ledgerReady(const QString &notDone)
         return false; // said why
     }
     for (;;) {
-        const QString why = unusable();
+        const QString why = unusable(write);
         if (why.isEmpty())
             return true;
         updateLedgerStatus();
@@ -475,7 +478,7 @@ void CashDesk::HesabiKapatClick()
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     // A guest who only had a tea at a free table pays for it too.
     const int i = openAccountTable(true);
-    if (i < 0 || !ledgerReady())
+    if (i < 0 || !ledgerReady(QStringLiteral("Hesap kapatılmadı.")))
         return;
 
     // The bill of this moment, by the one billing rule, with the extras the file holds now.
@@ -508,7 +511,7 @@ void CashDesk::MasayiTasiClick()
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     const int from = openAccountTable(false);
-    if (from < 0 || !ledgerReady())
+    if (from < 0 || !ledgerReady(QStringLiteral("Hesap taşınmadı.")))
         return;
     const QList<std::pair<int, QString>> free = freeTables(from);
     if (free.isEmpty()) {
@@ -536,7 +539,7 @@ void CashDesk::MasayiTasiClick()
 
 void CashDesk::GunSonuClick()
 {
-    if (!ledgerReady())
+    if (!ledgerReady({}, false))
         return;
     dayEndWindow()->openAt(clock::now());
 }
@@ -544,7 +547,7 @@ void CashDesk::GunSonuClick()
 void CashDesk::cancelBill(qint64 id, const QString &reason)
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
-    if (!ledgerReady())
+    if (!ledgerReady(QStringLiteral("Fiş iptal edilmedi.")))
         return;
     const counter::Moment moment = counter::momentNow();
     const QDateTime &now = moment.wall;

@@ -89,13 +89,14 @@ private:
     // Opens the ledger and finishes a step left unfinished; false after saying why not.
     bool openNow();
     // Whether the ledger can be used now, with every step left unfinished dealt with; else
-    // says why (and what was not done for it), offering "Tekrar Dene".
-    bool ledgerReady(const QString &notDone = QString());
+    // says why (and what was not done for it), offering "Tekrar Dene". `write`: for a step,
+    // which a ledger that is only read refuses.
+    bool ledgerReady(const QString &notDone = QString(), bool write = true);
     // Runs a step; where the ledger could not take it (nothing was done) the operator may try
     // again. False when given up (said why); other failures stop with their error.
     template <class Step> bool taken(Step &&step);
     // Why the ledger cannot be used now; empty when it can.
-    QString unusable();
+    QString unusable(bool write);
     // Deals with what earlier steps left: marks owed, steps left unfinished (see
     // Operations::finishPending); shows what was set aside, and the floor after.
     void catchUp();

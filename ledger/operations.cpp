@@ -632,7 +632,8 @@ void Operations::failed(const Step &s, const RuntimeError &why, Outcome outcome)
                                               "tamamlanacak ya da geri alınacak; "
                                               "o zamana kadar kasa işlemleri "
                                               "yapılamaz");
-    QString text = QStringLiteral("%1; %2.").arg(reason, what);
+    QString text =
+        QStringLiteral("%1; %2.").arg(reason.endsWith(u'.') ? reason.chopped(1) : reason, what);
     if (ledgerError && !ledgerError->detail.isEmpty())
         text += QStringLiteral("\n\nAyrıntı: ") + ledgerError->detail;
     if (dynamic_cast<const NotRemoved *>(&why) && outcome == Outcome::Dropped)

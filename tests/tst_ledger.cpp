@@ -330,8 +330,8 @@ void TestLedger::damagedLedgerIsLeftAlone()
     settings->findChild<QLineEdit *>("masasayisi")->setText("1");
     settings->findChild<QLineEdit *>("Edit1")->setText("Masa");
     desk.run([&] { settings->SpeedButton2Click(); });
-    QCOMPARE(desk.env.messages().errors,
-             (QStringList{problem, problem, problem + "\nHesap yeniden başlatılmadı."}));
+    QCOMPARE(desk.env.messages().errors, (QStringList{problem + "\nHesap kapatılmadı.", problem,
+                                                      problem + "\nHesap yeniden başlatılmadı."}));
     QCOMPARE(desk.env.messages().infos, QStringList{"Masalar Oluşturuldu!"});
     QCOMPARE(TestEnvironment::readBytes(desk.paths.ledgerFile()), content);
     QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), reg);
@@ -1306,7 +1306,7 @@ void TestLedger::ledgerNotOursIsOnlyRead()
     settle(desk);
     QCOMPARE(desk.env.messages().errors.size(), 2);
     QVERIFY(desk.env.messages().errors.last().startsWith(problem));
-    QVERIFY(desk.env.messages().errors.last().endsWith("hesap kapatılmadı."));
+    QVERIFY(desk.env.messages().errors.last().endsWith("\nHesap kapatılmadı."));
     DayEndWindow *w = desk.forms.Cash->dayEndWindow();
     qsizetype shown = -1;
     ModalDriver driver(w, {[&] {

@@ -200,7 +200,7 @@ void TestStartCost::deferredCheckFindsDamage()
         QCOMPARE(msgs.errors.size(), 1);
     }
     QCOMPARE(msgs.infos, QStringList());
-    QCOMPARE(msgs.errors.last(), msgs.errors.first());
+    QVERIFY(msgs.errors.last().startsWith(msgs.errors.first()));
     QVERIFY2(msgs.errors.at(0).contains("Defter.db") && msgs.errors.at(0).contains("dokunulmadı"),
              qPrintable(msgs.errors.at(0)));
     QVERIFY(!cash->ledger().isOpen());
