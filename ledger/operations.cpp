@@ -411,15 +411,21 @@ void Operations::markDone(qint64 id)
     execOrThrow(m_ledger, q);
 }
 
+namespace {
+// One statement of one id, in the transaction that `db` runs.
+void execOn(const Ledger &ledger, const QSqlDatabase &db, const char *sql, qint64 value)
+{
+    QSqlQuery q(db);
+    q.prepare(QLatin1String(sql));
+    q.addBindValue(value);
+    execOrThrow(ledger, q);
+}
+} // namespace
+
 void Operations::drop(qint64 id, const Step &s)
 {
     transaction(m_ledger, [&](QSqlDatabase &db) {
-        QSqlQuery q(db);
-        const auto exec = [&](const char *sql, qint64 value) {
-            q.prepare(QLatin1String(sql));
-            q.addBindValue(value);
-            execOrThrow(m_ledger, q);
-        };
+        const auto exec = [&](const char *sql, qint64 value) { execOn(m_ledger, db, sql, value); };
         for (qint64 bill : s.bills) {
             exec("DELETE FROM bill_extras WHERE bill_id = ?", bill);
             exec("DELETE FROM bills WHERE id = ?", bill);
@@ -434,12 +440,7 @@ void Operations::drop(qint64 id, const Step &s)
 void Operations::setAside(qint64 id, const Step &s)
 {
     transaction(m_ledger, [&](QSqlDatabase &db) {
-        QSqlQuery q(db);
-        const auto exec = [&](const char *sql, qint64 value) {
-            q.prepare(QLatin1String(sql));
-            q.addBindValue(value);
-            execOrThrow(m_ledger, q);
-        };
+        const auto exec = [&](const char *sql, qint64 value) { execOn(m_ledger, db, sql, value); };
         for (qint64 bill : s.bills)
             exec("UPDATE bills SET review = 1 WHERE id = ?", bill);
         if (s.billId)
