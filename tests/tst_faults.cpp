@@ -7,7 +7,7 @@
 //
 // Runs with the fault shim preloaded (see tests/CMakeLists.txt). Faults that need a mount
 // (a full or read-only data directory) need root; elsewhere they are skipped with the reason.
-#include "deskfixture.h"
+#include "ledgerfixture.h"
 
 #include "ayarlar.h"
 #include "billwindow.h"
@@ -89,9 +89,7 @@ QString ledgerState(const Desk &desk)
 void payMasa1(Desk &desk)
 {
     desk.select(0);
-    BillWindow *w = desk.forms.Cash->billWindow();
-    ModalDriver driver(w, {[w] { w->accept(); }});
-    desk.run([&] { desk.forms.Cash->HesabiKapatClick(); });
+    settle(desk);
 }
 
 // Masa 1 open since 20:00 with two extras booked.

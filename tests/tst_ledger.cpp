@@ -1,6 +1,6 @@
 // Settling a table, moving an account, the day ledger with undo and export, and what a
 // damaged ledger or an interrupted step leaves.
-#include "deskfixture.h"
+#include "ledgerfixture.h"
 
 #include "applocale.h"
 #include "ayarlar.h"
@@ -32,28 +32,6 @@ QMap<int, QString> account(int table, const QString &date, const QString &time, 
     return {{RegisterLine::date(table), date},
             {RegisterLine::startTime(table), time},
             {RegisterLine::fee(table), fee}};
-}
-
-// Rows of the ledger, read with a connection of the test's own.
-QList<QVariantList> rows(const QString &file, const QString &sql)
-{
-    QList<QVariantList> out;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "test-reader");
-        db.setDatabaseName(file);
-        if (db.open()) {
-            QSqlQuery q(db);
-            q.exec(sql);
-            while (q.next()) {
-                QVariantList row;
-                for (int i = 0; i < q.record().count(); ++i)
-                    row << q.value(i);
-                out << row;
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase("test-reader");
-    return out;
 }
 
 // Runs statements on the ledger with a connection of the test's own; "reopen" starts a new
@@ -90,13 +68,6 @@ void prepareTwoOpen(Desk &desk)
     desk.prepare(2, {}, reg);
 }
 
-// Runs a cash-desk handler with its window answered: accept or give up.
-void settle(Desk &desk, bool pay = true)
-{
-    BillWindow *w = desk.forms.Cash->billWindow();
-    ModalDriver driver(w, {[w, pay] { pay ? w->accept() : w->reject(); }});
-    desk.run([&] { desk.forms.Cash->HesabiKapatClick(); });
-}
 } // namespace
 
 class TestLedger : public QObject

@@ -1,7 +1,7 @@
 // What the start leaves for later: windows made at their first use, the ledger opened and
 // checked after the first paint, and what must still come first (a step left unfinished,
 // before any handler; the check, before any use of the ledger).
-#include "deskfixture.h"
+#include "ledgerfixture.h"
 
 #include "ayarlar.h"
 #include "billwindow.h"
@@ -67,13 +67,6 @@ bool writeDamagedLedger(const QString &file)
     if (!f.open(QIODevice::ReadWrite) || f.size() < 8 * 4096 || !f.seek(f.size() - 4096))
         return false;
     return f.write(QByteArray(4096, '\x5a')) == 4096;
-}
-
-void settle(Desk &desk)
-{
-    BillWindow *w = desk.forms.Cash->billWindow();
-    ModalDriver driver(w, {[w] { w->accept(); }});
-    desk.run([&] { desk.forms.Cash->HesabiKapatClick(); });
 }
 
 int bills(const QString &file)

@@ -1,6 +1,6 @@
 // Bills follow the real time between opening and settling, whatever the wall clock, its zone
 // or the locale did; an unusual time is confirmed; cancelled bills of today and of earlier days.
-#include "deskfixture.h"
+#include "ledgerfixture.h"
 
 #include "applocale.h"
 #include "billwindow.h"
@@ -30,30 +30,6 @@ void setZone(const QByteArray &zone)
 void setInstant(Desk &desk, const QDateTime &utc)
 {
     desk.env.setNow(QDateTime::fromSecsSinceEpoch(utc.toSecsSinceEpoch(), Qt::LocalTime));
-}
-
-void settle(Desk &desk)
-{
-    BillWindow *w = desk.forms.Cash->billWindow();
-    ModalDriver driver(w, {[w] { w->accept(); }});
-    desk.run([&] { desk.forms.Cash->HesabiKapatClick(); });
-}
-
-QList<QVariantList> rows(const QString &file, const QString &sql)
-{
-    QList<QVariantList> out;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "test-reader");
-        db.setDatabaseName(file);
-        if (db.open()) {
-            QSqlQuery q(db);
-            q.exec(sql);
-            while (q.next())
-                out << QVariantList{q.value(0), q.value(1), q.value(2)};
-        }
-    }
-    QSqlDatabase::removeDatabase("test-reader");
-    return out;
 }
 
 void openAccount(Desk &desk, int table)
