@@ -47,7 +47,8 @@ const char *const kSchema[] = {
     " time_charge INTEGER NOT NULL, minimum_applied INTEGER NOT NULL,"
     " extras_total INTEGER NOT NULL, total INTEGER NOT NULL, cancelled_at TEXT,"
     " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB,"
-    " restart INTEGER NOT NULL DEFAULT 0, review INTEGER NOT NULL DEFAULT 0) STRICT",
+    " restart INTEGER NOT NULL DEFAULT 0, review INTEGER NOT NULL DEFAULT 0,"
+    " settle_event INTEGER, settle_hash TEXT) STRICT",
     "CREATE INDEX bills_by_closing ON bills(closed_at)",
     // Gün Sonu finds the earlier days' bills cancelled on the day shown.
     "CREATE INDEX bills_by_cancel ON bills(cancelled_at) WHERE cancelled_at IS NOT NULL",
@@ -60,7 +61,7 @@ const char *const kSchema[] = {
     "CREATE TABLE journal(id INTEGER PRIMARY KEY, kind TEXT NOT NULL, created_at TEXT NOT NULL,"
     " done INTEGER NOT NULL DEFAULT 0, bill_id INTEGER, table_pos INTEGER, table_name TEXT,"
     " target_pos INTEGER, target_name TEXT, register_lines TEXT, extras_file BLOB,"
-    " target_extras BLOB, guard BLOB, bill_ids TEXT) STRICT",
+    " target_extras BLOB, guard BLOB, bill_ids TEXT, event TEXT) STRICT",
     "CREATE INDEX journal_open ON journal(done)",
     // What ties this ledger to its own write-ahead log and to the file beside it.
     "CREATE TABLE ledger_info(key TEXT PRIMARY KEY, value TEXT NOT NULL) STRICT",
@@ -68,12 +69,22 @@ const char *const kSchema[] = {
     "CREATE TABLE openings(table_pos INTEGER PRIMARY KEY, opened_date TEXT NOT NULL,"
     " opened_time TEXT NOT NULL, utc TEXT NOT NULL, boot_id TEXT NOT NULL,"
     " since_boot_ms INTEGER NOT NULL) STRICT",
+    // Who did what, chained: each row's hash covers the one before it.
+    "CREATE TABLE events(id INTEGER PRIMARY KEY, at TEXT NOT NULL, operator TEXT NOT NULL,"
+    " kind TEXT NOT NULL, table_name TEXT, detail TEXT NOT NULL, amount INTEGER,"
+    " prev_hash TEXT NOT NULL, hash TEXT NOT NULL) STRICT",
+    "CREATE TABLE cashiers(name TEXT NOT NULL PRIMARY KEY, role TEXT NOT NULL,"
+    " pin_hash TEXT NOT NULL, position INTEGER NOT NULL) STRICT",
+    // Which role an action needs, where cashiers are set up.
+    "CREATE TABLE permissions(action TEXT NOT NULL PRIMARY KEY, role TEXT NOT NULL) STRICT",
 };
 
 // Version 2 marks restart bills and the extras they leave on their table; version 3 keeps
 // steps' guards, bills set aside for review, the ledger's id and openings as instants, and
-// declares its tables STRICT.
-constexpr int kSchemaVersion = 3;
+// declares its tables STRICT; version 4 keeps the chained events, the cashiers and their
+// permissions, and ties each bill to its settle event.
+constexpr int kSchemaVersion = 4;
+constexpr int kIdSince = 3;
 // What each version added to the tables of the first, which an older ledger lacks.
 struct Added
 {
@@ -82,9 +93,11 @@ struct Added
     int version;
 };
 constexpr Added kAdded[] = {
-    {"bills", "restart", 2},  {"bill_extras", "carried", 2}, {"bills", "review", 3},
-    {"journal", "guard", 3},  {"journal", "bill_ids", 3},    {"ledger_info", nullptr, 3},
-    {"openings", nullptr, 3},
+    {"bills", "restart", 2},     {"bill_extras", "carried", 2}, {"bills", "review", 3},
+    {"journal", "guard", 3},     {"journal", "bill_ids", 3},    {"ledger_info", nullptr, 3},
+    {"openings", nullptr, 3},    {"bills", "settle_event", 4},  {"bills", "settle_hash", 4},
+    {"journal", "event", 4},     {"events", nullptr, 4},        {"cashiers", nullptr, 4},
+    {"permissions", nullptr, 4},
 };
 // The tables an upgrade makes again, STRICT, with their rows.
 const char *const kRebuilt[] = {"bills", "bill_extras", "journal"};
@@ -335,6 +348,10 @@ Inspection inspect(const QSqlDatabase &db)
                 want << c;
         found.foreign = columnsDiffer(t.key(), want, columnsOf(db, t.key()));
     }
+    // Version 3 was the first to keep the ledger's id.
+    if (found.foreign.isEmpty() && found.version >= kIdSince &&
+        q.exec(QStringLiteral("SELECT value FROM ledger_info WHERE key = 'id'")) && q.next())
+        found.id = q.value(0).toString();
     if (!found.foreign.isEmpty() || found.version < kSchemaVersion)
         return found;
     // Its own tables refuse a value of another type; a table that does not, or whose column
@@ -346,8 +363,6 @@ Inspection inspect(const QSqlDatabase &db)
             found.foreign = QStringLiteral("%1 tablosu değerlerin türünü denetlemiyor (STRICT "
                                            "değil)")
                                 .arg(q.value(0).toString());
-    if (q.exec(QStringLiteral("SELECT value FROM ledger_info WHERE key = 'id'")) && q.next())
-        found.id = q.value(0).toString();
     return found;
 }
 
@@ -757,7 +772,7 @@ bool Ledger::vetLogs(bool fresh, bool *unchecked)
             if (id.isEmpty())
                 id = readIdFile(idFile(m_path));
             // A log that takes the ledger back before its upgrade brings no id of its own.
-            if (!id.isEmpty() && withLog.version == kSchemaVersion && id != withLog.id)
+            if (!id.isEmpty() && withLog.version >= kIdSince && id != withLog.id)
                 why = QStringLiteral("başka bir deftere ait");
             else if (!keepsBills(both, alone, connection))
                 why = QStringLiteral("defterdeki fişlerin yerine başka fişler koyuyor");
@@ -927,23 +942,24 @@ bool Ledger::upgrade()
         return false;
     }
     QString id;
-    if (version == kSchemaVersion &&
+    if (version >= kIdSince &&
         q.exec(QStringLiteral("SELECT value FROM ledger_info WHERE key = 'id'")) && q.next())
         id = q.value(0).toString();
     q.finish();
     const QString beside = idFile(m_path);
-    if (!id.isEmpty()) {
+    if (!id.isEmpty() && version == kSchemaVersion) {
         keepIdFile(beside, id);
         return markEveryWrite();
     }
     // The one beside it where an upgrade that wrote it did not reach the ledger; written before
     // the ledger takes it, so that the log of that upgrade has an id to be matched with.
-    id = readIdFile(beside);
+    if (id.isEmpty())
+        id = readIdFile(beside);
     if (id.isEmpty())
         id = newId();
     keepIdFile(beside, id);
     const QString keepId =
-        QStringLiteral("INSERT INTO ledger_info(key, value) VALUES('id', '%1')").arg(id);
+        QStringLiteral("INSERT OR REPLACE INTO ledger_info(key, value) VALUES('id', '%1')").arg(id);
     if (!(version == kSchemaVersion ? runOnce({keepId}) : rebuildStrict(keepId)))
         return false;
     return markEveryWrite();
@@ -986,8 +1002,13 @@ bool Ledger::rebuildStrict(const QString &keepId)
     before << QStringLiteral("DROP INDEX IF EXISTS bills_by_closing")
            << QStringLiteral("DROP INDEX IF EXISTS bills_by_cancel")
            << QStringLiteral("DROP INDEX IF EXISTS journal_open");
+    // Tables that are not made again stay as they are where a later version made them.
     for (const char *sql : kSchema)
-        before << QLatin1String(sql);
+        before << QString::fromLatin1(sql)
+                      .replace(QLatin1String("CREATE TABLE "),
+                               QLatin1String("CREATE TABLE IF NOT EXISTS "))
+                      .replace(QLatin1String("CREATE INDEX "),
+                               QLatin1String("CREATE INDEX IF NOT EXISTS "));
     bool ok = db.transaction();
     for (const QString &sql : std::as_const(before))
         ok = ok && q.exec(sql);

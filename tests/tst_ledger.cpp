@@ -497,42 +497,67 @@ void TestLedger::dayTotals()
 
 void TestLedger::olderLedgerIsUpgraded_data()
 {
+    QTest::addColumn<int>("version");
     QTest::addColumn<QString>("bill2Total"); // of a second bill, as the old file holds it
     QTest::addColumn<bool>("upgraded");
-    QTest::newRow("version 1") << "250" << true;
+    QTest::newRow("version 1") << 1 << "250" << true;
     // Text in a money column counted as 0 before; the new table refuses it.
-    QTest::newRow("text in a money column") << "'yüz'" << false;
+    QTest::newRow("text in a money column") << 1 << "'yüz'" << false;
+    // Already STRICT, with an id and tables of its own that the upgrade keeps.
+    QTest::newRow("version 3") << 3 << "250" << true;
 }
 
 void TestLedger::olderLedgerIsUpgraded()
 {
+    QFETCH(int, version);
     QFETCH(QString, bill2Total);
     QFETCH(bool, upgraded);
     Desk desk;
     prepareTwoOpen(desk);
-    // The ledger as the first version wrote it, with two paid bills.
-    QVERIFY(
-        execAll(desk.paths.ledgerFile(),
-                {"CREATE TABLE bills(id INTEGER PRIMARY KEY, table_pos INTEGER NOT NULL,"
-                 " table_name TEXT NOT NULL, opened_date TEXT NOT NULL, opened_time TEXT NOT NULL,"
-                 " fee INTEGER NOT NULL, closed_at TEXT NOT NULL, minutes INTEGER NOT NULL,"
-                 " time_charge INTEGER NOT NULL, minimum_applied INTEGER NOT NULL,"
-                 " extras_total INTEGER NOT NULL, total INTEGER NOT NULL, cancelled_at TEXT,"
-                 " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB)",
-                 "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
-                 " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
-                 " PRIMARY KEY(bill_id, pos))",
-                 "CREATE TABLE journal(id INTEGER PRIMARY KEY, kind TEXT NOT NULL,"
-                 " created_at TEXT NOT NULL, done INTEGER NOT NULL DEFAULT 0, bill_id INTEGER,"
-                 " table_pos INTEGER, table_name TEXT, target_pos INTEGER, target_name TEXT,"
-                 " register_lines TEXT, extras_file BLOB, target_extras BLOB)",
-                 "INSERT INTO bills VALUES(1, 0, 'Masa 1', '7.12.2026', '18:00:00', 100, "
-                 "'2026-12-07T19:00:00', 60, 100, 0, 15, 115, NULL, NULL, '100', NULL)",
-                 "INSERT INTO bills VALUES(2, 1, 'Masa 2', '7.12.2026', '18:00:00', 100, "
-                 "'2026-12-07T19:30:00', 90, 150, 0, 100, " +
-                     bill2Total + ", NULL, NULL, '100', NULL)",
-                 "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15)",
-                 "PRAGMA application_id = 1263294034", "PRAGMA user_version = 1"}));
+    QString keptId;
+    if (version == 3) {
+        desk.start();
+        desk.forms.clear();
+        keptId = rows(desk.paths.ledgerFile(), "SELECT value FROM ledger_info WHERE key = 'id'")
+                     .value(0)
+                     .value(0)
+                     .toString();
+        QVERIFY(execAll(
+            desk.paths.ledgerFile(),
+            {"DROP TABLE events", "DROP TABLE cashiers", "DROP TABLE permissions",
+             "ALTER TABLE bills DROP COLUMN settle_event",
+             "ALTER TABLE bills DROP COLUMN settle_hash", "ALTER TABLE journal DROP COLUMN event",
+             "INSERT INTO bills(id, table_pos, table_name, opened_date, opened_time, fee,"
+             " closed_at, minutes, time_charge, minimum_applied, extras_total, total, fee_line)"
+             " VALUES(1, 0, 'Masa 1', '7.12.2026', '18:00:00', 100, '2026-12-07T19:00:00', 60,"
+             " 100, 0, 15, 115, '100'), (2, 1, 'Masa 2', '7.12.2026', '18:00:00', 100,"
+             " '2026-12-07T19:30:00', 90, 150, 0, 100, 250, '100')",
+             "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15, 0)", "PRAGMA user_version = 3"}));
+    } else {
+        // The ledger as the first version wrote it, with two paid bills.
+        QVERIFY(execAll(
+            desk.paths.ledgerFile(),
+            {"CREATE TABLE bills(id INTEGER PRIMARY KEY, table_pos INTEGER NOT NULL,"
+             " table_name TEXT NOT NULL, opened_date TEXT NOT NULL, opened_time TEXT NOT NULL,"
+             " fee INTEGER NOT NULL, closed_at TEXT NOT NULL, minutes INTEGER NOT NULL,"
+             " time_charge INTEGER NOT NULL, minimum_applied INTEGER NOT NULL,"
+             " extras_total INTEGER NOT NULL, total INTEGER NOT NULL, cancelled_at TEXT,"
+             " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB)",
+             "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
+             " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
+             " PRIMARY KEY(bill_id, pos))",
+             "CREATE TABLE journal(id INTEGER PRIMARY KEY, kind TEXT NOT NULL,"
+             " created_at TEXT NOT NULL, done INTEGER NOT NULL DEFAULT 0, bill_id INTEGER,"
+             " table_pos INTEGER, table_name TEXT, target_pos INTEGER, target_name TEXT,"
+             " register_lines TEXT, extras_file BLOB, target_extras BLOB)",
+             "INSERT INTO bills VALUES(1, 0, 'Masa 1', '7.12.2026', '18:00:00', 100, "
+             "'2026-12-07T19:00:00', 60, 100, 0, 15, 115, NULL, NULL, '100', NULL)",
+             "INSERT INTO bills VALUES(2, 1, 'Masa 2', '7.12.2026', '18:00:00', 100, "
+             "'2026-12-07T19:30:00', 90, 150, 0, 100, " +
+                 bill2Total + ", NULL, NULL, '100', NULL)",
+             "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15)",
+             "PRAGMA application_id = 1263294034", "PRAGMA user_version = 1"}));
+    }
     const QByteArray before = desk.env.readBytes(desk.paths.ledgerFile());
     desk.start();
     if (!upgraded) {
@@ -550,7 +575,7 @@ void TestLedger::olderLedgerIsUpgraded()
     settle(desk);
     QCOMPARE(desk.env.messages().infos, QStringList{"Masa 1 için hesap kapatıldı!"});
     const QString db = desk.paths.ledgerFile();
-    QCOMPARE(rows(db, "PRAGMA user_version"), QList<QVariantList>{{3}});
+    QCOMPARE(rows(db, "PRAGMA user_version"), QList<QVariantList>{{4}});
     QCOMPARE(rows(db, "SELECT id, restart, total FROM bills"),
              (QList<QVariantList>{{1, 0, 115}, {2, 0, 250}, {3, 0, 1250000}}));
     QCOMPARE(rows(db, "SELECT name, carried FROM bill_extras"), (QList<QVariantList>{{"Çay", 0}}));
@@ -563,12 +588,17 @@ void TestLedger::olderLedgerIsUpgraded()
                                   {"bills"},
                                   {"bills_by_cancel"},
                                   {"bills_by_closing"},
+                                  {"cashiers"},
+                                  {"events"},
                                   {"journal"},
                                   {"journal_open"},
                                   {"ledger_info"},
-                                  {"openings"}}));
+                                  {"openings"},
+                                  {"permissions"}}));
     const QList<QVariantList> id = rows(db, "SELECT value FROM ledger_info WHERE key = 'id'");
     QCOMPARE(id.value(0).value(0).toString().size(), 32);
+    if (!keptId.isEmpty())
+        QCOMPARE(id.value(0).value(0).toString(), keptId);
     QCOMPARE(desk.env.readBytes(desk.paths.ledgerIdFile()).trimmed(),
              id.value(0).value(0).toString().toLatin1());
 }
@@ -1226,7 +1256,7 @@ void TestLedger::ledgerNotOursIsOnlyRead_data()
     QTest::newRow("a newer version")
         << QStringList{"ALTER TABLE bills ADD COLUMN discount INTEGER NOT NULL DEFAULT 0",
                        "ALTER TABLE bills ADD COLUMN deleted INTEGER NOT NULL DEFAULT 0",
-                       "PRAGMA user_version = 4"}
+                       "PRAGMA user_version = 5"}
         << "daha yeni"
         << "";
     QTest::newRow("another program's")
