@@ -11,6 +11,7 @@
 #include "clocktext.h"
 #include "errors.h"
 #include "exstra.h"
+#include "feecaption.h"
 #include "fsys.h"
 #include "leftovers.h"
 #include "listlines.h"
@@ -27,6 +28,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QStyle>
 
@@ -44,16 +46,6 @@ QString priceText(const QString &line)
     int price = 0;
     return tryStrToInt(line, &price) ? counter::amountText(price) : line;
 }
-
-// Reads back an amount this window wrote itself; amounts can exceed 32 bits.
-qint64 amountOf(const QString &text)
-{
-    bool ok = false;
-    const qint64 v = text.toLongLong(&ok);
-    if (!ok)
-        throwError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return v;
-}
 } // namespace
 
 namespace {
@@ -62,9 +54,9 @@ const QString kExtrasMark16 = QStringLiteral(":/extras-16.png");
 const QString kExtrasMark32 = QStringLiteral(":/extras-32.png");
 } // namespace
 
-TForm1::TForm1(const Paths &paths, Preload *preload, QWidget *parent)
+TForm1::TForm1(hall::Hall &hall, Preload *preload, QWidget *parent)
     : QMainWindow(parent), ui(new Ui::TForm1), Timer1(new QTimer(this)), Timer2(new QTimer(this)),
-      Timer3(new QTimer(this)), m_paths(paths), m_preload(preload)
+      Timer3(new QTimer(this)), m_hall(hall), m_preload(preload)
 {
     // Before the form: set later, the flags would reparent every control once more.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -92,6 +84,11 @@ TForm1::TForm1(const Paths &paths, Preload *preload, QWidget *parent)
     setupPictures();
     connectHandlers();
     startTimers();
+
+    connect(&m_hall, &hall::Hall::tableChanged, this, [this](int table) { tableChanged(table); });
+    connect(&m_hall, &hall::Hall::tablesChanged, this, [this] { listTables(); });
+    connect(&m_hall, &hall::Hall::accountsCleared, this, [this] { resetTableView(); });
+    connect(&m_hall, &hall::Hall::settingsChanged, this, [this] { showSettings(); });
 }
 
 TForm1::~TForm1()
@@ -170,15 +167,6 @@ QPixmap TForm1::preloadedPicture(const QString &resource)
     return image.isNull() ? QPixmap(resource) : QPixmap::fromImage(image);
 }
 
-bool TForm1::takePreloaded(RecordList &list, const QString &path)
-{
-    std::optional<QStringList> lines = m_preload ? m_preload->takeLines(path) : std::nullopt;
-    if (!lines)
-        return false;
-    list.assign(*lines);
-    return true;
-}
-
 void TForm1::setupPictures()
 {
     // Taken once the controls are made: the reading beside them has normally ended by then.
@@ -209,6 +197,16 @@ void TForm1::setupStatusBar()
     ui->StatusBar1->addWidget(StatusPanel1, 1);
     ui->StatusBar1->addWidget(StatusLedger);
     ui->StatusBar1->setSizeGripEnabled(false);
+}
+
+void TForm1::setCashDesk(CashDesk *cash)
+{
+    m_cash = cash;
+    cash->selectedTable = [this] { return selectedTable(); };
+    connect(cash, &CashDesk::accountShown, this, [this](int table) { accountChanged(table); });
+    connect(cash, &CashDesk::tableChosen, this, [this](int table) { selectTable(table); });
+    connect(cash, &CashDesk::ledgerStatus, this,
+            [this](const QString &text) { showLedgerStatus(text); });
 }
 
 void TForm1::showLedgerStatus(const QString &text)
@@ -374,98 +372,93 @@ void TForm1::FormCreate()
 {
     // Every step runs whatever happened before it: a store left unloaded would otherwise be
     // copied empty and saved over its file, and the icon is the way to reach the program.
-    guard([this] { loadSettings(); });
-    guard([this] { loadRegister(); });
-    guard([this] { loadCatalogue(); });
-    guard([this] { prepareExtrasDirectory(); });
+    if (m_preload) {
+        Preload *preload = m_preload;
+        m_hall.setPreloaded([preload](const QString &path) { return preload->takeLines(path); });
+    }
+    guard([this] {
+        if (m_hall.loadSettings())
+            showStartFee();
+    });
+    guard([this] {
+        for (const QString &info : m_hall.loadRegister())
+            messages::inform(info);
+    });
+    guard([this] { m_hall.loadCatalogue(); });
+    guard([this] { m_hall.prepareExtrasDirectory(); });
     guard([this] {
         if (m_cash)
             m_cash->openLedger(); // a step a crash left unfinished changes the register
     });
-    guard([this] { tablesChanged(); });
+    guard([this] { m_hall.loadExtras(); });
+    m_hall.dropPreloaded();
     m_preload = nullptr;
+    listTables();
     guard([this] { showIcon(); });
     updateExitRoute();
+    m_created = true;
 }
 
-void TForm1::loadSettings()
+void TForm1::showStartFee()
 {
-    if (!takePreloaded(ListBox1, m_paths.settingsFile())) {
-        if (files::kind(m_paths.settingsFile()) == files::Kind::Missing) {
-            fsys::makeDataDirectory(m_paths.dataDir());
-            files::makeDir(m_paths.extrasDir());
-            ListBox1.assign(defaultSettings());
-            ListBox1.save(m_paths.settingsFile());
-            return;
-        }
-        ListBox1.load(m_paths.settingsFile());
-    }
-    if (multipleFees()) {
+    if (m_hall.multipleFees()) {
         ui->Label6->setText(multipleFeesCaption());
     } else {
-        const QString fee = ListBox1.at(SettingsLine::UnitFee);
+        const QString fee = m_hall.unitFeeLine();
         ui->Label26->setText(fee);
         const int value = strToInt(fee);
         ui->Label27->setText(formatAmount(value));
         ui->Label6->setText(unitFeeCaption(value));
     }
-    setEndTimeEnabled(!isOn(ListBox1.at(SettingsLine::EndTimeFollowsClock)));
+    setEndTimeEnabled(!m_hall.endTimeFollowsClock());
 }
 
-void TForm1::loadRegister()
+void TForm1::showSettings()
 {
-    const QString askForTables = QStringLiteral(
-        "Masa bilgilerinizi girmek için Ayarlar/Seçenekler sekmesi altından Masa sayınızı girin!");
-    if (!takePreloaded(ListBox3, m_paths.registerFile())) {
-        if (files::kind(m_paths.registerFile()) == files::Kind::Missing) {
-            messages::inform(askForTables);
-            ListBox3.assign(defaultRegister());
-            ListBox3.save(m_paths.registerFile());
-            return;
-        }
-        ListBox3.load(m_paths.registerFile());
+    if (!m_created)
+        return; // FormCreate shows them as they were read
+    const RecordList &settings = m_hall.settings();
+    if (m_hall.multipleFees()) {
+        ui->Label6->setText(multipleFeesCaption());
+    } else if (settings.has(SettingsLine::UnitFee)) {
+        const QString fee = settings.at(SettingsLine::UnitFee);
+        int value = 0;
+        if (tryStrToInt(fee, &value))
+            ui->Label6->setText(unitFeeCaption(value));
     }
-    const QString count = ListBox3.at(RegisterLine::TableCount);
-    if (count == QLatin1String("0")) {
-        messages::inform(askForTables);
-        return;
-    }
-    int n = strToInt(count);
-    // Without the settings the tables' names are unknown (that error is shown already).
-    if (!ListBox1.known() || n < 1)
-        return;
-    const QString prefix = ListBox1.at(SettingsLine::TablePrefix);
-    // Only a hand-edited register holds more; listing millions would never end.
-    if (n > kMaxTables) {
-        n = kMaxTables;
-        messages::inform(QStringLiteral("Masa sayısı %1 olamaz; en fazla %2 masa listelendi.")
-                             .arg(count)
-                             .arg(kMaxTables));
-    }
-    for (int k = 1; k <= n; ++k)
-        ui->ListBox2->addItem(tableName(prefix, k));
+    setEndTimeEnabled(!m_hall.endTimeFollowsClock());
+    const int i = selectedTable();
+    if (i >= 0)
+        guard([this, i] { showTableFee(i); });
+    refreshFloor();
 }
 
-void TForm1::loadCatalogue()
+void TForm1::listTables()
 {
-    if (takePreloaded(ListBox5, m_paths.catalogueFile()))
-        return;
-    if (files::kind(m_paths.catalogueFile()) == files::Kind::Missing) {
-        ListBox5.assign({});
-        ListBox5.save(m_paths.catalogueFile());
-        return;
+    // The hall's floor is made anew with its tables: every row is drawn again.
+    QStringList shown;
+    for (int i = 0; i < ui->ListBox2->count(); ++i)
+        shown << ui->ListBox2->item(i)->text();
+    if (shown != m_hall.tableNames()) {
+        ui->ListBox2->clear();
+        ui->ListBox2->addItems(m_hall.tableNames());
     }
-    ListBox5.load(m_paths.catalogueFile());
+    m_redrawRows = true;
+    refreshFloor();
 }
 
-void TForm1::prepareExtrasDirectory()
+void TForm1::tableChanged(int)
 {
-    // Without it every booking fails, and nothing else would ever make it again.
-    if (files::isDir(m_paths.dataDir()) && !files::isDir(m_paths.extrasDir()))
-        files::makeDir(m_paths.extrasDir());
-    // A save cut short by a crash or a power cut leaves its temporary file behind.
-    removeSaveLeftovers(m_paths.dataDir());
-    removeSaveLeftovers(m_paths.extrasDir());
+    refreshFloor();
+}
+
+void TForm1::accountChanged(int table)
+{
+    if (table < 0 || table >= ui->ListBox2->count())
+        return;
+    if (selectedTable() == table)
+        guard([this] { ListBox2Click(); });
+    refreshFloor();
 }
 
 void TForm1::showIcon()
@@ -546,23 +539,13 @@ void TForm1::Hakknda1Click()
         showAboutModeless();
 }
 
-// ---- Links for the settings window --------------------------------------------------
+// ---- What the hall says -------------------------------------------------------------
 
 void TForm1::setEndTimeEnabled(bool enabled)
 {
     m_endTimeEnabled = enabled;
     if (m_feePanel)
         m_feePanel->bitis->setEnabled(enabled);
-}
-
-void TForm1::setUnitFeeCaption(const QString &caption)
-{
-    ui->Label6->setText(caption);
-}
-
-QListWidget *TForm1::tableList()
-{
-    return ui->ListBox2;
 }
 
 void TForm1::resetTableView()
@@ -572,82 +555,10 @@ void TForm1::resetTableView()
     ui->ListBox2->setCurrentRow(-1);
     ui->ListBox4->clear();
     ui->ListBox4->addItem(kPlaceholder);
-    ListBox6.clear();
     ui->Label20->setText(QStringLiteral("-"));
     ui->Label17->setText(QStringLiteral("00:00:00"));
     ui->Label26->setText(QStringLiteral("0"));
     ui->Label27->setText(QStringLiteral("0 TL"));
-}
-
-void TForm1::reloadCatalogue()
-{
-    ListBox5.load(m_paths.catalogueFile());
-}
-
-void TForm1::refreshSelectedFee()
-{
-    const int i = selectedTable();
-    if (i >= 0)
-        showTableFee(i);
-    refreshFloor();
-}
-
-void TForm1::tablesChanged()
-{
-    // The list's rows may be new ones: every row is drawn again from a new floor.
-    m_floor = counter::Floor();
-    m_floor.resize(ui->ListBox2->count());
-    loadExtrasTotals();
-    refreshFloor();
-}
-
-bool TForm1::clearAccounts()
-{
-    return m_cash->clearAccounts();
-}
-
-bool TForm1::extrasRemovable(const QStringList &files)
-{
-    return m_cash->extrasRemovable(files);
-}
-
-bool TForm1::removeExtrasFiles(const QStringList &files)
-{
-    return m_cash->removeExtrasFiles(files);
-}
-
-void TForm1::loadExtrasTotals()
-{
-    for (int i = 0; i < ui->ListBox2->count(); ++i)
-        readExtrasTotal(i);
-}
-
-void TForm1::readExtrasTotal(int table)
-{
-    const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(table)->text());
-    counter::Booked total;
-    RecordList booked;
-    const bool preloaded = takePreloaded(booked, path);
-    if (preloaded || files::kind(path) != files::Kind::Missing) {
-        try {
-            if (!preloaded)
-                booked.load(path);
-            total = counter::bookedOf(booked.lines());
-        } catch (const RuntimeError &) {
-            total.total.reset(); // the error is shown when the table is selected
-        }
-    }
-    m_floor.setBooked(table, total);
-}
-
-void TForm1::accountChanged(int table)
-{
-    if (table < 0 || table >= ui->ListBox2->count())
-        return;
-    readExtrasTotal(table);
-    if (selectedTable() == table)
-        guard([this] { ListBox2Click(); });
-    refreshFloor();
 }
 
 void TForm1::selectTable(int table)
@@ -659,13 +570,17 @@ void TForm1::selectTable(int table)
 
 void TForm1::refreshFloor()
 {
-    if (m_floor.tableCount() != ui->ListBox2->count())
-        tablesChanged(); // the list was rebuilt elsewhere
-    static const counter::Openings none;
-    const QList<int> changed = m_floor.refresh(ListBox3, ListBox1, counter::momentNow(),
-                                               m_cash ? m_cash->openings() : none);
+    if (ui->ListBox2->count() != m_hall.tableCount())
+        return; // the list follows at the hall's next word
+    QList<int> changed = m_hall.refreshFloor(counter::momentNow());
+    if (std::exchange(m_redrawRows, false)) {
+        changed.clear();
+        for (int i = 0; i < ui->ListBox2->count(); ++i)
+            changed << i;
+    }
+    const counter::Floor &floor = m_hall.floor();
     for (int i : changed) {
-        const counter::FloorRow &row = m_floor.row(i);
+        const counter::FloorRow &row = floor.row(i);
         QListWidgetItem *item = ui->ListBox2->item(i);
         QVariant mark;
         if (row.state == counter::FloorRow::State::Open)
@@ -679,29 +594,28 @@ void TForm1::refreshFloor()
         item->setData(Qt::AccessibleDescriptionRole, row.description);
     }
     if (!changed.isEmpty() || ui->FloorSummary->text().isEmpty())
-        ui->FloorSummary->setText(m_floor.summary());
+        ui->FloorSummary->setText(floor.summary());
 }
 
 // ---- Accounts and the table view -----------------------------------------------------
-
-bool TForm1::multipleFees() const
-{
-    return ListBox1.has(SettingsLine::MultipleFees) &&
-           isOn(ListBox1.at(SettingsLine::MultipleFees));
-}
 
 int TForm1::selectedTable() const
 {
     return chosenRow(ui->ListBox2);
 }
 
-bool TForm1::chooseFee()
+std::optional<QString> TForm1::chooseFee()
 {
-    if (files::exists(m_paths.feeListFile()))
-        Form7->loadFees(m_paths.feeListFile());
+    if (m_hall.feeListExists())
+        Form7->setFees(m_hall.feeList());
     Form7->CheckBox1->setChecked(false);
     Form7->exec();
-    return !Form7->CheckBox1->isChecked();
+    if (Form7->CheckBox1->isChecked())
+        return std::nullopt;
+    const int row = chosenRow(Form7->ListBox1);
+    if (row < 0)
+        throwListIndex(-1);
+    return Form7->ListBox1->item(row)->text();
 }
 
 void TForm1::ListBox2DblClick()
@@ -711,9 +625,8 @@ void TForm1::ListBox2DblClick()
         messages::inform(kSelectTable);
         return;
     }
-    const QString name = ui->ListBox2->item(i)->text();
-    const bool restart =
-        ListBox3.has(RegisterLine::date(i)) && !ListBox3.at(RegisterLine::date(i)).isEmpty();
+    const QString name = m_hall.tableName(i);
+    const bool restart = m_hall.hasAccount(i);
     // A double click on the wrong table must not silently restart a guest's account.
     if (restart &&
         !messages::ask(
@@ -722,28 +635,29 @@ void TForm1::ListBox2DblClick()
     // Extras left on a free table are the new guest's only when the operator says so.
     bool dropStray = false;
     if (!restart) {
-        const counter::Booked stray = m_cash->bookedOn(i);
+        const counter::Booked stray = m_hall.bookedOn(i);
         dropStray = stray.count > 0 && messages::ask(CashDesk::strayExtrasQuestion(stray));
     }
 
-    if (!multipleFees()) {
-        ui->Label26->setText(ListBox1.at(SettingsLine::UnitFee));
-    } else if (!chooseFee()) {
+    QString fee;
+    if (!m_hall.multipleFees()) {
+        fee = m_hall.unitFeeLine();
+    } else if (const std::optional<QString> chosen = chooseFee()) {
+        fee = *chosen;
+    } else {
         messages::inform(QStringLiteral("Hesap açma işlemi iptal edildi!"));
         return;
     }
+    ui->Label26->setText(fee);
     if (dropStray && !m_cash->dropFreeExtras(i))
         return;
 
     const counter::Moment at = counter::momentNow();
-    const QString date = shortDate(at.wall.date());
-    const QString time = longTime(at.wall.time());
-    const QString fee = ui->Label26->text();
     if (restart) {
         // The time given up is written to the ledger in the same step.
         bool restarted = false;
         try {
-            restarted = m_cash->restartAccount(i, {date, time, fee});
+            restarted = m_cash->restartAccount(i, fee, at);
         } catch (...) {
             guard([this, i] { showTableFee(i); });
             refreshFloor();
@@ -754,18 +668,13 @@ void TForm1::ListBox2DblClick()
             return;
         }
     } else {
-        ListBox3.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
-            reg.set(RegisterLine::date(i), date);
-            reg.set(RegisterLine::startTime(i), time);
-            reg.set(RegisterLine::fee(i), fee);
-        });
+        m_hall.openAccount(i, fee, at);
     }
-    if (m_cash)
-        m_cash->recordOpening(i, at);
-    ui->Label20->setText(date);
-    ui->Label17->setText(time);
+    const hall::Account account = m_hall.account(i);
+    ui->Label20->setText(account.date);
+    ui->Label17->setText(account.time);
     refreshFloor();
-    ui->Label27->setText(formatAmount(strToInt(ui->Label26->text())));
+    ui->Label27->setText(formatAmount(strToInt(fee)));
     messages::inform(name + QStringLiteral(" için hesap açıldı!"));
 }
 
@@ -774,31 +683,32 @@ void TForm1::ListBox2Click()
     const int i = selectedTable();
     if (i < 0)
         return;
-    ui->GroupBox2->setTitle(QStringLiteral("Masa Bilgileri  (") + ui->ListBox2->item(i)->text() +
+    ui->GroupBox2->setTitle(QStringLiteral("Masa Bilgileri  (") + m_hall.tableName(i) +
                             QLatin1Char(')'));
     ui->Edit1->clear();
     SpeedButton1Click();
-    if (ListBox3.at(RegisterLine::date(i)).isEmpty()) {
+    const hall::Account account = m_hall.account(i);
+    if (!account.isOpen()) {
         ui->Label20->setText(QStringLiteral("-"));
         ui->Label17->setText(QStringLiteral("00:00:00"));
         ui->Label26->setText(QStringLiteral("0"));
     } else {
-        ui->Label20->setText(ListBox3.at(RegisterLine::date(i)));
-        ui->Label17->setText(ListBox3.at(RegisterLine::startTime(i)));
-        ui->Label26->setText(multipleFees() ? ListBox3.at(RegisterLine::fee(i))
-                                            : ListBox1.at(SettingsLine::UnitFee));
+        ui->Label20->setText(account.date);
+        ui->Label17->setText(account.time);
+        ui->Label26->setText(m_hall.shownFee(i));
     }
-    loadTableExtras(i);
+    {
+        // Read again at every selection; a file that cannot be read shows nothing.
+        const auto shown = qScopeGuard([&] { showBookedExtras(i); });
+        m_hall.reloadBooked(i);
+    }
     const int fee = strToInt(ui->Label26->text());
     ui->Label27->setText(fee < 1 ? QStringLiteral("0 TL") : formatAmount(fee));
 }
 
 void TForm1::showTableFee(int table)
 {
-    QString fee = QStringLiteral("0");
-    if (!ListBox3.value(RegisterLine::date(table)).isEmpty())
-        fee = multipleFees() ? ListBox3.at(RegisterLine::fee(table))
-                             : ListBox1.at(SettingsLine::UnitFee);
+    const QString fee = m_hall.shownFee(table);
     ui->Label26->setText(fee);
     const int value = strToInt(fee);
     ui->Label27->setText(value < 1 ? QStringLiteral("0 TL") : formatAmount(value));
@@ -811,26 +721,23 @@ void TForm1::Label27DblClick()
         messages::inform(kSelectTable);
         return;
     }
-    if (!multipleFees())
+    if (!m_hall.multipleFees())
         return;
-    if (!chooseFee()) {
+    const std::optional<QString> fee = chooseFee();
+    if (!fee) {
         messages::inform(QStringLiteral("Ücret değiştirme işlemi iptal edildi!"));
         return;
     }
-    const int row = chosenRow(Form7->ListBox1);
-    if (row < 0)
-        throwListIndex(-1);
-    const QString fee = Form7->ListBox1->item(row)->text();
-    const QString shown = formatAmount(strToInt(fee));
+    // The choice stands in the raw fee, as the window shows it, before it is read.
+    ui->Label26->setText(*fee);
+    const QString shown = formatAmount(strToInt(*fee));
     try {
-        ListBox3.saveChanged(m_paths.registerFile(),
-                             [&](RecordList &reg) { reg.set(RegisterLine::fee(i), fee); });
+        m_hall.changeFee(i, *fee);
     } catch (const RuntimeError &) {
         // The choice already stands in the raw fee: show the fee the register holds.
         guard([this, i] { showTableFee(i); });
         throw;
     }
-    ui->Label26->setText(fee);
     ui->Label27->setText(shown);
     refreshFloor();
 }
@@ -852,34 +759,30 @@ void TForm1::SpeedButton1Click()
 void TForm1::SpeedButton3Click()
 {
     SpeedButton1Click();
-    if (selectedTable() < 0) {
+    const int table = selectedTable();
+    if (table < 0) {
         messages::inform(kSelectTable);
         return;
     }
     const counter::Moment moment = counter::momentNow();
     const QDateTime &now = moment.wall;
     Ui::FeePanel *panel = feePanel();
-    panel->basla->setTime(strToTime(ui->Label17->text()));
+    const hall::Account account = m_hall.account(table);
+    panel->basla->setTime(account.isOpen() ? strToTime(account.time) : QTime(0, 0));
     panel->bitis->setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
 
     // An account opened on an earlier day runs on past midnight.
-    const QDate opened = readStoredDate(ui->Label20->text(), now.date());
+    const QDate opened =
+        readStoredDate(account.isOpen() ? account.date : QStringLiteral("-"), now.date());
     if (opened.isValid())
         m_accountDays = int(opened.daysTo(now.date()));
-    const int table = selectedTable();
-    if (!ListBox3.value(RegisterLine::date(table)).isEmpty()) {
-        static const counter::Openings none;
-        if (const auto elapsed = counter::accountElapsedMs(
-                ListBox3, table, m_cash ? m_cash->openings() : none, moment))
+    if (account.isOpen()) {
+        if (const auto elapsed = m_hall.accountElapsedMs(table, moment))
             m_accountTime =
                 AccountTime{table, panel->basla->time(), panel->bitis->time(), *elapsed};
     }
-
-    qint64 extras = 0;
-    for (int p = 1; p < ListBox6.count(); p += 2) {
-        extras += strToInt(ListBox6.at(p));
-        ui->Label8->setText(QString::number(extras));
-    }
+    // The extras' sum stops here at a price that is no number.
+    ui->Label8->setText(QString::number(m_hall.extrasSum(table)));
     SpeedButton2Click();
 }
 
@@ -887,8 +790,7 @@ void TForm1::SpeedButton2Click()
 {
     Ui::FeePanel *panel = feePanel();
     const counter::Moment moment = counter::momentNow();
-    const bool followsClock = ListBox1.has(SettingsLine::EndTimeFollowsClock) &&
-                              isOn(ListBox1.at(SettingsLine::EndTimeFollowsClock));
+    const bool followsClock = m_hall.endTimeFollowsClock();
     if (followsClock) {
         const QTime t = moment.wall.time();
         panel->bitis->setTime(QTime(t.hour(), t.minute(), t.second()));
@@ -898,10 +800,8 @@ void TForm1::SpeedButton2Click()
     // The account F5 filled in, its times as shown: billed by the one rule, as F8 bills it.
     if (m_accountTime && m_accountTime->table == selectedTable() &&
         m_accountTime->start == panel->basla->time()) {
-        static const counter::Openings none;
         if (followsClock) {
-            if (const auto now = counter::accountElapsedMs(
-                    ListBox3, m_accountTime->table, m_cash ? m_cash->openings() : none, moment))
+            if (const auto now = m_hall.accountElapsedMs(m_accountTime->table, moment))
                 elapsedMs = *now;
         } else if (m_accountTime->end == panel->bitis->time()) {
             elapsedMs = m_accountTime->elapsedMs;
@@ -918,96 +818,47 @@ void TForm1::SpeedButton2Click()
                                  .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
                                  .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
                                  .arg(seconds % 60, 2, 10, QLatin1Char('0')));
-    // A free table has no time to count: its bill is its extras alone.
-    const int table = selectedTable();
-    const bool free = table >= 0 && ListBox3.value(RegisterLine::date(table)).isEmpty();
-    const qint64 minutes = free ? 0 : counter::wholeMinutes(elapsedMs);
-    ui->statictext2->setText(QString::number(minutes));
-
-    // The fields fill step by step, so that a number that cannot be read stops the
-    // calculation where it is read; the amounts all come from the one billing rule.
-    const int fee = strToInt(ui->Label26->text());
-    ui->Label10->setText(QString::number(counter::bill(minutes, fee, {}, 0).timeCharge));
-    counter::MinimumCharge minimum;
-    if (!free && isOn(ListBox1.at(SettingsLine::MinimumChargeOn)))
-        minimum = {true, strToInt(ListBox1.at(SettingsLine::MinimumCharge))};
-    const counter::Bill b = counter::bill(minutes, fee, minimum, amountOf(ui->Label8->text()));
-    if (b.minimumApplied) // the stored text, unchanged
-        ui->Label10->setText(ListBox1.at(SettingsLine::MinimumCharge));
-    ui->Label9->setText(QString::number(b.total));
-
-    ui->Label10->setText(ui->Label10->text() == QLatin1String("0")
-                             ? QStringLiteral("Hesaplama için süre az")
-                             : formatAmount(b.timeCharge));
-    ui->Label12->setText(ui->Label8->text() == QLatin1String("0")
-                             ? QStringLiteral("Extra girilmemiş!")
-                             : formatAmount(b.extrasTotal));
-    ui->Label9->setText(ui->Label9->text() == QLatin1String("0")
-                            ? QStringLiteral("Veri girişi yetersiz!")
-                            : formatAmount(b.total));
+    // The hall bills it by the one rule; a free table's bill is its extras alone.
+    const hall::Calculation c = m_hall.calculate(selectedTable(), elapsedMs);
+    ui->statictext2->setText(QString::number(c.minutes));
+    ui->Label8->setText(QString::number(c.bill.extrasTotal));
+    ui->Label10->setText(c.bill.timeCharge == 0 ? QStringLiteral("Hesaplama için süre az")
+                                                : formatAmount(c.bill.timeCharge));
+    ui->Label12->setText(c.bill.extrasTotal == 0 ? QStringLiteral("Extra girilmemiş!")
+                                                 : formatAmount(c.bill.extrasTotal));
+    ui->Label9->setText(c.bill.total == 0 ? QStringLiteral("Veri girişi yetersiz!")
+                                          : formatAmount(c.bill.total));
 }
 
 // ---- Extras booked to the selected table ---------------------------------------------
 
-void TForm1::loadTableExtras(int table)
-{
-    const QString path = m_paths.tableExtrasFile(ui->ListBox2->item(table)->text());
-    ui->Label8->setText(QStringLiteral("0"));
-    try {
-        if (files::kind(path) == files::Kind::Missing)
-            ListBox6.assign({});
-        else
-            ListBox6.load(path); // an unreadable file leaves nothing of another table
-    } catch (const RuntimeError &) {
-        m_floor.setBooked(table, {0, std::nullopt});
-        showBookedExtras();
-        throw;
-    }
-    m_floor.setBooked(table, counter::bookedOf(ListBox6.lines()));
-    showBookedExtras();
-}
-
-void TForm1::requireBookedExtras(int table)
-{
-    if (!ListBox6.known())
-        loadTableExtras(table);
-}
-
-void TForm1::showBookedExtras()
+void TForm1::showBookedExtras(int table)
 {
     ui->ListBox4->clear();
     ui->ListBox4->addItem(kPlaceholder);
-    if (ListBox6.isEmpty())
+    if (!m_hall.bookedKnown(table))
+        return;
+    const RecordList &booked = m_hall.booked(table);
+    if (booked.isEmpty())
         return;
     delete ui->ListBox4->takeItem(0);
-    for (int k = 0; PairLine::price(k) < ListBox6.count(); ++k) {
-        auto *item = new QListWidgetItem(ListBox6.at(PairLine::name(k)), ui->ListBox4);
-        TRowDelegate::setRightColumn(item, priceText(ListBox6.at(PairLine::price(k))));
+    for (int k = 0; PairLine::price(k) < booked.count(); ++k) {
+        auto *item = new QListWidgetItem(booked.at(PairLine::name(k)), ui->ListBox4);
+        TRowDelegate::setRightColumn(item, priceText(booked.at(PairLine::price(k))));
     }
-}
-
-void TForm1::saveBookedExtras(int table, const RecordList &booked)
-{
-    // The screen never shows what the file does not hold.
-    try {
-        ListBox6.saveChanged(m_paths.tableExtrasFile(ui->ListBox2->item(table)->text()),
-                             [&](RecordList &list) { list = booked; });
-    } catch (const RuntimeError &) {
-        showBookedExtras();
-        throw;
-    }
-    m_floor.setBooked(table, counter::bookedOf(ListBox6.lines()));
-    showBookedExtras();
 }
 
 void TForm1::ListBox4Click()
 {
-    if (ListBox6.count() < 2) {
+    const int table = selectedTable();
+    const RecordList *booked =
+        table >= 0 && m_hall.bookedKnown(table) ? &m_hall.booked(table) : nullptr;
+    if (!booked || booked->count() < 2) {
         ui->Edit1->clear();
         return;
     }
     const int k = ui->ListBox4->currentRow();
-    ui->Edit1->setText(ListBox6.at(PairLine::price(k)));
+    ui->Edit1->setText(booked->at(PairLine::price(k)));
     ui->Edit1->setText(formatAmount(strToInt(ui->Edit1->text())));
 }
 
@@ -1017,12 +868,13 @@ void TForm1::ListBox4DblClick()
         messages::inform(kSelectTable);
         return;
     }
+    const RecordList &catalogue = m_hall.catalogue();
     Form5->ListBox1->clear();
-    for (int k = 0; PairLine::name(k) < ListBox5.count(); ++k) {
-        auto *item = new QListWidgetItem(ListBox5.at(PairLine::name(k)), Form5->ListBox1);
-        TRowDelegate::setRightColumn(item, priceText(ListBox5.value(PairLine::price(k))));
+    for (int k = 0; PairLine::name(k) < catalogue.count(); ++k) {
+        auto *item = new QListWidgetItem(catalogue.at(PairLine::name(k)), Form5->ListBox1);
+        TRowDelegate::setRightColumn(item, priceText(catalogue.value(PairLine::price(k))));
     }
-    if (ListBox5.isEmpty()) {
+    if (catalogue.isEmpty()) {
         messages::inform(QStringLiteral("Ayarlar Bölümünden Exstra Girişini Yapınız!"));
         return;
     }
@@ -1036,19 +888,10 @@ void TForm1::bookExtra(int k)
     const int table = selectedTable();
     if (table < 0 || k < 0)
         return;
-    if (!ListBox5.has(PairLine::price(k))) {
+    // The screen never shows what the file does not hold.
+    const auto shown = qScopeGuard([&] { showBookedExtras(table); });
+    if (!m_hall.book(table, k))
         messages::inform(QStringLiteral("Bu extranın fiyatı girilmemiş!"));
-        return;
-    }
-    requireBookedExtras(table);
-    RecordList booked = ListBox6;
-    // A trailing name without a price (a hand-edited file) is neither shown nor charged;
-    // booking after it would pair the new name with it as its price.
-    if (booked.count() % 2 != 0)
-        booked.removeAt(booked.count() - 1);
-    booked.append(ListBox5.at(PairLine::name(k)));
-    booked.append(ListBox5.at(PairLine::price(k)));
-    saveBookedExtras(table, booked);
 }
 
 void TForm1::kar1Click()
@@ -1062,11 +905,10 @@ void TForm1::kar1Click()
         const int table = selectedTable();
         if (table < 0)
             throwListIndex(-1);
-        requireBookedExtras(table);
-        RecordList booked = ListBox6;
-        booked.removeAt(PairLine::price(k));
-        booked.removeAt(PairLine::name(k));
-        saveBookedExtras(table, booked);
+        {
+            const auto shown = qScopeGuard([&] { showBookedExtras(table); });
+            m_hall.removeExtra(table, k);
+        }
         // What is left may be a name without a price (a hand-edited file): nothing shown.
         if (ui->ListBox4->count() == 0)
             ui->ListBox4->addItem(kPlaceholder);
@@ -1081,8 +923,8 @@ void TForm1::emizle1Click()
         messages::inform(kSelectTable);
         return;
     }
-    requireBookedExtras(table);
-    saveBookedExtras(table, RecordList());
+    const auto shown = qScopeGuard([&] { showBookedExtras(table); });
+    m_hall.clearExtras(table);
     ui->Edit1->clear();
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "floor.h"
+#include "hall.h"
 #include "layout.h"
 #include "lazywindow.h"
-#include "mainlink.h"
 #include "recordlist.h"
 
 #include <QMainWindow>
@@ -30,7 +30,7 @@ class TrayService;
 
 // The counter desk: the table list, the table view, the fee calculation and the extras
 // booked to the selected table.
-class TForm1 : public QMainWindow, public TMainLink
+class TForm1 : public QMainWindow
 {
     Q_OBJECT
 
@@ -39,12 +39,10 @@ public:
 
     // With a preload, the window takes its pictures and FormCreate its record files from
     // what that read, where it could; it must live until FormCreate is done.
-    explicit TForm1(const kv::Paths &paths, kv::Preload *preload = nullptr,
+    explicit TForm1(kv::hall::Hall &hall, kv::Preload *preload = nullptr,
                     QWidget *parent = nullptr);
     // The pictures the window shows at its first paint (resource paths).
     static QStringList firstPaintPictures();
-    // Record files changed behind the desk: what the preload read of them is out of date.
-    void dropPreload() { m_preload = nullptr; }
     ~TForm1() override;
 
     // The windows the desk drives (made at their first use); set once at start, before
@@ -52,7 +50,7 @@ public:
     void setPickerWindow(kv::WindowRef<TForm5> form5) { Form5 = std::move(form5); }
     void setFeeSelectionWindow(kv::WindowRef<TForm7> form7) { Form7 = std::move(form7); }
     // Settling, moving and the day's takings ("Kasa").
-    void setCashDesk(CashDesk *cash) { m_cash = cash; }
+    void setCashDesk(CashDesk *cash);
     // Actions that belong to other windows, wired at start.
     std::function<void()> openSettings;      // "Ayarlar" > "Seçenekler"
     std::function<void()> showAboutModal;    // "Program Hakkında"
@@ -100,38 +98,23 @@ public:
     // The selected table's position, or -1.
     int selectedTable() const;
 
-    // TMainLink
-    const kv::Paths &paths() const override { return m_paths; }
-    kv::RecordList &settingsList() override { return ListBox1; }
-    kv::RecordList &registerList() override { return ListBox3; }
-    kv::RecordList &catalogueList() override { return ListBox5; }
-    void setEndTimeEnabled(bool enabled) override;
-    void setUnitFeeCaption(const QString &caption) override;
-    QListWidget *tableList() override;
-    void resetTableView() override;
-    void reloadCatalogue() override;
-    void refreshSelectedFee() override;
-    void tablesChanged() override;
-    bool clearAccounts() override;
-    bool extrasRemovable(const QStringList &files) override;
-    bool removeExtrasFiles(const QStringList &files) override;
+    kv::hall::Hall &hall() { return m_hall; }
+    const kv::Paths &paths() const { return m_hall.paths(); }
+    // The end-time field `bitis` follows the settings (kept until the field is made).
+    void setEndTimeEnabled(bool enabled);
+    // Clears the table view: extras lists to the placeholder, date "-", start "00:00:00",
+    // raw fee "0", fee label "0 TL".
+    void resetTableView();
 
-    // The floor: every table's state, running time and bill, refreshed by Timer1's tick.
-    const kv::counter::Floor &floor() const { return m_floor; }
+    // The floor's rows, from the hall's floor, refreshed by Timer1's tick.
     void refreshFloor();
-    // A table's account or extras changed behind the view (settled, moved, reopened): its
-    // extras are read again, it is shown again when selected, and the floor follows.
+    // A table's account or extras changed at the cash desk (settled, moved, reopened): it is
+    // shown again when selected, and the floor follows.
     void accountChanged(int table);
     // Says on the status bar why the cash desk cannot work now; empty: it can.
     void showLedgerStatus(const QString &text);
     // Selects a table and shows it, as a click does.
     void selectTable(int table);
-
-    // Hidden working lists, named as on the original form.
-    kv::RecordList ListBox1; // settings file
-    kv::RecordList ListBox3; // table register
-    kv::RecordList ListBox5; // extras catalogue
-    kv::RecordList ListBox6; // booked extras of the selected table
 
     Ui::TForm1 *ui;
     // The fee calculation's start and end times (`basla`, `bitis`), its "Hesapla" button and
@@ -157,11 +140,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // The start-up steps; each loads its store whatever happened in the steps before it.
-    void loadSettings();
-    void loadRegister();
-    void loadCatalogue();
-    void prepareExtrasDirectory();
     void showIcon();
     void updateExitRoute();
 
@@ -172,28 +150,23 @@ private:
     void connectHandlers();
     void startTimers();
 
-    bool multipleFees() const;
-    // The fee of table i as the table view shows it: the stamped fee in multiple-fee mode,
-    // the unit fee otherwise, "0" for a free table.
+    // What the hall emits, shown.
+    void showSettings();
+    // The fee and captions as the settings file was read at start.
+    void showStartFee();
+    void listTables();
+    void tableChanged(int table);
+    // The fee of table i as the table view shows it.
     void showTableFee(int table);
-    void loadTableExtras(int table);
-    // Booking, removing and clearing need the table's own extras: after a failed load they
-    // try again, and stop with its error while the file cannot be read.
-    void requireBookedExtras(int table);
-    void showBookedExtras();
-    void saveBookedExtras(int table, const kv::RecordList &booked);
-    // Reads every table's booked extras once, for the floor's running bills.
-    void loadExtrasTotals();
-    void readExtrasTotal(int table);
-    // The file's lines from the preload, when it read them: true when the list took them.
-    bool takePreloaded(kv::RecordList &list, const QString &path);
+    // The selected table's booked extras, as the hall holds them; a file that cannot be read
+    // shows nothing and stops with its error.
+    void showBookedExtras(int table);
     QPixmap preloadedPicture(const QString &resource);
-    // Picks a fee in the fee selection window; false when the operator cancelled.
-    bool chooseFee();
+    // Picks a fee in the fee selection window; none when the operator cancelled.
+    std::optional<QString> chooseFee();
 
-    kv::Paths m_paths;
+    kv::hall::Hall &m_hall;
     kv::Preload *m_preload = nullptr; // until FormCreate is done
-    kv::counter::Floor m_floor;
     kv::WindowRef<TForm5> Form5;
     kv::WindowRef<TForm7> Form7;
     CashDesk *m_cash = nullptr;
@@ -217,4 +190,6 @@ private:
     std::optional<AccountTime> m_accountTime;
     Ui::FeePanel *m_feePanel = nullptr;
     bool m_endTimeEnabled = true; // for the panel, when it is made
+    bool m_redrawRows = true;     // the list was made anew: every row is drawn
+    bool m_created = false;       // FormCreate is done
 };

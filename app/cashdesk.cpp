@@ -1,6 +1,5 @@
 #include "cashdesk.h"
 
-#include "Unit1.h"
 #include "applocale.h"
 #include "billwindow.h"
 #include "clock.h"
@@ -22,11 +21,10 @@ namespace {
 const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seçin!");
 } // namespace
 
-CashDesk::CashDesk(TForm1 *desk)
-    : QObject(desk), m_desk(desk), m_ledger(std::make_unique<ledger::Ledger>())
+CashDesk::CashDesk(hall::Hall &hall, QWidget *window)
+    : QObject(window), m_hall(hall), m_window(window), m_ledger(&hall.ledger()),
+      m_operations(&hall.operations())
 {
-    m_operations = std::make_unique<ledger::Operations>(
-        *m_ledger, desk->registerList(), desk->paths(), [this](int t) { return tableName(t); });
     // While another program holds the ledger the window keeps answering, and the wait is shown
     // and can be given up.
     m_ledger->setLockWait({[] {
@@ -47,24 +45,23 @@ CashDesk::~CashDesk()
 BillWindow *CashDesk::billWindow()
 {
     if (!m_bill)
-        m_bill = new BillWindow(m_desk);
+        m_bill = new BillWindow(m_window);
     return m_bill;
 }
 
 MoveWindow *CashDesk::moveWindow()
 {
     if (!m_move)
-        m_move = new MoveWindow(m_desk);
+        m_move = new MoveWindow(m_window);
     return m_move;
 }
 
 DayEndWindow *CashDesk::dayEndWindow()
 {
     if (!m_dayEnd) {
-        m_dayEnd = new DayEndWindow(m_desk);
-        m_dayEnd->setLedger(m_ledger.get());
-        TForm1 *desk = m_desk;
-        m_dayEnd->openTablesNow = [desk] { return desk->floor().openTables(); };
+        m_dayEnd = new DayEndWindow(m_window);
+        m_dayEnd->setLedger(m_ledger);
+        m_dayEnd->openTablesNow = [this] { return m_hall.floor().openTables(); };
         m_dayEnd->cancelBill = [this](qint64 id, const QString &reason) { cancelBill(id, reason); };
         m_dayEnd->showBill = [this](qint64 id) {
             if (const std::optional<ledger::BillRecord> bill = m_ledger->bill(id))
@@ -72,14 +69,6 @@ DayEndWindow *CashDesk::dayEndWindow()
         };
     }
     return m_dayEnd;
-}
-
-QString CashDesk::tableName(int table) const
-{
-    // Beyond the list (a count lowered by hand), a table is named as the list would name it.
-    const QListWidgetItem *item = m_desk->tableList()->item(table);
-    return item ? item->text()
-                : kv::tableName(m_desk->settingsList().value(SettingsLine::TablePrefix), table + 1);
 }
 
 void CashDesk::openLedger()
@@ -100,7 +89,7 @@ bool CashDesk::openNow()
     m_openPending = false;
     delete m_inputGate;
     using Check = ledger::Ledger::Check;
-    if (!m_ledger->open(m_desk->paths().ledgerFile(), m_defer ? Check::Later : Check::Now)) {
+    if (!m_ledger->open(m_hall.paths().ledgerFile(), m_defer ? Check::Later : Check::Now)) {
         messages::showError(m_ledger->problem());
         updateLedgerStatus();
         return false;
@@ -119,17 +108,12 @@ bool CashDesk::openNow()
         updateLedgerStatus();
     });
     try {
-        finished = m_operations->finishPending();
+        finished = m_hall.catchUp();
     } catch (...) {
-        m_desk->dropPreload(); // the step may be half done
+        m_hall.dropPreloaded(); // the step may be half done
         throw;
     }
-    if (finished) {
-        m_desk->dropPreload();
-        // Opened after the floor was shown: the floor follows what the step changed.
-        if (m_defer)
-            m_desk->tablesChanged();
-    }
+    (void)finished;
     return true;
 }
 
@@ -139,12 +123,7 @@ void CashDesk::catchUp()
         for (const QString &notice : m_operations->takeNotices())
             messages::showError(notice);
     });
-    bool changed = true;
-    const auto floor = qScopeGuard([&] {
-        if (changed)
-            m_desk->tablesChanged();
-    });
-    changed = m_operations->finishPending();
+    m_hall.catchUp();
 }
 
 template <class Step> bool CashDesk::taken(Step &&step)
@@ -190,7 +169,7 @@ void CashDesk::updateLedgerStatus()
     if (status.isEmpty() && !m_openPending && !m_ledger->isOpen() && !m_ledger->checkPending() &&
         !m_ledger->shortProblem().isEmpty())
         status = QStringLiteral("Defter kullanılamıyor: ") + m_ledger->shortProblem();
-    m_desk->showLedgerStatus(status);
+    emit ledgerStatus(status);
     if (status.isEmpty())
         m_watch->stop();
     else if (!m_watch->isActive())
@@ -232,132 +211,6 @@ bool CashDesk::ledgerReady(const QString &notDone, bool write)
     }
 }
 
-ledger::BillRecord CashDesk::accountRecord(int table, const counter::Moment &now) const
-{
-    ledger::BillRecord record;
-    record.tablePos = table;
-    record.tableName = tableName(table);
-    const RecordList &reg = m_desk->registerList();
-    record.openedDate = reg.value(RegisterLine::date(table));
-    record.openedTime = reg.value(RegisterLine::startTime(table));
-    record.feeLine = record.openedDate.isEmpty() ? QString() : reg.value(RegisterLine::fee(table));
-    record.closedAt = now.wall;
-    RecordList booked;
-    const QString path = m_desk->paths().tableExtrasFile(record.tableName);
-    if (files::kind(path) != files::Kind::Missing)
-        record.extrasFile = booked.load(path);
-    record.bill =
-        counter::accountBill(reg, m_desk->settingsList(), table, booked.lines(), now, openings());
-    for (int k = 0; PairLine::price(k) < booked.count(); ++k)
-        record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)),
-                                             strToInt(booked.at(PairLine::price(k)))};
-    return record;
-}
-
-ledger::BillRecord CashDesk::droppedTime(int table, const counter::Moment &now,
-                                         const QString &reason) const
-{
-    const RecordList &reg = m_desk->registerList();
-    ledger::BillRecord record;
-    record.tablePos = table;
-    record.tableName = tableName(table);
-    record.openedDate = reg.value(RegisterLine::date(table));
-    record.openedTime = reg.value(RegisterLine::startTime(table));
-    record.feeLine = reg.value(RegisterLine::fee(table));
-    record.closedAt = record.cancelledAt = now.wall;
-    record.cancelReason = reason;
-    // Its time alone: the extras stay on the table, listed and not counted.
-    try {
-        record.bill = counter::accountBill(reg, m_desk->settingsList(), table, {}, now, openings());
-    } catch (const RuntimeError &) {
-        // What cannot be read is kept as the register holds it, with no amount.
-    }
-    if (const auto booked = extrasOf(record.tableName + QStringLiteral(".msex"))) {
-        record.extrasFile = booked->first;
-        record.extras = booked->second;
-        for (ledger::BookedExtra &extra : record.extras)
-            extra.carried = true;
-    }
-    return record;
-}
-
-std::optional<std::pair<QByteArray, QList<ledger::BookedExtra>>>
-CashDesk::extrasOf(const QString &file) const
-{
-    const QString path = m_desk->paths().extrasDir() + QLatin1Char('/') + file;
-    if (files::kind(path) == files::Kind::Missing)
-        return std::nullopt;
-    QByteArray bytes;
-    try {
-        bytes = files::readRecordFile(path);
-    } catch (const RuntimeError &) {
-        return std::nullopt;
-    }
-    const QStringList lines = RecordList::fromBytes(bytes);
-    QList<ledger::BookedExtra> extras;
-    for (int k = 0; PairLine::name(k) < lines.size(); ++k) {
-        // The file itself is kept with the bill: a price that cannot be read counts nothing.
-        int price = 0;
-        tryStrToInt(lines.value(PairLine::price(k)), &price);
-        extras << ledger::BookedExtra{lines.at(PairLine::name(k)), price};
-    }
-    return std::make_pair(bytes, extras);
-}
-
-std::optional<ledger::BillRecord> CashDesk::droppedExtras(const QString &file, const QDateTime &now,
-                                                          const QString &reason) const
-{
-    const auto booked = extrasOf(file);
-    if (!booked || booked->first.isEmpty())
-        return std::nullopt;
-    ledger::BillRecord record;
-    record.extrasFile = booked->first;
-    record.extras = booked->second;
-    static const QString suffix = QStringLiteral(".msex");
-    record.tableName = file.endsWith(suffix) ? file.chopped(suffix.size()) : file;
-    for (int t = 0; t < m_desk->tableList()->count(); ++t)
-        if (tableName(t) == record.tableName)
-            record.tablePos = t;
-    record.closedAt = record.cancelledAt = now;
-    record.cancelReason = reason;
-    qint64 total = 0;
-    for (const ledger::BookedExtra &extra : record.extras)
-        total += extra.price;
-    record.bill = counter::bill(0, 0, {}, total);
-    return record;
-}
-
-counter::Booked CashDesk::bookedOn(int table) const
-{
-    const QString path = m_desk->paths().tableExtrasFile(tableName(table));
-    switch (files::kind(path)) {
-    case files::Kind::Missing:
-        return {};
-    case files::Kind::Regular:
-        if (QFileInfo(path).size() == 0)
-            return {};
-        break;
-    default:
-        return {0, std::nullopt};
-    }
-    try {
-        RecordList booked;
-        booked.load(path);
-        return counter::bookedOf(booked.lines());
-    } catch (const RuntimeError &) {
-        return {0, std::nullopt};
-    }
-}
-
-QList<std::pair<int, QString>> CashDesk::freeTables(int except) const
-{
-    QList<std::pair<int, QString>> free;
-    for (int t = 0; t < m_desk->tableList()->count(); ++t)
-        if (t != except && counter::isFreeTable(m_desk->registerList(), t, bookedOn(t)))
-            free.append({t, tableName(t)});
-    return free;
-}
-
 QString CashDesk::strayExtrasQuestion(const counter::Booked &booked)
 {
     return QStringLiteral("Bu masada hesaba bağlı olmayan %1 extra var (%2). Silinsin mi?")
@@ -365,76 +218,48 @@ QString CashDesk::strayExtrasQuestion(const counter::Booked &booked)
         .arg(counter::amountText(booked.total.value_or(0)));
 }
 
-bool CashDesk::restartAccount(int table, const QStringList &lines)
+bool CashDesk::restartAccount(int table, const QString &fee, const counter::Moment &at)
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     if (!ledgerReady(QStringLiteral("Hesap yeniden başlatılmadı.")))
         return false;
-    ledger::BillRecord dropped =
-        droppedTime(table, counter::momentNow(), QStringLiteral("Yeniden başlatıldı"));
-    dropped.restart = true;
-    m_operations->restart(dropped, lines);
+    m_hall.restartAccount(table, fee, at);
     return true;
 }
 
 bool CashDesk::clearAccounts()
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
-    // Every account the register holds, also of tables beyond the count, which keep theirs.
-    const counter::Moment now = counter::momentNow();
-    const RecordList &reg = m_desk->registerList();
-    QList<ledger::BillRecord> dropped;
-    for (int t = 0; RegisterLine::fee(t) < reg.count(); ++t) {
-        if (reg.value(RegisterLine::date(t)).isEmpty())
-            continue;
-        dropped << droppedTime(t, now, QStringLiteral("Masa bilgileri silindi"));
-    }
-    if (!dropped.isEmpty() && !ledgerReady(QStringLiteral("Masa bilgileri silinmedi.")))
+    if (m_hall.wipeDropsTime() && !ledgerReady(QStringLiteral("Masa bilgileri silinmedi.")))
         return false;
-    m_operations->clearAccounts(dropped);
+    m_hall.wipeAccounts();
     return true;
 }
 
-bool CashDesk::extrasRemovable(const QStringList &files)
-{
-    const QDateTime now = clock::now();
-    for (const QString &file : files)
-        if (droppedExtras(file, now, QString()))
-            return ledgerReady(QStringLiteral("Masalar yeniden oluşturulmadı."));
-    return true;
-}
-
-bool CashDesk::removeExtrasFiles(const QStringList &files)
+bool CashDesk::createTables(const QString &count, const QString &prefix)
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
-    const QDateTime now = clock::now();
-    for (const QString &file : files) {
-        const auto bill = droppedExtras(file, now, QStringLiteral("Masalar yeniden oluşturuldu"));
-        if (bill && !ledgerReady(QStringLiteral("Masa extraları silinmedi.")))
-            return false;
-        // A file that cannot be removed is left as it was, and the next one taken.
-        m_operations->removeExtras(bill, file);
-    }
+    // The extras removed reach the ledger: when it cannot take them, nothing changes.
+    if (m_hall.createTablesDropsExtras() &&
+        !ledgerReady(QStringLiteral("Masalar yeniden oluşturulmadı.")))
+        return false;
+    m_hall.createTables(count, prefix);
     return true;
 }
 
 bool CashDesk::dropFreeExtras(int table)
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
-    const QString file = tableName(table) + QStringLiteral(".msex");
-    const auto bill = droppedExtras(file, clock::now(), QStringLiteral("Silindi"));
-    if (bill && !ledgerReady(QStringLiteral("Extralar silinmedi.")))
+    if (m_hall.hasDroppableExtras(table) && !ledgerReady(QStringLiteral("Extralar silinmedi.")))
         return false;
-    const auto shown = qScopeGuard([&] { m_desk->accountChanged(table); });
-    if (!m_operations->removeExtras(bill, file))
-        throwError(QStringLiteral("%1 silinemedi.")
-                       .arg(files::native(m_desk->paths().tableExtrasFile(tableName(table)))));
+    const auto shown = qScopeGuard([&] { emit accountShown(table); });
+    m_hall.dropFreeExtras(table);
     return true;
 }
 
 int CashDesk::openAccountTable(bool extrasAlone)
 {
-    const int i = m_desk->selectedTable();
+    const int i = selectedTable ? selectedTable() : -1;
     if (i < 0) {
         messages::inform(kSelectTable);
         return -1;
@@ -447,8 +272,7 @@ int CashDesk::openAccountTable(bool extrasAlone)
         } catch (const RuntimeError &) {
         }
     }
-    if (m_desk->registerList().value(RegisterLine::date(i)).isEmpty() &&
-        !(extrasAlone && bookedOn(i).count > 0)) {
+    if (!m_hall.hasAccount(i) && !(extrasAlone && m_hall.bookedOn(i).count > 0)) {
         messages::inform(QStringLiteral("Bu masada açık hesap yok!"));
         return -1;
     }
@@ -463,16 +287,6 @@ QString CashDesk::unusualTimeQuestion(const QString &openedDate, const QString &
         .arg(openedDate, openedTime, shortDate(now.date()), longTime(now.time()));
 }
 
-void CashDesk::recordOpening(int table, const counter::Moment &at)
-{
-    const RecordList &reg = m_desk->registerList();
-    const QString date = reg.value(RegisterLine::date(table));
-    if (date.isEmpty() || !m_ledger->isOpen() || !m_ledger->reopen())
-        return;
-    m_ledger->setOpening(table,
-                         counter::openingAt(at, date, reg.value(RegisterLine::startTime(table))));
-}
-
 void CashDesk::HesabiKapatClick()
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
@@ -483,11 +297,10 @@ void CashDesk::HesabiKapatClick()
 
     // The bill of this moment, by the one billing rule, with the extras the file holds now.
     const counter::Moment now = counter::momentNow();
-    const ledger::BillRecord record = accountRecord(i, now);
+    const ledger::BillRecord record = m_hall.accountRecord(i, now);
     // A clock set wrong, or an account forgotten for days: the operator looks before it is paid.
     if (!record.openedDate.isEmpty()) {
-        const std::optional<qint64> elapsed =
-            counter::accountElapsedMs(m_desk->registerList(), i, openings(), now);
+        const std::optional<qint64> elapsed = m_hall.accountElapsedMs(i, now);
         if (elapsed && counter::unusualElapsed(*elapsed) &&
             !messages::ask(unusualTimeQuestion(record.openedDate, record.openedTime, now.wall)))
             return;
@@ -496,14 +309,11 @@ void CashDesk::HesabiKapatClick()
     window->fill(record);
     if (window->exec() != QDialog::Accepted)
         return;
-    try {
-        if (!taken([&] { m_operations->settle(record); }))
+    {
+        const auto shown = qScopeGuard([&] { emit accountShown(i); });
+        if (!taken([&] { m_hall.settle(record); }))
             return; // nothing done
-    } catch (...) {
-        m_desk->accountChanged(i);
-        throw;
     }
-    m_desk->accountChanged(i);
     messages::inform(record.tableName + QStringLiteral(" için hesap kapatıldı!"));
 }
 
@@ -513,28 +323,28 @@ void CashDesk::MasayiTasiClick()
     const int from = openAccountTable(false);
     if (from < 0 || !ledgerReady(QStringLiteral("Hesap taşınmadı.")))
         return;
-    const QList<std::pair<int, QString>> free = freeTables(from);
+    const QList<std::pair<int, QString>> free = m_hall.freeTables(from);
     if (free.isEmpty()) {
         messages::inform(QStringLiteral("Hesabın taşınabileceği boş masa yok!"));
         return;
     }
     const int to = moveWindow()->choose(
-        QStringLiteral("%1 hesabının taşınacağı boş masayı seçin:").arg(tableName(from)), free);
+        QStringLiteral("%1 hesabının taşınacağı boş masayı seçin:").arg(m_hall.tableName(from)),
+        free);
     if (to < 0)
         return;
     try {
-        if (!taken([&] { m_operations->move(from, to); }))
+        if (!taken([&] { m_hall.move(from, to); }))
             return; // nothing done
     } catch (...) {
-        m_desk->accountChanged(from);
-        m_desk->accountChanged(to);
+        emit accountShown(from);
+        emit accountShown(to);
         throw;
     }
-    m_ledger->moveOpening(from, to); // best effort: else billed by its register text
-    m_desk->accountChanged(from);
-    m_desk->selectTable(to);
-    messages::inform(
-        QStringLiteral("%1 hesabı %2 masasına taşındı!").arg(tableName(from), tableName(to)));
+    emit accountShown(from);
+    emit tableChosen(to);
+    messages::inform(QStringLiteral("%1 hesabı %2 masasına taşındı!")
+                         .arg(m_hall.tableName(from), m_hall.tableName(to)));
 }
 
 void CashDesk::GunSonuClick()
@@ -568,13 +378,13 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
                              .arg(name));
         return;
     }
-    const int count = m_desk->tableList()->count();
+    const int count = m_hall.tableCount();
     int t = bill->tablePos;
-    const bool ownTableFree =
-        t >= 0 && t < count && m_desk->registerList().value(RegisterLine::date(t)).isEmpty();
-    const counter::Booked stray = ownTableFree ? bookedOn(t) : counter::Booked{0, std::nullopt};
+    const bool ownTableFree = t >= 0 && t < count && !m_hall.hasAccount(t);
+    const counter::Booked stray =
+        ownTableFree ? m_hall.bookedOn(t) : counter::Booked{0, std::nullopt};
     std::optional<ledger::Operations::Reopen> reopen;
-    if (ownTableFree && counter::isFreeTable(m_desk->registerList(), t, stray)) {
+    if (ownTableFree && counter::isFreeTable(m_hall.registerLines(), t, stray)) {
         reopen = ledger::Operations::Reopen{t, bill->extrasFile, {}};
     } else if (ownTableFree && stray.total) {
         // Extras left on the table: the operator says whether the account takes them along.
@@ -584,7 +394,7 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
             reopen = ledger::Operations::Reopen{t, bill->extrasFile, {}};
         } else {
             RecordList left;
-            left.load(m_desk->paths().tableExtrasFile(tableName(t)));
+            left.load(m_hall.paths().tableExtrasFile(m_hall.tableName(t)));
             QStringList own = RecordList::fromBytes(bill->extrasFile.value_or(QByteArray()));
             if (own.size() % 2)
                 own << QStringLiteral("0"); // a name without its price counts nothing
@@ -592,7 +402,7 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
         }
     } else {
         // The guest's account must not vanish: it goes to a free table of the operator's choice.
-        const QList<std::pair<int, QString>> free = freeTables(-1);
+        const QList<std::pair<int, QString>> free = m_hall.freeTables(-1);
         if (free.isEmpty()) {
             messages::inform(QStringLiteral("Fiş iptal edilmedi: %1 dolu ve hesabın yeniden "
                                             "açılabileceği boş masa yok.")
@@ -612,7 +422,7 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
     std::optional<counter::Opening> opening;
     if (!bill->openedDate.isEmpty()) {
         if (messages::askYesFirst(QStringLiteral("Kapalı kalan süre de hesaba eklensin mi?"))) {
-            const counter::Openings &known = openings();
+            const counter::Openings &known = m_hall.openings();
             const auto own = known.constFind(bill->tablePos);
             if (own != known.cend() && own->dateLine == bill->openedDate &&
                 own->timeLine == bill->openedTime)
@@ -625,20 +435,14 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
             opening = counter::openingAt(at, reopen->lines.at(0), reopen->lines.at(1));
         }
     }
-    try {
-        if (!taken([&] { m_operations->cancel(id, reason, now, reopen); }))
+    {
+        const auto shown = qScopeGuard([&] { emit accountShown(reopen->table); });
+        if (!taken([&] { m_hall.cancel(id, reason, now, reopen, opening); }))
             return; // nothing done
-    } catch (...) {
-        m_desk->accountChanged(reopen->table);
-        throw;
     }
-    // Best effort: without it the reopened account is billed by its register text.
-    if (opening)
-        m_ledger->setOpening(reopen->table, opening);
-    m_desk->accountChanged(reopen->table);
     if (reopen->table == bill->tablePos)
         messages::inform(QStringLiteral("Fiş iptal edildi; %1 hesabı yeniden açıldı.").arg(name));
     else
         messages::inform(QStringLiteral("Fiş iptal edildi; %1 hesabı %2 masasında yeniden açıldı.")
-                             .arg(name, tableName(reopen->table)));
+                             .arg(name, m_hall.tableName(reopen->table)));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "floor.h"
+#include "hall.h"
 #include "ledger.h"
 #include "operations.h"
 
@@ -11,21 +12,25 @@
 #include <optional>
 
 class QTimer;
-class TForm1;
+class QWidget;
 class BillWindow;
 class MoveWindow;
 class DayEndWindow;
 
 // The cash desk: settling a table when the guest pays, moving an account to another table,
-// and the day's takings, over the ledger. The main window only wires its menu, button and
-// keys to these handlers.
+// and the day's takings, over the hall's ledger: it asks what the operator must say, calls the
+// hall, and shows the outcome. The main window wires its menu, button and keys to these
+// handlers.
 class CashDesk : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit CashDesk(TForm1 *desk);
+    // `window`: the main window, parent of the cash desk's windows.
+    CashDesk(kv::hall::Hall &hall, QWidget *window);
     ~CashDesk() override;
+    // The table the operator chose on the floor; -1 for none.
+    std::function<int()> selectedTable;
 
     // At start-up, once the register is loaded: opens the ledger (or says why it cannot be
     // used) and finishes any step a crash left unfinished.
@@ -53,37 +58,36 @@ public:
     // What the operator drops without a sale reaches the ledger as a cancelled bill, in the
     // same step as the change that drops it. Each says why and returns false when the ledger
     // cannot take it (nothing is changed then); a failed change stops with its error.
-    // Table i's open account restarts with the register lines `lines`; its extras stay.
-    bool restartAccount(int table, const QStringList &lines);
+    // Table i's open account restarts at `at` with the fee line `fee`; its extras stay.
+    bool restartAccount(int table, const QString &fee, const kv::counter::Moment &at);
     // Every account emptied (their extras stay on their tables).
     bool clearAccounts();
-    // Files of the table extras directory removed, by their names in it.
-    bool removeExtrasFiles(const QStringList &files);
-    // Whether the ledger can take the bills of removing them; false after saying why.
-    bool extrasRemovable(const QStringList &files);
+    // The tables made anew with `count` tables named from `prefix`; every table extras file
+    // removed.
+    bool createTables(const QString &count, const QString &prefix);
     // Extras booked to free table i, which no account holds.
     bool dropFreeExtras(int table);
 
-    // Keeps the opening of table i's account, whose register lines were just written at `at`,
-    // as an instant in the ledger. Best effort: where the ledger cannot take it, the account
-    // is billed by its register text.
-    void recordOpening(int table, const kv::counter::Moment &at);
-    // The openings the floor and the bills count from.
-    const kv::counter::Openings &openings() const { return m_ledger->openings(); }
     // The question asked before a bill of an unusual time is paid.
     static QString unusualTimeQuestion(const QString &openedDate, const QString &openedTime,
                                        const QDateTime &now);
 
-    // What table i's extras file holds now.
-    kv::counter::Booked bookedOn(int table) const;
     // The question asked before extras that no account holds are taken on by one.
     static QString strayExtrasQuestion(const kv::counter::Booked &booked);
 
-    kv::ledger::Ledger &ledger() { return *m_ledger; }
+    kv::ledger::Ledger &ledger() { return m_hall.ledger(); }
     // The windows are made at their first use, and kept.
     BillWindow *billWindow();
     MoveWindow *moveWindow();
     DayEndWindow *dayEndWindow();
+
+signals:
+    // A table's account changed here: shown again where it is selected.
+    void accountShown(int table);
+    // The table to select after a step (a moved account's new table).
+    void tableChosen(int table);
+    // Why the cash desk cannot work now; empty: it can.
+    void ledgerStatus(const QString &text);
 
 private:
     // Opens the ledger and finishes a step left unfinished; false after saying why not.
@@ -98,37 +102,19 @@ private:
     // Why the ledger cannot be used now; empty when it can.
     QString unusable(bool write);
     // Deals with what earlier steps left: marks owed, steps left unfinished (see
-    // Operations::finishPending); shows what was set aside, and the floor after.
+    // Operations::finishPending); shows what was set aside.
     void catchUp();
     // The status bar's word on the ledger, and the watch that clears it once the ledger can be
     // written again.
     void updateLedgerStatus();
-    // The bill of table i's account at `now`, as settling writes it; a free table's bills
-    // its extras alone. Stops with the runtime's error where a line cannot be read.
-    kv::ledger::BillRecord accountRecord(int table, const kv::counter::Moment &now) const;
-    // The account's time as a bill dropped with `reason`: its extras stay on the table, so
-    // they are listed and not counted. A line that cannot be read bills nothing of its time.
-    kv::ledger::BillRecord droppedTime(int table, const kv::counter::Moment &now,
-                                       const QString &reason) const;
-    // The extras of a file in the table extras directory as a bill dropped with `reason`;
-    // none when it holds none.
-    std::optional<kv::ledger::BillRecord> droppedExtras(const QString &file, const QDateTime &now,
-                                                        const QString &reason) const;
-    // A file of the table extras directory as it is, with the extras it lists (prices that
-    // cannot be read count nothing); none when it is not there or cannot be read.
-    std::optional<std::pair<QByteArray, QList<kv::ledger::BookedExtra>>>
-    extrasOf(const QString &file) const;
-    // The tables an account can be moved or reopened to, but `except`.
-    QList<std::pair<int, QString>> freeTables(int except) const;
-
     // The selected table when it has an open account (or, with `extrasAlone`, extras booked);
     // -1 after telling the operator why not.
     int openAccountTable(bool extrasAlone);
-    QString tableName(int table) const;
 
-    TForm1 *m_desk;
-    std::unique_ptr<kv::ledger::Ledger> m_ledger;
-    std::unique_ptr<kv::ledger::Operations> m_operations;
+    kv::hall::Hall &m_hall;
+    QWidget *m_window;
+    kv::ledger::Ledger *m_ledger;
+    kv::ledger::Operations *m_operations;
     BillWindow *m_bill = nullptr;
     MoveWindow *m_move = nullptr;
     DayEndWindow *m_dayEnd = nullptr;

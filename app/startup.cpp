@@ -12,6 +12,7 @@
 #include "firstpaint.h"
 #include "fsys.h"
 #include "hakkinda.h"
+#include "hall.h"
 #include "ileride.h"
 #include "messageboxes.h"
 #include "messages.h"
@@ -52,6 +53,7 @@ void Forms::clear()
     Form2.reset();
     Cash = nullptr; // goes with the main window
     Form1.reset();
+    Hall.reset();
 }
 
 Forms::Forms(Forms &&) noexcept = default;
@@ -61,6 +63,7 @@ Forms &Forms::operator=(Forms &&other) noexcept
     if (this != &other) {
         clear();
         Form1 = std::move(other.Form1);
+        Hall = std::move(other.Hall);
         Form2 = std::move(other.Form2);
         Form3 = std::move(other.Form3);
         Form4 = std::move(other.Form4);
@@ -93,7 +96,8 @@ Forms createForms(const Paths &paths, TrayService *tray, bool deferLedger)
     // The record files and pictures are read beside the window's building.
     Preload preload(paths, TForm1::firstPaintPictures());
     Forms forms;
-    forms.Form1 = std::make_unique<TForm1>(paths, &preload);
+    forms.Hall = std::make_unique<hall::Hall>(paths);
+    forms.Form1 = std::make_unique<TForm1>(*forms.Hall, &preload);
     wireForms(forms, tray, deferLedger);
     TForm1 *form1 = forms.Form1.get();
     guard([form1] { form1->FormCreate(); });
@@ -103,15 +107,20 @@ Forms createForms(const Paths &paths, TrayService *tray, bool deferLedger)
 void wireForms(Forms &forms, TrayService *tray, bool deferLedger)
 {
     TForm1 *form1 = forms.Form1.get();
-    forms.Cash = new CashDesk(form1);
-    forms.Cash->deferLedger(deferLedger);
-    form1->setCashDesk(forms.Cash);
+    hall::Hall *hall = forms.Hall.get();
+    CashDesk *cash = forms.Cash = new CashDesk(*hall, form1);
+    cash->deferLedger(deferLedger);
+    form1->setCashDesk(cash);
 
     // Every other window is made at its first use.
     forms.Form2.makeWith([form1] { return std::make_unique<TForm2>(form1); });
     Lazy<TForm6>::Slot *form6 = forms.Form6.slot();
-    forms.Form3.makeWith([form1, form6] {
-        auto form3 = std::make_unique<TForm3>(form1, form1);
+    forms.Form3.makeWith([form1, form6, hall, cash] {
+        auto form3 = std::make_unique<TForm3>(*hall, form1);
+        form3->createTables = [cash](const QString &count, const QString &prefix) {
+            return cash->createTables(count, prefix);
+        };
+        form3->wipeAccounts = [cash] { return cash->clearAccounts(); };
         auto entry = std::make_unique<TForm6>(form1);
         entry->setFeeList(form3->feeList());
         form3->setFeeEntryWindow(entry.get());
@@ -125,11 +134,7 @@ void wireForms(Forms &forms, TrayService *tray, bool deferLedger)
     });
     forms.Form4.makeWith([form1] { return std::make_unique<TForm4>(form1); });
     forms.Form5.makeWith([form1] { return std::make_unique<TForm5>(form1, form1); });
-    forms.Form7.makeWith([form1] {
-        auto form7 = std::make_unique<TForm7>(form1);
-        form7->setRawFeeLabel(form1->ui->Label26);
-        return form7;
-    });
+    forms.Form7.makeWith([form1] { return std::make_unique<TForm7>(form1); });
 
     form1->openSettings = [form3] { form3->get()->openFromMainMenu(); };
     form1->setPickerWindow(forms.Form5.slot());

@@ -16,7 +16,10 @@ class TForm7;
 class CashDesk;
 namespace kv {
 class TrayService;
+namespace hall {
+class Hall;
 }
+} // namespace kv
 
 namespace kv {
 
@@ -24,6 +27,7 @@ namespace kv {
 // first use (or first access here) and kept.
 struct Forms
 {
+    std::unique_ptr<hall::Hall> Hall; // what every window shows; outlives them
     std::unique_ptr<TForm1> Form1;
     Lazy<TForm2> Form2;
     Lazy<TForm3> Form3;

@@ -61,12 +61,10 @@ bool TForm7::eventFilter(QObject *watched, QEvent *event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TForm7::loadFees(const QString &path)
+void TForm7::setFees(const QStringList &fees)
 {
-    RecordList fees;
-    fees.load(path);
     ListBox1->clear();
-    ListBox1->addItems(fees.lines());
+    ListBox1->addItems(fees);
     ListBox1->setCurrentRow(-1);
 }
 
@@ -84,8 +82,6 @@ void TForm7::ListBox1DblClick()
     const int row = chosenRow(ListBox1);
     if (row < 0)
         throwListIndex(-1);
-    if (m_label26)
-        m_label26->setText(ListBox1->item(row)->text());
     done(Accepted);
 }
 

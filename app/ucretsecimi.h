@@ -20,10 +20,9 @@ public:
     explicit TForm7(QWidget *parent = nullptr);
     ~TForm7() override;
 
-    // The main window's raw fee label, which a choice writes into.
-    void setRawFeeLabel(QLabel *label26) { m_label26 = label26; }
-    // Replaces the list by the fee list file's lines; no line is selected afterwards.
-    void loadFees(const QString &path);
+    // Replaces the list by the fee list's lines; no line is selected afterwards. The choice is
+    // the selected line when the cancel flag is off.
+    void setFees(const QStringList &fees);
 
     void ListBox1Click();
     void ListBox1DblClick();
@@ -41,5 +40,4 @@ protected:
 
 private:
     Ui::TForm7 *ui;
-    QLabel *m_label26 = nullptr;
 };

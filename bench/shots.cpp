@@ -50,9 +50,9 @@ int main(int argc, char *argv[])
         // A free table, the extras list in focus with its placeholder, the second banner,
         // a table open since yesterday, a calculation too short to charge.
         desk.env.setNow(desk.env.now().addSecs(30));
-        desk.form()->registerList().set(kv::RegisterLine::date(11), QStringLiteral("6.12.2026"));
-        desk.form()->registerList().set(kv::RegisterLine::startTime(11),
-                                        QStringLiteral("23:00:00"));
+        desk.form()->hall().openAccount(
+            11, desk.form()->hall().unitFeeLine(),
+            {QDateTime(QDate(2026, 12, 6), QTime(23, 0)), QString(), 0});
         desk.run([&] { form->Timer1Timer(); });
         desk.select(14);
         desk.run([&] { form->SpeedButton3Click(); });

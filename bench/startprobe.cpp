@@ -12,6 +12,7 @@
 #include "datadir.h"
 #include "firstpaint.h"
 #include "fsys.h"
+#include "hall.h"
 #include "messages.h"
 #include "preload.h"
 #include "startup.h"
@@ -138,7 +139,8 @@ int main(int argc, char *argv[])
     auto preload = std::make_unique<kv::Preload>(paths, TForm1::firstPaintPictures());
     step("preload started (record files and pictures, on a thread)");
     kv::Forms forms;
-    forms.Form1 = std::make_unique<TForm1>(paths, preload.get());
+    forms.Hall = std::make_unique<kv::hall::Hall>(paths);
+    forms.Form1 = std::make_unique<TForm1>(*forms.Hall, preload.get());
     TForm1 *form1 = forms.Form1.get();
     step("TForm1 main window");
     kv::wireForms(forms, nullptr, true);

@@ -4,8 +4,8 @@
 #include "listlines.h"
 
 #include "applocale.h"
+#include "hall.h"
 #include "layout.h"
-#include "mainlink.h"
 #include "messages.h"
 #include "names.h"
 #include "placement.h"
@@ -15,11 +15,13 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QStyle>
 
 using namespace kv;
 
-TForm3::TForm3(TMainLink *main, QWidget *parent) : QDialog(parent), ui(new Ui::TForm3), m_main(main)
+TForm3::TForm3(hall::Hall &hall, QWidget *parent)
+    : QDialog(parent), ui(new Ui::TForm3), m_hall(hall)
 {
     ui->setupUi(this);
     setFixedSize(size());
@@ -87,9 +89,9 @@ QListWidget *TForm3::feeList() const
     return ui->ListBox2;
 }
 
-RecordList &TForm3::settings()
+const RecordList &TForm3::settings() const
 {
-    return m_main->settingsList();
+    return m_hall.settings();
 }
 
 bool TForm3::eventFilter(QObject *watched, QEvent *event)
@@ -141,13 +143,7 @@ void TForm3::fill()
     showNumber(ui->birim, s.value(SettingsLine::UnitFee));
     ui->Edit1->setText(s.value(SettingsLine::TablePrefix));
 
-    if (isOn(s.value(SettingsLine::EndTimeFollowsClock))) {
-        ui->CheckBox1->setChecked(true);
-        m_main->setEndTimeEnabled(false);
-    } else {
-        ui->CheckBox1->setChecked(false);
-        m_main->setEndTimeEnabled(true);
-    }
+    ui->CheckBox1->setChecked(isOn(s.value(SettingsLine::EndTimeFollowsClock)));
 
     if (isOn(s.value(SettingsLine::MinimumChargeOn))) {
         ui->CheckBox2->setChecked(true);
@@ -160,7 +156,7 @@ void TForm3::fill()
 
     if (isOn(s.value(SettingsLine::MultipleFees))) {
         ui->CheckBox3->setChecked(true);
-        if (files::exists(m_main->paths().feeListFile()))
+        if (m_hall.feeListExists())
             guard([this] { loadFeeList(); });
         ui->ListBox2->setEnabled(true);
     } else {
@@ -168,13 +164,13 @@ void TForm3::fill()
         ui->ListBox2->setEnabled(false);
     }
 
-    showNumber(ui->masasayisi, m_main->registerList().value(RegisterLine::TableCount));
+    showNumber(ui->masasayisi, m_hall.registerLines().value(RegisterLine::TableCount));
 
-    // The working copy comes from a catalogue that was read: one that failed to load is
-    // read once more, and stays unsaveable while its file cannot be read.
-    if (!m_main->catalogueList().known())
-        guard([this] { m_main->reloadCatalogue(); });
-    ListBox1 = m_main->catalogueList();
+    // A catalogue that failed to load is read once more, and stays unsaveable while its file
+    // cannot be read.
+    if (!m_hall.catalogue().known())
+        guard([this] { m_hall.reloadCatalogue(); });
+    ListBox1 = m_hall.catalogue();
     showCatalogueNames();
 
     ui->Edit2->setText(QStringLiteral("--"));
@@ -195,22 +191,18 @@ void TForm3::showCatalogueNames()
 void TForm3::saveCatalogue(const RecordList &next)
 {
     // The names show what the file holds, after a failure too.
-    try {
-        ListBox1.saveChanged(m_main->paths().catalogueFile(),
-                             [&](RecordList &list) { list = next; });
-    } catch (const RuntimeError &) {
+    const auto shown = qScopeGuard([this] {
+        ListBox1 = m_hall.catalogue();
         showCatalogueNames();
-        throw;
-    }
-    showCatalogueNames();
+    });
+    m_hall.saveCatalogue(next);
 }
 
 void TForm3::loadFeeList()
 {
-    RecordList fees;
-    fees.load(m_main->paths().feeListFile());
+    const QStringList fees = m_hall.feeList();
     ui->ListBox2->clear();
-    ui->ListBox2->addItems(fees.lines());
+    ui->ListBox2->addItems(fees);
 }
 
 void TForm3::CheckBox2Click()
@@ -254,7 +246,7 @@ void TForm3::CheckBox3Click()
 {
     if (ui->CheckBox3->isChecked()) {
         ui->ListBox2->setEnabled(true);
-        if (files::exists(m_main->paths().feeListFile()))
+        if (m_hall.feeListExists())
             loadFeeList();
     } else {
         ui->ListBox2->setEnabled(false);
@@ -311,19 +303,15 @@ void TForm3::SpeedButton1Click()
 
     const bool multiple = ui->CheckBox3->isChecked();
     s.set(SettingsLine::MultipleFees, flagText(multiple));
+    std::optional<QStringList> fees;
     if (multiple) {
-        QStringList fees;
+        fees.emplace();
         for (int i = 0; i < ui->ListBox2->count(); ++i)
-            fees << ui->ListBox2->item(i)->text();
-        RecordList(fees).save(m_main->paths().feeListFile());
+            *fees << ui->ListBox2->item(i)->text();
     }
-    const QString caption =
-        multiple ? multipleFeesCaption() : unitFeeCaption(strToInt(s.at(SettingsLine::UnitFee)));
-
-    settings().saveChanged(m_main->paths().settingsFile(), [&](RecordList &list) { list = s; });
-    m_main->setEndTimeEnabled(!ui->CheckBox1->isChecked());
-    m_main->setUnitFeeCaption(caption);
-    m_main->refreshSelectedFee();
+    if (!multiple)
+        strToInt(s.at(SettingsLine::UnitFee)); // a fee that is no number is not saved
+    m_hall.saveSettings(s, fees);
     messages::inform(QStringLiteral("Ayarlarınız Kaydedilmiştir!"));
 }
 
@@ -334,15 +322,14 @@ void TForm3::BitBtn1Click()
 
 void TForm3::FormClose()
 {
-    m_main->reloadCatalogue();
+    m_hall.reloadCatalogue();
 }
 
 void TForm3::SpeedButton2Click()
 {
-    const Paths &paths = m_main->paths();
     // Everything that can fail is checked before anything changes.
     const QString countText = ui->masasayisi->text();
-    const int count = strToInt(countText);
+    strToInt(countText);
     const QString prefix = ui->Edit1->text();
     if (const QString problem = names::problem(prefix, names::NameUse::TablePrefix);
         !problem.isEmpty()) {
@@ -352,50 +339,8 @@ void TForm3::SpeedButton2Click()
     if (!messages::ask(
             QStringLiteral("Tüm masa extraları silinecek. Masalar yeniden oluşturulsun mu?")))
         return;
-
-    const QStringList extrasFiles = files::list(paths.extrasDir());
-    // The extras removed below reach the ledger: when it cannot take them, nothing changes.
-    if (!m_main->extrasRemovable(extrasFiles))
+    if (!createTables || !createTables(countText, prefix))
         return;
-
-    // Only the count changes: the accounts stay with the positions of the tables. A
-    // hand-shortened register is padded, so that every table has its lines again.
-    m_main->registerList().saveChanged(paths.registerFile(), [&](RecordList &reg) {
-        reg.padFrom(defaultRegister());
-        reg.set(RegisterLine::TableCount, countText);
-    });
-    // From here the table list shows what the files hold, after a failure too.
-    const auto listTables = [this, count] {
-        QListWidget *tables = m_main->tableList();
-        tables->clear();
-        const QString names = settings().value(SettingsLine::TablePrefix);
-        for (int k = 1; k <= qMin(count, kMaxTables); ++k)
-            tables->addItem(tableName(names, k));
-        m_main->resetTableView();
-    };
-    try {
-        settings().saveChanged(paths.settingsFile(), [&](RecordList &s) {
-            s.padFrom(defaultSettings());
-            s.set(SettingsLine::TablePrefix, prefix);
-        });
-    } catch (const RuntimeError &) {
-        listTables();
-        m_main->tablesChanged();
-        throw;
-    }
-    listTables();
-
-    try {
-        if (!m_main->removeExtrasFiles(extrasFiles)) {
-            m_main->tablesChanged();
-            return;
-        }
-    } catch (const RuntimeError &) {
-        m_main->tablesChanged();
-        throw;
-    }
-    m_main->tablesChanged(); // the extras are gone
-
     messages::inform(QStringLiteral("Masalar Oluşturuldu!"));
 }
 
@@ -405,10 +350,8 @@ void TForm3::SpeedButton6Click()
             "Tüm masaların saat, tarih ve ücret kayıtları silinecek. Devam edilsin mi?")))
         return;
     // The time of the accounts emptied reaches the ledger in the same step.
-    if (!m_main->clearAccounts())
+    if (!wipeAccounts || !wipeAccounts())
         return;
-    m_main->resetTableView();
-    m_main->tablesChanged();
     messages::inform(QStringLiteral("Masalara ait saat tarih ve ücret kayıtları sıfırlandı!"));
 }
 

@@ -4,24 +4,33 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QAction;
 class QListWidget;
 class QMenu;
-class TMainLink;
+namespace kv::hall {
+class Hall;
+}
 
 namespace Ui {
 class TForm3;
 }
 
 // The settings window: unit fee, minimum charge, the multiple-fee list, table setup and the
-// price list of extras. It reads and writes the main window's record lists through TMainLink.
+// price list of extras. It shows what the hall holds and changes it through the hall.
 class TForm3 : public QDialog
 {
     Q_OBJECT
 
 public:
-    TForm3(TMainLink *main, QWidget *parent = nullptr);
+    TForm3(kv::hall::Hall &hall, QWidget *parent = nullptr);
     ~TForm3() override;
+
+    // The steps that drop what the ledger must take (the cash desk asks for it first); each
+    // returns false when nothing was done, after saying why.
+    std::function<bool(const QString &count, const QString &prefix)> createTables;
+    std::function<bool()> wipeAccounts;
 
     // The fee entry window that "Ekle" of the fee list menu shows.
     void setFeeEntryWindow(QDialog *window) { m_feeEntry = window; }
@@ -63,16 +72,15 @@ private:
     void saveCatalogue(const kv::RecordList &next);
     bool extraGiven();
     int selectedExtra() const;
-    kv::RecordList &settings();
+    const kv::RecordList &settings() const;
 
     Ui::TForm3 *ui;
-    TMainLink *m_main;
+    kv::hall::Hall &m_hall;
     QDialog *m_feeEntry = nullptr;
     QMenu *PopupMenu1;
     QAction *Ekle1;
     QAction *ar1;
-    // Working copy of the extras catalogue while the window is open: name at 2k, price at
-    // 2k+1.
+    // The hall's extras catalogue as the window shows it: name at 2k, price at 2k+1.
     kv::RecordList ListBox1;
     // ListBox4 changes made by the window itself are no operator selection.
     bool m_fillingExtras = false;

@@ -61,6 +61,14 @@ struct Desk
 
     // Handlers are called inside the guard, as the window calls them.
     template <class F> void run(F &&handler) { kv::guard(std::forward<F>(handler)); }
+    // The selected table's booked extras as the hall holds them; none without a table.
+    QStringList booked() const
+    {
+        const int table = form()->selectedTable();
+        return table < 0 || !form()->hall().bookedKnown(table)
+                   ? QStringList()
+                   : form()->hall().booked(table).lines();
+    }
     void select(int table)
     {
         ui()->ListBox2->setCurrentRow(table);

@@ -316,7 +316,9 @@ void TestDesk::tableViewFollowsFeeMode()
     QCOMPARE(ui->Label27->text(), QStringLiteral("1.000.000 TL"));
 
     // The settings window writes a new unit fee into the main window's copy.
-    desk.form()->ListBox1.set(SettingsLine::UnitFee, "1500000");
+    RecordList settings = desk.form()->hall().settings();
+    settings.set(SettingsLine::UnitFee, "1500000");
+    desk.run([&] { desk.form()->hall().saveSettings(settings, std::nullopt); });
     desk.select(0);
     QCOMPARE(ui->Label27->text(), QStringLiteral("0 TL"));
     desk.select(1);
@@ -327,7 +329,8 @@ void TestDesk::tableViewFollowsFeeMode()
     QCOMPARE(ui->Label10->text(), QStringLiteral("1.500.000 TL"));
 
     // Multiple-fee mode shows the fee stamped into the register.
-    desk.form()->ListBox1.set(SettingsLine::MultipleFees, "T");
+    settings.set(SettingsLine::MultipleFees, "T");
+    desk.run([&] { desk.form()->hall().saveSettings(settings, std::nullopt); });
     desk.select(1);
     QCOMPARE(ui->Label26->text(), QStringLiteral("700000"));
     QCOMPARE(ui->Label27->text(), QStringLiteral("700.000 TL"));
@@ -637,7 +640,9 @@ void TestDesk::resetAndHesapla()
     QCOMPARE(ui->statictext2->text(), QStringLiteral("60"));
 
     // With the flag on, the end time follows the clock.
-    desk.form()->ListBox1.set(SettingsLine::EndTimeFollowsClock, "T");
+    RecordList settings = desk.form()->hall().settings();
+    settings.set(SettingsLine::EndTimeFollowsClock, "T");
+    desk.run([&] { desk.form()->hall().saveSettings(settings, std::nullopt); });
     desk.panel()->bitis->setTime(QTime(10, 30));
     desk.run([&] { desk.form()->SpeedButton2Click(); });
     QCOMPARE(desk.panel()->bitis->time(), QTime(22, 0));
@@ -854,7 +859,7 @@ void TestDesk::changingFeeWriteFails()
     // What is shown is what the register holds: the old fee.
     QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("500.000 TL"));
     QCOMPARE(desk.ui()->Label26->text(), QStringLiteral("500000"));
-    QCOMPARE(desk.form()->ListBox3.at(6), QStringLiteral("500000"));
+    QCOMPARE(desk.form()->hall().registerLines().at(6), QStringLiteral("500000"));
     QCOMPARE(QDir(desk.env.dataDir()).entryList({"*.dll*"}, QDir::Files | QDir::Hidden).size(), 3);
 
     // Once the fault is gone the change can be made again.

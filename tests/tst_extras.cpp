@@ -156,7 +156,7 @@ void TestExtras::loadingTableExtras()
     desk.select(1);
 
     QCOMPARE(items(desk.ui()->ListBox4), visible);
-    QCOMPARE(desk.form()->ListBox6.lines(), booked);
+    QCOMPARE(desk.booked(), booked);
     QCOMPARE(desk.ui()->Label8->text(), QStringLiteral("0"));
     QCOMPARE(desk.ui()->Edit1->text(), QString());
     QCOMPARE(TestEnvironment::readBytes(path), file); // selecting writes nothing
@@ -203,7 +203,7 @@ void TestExtras::bookingThroughPicker()
     QVERIFY(openAfterBooking);
     // Picker line 2 copies catalogue lines 2 and 3.
     const QStringList booked{"Şiş Köfte", "750000", "Şiş Köfte", "750000", "Dağ Çayı", "15"};
-    QCOMPARE(desk.form()->ListBox6.lines(), booked);
+    QCOMPARE(desk.booked(), booked);
     QCOMPARE(items(desk.ui()->ListBox4), (QStringList{"Şiş Köfte", "Şiş Köfte", "Dağ Çayı"}));
     QCOMPARE(desk.ui()->Edit1->text(), QStringLiteral("kept")); // booking leaves the price box
     QVERIFY(desk.env.messages().all().isEmpty());
@@ -225,7 +225,7 @@ void TestExtras::bookingThroughPicker()
     desk.start();
     desk.select(0);
     QCOMPARE(items(desk.ui()->ListBox4), (QStringList{"Şiş Köfte", "Şiş Köfte", "Dağ Çayı"}));
-    QCOMPARE(desk.form()->ListBox6.lines(), booked);
+    QCOMPARE(desk.booked(), booked);
 }
 
 void TestExtras::realDoubleClickInPicker()
@@ -296,7 +296,7 @@ void TestExtras::pickerRefusals()
     QCOMPARE(desk.env.messages().infos, infos);
     QVERIFY(desk.env.messages().errors.isEmpty());
     QCOMPARE(items(desk.ui()->ListBox4), QStringList{kPlaceholder});
-    QVERIFY(desk.form()->ListBox6.isEmpty());
+    QVERIFY(desk.booked().isEmpty());
     QVERIFY(!QFileInfo::exists(desk.paths.tableExtrasFile("Masa 1")));
 }
 
@@ -326,7 +326,7 @@ void TestExtras::bookingAfterUnpricedName()
     desk.select(0);
     QVERIFY(book(desk, {0}));
     QCOMPARE(items(desk.ui()->ListBox4), visible);
-    QCOMPARE(desk.form()->ListBox6.lines(), booked);
+    QCOMPARE(desk.booked(), booked);
     QCOMPARE(desk.readLines(desk.paths.tableExtrasFile("Masa 1")), booked);
     desk.run([&] { desk.form()->SpeedButton3Click(); });
     QCOMPARE(desk.ui()->Label12->text(), extras);
@@ -491,7 +491,7 @@ void TestExtras::clearing()
     QVERIFY(QFileInfo(path).isFile());
     QCOMPARE(TestEnvironment::readBytes(path), QByteArray());
     QCOMPARE(items(desk.ui()->ListBox4), QStringList{kPlaceholder});
-    QVERIFY(desk.form()->ListBox6.isEmpty());
+    QVERIFY(desk.booked().isEmpty());
     QCOMPARE(desk.ui()->Edit1->text(), QString());
     desk.select(0);
     QCOMPARE(items(desk.ui()->ListBox4), QStringList{kPlaceholder});
@@ -512,7 +512,7 @@ void TestExtras::clearingWithoutTable()
     QCOMPARE(desk.env.messages().infos, QStringList{kSelectTable});
     QVERIFY(desk.env.messages().errors.isEmpty());
     QCOMPARE(items(desk.ui()->ListBox4), QStringList{"A"});
-    QCOMPARE(desk.form()->ListBox6.lines(), (QStringList{"A", "1"}));
+    QCOMPARE(desk.form()->hall().booked(0).lines(), (QStringList{"A", "1"}));
     QCOMPARE(desk.ui()->Edit1->text(), QStringLiteral("kept"));
     QCOMPARE(desk.readLines(path), (QStringList{"A", "1"}));
 }
@@ -527,9 +527,9 @@ void TestExtras::bookedPricesAreCopies()
 
     // The settings window saves a new price and, as it closes, the main window reloads.
     desk.writeLines(desk.paths.catalogueFile(), {"A", "900", "B", "20"});
-    desk.form()->reloadCatalogue();
+    desk.form()->hall().reloadCatalogue();
     desk.select(0);
-    QCOMPARE(desk.form()->ListBox6.lines(), (QStringList{"A", "500"}));
+    QCOMPARE(desk.booked(), (QStringList{"A", "500"}));
     QVERIFY(book(desk, {0}));
     QCOMPARE(desk.readLines(desk.paths.tableExtrasFile("Masa 1")),
              (QStringList{"A", "500", "A", "900"}));
@@ -561,7 +561,7 @@ void TestExtras::unreadableFileShowsNothingOfAnotherTable()
     const QString cannotOpen = "Cannot open file " + QDir::toNativeSeparators(path);
     QCOMPARE(desk.env.messages().errors, QStringList{cannotOpen});
     QCOMPARE(items(desk.ui()->ListBox4), QStringList{kPlaceholder});
-    QVERIFY(desk.form()->ListBox6.isEmpty());
+    QVERIFY(desk.booked().isEmpty());
     desk.run([&] { desk.form()->SpeedButton3Click(); });
     QCOMPARE(desk.ui()->Label12->text(), QStringLiteral("Extra girilmemiş!"));
 
@@ -657,7 +657,7 @@ void TestExtras::failedWrites()
     QCOMPARE(desk.env.messages().errors, errors);
     // The screen shows what the file holds, and the file is as it was.
     QCOMPARE(items(desk.ui()->ListBox4), visible);
-    QCOMPARE(desk.form()->ListBox6.lines(), booked);
+    QCOMPARE(desk.booked(), booked);
     if (sabotage == "file size limit") {
         QCOMPARE(TestEnvironment::readBytes(path), before);
         QCOMPARE(QDir(desk.paths.extrasDir()).entryList(QDir::Files | QDir::Hidden),

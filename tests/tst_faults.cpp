@@ -166,7 +166,7 @@ QMap<QString, Operation> operations()
                                    child<QLineEdit>(f, "birim")->setText(QStringLiteral("1250000"));
                                    f->SpeedButton1Click();
                                },
-                               [&d] { return d.form()->settingsList().lines(); });
+                               [&d] { return d.form()->hall().settings().lines(); });
                        },
                        [](const Desk &d) { return d.paths.settingsFile(); },
                        [](QStringList lines) {
@@ -182,7 +182,7 @@ QMap<QString, Operation> operations()
                            d.select(0);
                            return onDesk(
                                d, [&d] { d.form()->ListBox2DblClick(); },
-                               [&d] { return d.form()->registerList().lines(); });
+                               [&d] { return d.form()->hall().registerLines().lines(); });
                        },
                        [](const Desk &d) { return d.paths.registerFile(); },
                        [](QStringList lines) {
@@ -224,7 +224,7 @@ QMap<QString, Operation> operations()
                     f->feeList()->addItem(QStringLiteral("2000000"));
                     f->SpeedButton1Click();
                 },
-                [&d] { return d.form()->settingsList().lines(); });
+                [&d] { return d.form()->hall().settings().lines(); });
         },
         // The fee list lives only in the window; the settings in memory must not change.
         [](const Desk &d) { return d.paths.settingsFile(); },
@@ -237,13 +237,13 @@ QMap<QString, Operation> operations()
                                d.select(0);
                                return onDesk(
                                    d, [&d] { d.form()->bookExtra(0); },
-                                   [&d] { return d.form()->ListBox6.lines(); });
+                                   [&d] { return d.booked(); });
                            },
                            [](const Desk &d) { return d.paths.tableExtrasFile("Masa 1"); },
                            [](QStringList lines) { return lines << QStringLiteral("Çay") << "15"; },
                            QString()};
     const auto registerFile = [](const Desk &d) { return d.paths.registerFile(); };
-    const auto registerLines = [](Desk &d) { return d.form()->registerList().lines(); };
+    const auto registerLines = [](Desk &d) { return d.form()->hall().registerLines().lines(); };
     ops["settle"] = {
         openMasa1,
         registerFile,
@@ -892,7 +892,7 @@ void TestFaults::laterWorkOutlivesAFailedStep()
         // Later work: a guest at each free table, a Su on each open account.
         for (int t = 0; t < 2; ++t) {
             desk.select(t);
-            if (desk.form()->registerList().value(RegisterLine::date(t)).isEmpty())
+            if (desk.form()->hall().registerLines().value(RegisterLine::date(t)).isEmpty())
                 desk.run([&] { desk.form()->ListBox2DblClick(); });
             desk.run([&] { desk.form()->bookExtra(1); });
         }

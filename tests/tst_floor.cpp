@@ -231,7 +231,7 @@ void TestFloor::summaryCountsOpenTables()
     desk.prepare(4, {}, reg);
     desk.start();
     QCOMPARE(desk.ui()->FloorSummary->text(), QStringLiteral("Açık: 2 / 4 · 25.000.000 TL"));
-    QCOMPARE(desk.form()->floor().openCount(), 2);
+    QCOMPARE(desk.form()->hall().floor().openCount(), 2);
 }
 
 void TestFloor::longestNameFitsBesideItsColumns()

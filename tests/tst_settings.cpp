@@ -1,7 +1,8 @@
 // The settings window and the fee entry window, driven through their controls.
 #include "ayarlar.h"
+#include "feecaption.h"
+#include "hall.h"
 #include "layout.h"
-#include "mainlink.h"
 #include "names.h"
 #include "recordlist.h"
 #include "testsupport.h"
@@ -26,47 +27,58 @@ using kv::RecordList;
 
 namespace {
 
-// Stands in for the main window: its record lists, its table list and what the settings
-// window tells it.
-class FakeMain : public TMainLink
+// The hall the settings window works on, and what the main window shows of it. The test's
+// setup edits the lists below; they are stored and read back by the hall as a start reads them
+// when the window is opened.
+class FakeMain : public QObject
 {
 public:
-    explicit FakeMain(const QString &root) : m_paths(root) {}
+    explicit FakeMain(const QString &root) : hall(kv::Paths(root)) {}
 
-    const kv::Paths &paths() const override { return m_paths; }
-    RecordList &settingsList() override { return settings; }
-    RecordList &registerList() override { return reg; }
-    RecordList &catalogueList() override { return catalogue; }
-    void setEndTimeEnabled(bool enabled) override { endTimeEnabled = enabled; }
-    void setUnitFeeCaption(const QString &text) override { caption = text; }
-    QListWidget *tableList() override { return &tables; }
-    void resetTableView() override { ++resets; }
-    void reloadCatalogue() override
+    const kv::Paths &paths() const { return hall.paths(); }
+    void sync()
     {
-        ++reloads;
-        catalogue.load(m_paths.catalogueFile());
-    }
-    void refreshSelectedFee() override { ++feeRefreshes; }
-    void tablesChanged() override { ++tableChanges; }
-    // Without a ledger: what the main window does when nothing is dropped.
-    bool clearAccounts() override
-    {
-        reg.saveChanged(m_paths.registerFile(), [](RecordList &r) {
-            r.padFrom(kv::defaultRegister());
-            for (int i = kv::RegisterLine::TableCount + 1; i < r.count(); ++i)
-                r.set(i, QString());
+        if (!hall.ledger().isOpen())
+            hall.ledger().open(paths().ledgerFile(), kv::ledger::Ledger::Check::Now);
+        QObject::disconnect(&hall, nullptr, this, nullptr);
+        settings.save(paths().settingsFile());
+        reg.save(paths().registerFile());
+        catalogue.save(paths().catalogueFile());
+        // A start shows what cannot be read, and goes on.
+        for (const auto &load : std::initializer_list<std::function<void()>>{
+                 [this] { hall.loadSettings(); }, [this] { hall.loadRegister(); },
+                 [this] { hall.loadCatalogue(); }, [this] { hall.loadExtras(); }}) {
+            try {
+                load();
+            } catch (const kv::RuntimeError &) {
+            }
+        }
+        showTables();
+        endTimeEnabled = !hall.endTimeFollowsClock();
+        connect(&hall, &kv::hall::Hall::settingsChanged, this, [this] {
+            endTimeEnabled = !hall.endTimeFollowsClock();
+            caption = hall.multipleFees() ? kv::multipleFeesCaption()
+                                          : kv::unitFeeCaption(kv::strToInt(hall.settings().at(0)));
+            ++feeRefreshes;
         });
-        return true;
+        connect(&hall, &kv::hall::Hall::tablesChanged, this, [this] { showTables(); });
+        connect(&hall, &kv::hall::Hall::accountsCleared, this, [this] { ++resets; });
+        connect(&hall, &kv::hall::Hall::catalogueChanged, this, [this] { ++reloads; });
     }
-    bool extrasRemovable(const QStringList &) override { return true; }
-    bool removeExtrasFiles(const QStringList &files) override
+    // The lists as the hall holds them now.
+    void takeBack()
     {
-        for (const QString &name : files)
-            kv::files::remove(m_paths.extrasDir() + QLatin1Char('/') + name);
-        return true;
+        settings = hall.settings();
+        reg = hall.registerLines();
+        catalogue = hall.catalogue();
+    }
+    void showTables()
+    {
+        tables.clear();
+        tables.addItems(hall.tableNames());
     }
 
-    kv::Paths m_paths;
+    kv::hall::Hall hall;
     RecordList settings, reg, catalogue;
     QListWidget tables;
     bool endTimeEnabled = true;
@@ -74,7 +86,6 @@ public:
     int resets = 0;
     int reloads = 0;
     int feeRefreshes = 0;
-    int tableChanges = 0;
 };
 
 QStringList items(const QListWidget *list)
@@ -179,7 +190,16 @@ void TestSettings::init()
     writeRegister(kv::defaultRegister());
     main->catalogue.save(main->paths().catalogueFile());
 
-    form3 = new TForm3(main.get(), nullptr);
+    form3 = new TForm3(main->hall, nullptr);
+    // What the main window's cash desk does with no ledger to ask.
+    form3->createTables = [this](const QString &count, const QString &prefix) {
+        main->hall.createTables(count, prefix);
+        return true;
+    };
+    form3->wipeAccounts = [this] {
+        main->hall.wipeAccounts();
+        return true;
+    };
     form6 = new TForm6(nullptr);
     form6->setFeeList(form3->feeList());
     form3->setFeeEntryWindow(form6);
@@ -196,6 +216,7 @@ void TestSettings::cleanup()
 void TestSettings::whileOpen(const std::function<void()> &action)
 {
     bool ran = false;
+    main->sync();
     QTimer::singleShot(0, form3, [&] {
         ran = true;
         action();
@@ -203,6 +224,7 @@ void TestSettings::whileOpen(const std::function<void()> &action)
             form3->reject();
     });
     form3->openFromMainMenu();
+    main->takeBack();
     QVERIFY(ran);
     QVERIFY(!form3->isVisible());
 }
@@ -591,7 +613,7 @@ void TestSettings::lowerAndRaiseKeepsAccounts()
         count->setText(QStringLiteral("5"));
         click("SpeedButton2");
         QCOMPARE(main->tables.count(), 5);
-        QCOMPARE(main->reg.lines().mid(1), reg.mid(1));
+        QCOMPARE(main->hall.registerLines().lines().mid(1), reg.mid(1));
         count->setText(QStringLiteral("8"));
         click("SpeedButton2");
     });

@@ -69,7 +69,7 @@ void TestSoak::evening()
     TForm7 *fees = desk.forms.Form7.get();
     QRandomGenerator random(20261208);
     const auto isOpen = [&](int t) {
-        return !desk.form()->registerList().value(RegisterLine::date(t)).isEmpty();
+        return !desk.form()->hall().registerLines().value(RegisterLine::date(t)).isEmpty();
     };
 
     QMap<QString, int> done;
@@ -98,7 +98,7 @@ void TestSoak::evening()
             desk.run([&] { desk.form()->bookExtra(int(random.bounded(40))); });
         } else if (roll < 500) {
             kind = "remove";
-            if (desk.form()->ListBox6.count() >= 2) {
+            if (desk.booked().count() >= 2) {
                 desk.ui()->ListBox4->setCurrentRow(0);
                 desk.run([&] { desk.form()->kar1Click(); });
             }
@@ -174,8 +174,8 @@ void TestSoak::evening()
     RecordList reg, settings;
     reg.load(desk.paths.registerFile());
     settings.load(desk.paths.settingsFile());
-    QCOMPARE(reg.lines(), desk.form()->registerList().lines());
-    QCOMPARE(settings.lines(), desk.form()->settingsList().lines());
+    QCOMPARE(reg.lines(), desk.form()->hall().registerLines().lines());
+    QCOMPARE(settings.lines(), desk.form()->hall().settings().lines());
     desk.run([&] { desk.form()->Timer1Timer(); });
     for (int t = 0; t < kTables; ++t) {
         desk.select(t);
@@ -183,13 +183,14 @@ void TestSoak::evening()
         RecordList booked;
         if (files::exists(path))
             booked.load(path);
-        QCOMPARE(desk.form()->ListBox6.lines(), booked.lines());
+        QCOMPARE(desk.booked(), booked.lines());
         const QString row =
             desk.ui()->ListBox2->item(t)->data(Qt::AccessibleDescriptionRole).toString();
-        QVERIFY2(row.startsWith(QStringLiteral("Boş")) == !isOpen(t),
-                 qPrintable(QStringLiteral("%1: row '%2', register '%3'")
-                                .arg(desk.ui()->ListBox2->item(t)->text(), row,
-                                     desk.form()->registerList().value(RegisterLine::date(t)))));
+        QVERIFY2(
+            row.startsWith(QStringLiteral("Boş")) == !isOpen(t),
+            qPrintable(QStringLiteral("%1: row '%2', register '%3'")
+                           .arg(desk.ui()->ListBox2->item(t)->text(), row,
+                                desk.form()->hall().registerLines().value(RegisterLine::date(t)))));
     }
     // Besides the bills paid, only bills of what was dropped, cancelled as they were written.
     qint64 dropped = 0;

@@ -277,7 +277,7 @@ void TestStartCost::unfinishedStepComesFirst()
                     " VALUES('settle', '2026-12-07T21:00:00', 1, 0, 'Masa 1')"}));
     desk.forms = createForms(desk.paths, nullptr, true);
     CashDesk *cash = desk.forms.Cash;
-    QCOMPARE(desk.form()->floor().row(0).state, counter::FloorRow::State::Open);
+    QCOMPARE(desk.form()->hall().floor().row(0).state, counter::FloorRow::State::Open);
     desk.ui()->ListBox2->setCurrentRow(0);
     if (!keyFirst)
         cash->startLedger();
@@ -368,7 +368,7 @@ void TestStartCost::stepAtOpenRewritesWhatTheStartRead()
     desk.forms = createForms(desk.paths, nullptr, deferred);
     if (deferred)
         desk.forms.Cash->startLedger();
-    const counter::FloorRow &row = desk.form()->floor().row(0);
+    const counter::FloorRow &row = desk.form()->hall().floor().row(0);
     QCOMPARE(row.state, counter::FloorRow::State::Open);
     QVERIFY(row.bill);
     QCOMPARE(row.bill->extrasTotal, 15);

@@ -65,7 +65,7 @@ void TestStartup::firstStartOnEmptyDisk()
     QCOMPARE(desk.ui()->Label6->text(), QStringLiteral("Birim Ücret   :"));
     QCOMPARE(desk.ui()->Label27->text(), QStringLiteral("0 TL"));
     QVERIFY(desk.panel()->bitis->isEnabled());
-    QCOMPARE(desk.form()->ListBox1.lines(), defaultSettings());
+    QCOMPARE(desk.form()->hall().settings().lines(), defaultSettings());
 
     // The second start reads what the first wrote and asks again for the count.
     Desk again;
@@ -272,7 +272,7 @@ void TestStartup::failingStepDoesNotStopTheOthers()
     QCOMPARE(desk.env.messages().errors, QStringList{error});
     QCOMPARE(desk.ui()->ListBox2->count(), tables);
     // The catalogue is loaded, so no window works on an empty copy of it.
-    QCOMPARE(desk.form()->ListBox5.lines(), catalogue);
+    QCOMPARE(desk.form()->hall().catalogue().lines(), catalogue);
     // The icon is there, so the program can be reached and ended.
     QVERIFY(desk.form()->a1->Visible());
     QVERIFY(desk.form()->iconInNotificationArea());
@@ -291,7 +291,7 @@ void TestStartup::settingsDeletedKeepsOtherFiles()
     QCOMPARE(TestEnvironment::readBytes(desk.paths.catalogueFile()), cat);
     QVERIFY(desk.env.messages().all().isEmpty());
     QCOMPARE(items(desk.ui()->ListBox2), (QStringList{"Masa 1", "Masa 2"}));
-    QCOMPARE(desk.form()->ListBox5.lines(), (QStringList{"Çay", "15"}));
+    QCOMPARE(desk.form()->hall().catalogue().lines(), (QStringList{"Çay", "15"}));
 }
 
 void TestStartup::registerShorterThanItsCount()

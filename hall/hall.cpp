@@ -1,0 +1,660 @@
+#include "hall.h"
+
+#include "applocale.h"
+#include "clock.h"
+#include "errors.h"
+#include "fsys.h"
+#include "leftovers.h"
+
+#include <QFileInfo>
+#include <QScopeGuard>
+
+namespace kv::hall {
+
+namespace {
+const QString kExtrasSuffix = QStringLiteral(".msex");
+} // namespace
+
+Hall::Hall(const Paths &paths, QObject *parent)
+    : QObject(parent), m_paths(paths), m_ledger(std::make_unique<ledger::Ledger>())
+{
+    m_operations = std::make_unique<ledger::Operations>(*m_ledger, m_register, m_paths,
+                                                        [this](int t) { return tableName(t); });
+}
+
+Hall::~Hall() = default;
+
+// ---- Loading ----------------------------------------------------------------------------
+
+bool Hall::takePreloaded(RecordList &list, const QString &path)
+{
+    std::optional<QStringList> lines = m_preloaded ? m_preloaded(path) : std::nullopt;
+    if (!lines)
+        return false;
+    list.assign(*lines);
+    return true;
+}
+
+bool Hall::loadSettings()
+{
+    const auto changed = qScopeGuard([this] { emit settingsChanged(); });
+    if (takePreloaded(m_settings, m_paths.settingsFile()))
+        return true;
+    if (files::kind(m_paths.settingsFile()) == files::Kind::Missing) {
+        fsys::makeDataDirectory(m_paths.dataDir());
+        files::makeDir(m_paths.extrasDir());
+        m_settings.assign(defaultSettings());
+        m_settings.save(m_paths.settingsFile());
+        return false;
+    }
+    m_settings.load(m_paths.settingsFile());
+    return true;
+}
+
+QStringList Hall::loadRegister()
+{
+    const QString askForTables = QStringLiteral(
+        "Masa bilgilerinizi girmek için Ayarlar/Seçenekler sekmesi altından Masa sayınızı girin!");
+    m_names.clear();
+    if (!takePreloaded(m_register, m_paths.registerFile())) {
+        if (files::kind(m_paths.registerFile()) == files::Kind::Missing) {
+            m_register.assign(defaultRegister());
+            m_register.save(m_paths.registerFile());
+            listTables();
+            return {askForTables};
+        }
+        m_register.load(m_paths.registerFile());
+    }
+    const QString count = m_register.at(RegisterLine::TableCount);
+    if (count == QLatin1String("0")) {
+        listTables();
+        return {askForTables};
+    }
+    // Without the settings the tables' names are unknown (that error is shown already).
+    if (!m_settings.known() || strToInt(count) < 1) {
+        listTables();
+        return {};
+    }
+    listTables();
+    // Only a hand-edited register holds more; listing millions would never end.
+    if (strToInt(count) > kMaxTables)
+        return {QStringLiteral("Masa sayısı %1 olamaz; en fazla %2 masa listelendi.")
+                    .arg(count)
+                    .arg(kMaxTables)};
+    return {};
+}
+
+void Hall::listTables()
+{
+    m_names.clear();
+    int n = 0;
+    if (m_register.known() && m_settings.known() &&
+        tryStrToInt(m_register.value(RegisterLine::TableCount), &n))
+        n = qBound(0, n, kMaxTables);
+    const QString prefix = m_settings.value(SettingsLine::TablePrefix);
+    for (int k = 1; k <= n; ++k)
+        m_names << kv::tableName(prefix, k);
+    m_booked.assign(size_t(m_names.size()), RecordList());
+    m_floor = counter::Floor();
+    m_floor.resize(int(m_names.size()));
+}
+
+void Hall::loadCatalogue()
+{
+    const auto changed = qScopeGuard([this] { emit catalogueChanged(); });
+    if (takePreloaded(m_catalogue, m_paths.catalogueFile()))
+        return;
+    if (files::kind(m_paths.catalogueFile()) == files::Kind::Missing) {
+        m_catalogue.assign({});
+        m_catalogue.save(m_paths.catalogueFile());
+        return;
+    }
+    m_catalogue.load(m_paths.catalogueFile());
+}
+
+void Hall::reloadCatalogue()
+{
+    const auto changed = qScopeGuard([this] { emit catalogueChanged(); });
+    m_catalogue.load(m_paths.catalogueFile());
+}
+
+void Hall::prepareExtrasDirectory()
+{
+    // Without it every booking fails, and nothing else would ever make it again.
+    if (files::isDir(m_paths.dataDir()) && !files::isDir(m_paths.extrasDir()))
+        files::makeDir(m_paths.extrasDir());
+    // A save cut short by a crash or a power cut leaves its temporary file behind.
+    removeSaveLeftovers(m_paths.dataDir());
+    removeSaveLeftovers(m_paths.extrasDir());
+}
+
+void Hall::loadExtras()
+{
+    if (m_floor.tableCount() != tableCount())
+        listTables();
+    m_booked.assign(size_t(m_names.size()), RecordList());
+    for (int i = 0; i < tableCount(); ++i)
+        readExtrasTotal(i);
+}
+
+void Hall::reread(int table)
+{
+    if (table >= 0 && table < tableCount())
+        readExtrasTotal(table);
+}
+
+void Hall::readExtrasTotal(int table)
+{
+    const QString path = m_paths.tableExtrasFile(tableName(table));
+    counter::Booked total;
+    RecordList &booked = m_booked[size_t(table)];
+    booked = RecordList();
+    const bool preloaded = takePreloaded(booked, path);
+    if (preloaded || files::kind(path) != files::Kind::Missing) {
+        try {
+            if (!preloaded)
+                booked.load(path);
+            total = counter::bookedOf(booked.lines());
+        } catch (const RuntimeError &) {
+            total.total.reset(); // the error is shown when the table is selected
+        }
+    } else {
+        booked.assign({});
+    }
+    m_floor.setBooked(table, total);
+}
+
+// ---- Settings ---------------------------------------------------------------------------
+
+bool Hall::multipleFees() const
+{
+    return m_settings.has(SettingsLine::MultipleFees) &&
+           isOn(m_settings.at(SettingsLine::MultipleFees));
+}
+
+bool Hall::endTimeFollowsClock() const
+{
+    return m_settings.has(SettingsLine::EndTimeFollowsClock) &&
+           isOn(m_settings.at(SettingsLine::EndTimeFollowsClock));
+}
+
+QString Hall::unitFeeLine() const
+{
+    return m_settings.at(SettingsLine::UnitFee);
+}
+
+// ---- Tables and accounts ----------------------------------------------------------------
+
+QString Hall::tableName(int table) const
+{
+    if (table >= 0 && table < m_names.size())
+        return m_names.at(table);
+    return kv::tableName(m_settings.value(SettingsLine::TablePrefix), table + 1);
+}
+
+Account Hall::account(int table) const
+{
+    Account a;
+    a.date = m_register.at(RegisterLine::date(table));
+    if (!a.date.isEmpty()) {
+        a.time = m_register.at(RegisterLine::startTime(table));
+        a.fee = m_register.value(RegisterLine::fee(table));
+    }
+    return a;
+}
+
+bool Hall::hasAccount(int table) const
+{
+    return !m_register.value(RegisterLine::date(table)).isEmpty();
+}
+
+QString Hall::shownFee(int table) const
+{
+    if (!hasAccount(table))
+        return QStringLiteral("0");
+    return multipleFees() ? m_register.at(RegisterLine::fee(table))
+                          : m_settings.at(SettingsLine::UnitFee);
+}
+
+bool Hall::bookedKnown(int table) const
+{
+    return table >= 0 && size_t(table) < m_booked.size() && m_booked[size_t(table)].known();
+}
+
+void Hall::loadBooked(int table)
+{
+    const QString path = m_paths.tableExtrasFile(tableName(table));
+    RecordList &booked = m_booked[size_t(table)];
+    try {
+        if (files::kind(path) == files::Kind::Missing)
+            booked.assign({});
+        else
+            booked.load(path); // an unreadable file leaves nothing of another table
+    } catch (const RuntimeError &) {
+        m_floor.setBooked(table, {0, std::nullopt});
+        throw;
+    }
+    m_floor.setBooked(table, counter::bookedOf(booked.lines()));
+}
+
+void Hall::reloadBooked(int table)
+{
+    if (table < 0 || table >= tableCount())
+        throwListIndex(table);
+    loadBooked(table);
+}
+
+const RecordList &Hall::booked(int table)
+{
+    if (table < 0 || table >= tableCount())
+        throwListIndex(table);
+    if (!m_booked[size_t(table)].known())
+        loadBooked(table);
+    return m_booked[size_t(table)];
+}
+
+counter::Booked Hall::bookedOn(int table) const
+{
+    const QString path = m_paths.tableExtrasFile(tableName(table));
+    switch (files::kind(path)) {
+    case files::Kind::Missing:
+        return {};
+    case files::Kind::Regular:
+        if (QFileInfo(path).size() == 0)
+            return {};
+        break;
+    default:
+        return {0, std::nullopt};
+    }
+    try {
+        RecordList booked;
+        booked.load(path);
+        return counter::bookedOf(booked.lines());
+    } catch (const RuntimeError &) {
+        return {0, std::nullopt};
+    }
+}
+
+qint64 Hall::extrasSum(int table)
+{
+    // A file that could not be read counts nothing: its error was said when it was shown.
+    if (!bookedKnown(table))
+        return 0;
+    const RecordList &list = m_booked[size_t(table)];
+    qint64 sum = 0;
+    for (int p = 1; p < list.count(); p += 2)
+        sum += strToInt(list.at(p));
+    return sum;
+}
+
+bool Hall::isFree(int table) const
+{
+    return counter::isFreeTable(m_register, table, bookedOn(table));
+}
+
+QList<std::pair<int, QString>> Hall::freeTables(int except) const
+{
+    QList<std::pair<int, QString>> free;
+    for (int t = 0; t < tableCount(); ++t)
+        if (t != except && isFree(t))
+            free.append({t, tableName(t)});
+    return free;
+}
+
+bool Hall::feeListExists() const
+{
+    return files::exists(m_paths.feeListFile());
+}
+
+QStringList Hall::feeList() const
+{
+    RecordList fees;
+    fees.load(m_paths.feeListFile());
+    return fees.lines();
+}
+
+// ---- The floor and the fee calculation --------------------------------------------------
+
+QList<int> Hall::refreshFloor(const counter::Moment &now)
+{
+    if (m_floor.tableCount() != tableCount())
+        loadExtras();
+    return m_floor.refresh(m_register, m_settings, now, openings());
+}
+
+std::optional<qint64> Hall::accountElapsedMs(int table, const counter::Moment &now) const
+{
+    return counter::accountElapsedMs(m_register, table, openings(), now);
+}
+
+Calculation Hall::calculate(int table, qint64 elapsedMs)
+{
+    Calculation c;
+    c.free = table < 0 || !hasAccount(table);
+    c.minutes = c.free ? 0 : counter::wholeMinutes(elapsedMs);
+    c.fee = table < 0 ? 0 : strToInt(shownFee(table));
+    const qint64 extras = table < 0 ? 0 : extrasSum(table);
+    counter::MinimumCharge minimum;
+    if (!c.free && isOn(m_settings.at(SettingsLine::MinimumChargeOn)))
+        minimum = {true, strToInt(m_settings.at(SettingsLine::MinimumCharge))};
+    c.bill = counter::bill(c.minutes, c.fee, minimum, extras);
+    return c;
+}
+
+// ---- The counter's verbs ----------------------------------------------------------------
+
+void Hall::openAccount(int table, const QString &fee, const counter::Moment &at)
+{
+    const QString date = shortDate(at.wall.date());
+    const QString time = longTime(at.wall.time());
+    const auto shown = qScopeGuard([&] { emit tableChanged(table); });
+    m_register.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
+        reg.set(RegisterLine::date(table), date);
+        reg.set(RegisterLine::startTime(table), time);
+        reg.set(RegisterLine::fee(table), fee);
+    });
+    // Best effort: where the ledger cannot take it, the account is billed by its register text.
+    if (m_ledger->isOpen() && m_ledger->reopen())
+        m_ledger->setOpening(table, counter::openingAt(at, date, time));
+}
+
+void Hall::restartAccount(int table, const QString &fee, const counter::Moment &at)
+{
+    const QString date = shortDate(at.wall.date());
+    const QString time = longTime(at.wall.time());
+    const auto shown = qScopeGuard([&] { emit tableChanged(table); });
+    ledger::BillRecord dropped = droppedTime(table, at, QStringLiteral("Yeniden başlatıldı"));
+    dropped.restart = true;
+    m_operations->restart(dropped, {date, time, fee});
+    if (m_ledger->isOpen() && m_ledger->reopen())
+        m_ledger->setOpening(table, counter::openingAt(at, date, time));
+}
+
+void Hall::changeFee(int table, const QString &fee)
+{
+    const auto shown = qScopeGuard([&] { emit tableChanged(table); });
+    m_register.saveChanged(m_paths.registerFile(),
+                           [&](RecordList &reg) { reg.set(RegisterLine::fee(table), fee); });
+}
+
+void Hall::saveBooked(int table, const RecordList &next)
+{
+    const auto shown = qScopeGuard([&] { emit tableChanged(table); });
+    RecordList &booked = m_booked[size_t(table)];
+    booked.saveChanged(m_paths.tableExtrasFile(tableName(table)),
+                       [&](RecordList &list) { list = next; });
+    m_floor.setBooked(table, counter::bookedOf(booked.lines()));
+}
+
+bool Hall::book(int table, int k)
+{
+    if (!m_catalogue.has(PairLine::price(k)))
+        return false;
+    RecordList next = booked(table);
+    // A trailing name without a price (a hand-edited file) is neither shown nor charged;
+    // booking after it would pair the new name with it as its price.
+    if (next.count() % 2 != 0)
+        next.removeAt(next.count() - 1);
+    next.append(m_catalogue.at(PairLine::name(k)));
+    next.append(m_catalogue.at(PairLine::price(k)));
+    saveBooked(table, next);
+    return true;
+}
+
+void Hall::removeExtra(int table, int k)
+{
+    RecordList next = booked(table);
+    next.removeAt(PairLine::price(k));
+    next.removeAt(PairLine::name(k));
+    saveBooked(table, next);
+}
+
+void Hall::clearExtras(int table)
+{
+    booked(table);
+    saveBooked(table, RecordList());
+}
+
+// ---- The cash desk ----------------------------------------------------------------------
+
+ledger::BillRecord Hall::accountRecord(int table, const counter::Moment &now) const
+{
+    ledger::BillRecord record;
+    record.tablePos = table;
+    record.tableName = tableName(table);
+    record.openedDate = m_register.value(RegisterLine::date(table));
+    record.openedTime = m_register.value(RegisterLine::startTime(table));
+    record.feeLine =
+        record.openedDate.isEmpty() ? QString() : m_register.value(RegisterLine::fee(table));
+    record.closedAt = now.wall;
+    RecordList booked;
+    const QString path = m_paths.tableExtrasFile(record.tableName);
+    if (files::kind(path) != files::Kind::Missing)
+        record.extrasFile = booked.load(path);
+    record.bill =
+        counter::accountBill(m_register, m_settings, table, booked.lines(), now, openings());
+    for (int k = 0; PairLine::price(k) < booked.count(); ++k)
+        record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)),
+                                             strToInt(booked.at(PairLine::price(k)))};
+    return record;
+}
+
+ledger::BillRecord Hall::droppedTime(int table, const counter::Moment &now,
+                                     const QString &reason) const
+{
+    ledger::BillRecord record;
+    record.tablePos = table;
+    record.tableName = tableName(table);
+    record.openedDate = m_register.value(RegisterLine::date(table));
+    record.openedTime = m_register.value(RegisterLine::startTime(table));
+    record.feeLine = m_register.value(RegisterLine::fee(table));
+    record.closedAt = record.cancelledAt = now.wall;
+    record.cancelReason = reason;
+    // Its time alone: the extras stay on the table, listed and not counted.
+    try {
+        record.bill = counter::accountBill(m_register, m_settings, table, {}, now, openings());
+    } catch (const RuntimeError &) {
+        // What cannot be read is kept as the register holds it, with no amount.
+    }
+    if (const auto booked = extrasOf(record.tableName + kExtrasSuffix)) {
+        record.extrasFile = booked->first;
+        record.extras = booked->second;
+        for (ledger::BookedExtra &extra : record.extras)
+            extra.carried = true;
+    }
+    return record;
+}
+
+std::optional<std::pair<QByteArray, QList<ledger::BookedExtra>>>
+Hall::extrasOf(const QString &file) const
+{
+    const QString path = m_paths.extrasDir() + QLatin1Char('/') + file;
+    if (files::kind(path) == files::Kind::Missing)
+        return std::nullopt;
+    QByteArray bytes;
+    try {
+        bytes = files::readRecordFile(path);
+    } catch (const RuntimeError &) {
+        return std::nullopt;
+    }
+    const QStringList lines = RecordList::fromBytes(bytes);
+    QList<ledger::BookedExtra> extras;
+    for (int k = 0; PairLine::name(k) < lines.size(); ++k) {
+        // The file itself is kept with the bill: a price that cannot be read counts nothing.
+        int price = 0;
+        tryStrToInt(lines.value(PairLine::price(k)), &price);
+        extras << ledger::BookedExtra{lines.at(PairLine::name(k)), price};
+    }
+    return std::make_pair(bytes, extras);
+}
+
+std::optional<ledger::BillRecord> Hall::droppedExtras(const QString &file, const QDateTime &now,
+                                                      const QString &reason) const
+{
+    const auto booked = extrasOf(file);
+    if (!booked || booked->first.isEmpty())
+        return std::nullopt;
+    ledger::BillRecord record;
+    record.extrasFile = booked->first;
+    record.extras = booked->second;
+    record.tableName = file.endsWith(kExtrasSuffix) ? file.chopped(kExtrasSuffix.size()) : file;
+    for (int t = 0; t < tableCount(); ++t)
+        if (tableName(t) == record.tableName)
+            record.tablePos = t;
+    record.closedAt = record.cancelledAt = now;
+    record.cancelReason = reason;
+    qint64 total = 0;
+    for (const ledger::BookedExtra &extra : record.extras)
+        total += extra.price;
+    record.bill = counter::bill(0, 0, {}, total);
+    return record;
+}
+
+void Hall::settle(const ledger::BillRecord &record)
+{
+    const auto shown = qScopeGuard([&] {
+        reread(record.tablePos);
+        emit tableChanged(record.tablePos);
+    });
+    m_operations->settle(record);
+}
+
+void Hall::move(int from, int to)
+{
+    const auto shown = qScopeGuard([&] {
+        reread(from);
+        reread(to);
+        emit tableChanged(from);
+        emit tableChanged(to);
+    });
+    m_operations->move(from, to);
+    m_ledger->moveOpening(from, to); // best effort: else billed by its register text
+}
+
+void Hall::cancel(qint64 id, const QString &reason, const QDateTime &now,
+                  const std::optional<ledger::Operations::Reopen> &reopen,
+                  const std::optional<counter::Opening> &opening)
+{
+    const auto shown = qScopeGuard([&] {
+        if (reopen) {
+            reread(reopen->table);
+            emit tableChanged(reopen->table);
+        }
+    });
+    m_operations->cancel(id, reason, now, reopen);
+    // Best effort: without it the reopened account is billed by its register text.
+    if (reopen && opening)
+        m_ledger->setOpening(reopen->table, opening);
+}
+
+bool Hall::wipeDropsTime() const
+{
+    for (int t = 0; RegisterLine::fee(t) < m_register.count(); ++t)
+        if (!m_register.value(RegisterLine::date(t)).isEmpty())
+            return true;
+    return false;
+}
+
+void Hall::wipeAccounts()
+{
+    const auto shown = qScopeGuard([&] {
+        emit accountsCleared();
+        emit tablesChanged();
+    });
+    // Every account the register holds, also of tables beyond the count, which keep theirs.
+    const counter::Moment now = counter::momentNow();
+    QList<ledger::BillRecord> dropped;
+    for (int t = 0; RegisterLine::fee(t) < m_register.count(); ++t) {
+        if (m_register.value(RegisterLine::date(t)).isEmpty())
+            continue;
+        dropped << droppedTime(t, now, QStringLiteral("Masa bilgileri silindi"));
+    }
+    m_operations->clearAccounts(dropped);
+}
+
+bool Hall::hasDroppableExtras(int table) const
+{
+    return droppedExtras(tableName(table) + kExtrasSuffix, clock::now(), QString()).has_value();
+}
+
+void Hall::dropFreeExtras(int table)
+{
+    const auto shown = qScopeGuard([&] {
+        reread(table);
+        emit tableChanged(table);
+    });
+    const QString file = tableName(table) + kExtrasSuffix;
+    const auto bill = droppedExtras(file, clock::now(), QStringLiteral("Silindi"));
+    if (!m_operations->removeExtras(bill, file))
+        throwError(QStringLiteral("%1 silinemedi.")
+                       .arg(files::native(m_paths.tableExtrasFile(tableName(table)))));
+}
+
+bool Hall::createTablesDropsExtras() const
+{
+    const QDateTime now = clock::now();
+    for (const QString &file : files::list(m_paths.extrasDir()))
+        if (droppedExtras(file, now, QString()))
+            return true;
+    return false;
+}
+
+void Hall::createTables(const QString &countText, const QString &prefix)
+{
+    const QStringList extrasFiles = files::list(m_paths.extrasDir());
+    // From here the table list shows what the files hold, after a failure too.
+    const auto listed = qScopeGuard([this] {
+        listTables();
+        loadExtras();
+        emit accountsCleared();
+        emit tablesChanged();
+    });
+    // Only the count changes: the accounts stay with the positions of the tables. A
+    // hand-shortened register is padded, so that every table has its lines again.
+    m_register.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
+        reg.padFrom(defaultRegister());
+        reg.set(RegisterLine::TableCount, countText);
+    });
+    m_settings.saveChanged(m_paths.settingsFile(), [&](RecordList &s) {
+        s.padFrom(defaultSettings());
+        s.set(SettingsLine::TablePrefix, prefix);
+    });
+    emit settingsChanged();
+    listTables();
+    const QDateTime now = clock::now();
+    for (const QString &file : extrasFiles) {
+        const auto bill = droppedExtras(file, now, QStringLiteral("Masalar yeniden oluşturuldu"));
+        // A file that cannot be removed is left as it was, and the next one taken.
+        m_operations->removeExtras(bill, file);
+    }
+}
+
+void Hall::saveSettings(const RecordList &next, const std::optional<QStringList> &fees)
+{
+    if (fees)
+        RecordList(*fees).save(m_paths.feeListFile());
+    const auto changed = qScopeGuard([this] { emit settingsChanged(); });
+    m_settings.saveChanged(m_paths.settingsFile(), [&](RecordList &list) { list = next; });
+}
+
+void Hall::saveCatalogue(const RecordList &next)
+{
+    const auto changed = qScopeGuard([this] { emit catalogueChanged(); });
+    m_catalogue.saveChanged(m_paths.catalogueFile(), [&](RecordList &list) { list = next; });
+}
+
+bool Hall::catchUp()
+{
+    bool changed = true;
+    const auto floor = qScopeGuard([&] {
+        if (changed) {
+            m_preloaded = nullptr; // the step may have changed what was read
+            loadExtras();
+            emit tablesChanged();
+        }
+    });
+    changed = m_operations->finishPending();
+    return changed;
+}
+
+} // namespace kv::hall

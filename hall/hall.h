@@ -1,0 +1,198 @@
+#pragma once
+
+#include "billing.h"
+#include "floor.h"
+#include "layout.h"
+#include "ledger.h"
+#include "operations.h"
+#include "recordlist.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The hall: the one owner of what the counter knows (settings, tables, accounts, booked
+// extras, the catalogue, the fee list and the ledger), read from and written to the record
+// files exactly as they are laid out. It is their only writer. Each verb either completes and
+// is on disk, or changes nothing and throws the operator's message; what changed is emitted.
+// Windows ask it, call it and show what it says.
+namespace kv::hall {
+
+// An account as the register holds it; a free table's lines are empty.
+struct Account
+{
+    QString date, time, fee;
+    bool isOpen() const { return !date.isEmpty(); }
+};
+
+// What the fee calculation shows for a table.
+struct Calculation
+{
+    bool free = false;  // no account: its extras alone
+    qint64 minutes = 0; // whole minutes billed
+    qint64 fee = 0;
+    counter::Bill bill;
+};
+
+class Hall : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Hall(const Paths &paths, QObject *parent = nullptr);
+    ~Hall() override;
+    const Paths &paths() const { return m_paths; }
+
+    // ---- Loading ------------------------------------------------------------------------
+    // What start-up already read of a record file, where it did; used until loading is done.
+    using Preloaded = std::function<std::optional<QStringList>(const QString &path)>;
+    void setPreloaded(Preloaded preloaded) { m_preloaded = std::move(preloaded); }
+    void dropPreloaded() { m_preloaded = nullptr; }
+    // Each loads its store whatever happened in the steps before it, and throws its error.
+    // False when there was no settings file and the defaults were written.
+    bool loadSettings();
+    // What the operator is told: no tables yet, or more than can be listed.
+    QStringList loadRegister();
+    void loadCatalogue();
+    void prepareExtrasDirectory();
+    // Every table's booked extras, for the floor's bills; a file that cannot be read counts
+    // nothing until it is read at the table's selection.
+    void loadExtras();
+
+    // ---- Settings -----------------------------------------------------------------------
+    const RecordList &settings() const { return m_settings; }
+    bool multipleFees() const;
+    bool endTimeFollowsClock() const;
+    QString unitFeeLine() const;
+
+    // ---- Tables and accounts ------------------------------------------------------------
+    int tableCount() const { return int(m_names.size()); }
+    // A table's name, also beyond the list (a count lowered by hand): as the list would name it.
+    QString tableName(int table) const;
+    const QStringList &tableNames() const { return m_names; }
+    const RecordList &registerLines() const { return m_register; }
+    Account account(int table) const;
+    bool hasAccount(int table) const;
+    // The fee line that bills table i as the table view shows it: its own in multiple-fee
+    // mode, the unit fee otherwise, "0" for a free table.
+    QString shownFee(int table) const;
+    // The table's booked extras as its file holds them; read at first use, and read again after
+    // a failure. Throws while the file cannot be read.
+    const RecordList &booked(int table);
+    // Whether the booked extras of the table were read.
+    bool bookedKnown(int table) const;
+    // Reads the table's extras file again; throws while it cannot be read.
+    void reloadBooked(int table);
+    // What the table's extras file holds now, read from the file.
+    counter::Booked bookedOn(int table) const;
+    // The sum of the table's booked extras as read; stops at a price that is no number.
+    qint64 extrasSum(int table);
+    bool isFree(int table) const;
+    // The tables an account can be moved or reopened to, but `except`.
+    QList<std::pair<int, QString>> freeTables(int except) const;
+    const RecordList &catalogue() const { return m_catalogue; }
+    bool feeListExists() const;
+    QStringList feeList() const;
+
+    // ---- The floor ----------------------------------------------------------------------
+    const counter::Floor &floor() const { return m_floor; }
+    // Recomputes every row at `now`; the tables whose row changed.
+    QList<int> refreshFloor(const counter::Moment &now);
+    const counter::Openings &openings() const { return m_ledger->openings(); }
+    // Table i's open account's elapsed time at `now`; none when its lines cannot be read.
+    std::optional<qint64> accountElapsedMs(int table, const counter::Moment &now) const;
+    // The fee calculation of `elapsedMs` at the table: its fee and its extras' sum.
+    Calculation calculate(int table, qint64 elapsedMs);
+
+    // ---- The counter's verbs ------------------------------------------------------------
+    // A guest sits at a free table at `at`, with the fee line `fee`.
+    void openAccount(int table, const QString &fee, const counter::Moment &at);
+    // An open account starts again at `at`: the time given up is written to the ledger as a
+    // dropped bill in the same step. Throws NotTaken when the ledger refused it.
+    void restartAccount(int table, const QString &fee, const counter::Moment &at);
+    void changeFee(int table, const QString &fee);
+    // Catalogue line pair k booked to the table; false when it has no price.
+    bool book(int table, int k);
+    // The k-th booked extra removed.
+    void removeExtra(int table, int k);
+    void clearExtras(int table);
+
+    // ---- The cash desk ------------------------------------------------------------------
+    ledger::Ledger &ledger() { return *m_ledger; }
+    ledger::Operations &operations() { return *m_operations; }
+    // The bill of table i's account at `now`, as settling writes it; a free table's bills its
+    // extras alone. Throws where a line cannot be read.
+    ledger::BillRecord accountRecord(int table, const counter::Moment &now) const;
+    // Settles the bill (see Operations::settle); the table is free after it.
+    void settle(const ledger::BillRecord &record);
+    void move(int from, int to);
+    void cancel(qint64 id, const QString &reason, const QDateTime &now,
+                const std::optional<ledger::Operations::Reopen> &reopen,
+                const std::optional<counter::Opening> &opening);
+    // Every account emptied (their extras stay on their tables): each as a dropped bill.
+    void wipeAccounts();
+    // Whether wiping drops any account's time, which the ledger must then take.
+    bool wipeDropsTime() const;
+    // Extras booked to a free table, which no account holds, dropped as a bill; false when the
+    // file could not be removed.
+    void dropFreeExtras(int table);
+    bool hasDroppableExtras(int table) const;
+    // The tables made anew: `count` tables named from `prefix`; every table extras file removed
+    // (what they held written to the ledger as dropped bills). Throws where a file cannot be
+    // written; the list follows what the files hold.
+    void createTables(const QString &countText, const QString &prefix);
+    // Whether creating tables drops extras, which the ledger must then take.
+    bool createTablesDropsExtras() const;
+    // The settings saved as `next`; with a fee list when multiple fees are on.
+    void saveSettings(const RecordList &next, const std::optional<QStringList> &fees);
+    void saveCatalogue(const RecordList &next);
+    // Reads the catalogue again from its file.
+    void reloadCatalogue();
+
+    // Steps left unfinished, marks owed: dealt with; true when a file changed. Throws what
+    // stops it.
+    bool catchUp();
+    QStringList takeNotices() { return m_operations->takeNotices(); }
+
+signals:
+    // A table's account or extras changed.
+    void tableChanged(int table);
+    // The tables were made anew, or many changed at once.
+    void tablesChanged();
+    // Accounts were emptied or the tables made anew: nothing stays selected.
+    void accountsCleared();
+    void settingsChanged();
+    void catalogueChanged();
+
+private:
+    bool takePreloaded(RecordList &list, const QString &path);
+    void listTables();
+    void readExtrasTotal(int table);
+    // A table's extras changed behind the cache: read again.
+    void reread(int table);
+    void loadBooked(int table);
+    void saveBooked(int table, const RecordList &next);
+    ledger::BillRecord droppedTime(int table, const counter::Moment &now,
+                                   const QString &reason) const;
+    std::optional<ledger::BillRecord> droppedExtras(const QString &file, const QDateTime &now,
+                                                    const QString &reason) const;
+    std::optional<std::pair<QByteArray, QList<ledger::BookedExtra>>>
+    extrasOf(const QString &file) const;
+
+    Paths m_paths;
+    Preloaded m_preloaded;
+    RecordList m_settings;
+    RecordList m_register;
+    RecordList m_catalogue;
+    QStringList m_names;
+    // Each listed table's booked extras, as its file holds them once read.
+    std::vector<RecordList> m_booked;
+    counter::Floor m_floor;
+    std::unique_ptr<ledger::Ledger> m_ledger;
+    std::unique_ptr<ledger::Operations> m_operations;
+};
+
+} // namespace kv::hall
