@@ -10,6 +10,7 @@
 
 #include <QHeaderView>
 #include <QShortcut>
+#include <QSignalBlocker>
 
 #include <functional>
 
@@ -78,16 +79,16 @@ HistoryWindow::~HistoryWindow()
 
 void HistoryWindow::openAt(const QDateTime &now)
 {
-    const QDate day = ledger::businessDay(now);
-    if (ui->DayEdit->date() == day)
-        showDay(day);
-    else
-        ui->DayEdit->setDate(day); // shows it
+    showDay(ledger::businessDay(now));
     exec();
 }
 
 void HistoryWindow::showDay(const QDate &day)
 {
+    if (ui->DayEdit->date() != day) {
+        const QSignalBlocker quiet(ui->DayEdit); // read once, here
+        ui->DayEdit->setDate(day);
+    }
     const std::optional<EventsModel::Head> head = EventsModel::head(m_ledger);
     ui->HeadLabel->setText(
         head ? QStringLiteral("Son kayıt: %1 · %2").arg(head->id).arg(head->hash.left(12))

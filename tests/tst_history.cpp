@@ -244,6 +244,7 @@ void TestHistory::aLargeLedgerOpensQuickly()
         best = qMin(best, took.elapsed());
     }
     qInfo("a day of %d events shown in %lld ms", w.events()->matchCount(), best);
+    QCOMPARE(w.ui->DayEdit->date(), day);
     // Every event of the day, and no other, the newest first.
     qint64 onDay = 0, newest = 0;
     for (qsizetype i = 0; i < events.size(); ++i)
