@@ -257,6 +257,7 @@ void TForm1::connectHandlers()
     connect(ui->HesabiKapat1, &QAction::triggered, this, cash(&CashDesk::HesabiKapatClick));
     connect(ui->MasayiTasi1, &QAction::triggered, this, cash(&CashDesk::MasayiTasiClick));
     connect(ui->GunSonu1, &QAction::triggered, this, cash(&CashDesk::GunSonuClick));
+    connect(ui->IslemGecmisi1, &QAction::triggered, this, cash(&CashDesk::IslemGecmisiClick));
     connect(Timer1, &QTimer::timeout, this, on(&TForm1::Timer1Timer));
     connect(Timer2, &QTimer::timeout, this, on(&TForm1::Timer2Timer));
     connect(Timer3, &QTimer::timeout, this, on(&TForm1::Timer3Timer));

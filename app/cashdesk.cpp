@@ -6,6 +6,7 @@
 #include "dayendwindow.h"
 #include "deferred.h"
 #include "floor.h"
+#include "historywindow.h"
 #include "messages.h"
 #include "movewindow.h"
 
@@ -352,6 +353,22 @@ void CashDesk::GunSonuClick()
     if (!ledgerReady({}, false))
         return;
     dayEndWindow()->openAt(clock::now());
+}
+
+HistoryWindow *CashDesk::historyWindow()
+{
+    if (!m_history) {
+        m_history = new HistoryWindow(m_window);
+        m_history->setLedger(m_ledger);
+    }
+    return m_history;
+}
+
+void CashDesk::IslemGecmisiClick()
+{
+    if (!ledgerReady({}, false))
+        return;
+    historyWindow()->openAt(clock::now());
 }
 
 void CashDesk::cancelBill(qint64 id, const QString &reason)

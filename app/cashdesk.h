@@ -16,6 +16,7 @@ class QWidget;
 class BillWindow;
 class MoveWindow;
 class DayEndWindow;
+class HistoryWindow;
 
 // The cash desk: settling a table when the guest pays, moving an account to another table,
 // and the day's takings, over the hall's ledger: it asks what the operator must say, calls the
@@ -48,9 +49,10 @@ public:
     void checkLedger();
 
     // Handlers.
-    void HesabiKapatClick(); // "Hesabı Kapat", F8
-    void MasayiTasiClick();  // "Masayı Taşı"
-    void GunSonuClick();     // "Gün Sonu", F9
+    void HesabiKapatClick();  // "Hesabı Kapat", F8
+    void MasayiTasiClick();   // "Masayı Taşı"
+    void GunSonuClick();      // "Gün Sonu", F9
+    void IslemGecmisiClick(); // "İşlem Geçmişi"
     // "İptal Et" in the day-end window: the bill is cancelled with its reason, and its account
     // reopened when its table is free.
     void cancelBill(qint64 id, const QString &reason);
@@ -80,6 +82,7 @@ public:
     BillWindow *billWindow();
     MoveWindow *moveWindow();
     DayEndWindow *dayEndWindow();
+    HistoryWindow *historyWindow();
 
 signals:
     // A table's account changed here: shown again where it is selected.
@@ -118,6 +121,7 @@ private:
     BillWindow *m_bill = nullptr;
     MoveWindow *m_move = nullptr;
     DayEndWindow *m_dayEnd = nullptr;
+    HistoryWindow *m_history = nullptr;
     bool m_defer = false;
     bool m_openPending = false;
     QPointer<QObject> m_inputGate;

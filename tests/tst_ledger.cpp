@@ -590,6 +590,7 @@ void TestLedger::olderLedgerIsUpgraded()
                                   {"bills_by_closing"},
                                   {"cashiers"},
                                   {"events"},
+                                  {"events_by_at"},
                                   {"journal"},
                                   {"journal_open"},
                                   {"ledger_info"},
