@@ -1,0 +1,213 @@
+// The hall's rules and verbs, without a window.
+#include "testsupport.h"
+
+#include "applocale.h"
+#include "clock.h"
+#include "hall.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace kv;
+
+namespace {
+
+struct HallFixture
+{
+    TestEnvironment env;
+    Paths paths{env.dataDir()};
+    hall::Hall hall{paths};
+
+    HallFixture(int tables, const QMap<int, QString> &settings = {},
+                const QMap<int, QString> &reg = {})
+    {
+        QDir().mkpath(paths.extrasDir());
+        QStringList s = defaultSettings();
+        for (auto it = settings.begin(); it != settings.end(); ++it)
+            s[it.key()] = it.value();
+        QStringList r = defaultRegister();
+        r[0] = QString::number(tables);
+        for (auto it = reg.begin(); it != reg.end(); ++it)
+            r[it.key()] = it.value();
+        RecordList(s).save(paths.settingsFile());
+        RecordList(r).save(paths.registerFile());
+        RecordList({"Su", "15", "Tost", "40"}).save(paths.catalogueFile());
+        env.setNow("2026-12-07T21:30:20");
+    }
+    void load()
+    {
+        hall.loadSettings();
+        hall.loadRegister();
+        hall.loadCatalogue();
+        hall.loadExtras();
+    }
+    void book(int table, const QByteArray &bytes)
+    {
+        TestEnvironment::writeBytes(paths.tableExtrasFile(QStringLiteral("Masa %1").arg(table + 1)),
+                                    bytes);
+    }
+};
+
+QMap<int, QString> openAt(int table, const QString &date, const QString &time, const QString &fee)
+{
+    return {{RegisterLine::date(table), date},
+            {RegisterLine::startTime(table), time},
+            {RegisterLine::fee(table), fee}};
+}
+
+} // namespace
+
+class TestHall : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void oneBillForEveryView_data();
+    void oneBillForEveryView();
+    void freeTables_data();
+    void freeTables();
+    void verbsWriteWhatTheFilesHeld_data();
+    void verbsWriteWhatTheFilesHeld();
+    void failedVerbChangesNothing();
+};
+
+// The fee calculation, the floor and settling bill an account by the one rule.
+void TestHall::oneBillForEveryView_data()
+{
+    QTest::addColumn<QString>("fee");
+    QTest::addColumn<QString>("minimum"); // "": off
+    QTest::addColumn<QByteArray>("extras");
+    QTest::addColumn<qint64>("total");
+    QTest::newRow("90 minutes at 100") << "100"
+                                       << "" << QByteArray() << qint64(150);
+    QTest::newRow("with extras") << "100"
+                                 << "" << QByteArray("Su\r\n15\r\n") << qint64(165);
+    QTest::newRow("minimum charge") << "10"
+                                    << "500" << QByteArray() << qint64(500);
+    QTest::newRow("large fee") << "1000000000"
+                               << "" << QByteArray() << qint64(1500000000);
+}
+
+void TestHall::oneBillForEveryView()
+{
+    QFETCH(QString, fee);
+    QFETCH(QString, minimum);
+    QFETCH(QByteArray, extras);
+    QFETCH(qint64, total);
+    QMap<int, QString> settings{{SettingsLine::UnitFee, fee}};
+    if (!minimum.isEmpty())
+        settings.insert(
+            {{SettingsLine::MinimumChargeOn, "T"}, {SettingsLine::MinimumCharge, minimum}});
+    HallFixture f(2, settings, openAt(1, "7.12.2026", "20:00:00", fee));
+    f.book(1, extras);
+    f.load();
+    const counter::Moment now = counter::momentNow();
+    const std::optional<qint64> elapsed = f.hall.accountElapsedMs(1, now);
+    QVERIFY(elapsed);
+    const hall::Calculation shown = f.hall.calculate(1, *elapsed);
+    f.hall.refreshFloor(now);
+    const std::optional<counter::Bill> floor = f.hall.floor().row(1).bill;
+    const counter::Bill settled = f.hall.accountRecord(1, now).bill;
+    QCOMPARE(shown.minutes, 90);
+    QCOMPARE(shown.bill.total, total);
+    QVERIFY(floor);
+    QCOMPARE(*floor, shown.bill);
+    QCOMPARE(settled, shown.bill);
+}
+
+void TestHall::freeTables_data()
+{
+    QTest::addColumn<bool>("account");
+    QTest::addColumn<QByteArray>("extras"); // "-": no file
+    QTest::addColumn<bool>("free");
+    QTest::newRow("nothing") << false << QByteArray("-") << true;
+    QTest::newRow("empty extras file") << false << QByteArray() << true;
+    QTest::newRow("extras left on it") << false << QByteArray("Su\r\n15\r\n") << false;
+    QTest::newRow("a name without its price") << false << QByteArray("Su\r\n") << false;
+    QTest::newRow("an account") << true << QByteArray("-") << false;
+}
+
+void TestHall::freeTables()
+{
+    QFETCH(bool, account);
+    QFETCH(QByteArray, extras);
+    QFETCH(bool, free);
+    HallFixture f(3, {},
+                  account ? openAt(1, "7.12.2026", "20:00:00", "100") : QMap<int, QString>());
+    if (extras != "-")
+        f.book(1, extras);
+    f.load();
+    QCOMPARE(f.hall.isFree(1), free);
+    QList<std::pair<int, QString>> expected{{0, "Masa 1"}};
+    if (free)
+        expected.append({1, "Masa 2"});
+    expected.append({2, "Masa 3"});
+    QCOMPARE(f.hall.freeTables(-1), expected);
+}
+
+// Each verb writes the record file as the counter always wrote it.
+void TestHall::verbsWriteWhatTheFilesHeld_data()
+{
+    QTest::addColumn<QString>("verb");
+    QTest::addColumn<QString>("file"); // "register" or the table's extras
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("open")
+        << "open"
+        << "register"
+        << QByteArray("2\r\n7.12.2026\r\n20:00:00\r\n100\r\n7.12.2026\r\n21:30:20\r\n250\r\n");
+    QTest::newRow("fee") << "fee"
+                         << "register" << QByteArray("2\r\n7.12.2026\r\n20:00:00\r\n300\r\n");
+    QTest::newRow("book") << "book"
+                          << "extras" << QByteArray("Su\r\n15\r\nTost\r\n40\r\n");
+    QTest::newRow("remove") << "remove"
+                            << "extras" << QByteArray("Tost\r\n40\r\n");
+    QTest::newRow("clear") << "clear"
+                           << "extras" << QByteArray();
+}
+
+void TestHall::verbsWriteWhatTheFilesHeld()
+{
+    QFETCH(QString, verb);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
+    HallFixture f(2, {}, openAt(0, "7.12.2026", "20:00:00", "100"));
+    f.book(0, "Su\r\n15\r\n");
+    f.load();
+    QSignalSpy changed(&f.hall, &hall::Hall::tableChanged);
+    const int table = verb == "open" ? 1 : 0;
+    if (verb == "open")
+        f.hall.openAccount(1, "250", counter::momentNow());
+    else if (verb == "fee")
+        f.hall.changeFee(0, "300");
+    else if (verb == "book")
+        QVERIFY(f.hall.book(0, 1));
+    else if (verb == "remove") {
+        QVERIFY(f.hall.book(0, 1));
+        f.hall.removeExtra(0, 0);
+    } else
+        f.hall.clearExtras(0);
+    const QString path =
+        file == "register" ? f.paths.registerFile() : f.paths.tableExtrasFile(f.hall.tableName(0));
+    QVERIFY(TestEnvironment::readBytes(path).startsWith(bytes));
+    QVERIFY(!changed.isEmpty());
+    QCOMPARE(changed.first().first().toInt(), table);
+    // What the hall holds is what the file holds.
+    if (file == "extras")
+        QCOMPARE(RecordList::toBytes(f.hall.booked(0).lines()), TestEnvironment::readBytes(path));
+}
+
+// A verb whose file cannot be written throws and leaves the hall as the files are.
+void TestHall::failedVerbChangesNothing()
+{
+    HallFixture f(2);
+    f.load();
+    const QString path = f.paths.tableExtrasFile("Masa 1");
+    QVERIFY(QDir().mkpath(path)); // a directory where the file would go
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, f.hall.book(0, 0));
+    QVERIFY(!f.hall.bookedKnown(0) || f.hall.booked(0).isEmpty());
+    QCOMPARE(f.hall.floor().row(0).bill, std::optional<counter::Bill>());
+}
+
+QTEST_GUILESS_MAIN(TestHall)
+#include "tst_hall.moc"
