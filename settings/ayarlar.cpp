@@ -4,6 +4,7 @@
 #include "listlines.h"
 
 #include "applocale.h"
+#include "cashierspage.h"
 #include "layout.h"
 #include "mainlink.h"
 #include "messages.h"
@@ -80,6 +81,14 @@ TForm3::TForm3(TMainLink *main, QWidget *parent) : QDialog(parent), ui(new Ui::T
 TForm3::~TForm3()
 {
     delete ui;
+}
+
+void TForm3::setCashiers(kv::ledger::Cashiers *cashiers)
+{
+    if (m_cashiersPage)
+        return;
+    m_cashiersPage = new CashiersPage(cashiers, ui->PageControl1);
+    ui->PageControl1->addTab(m_cashiersPage, QStringLiteral("Kasiyerler"));
 }
 
 QListWidget *TForm3::feeList() const

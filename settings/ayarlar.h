@@ -8,6 +8,11 @@ class QAction;
 class QListWidget;
 class QMenu;
 class TMainLink;
+class CashiersPage;
+
+namespace kv::ledger {
+class Cashiers;
+}
 
 namespace Ui {
 class TForm3;
@@ -25,6 +30,9 @@ public:
 
     // The fee entry window that "Ekle" of the fee list menu shows.
     void setFeeEntryWindow(QDialog *window) { m_feeEntry = window; }
+    // Adds the "Kasiyerler" tab, over the hall's cashiers.
+    void setCashiers(kv::ledger::Cashiers *cashiers);
+    CashiersPage *cashiersPage() const { return m_cashiersPage; }
     // The fee list `ListBox2`; the fee entry window adds new fees to it.
     QListWidget *feeList() const;
     // The working copy of the extras catalogue (`ListBox1`).
@@ -68,6 +76,7 @@ private:
     Ui::TForm3 *ui;
     TMainLink *m_main;
     QDialog *m_feeEntry = nullptr;
+    CashiersPage *m_cashiersPage = nullptr;
     QMenu *PopupMenu1;
     QAction *Ekle1;
     QAction *ar1;
