@@ -174,8 +174,12 @@ QList<Cashier> Cashiers::list() const
     if (!m_ledger.readable())
         return out;
     QSqlQuery q(QSqlDatabase::database(m_ledger.connectionName(), false));
-    if (!q.exec(QStringLiteral("SELECT name, role FROM cashiers ORDER BY position, name")))
+    if (!q.exec(QStringLiteral("SELECT name, role FROM cashiers ORDER BY position, name"))) {
+        // A file only read, of a version before cashiers, has none.
+        if (!m_ledger.isOpen())
+            return out;
         throwError(QStringLiteral("Kasiyerler okunamadı: %1").arg(q.lastError().text()));
+    }
     while (q.next())
         out.append({q.value(0).toString(), q.value(1).toString()});
     return out;
@@ -527,8 +531,11 @@ QString Cashiers::roleFor(const QString &action) const
     QSqlQuery q(QSqlDatabase::database(m_ledger.connectionName(), false));
     q.prepare(QStringLiteral("SELECT role FROM permissions WHERE action = ?"));
     q.addBindValue(action);
-    if (!q.exec())
+    if (!q.exec()) {
+        if (!m_ledger.isOpen())
+            return kManager;
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
+    }
     // A row edited to something else asks for the stricter role.
     if (q.next() && q.value(0).toString() == kCashier && action != QLatin1String("cashiers"))
         return kCashier;
