@@ -49,6 +49,10 @@ CashiersPage::CashiersPage(Cashiers *cashiers, QWidget *parent)
     m_actions = table(this, QStringLiteral("actionList"),
                       {QStringLiteral("İşlem"), QStringLiteral("Gereken rol")});
     m_actions->setSelectionMode(QAbstractItemView::NoSelection);
+    // Tab walks through the lists' rows' controls and on, not from cell to cell.
+    m_list->setTabKeyNavigation(false);
+    m_actions->setTabKeyNavigation(false);
+    m_actions->setFocusPolicy(Qt::NoFocus);
 
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("cashierName"));
@@ -86,6 +90,11 @@ CashiersPage::CashiersPage(Cashiers *cashiers, QWidget *parent)
     auto *all = new QHBoxLayout(this);
     all->addLayout(left, 5);
     all->addLayout(right, 6);
+
+    setTabOrder(m_list, m_name);
+    setTabOrder(m_name, m_pin);
+    setTabOrder(m_pin, m_role);
+    setTabOrder(m_role, m_add);
 
     const auto on = [this](QPushButton *b, void (CashiersPage::*handler)()) {
         connect(b, &QPushButton::clicked, this,

@@ -81,6 +81,7 @@ void TestCashierWindows::pinPrompt()
         ModalDriver driver(&dialog, {[&] {
                                          QCOMPARE(dialog.windowTitle(), "Kasiyer Girişi");
                                          QCOMPARE(pin->echoMode(), QLineEdit::Password);
+                                         QTRY_VERIFY(pin->hasFocus());
                                          type(pin, "1x1-11");
                                      },
                                      [&] {
@@ -106,6 +107,7 @@ void TestCashierWindows::pinPrompt()
                                          hall.env.setNow(hall.env.now().addSecs(2));
                                          QTRY_VERIFY(pin->isEnabled());
                                          QVERIFY(dialog.message()->text().isEmpty());
+                                         QVERIFY(pin->hasFocus());
                                          type(pin, "9999");
                                      }});
         who = dialog.login();
@@ -208,6 +210,18 @@ void TestCashierWindows::cashiersTab()
     box.answers = {true};
     page.findChild<QPushButton *>("removeCashier")->click();
     QCOMPARE(rowsOf(page.cashierList()), QStringList("Ayşe/Yönetici"));
+
+    // Tab leads from the list through the fields and buttons to the actions' roles.
+    QVERIFY(QTest::qWaitForWindowActive(&page));
+    page.cashierList()->setFocus();
+    QStringList walk;
+    for (int i = 0; i < 9; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        walk << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(walk,
+             QStringList({"cashierName", "cashierPin", "cashierRole", "addCashier", "changePin",
+                          "changeRole", "removeCashier", "role_restart", "role_fee_open"}));
 }
 
 QTEST_MAIN(TestCashierWindows)
