@@ -35,7 +35,6 @@ PinDialog::PinDialog(Cashiers *cashiers, QWidget *parent) : QDialog(parent), m_c
     auto *pinPage = new QWidget(m_pages);
     m_prompt = new QLabel(pinPage);
     m_prompt->setObjectName(QStringLiteral("prompt"));
-    m_prompt->setWordWrap(true);
     m_pin = pinEdit(pinPage, QStringLiteral("pin"));
     m_message = new QLabel(pinPage);
     m_message->setObjectName(QStringLiteral("message"));
@@ -131,7 +130,13 @@ QString PinDialog::approve(const QString &action)
 
 void PinDialog::showPage(int page)
 {
+    // The window takes the size of the page shown, not of the larger one hidden.
+    for (int i = 0; i < m_pages->count(); ++i)
+        m_pages->widget(i)->setSizePolicy(i == page ? QSizePolicy::Preferred : QSizePolicy::Ignored,
+                                          i == page ? QSizePolicy::Preferred
+                                                    : QSizePolicy::Ignored);
     m_pages->setCurrentIndex(page);
+    adjustSize();
     m_ok->setDefault(page == 0);
     if (page == 1) {
         m_code->clear();

@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -53,6 +54,9 @@ CashiersPage::CashiersPage(Cashiers *cashiers, QWidget *parent)
     m_list->setTabKeyNavigation(false);
     m_actions->setTabKeyNavigation(false);
     m_actions->setFocusPolicy(Qt::NoFocus);
+    m_actions->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_actions->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    m_actions->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     m_name = new QLineEdit(this);
     m_name->setObjectName(QStringLiteral("cashierName"));
@@ -76,20 +80,22 @@ CashiersPage::CashiersPage(Cashiers *cashiers, QWidget *parent)
     fields->addRow(QStringLiteral("&Ad:"), m_name);
     fields->addRow(QStringLiteral("&PIN:"), m_pin);
     fields->addRow(QStringLiteral("&Rol:"), m_role);
-    auto *buttons = new QHBoxLayout;
-    for (QPushButton *b : {m_add, m_changePin, m_changeRole, m_remove})
-        buttons->addWidget(b);
+    auto *buttons = new QGridLayout;
+    buttons->addWidget(m_add, 0, 0);
+    buttons->addWidget(m_remove, 0, 1);
+    buttons->addWidget(m_changePin, 1, 0);
+    buttons->addWidget(m_changeRole, 1, 1);
     auto *left = new QVBoxLayout;
     left->addWidget(m_list, 1);
     left->addLayout(fields);
     left->addLayout(buttons);
     auto *right = new QVBoxLayout;
-    auto *caption = new QLabel(QStringLiteral("Yönetici gerektiren işlemler:"), this);
+    auto *caption = new QLabel(QStringLiteral("Kim yapabilir:"), this);
     right->addWidget(caption);
     right->addWidget(m_actions, 1);
     auto *all = new QHBoxLayout(this);
-    all->addLayout(left, 5);
-    all->addLayout(right, 6);
+    all->addLayout(left, 2);
+    all->addLayout(right, 3);
 
     setTabOrder(m_list, m_name);
     setTabOrder(m_name, m_pin);
@@ -142,7 +148,9 @@ void CashiersPage::refresh()
     m_actions->setRowCount(int(actions.size()));
     for (int i = 0; i < actions.size(); ++i) {
         const QString key = QLatin1String(actions.at(i).key);
-        m_actions->setItem(i, 0, new QTableWidgetItem(actions.at(i).label));
+        auto *label = new QTableWidgetItem(actions.at(i).label);
+        label->setToolTip(actions.at(i).label);
+        m_actions->setItem(i, 0, label);
         auto *box = qobject_cast<QComboBox *>(m_actions->cellWidget(i, 1));
         if (!box) {
             box = new QComboBox(m_actions);
