@@ -213,6 +213,8 @@ int Cashiers::managers() const
 
 QString Cashiers::info(const QString &key) const
 {
+    if (const auto kept = m_kept.constFind(key); kept != m_kept.constEnd())
+        return *kept;
     if (!m_ledger.readable())
         return QString();
     QSqlQuery q(QSqlDatabase::database(m_ledger.connectionName(), false));
@@ -220,16 +222,6 @@ QString Cashiers::info(const QString &key) const
     q.addBindValue(key);
     if (!q.exec())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
-    return q.next() ? q.value(0).toString() : QString();
-}
-
-QString Cashiers::hashOf(const QString &name) const
-{
-    QSqlQuery q(QSqlDatabase::database(m_ledger.connectionName(), false));
-    q.prepare(QStringLiteral("SELECT pin_hash FROM cashiers WHERE name = ?"));
-    q.addBindValue(name);
-    if (!q.exec())
-        throwError(QStringLiteral("Kasiyerler okunamadı: %1").arg(q.lastError().text()));
     return q.next() ? q.value(0).toString() : QString();
 }
 
@@ -277,11 +269,27 @@ void execOrThrow(QSqlQuery &q)
 
 void Cashiers::setInfo(const QString &key, const QString &value) const
 {
+    if (m_unwritten) {
+        m_kept.insert(key, value);
+        return;
+    }
+    m_kept.remove(key);
     QSqlQuery q(QSqlDatabase::database(m_ledger.connectionName(), false));
     q.prepare(QStringLiteral("INSERT OR REPLACE INTO ledger_info(key, value) VALUES(?, ?)"));
     q.addBindValue(key);
     q.addBindValue(value);
     execOrThrow(q);
+}
+
+void Cashiers::promptStep(const std::function<void()> &body) const
+{
+    if (!m_ledger.readable() || m_ledger.isOpen()) {
+        transaction(body);
+        return;
+    }
+    m_unwritten = true;
+    const auto over = qScopeGuard([this] { m_unwritten = false; });
+    body();
 }
 
 void Cashiers::record(const QString &kind, const QByteArray &detail) const
@@ -416,7 +424,7 @@ std::optional<Cashier> Cashiers::countFailure()
     // A wrong PIN names nobody: the one at the counter when it was typed, "-" at start.
     const QString who = m_current ? m_current->name : QStringLiteral("-");
     const int failures = info(QLatin1String(kFailures)).toInt() + 1;
-    transaction([&] {
+    promptStep([&] {
         if (failures >= kMaxFailures) {
             setInfo(QLatin1String(kLockedUntil),
                     clock::now().toUTC().addSecs(kLockSeconds).toString(Qt::ISODate));
@@ -433,7 +441,7 @@ std::optional<Cashier> Cashiers::check(const QString &pin)
 {
     const QDateTime until = QDateTime::fromString(info(QLatin1String(kLockedUntil)), Qt::ISODate);
     if (until.isValid() && clock::now().secsTo(until) > kLockSeconds)
-        transaction([&] {
+        promptStep([&] {
             setInfo(QLatin1String(kLockedUntil),
                     clock::now().toUTC().addSecs(kLockSeconds).toString(Qt::ISODate));
         });
@@ -455,7 +463,7 @@ std::optional<Cashier> Cashiers::login(const QString &pin)
     const std::optional<Cashier> who = check(pin);
     if (!who)
         return who;
-    transaction([&] {
+    promptStep([&] {
         setInfo(QLatin1String(kFailures), QStringLiteral("0"));
         if (m_current && m_current->name != who->name)
             record(QStringLiteral("logout"), json({{"name", m_current->name}}));
@@ -469,7 +477,7 @@ void Cashiers::logout()
 {
     if (!m_current)
         return;
-    transaction([&] { record(QStringLiteral("logout"), json({{"name", m_current->name}})); });
+    promptStep([&] { record(QStringLiteral("logout"), json({{"name", m_current->name}})); });
     m_current.reset();
 }
 
@@ -481,7 +489,7 @@ std::optional<Cashier> Cashiers::approve(const QString &pin)
     if (who->role != kManager)
         throwError(QStringLiteral("Bu işlem için bir Yönetici PIN'i gerekiyor."));
     if (info(QLatin1String(kFailures)).toInt() != 0)
-        transaction([&] { setInfo(QLatin1String(kFailures), QStringLiteral("0")); });
+        promptStep([&] { setInfo(QLatin1String(kFailures), QStringLiteral("0")); });
     return who;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -32,7 +33,8 @@ class Cashiers
 public:
     // Called with each change's event inside the change's own transaction, on the ledger's
     // connection: what it writes there is kept with the change, and if it throws the change
-    // is undone. `detail` is compact JSON.
+    // is undone. `detail` is compact JSON. The PIN prompt's events while the ledger is only
+    // read come without a transaction: the ledger cannot take them then.
     using Record = std::function<void(const QString &kind, const QByteArray &detail)>;
 
     static const QString kCashier; // "Kasiyer"
@@ -85,6 +87,9 @@ public:
 
 private:
     void transaction(const std::function<void()> &body) const;
+    // A step of the PIN prompt. The prompt goes on while the ledger is only read: the count
+    // of wrong PINs is kept here meanwhile, and the events go to the recorder alone.
+    void promptStep(const std::function<void()> &body) const;
     void record(const QString &kind, const QByteArray &detail) const;
     void recordChange(const QString &action, const QString &name, const QString &role) const;
     // The PIN's owner, or a wrong PIN counted; throws while locked.
@@ -92,13 +97,14 @@ private:
     std::optional<Cashier> countFailure();
     QString info(const QString &key) const;
     void setInfo(const QString &key, const QString &value) const;
-    QString hashOf(const QString &name) const;
     void refuseTakenPin(const QString &pin, const QString &except) const;
     int managers() const;
 
     Ledger &m_ledger;
     Record m_record;
     std::optional<Cashier> m_current;
+    mutable QHash<QString, QString> m_kept; // what a ledger only read could not take
+    mutable bool m_unwritten = false;
 };
 
 // Rules a name or a PIN must meet; the refusal's text, empty when it is fine.

@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace kv;
@@ -40,7 +42,8 @@ struct Hall
         cashiers.reset();
         ledger.reset();
         ledger = std::make_unique<Ledger>();
-        QVERIFY2(ledger->open(path), qPrintable(ledger->problem()));
+        ledger->open(path);
+        QVERIFY2(ledger->readable(), qPrintable(ledger->problem()));
         cashiers =
             std::make_unique<Cashiers>(*ledger, [this](const QString &k, const QByteArray &d) {
                 if (refuseEvents)
@@ -84,6 +87,7 @@ private slots:
     void wrongPinsLockThePrompt();
     void noPinInTheFile();
     void recoveryCodeWorksOnce();
+    void promptGoesOnWhileTheLedgerIsOnlyRead();
     void permissions_data();
     void permissions();
 };
@@ -370,6 +374,35 @@ void TestCashiers::recoveryCodeWorksOnce()
     QVERIFY(!hall.cashiers->login("9999"));
     QVERIFY(!hall.cashiers->recover(code, "1357"));
     QVERIFY(hall.cashiers->recover(done->code, "1357"));
+}
+
+void TestCashiers::promptGoesOnWhileTheLedgerIsOnlyRead()
+{
+    Hall hall;
+    hall.cashiers->add("Ayşe", "9999", kYonetici);
+    hall.cashiers.reset();
+    hall.ledger.reset();
+    {
+        // A table of another program's: the ledger is then only read.
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "other");
+        db.setDatabaseName(hall.path);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec("CREATE TABLE other_program(x)"));
+    }
+    QSqlDatabase::removeDatabase("other");
+    hall.reopen();
+    QVERIFY(hall.ledger->readable() && !hall.ledger->isOpen());
+
+    hall.events.clear();
+    QCOMPARE(hall.cashiers->login("9999"), (Cashier{"Ayşe", kYonetici}));
+    for (int i = 0; i < 5; ++i)
+        QVERIFY(!hall.cashiers->login("1111"));
+    QCOMPARE(hall.cashiers->lockedFor(), 30);
+    QCOMPARE(hall.kinds(),
+             QStringList({"login", "pin_fail", "pin_fail", "pin_fail", "pin_fail", "pin_fail"}));
+    // Changes of the cashiers themselves wait for a ledger that can be written.
+    QCOMPARE(hall.error([&] { hall.cashiers->add("Ali", "1234", kKasiyer); }),
+             hall.ledger->problem());
 }
 
 void TestCashiers::permissions_data()
