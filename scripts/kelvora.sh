@@ -9,7 +9,7 @@ build="$here/build"
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-translations-l10n qt6-qpa-plugins
-  libqt6sql6-sqlite
+  libqt6sql6-sqlite libsodium-dev
   libgl-dev fonts-dejavu-core
   xvfb xauth xdotool x11-utils x11-apps imagemagick trayer openbox wmctrl
   dpkg-dev lintian appstream desktop-file-utils file librsvg2-bin

@@ -4,6 +4,7 @@
 #include "listlines.h"
 
 #include "applocale.h"
+#include "cashierspage.h"
 #include "hall.h"
 #include "layout.h"
 #include "messages.h"
@@ -82,6 +83,14 @@ TForm3::TForm3(hall::Hall &hall, QWidget *parent)
 TForm3::~TForm3()
 {
     delete ui;
+}
+
+void TForm3::setCashiers(kv::ledger::Cashiers *cashiers)
+{
+    if (m_cashiersPage)
+        return;
+    m_cashiersPage = new CashiersPage(cashiers, ui->PageControl1);
+    ui->PageControl1->addTab(m_cashiersPage, QStringLiteral("Kasiyerler"));
 }
 
 QListWidget *TForm3::feeList() const

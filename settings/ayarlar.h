@@ -9,8 +9,13 @@
 class QAction;
 class QListWidget;
 class QMenu;
+class CashiersPage;
+
 namespace kv::hall {
 class Hall;
+}
+namespace kv::ledger {
+class Cashiers;
 }
 
 namespace Ui {
@@ -34,6 +39,9 @@ public:
 
     // The fee entry window that "Ekle" of the fee list menu shows.
     void setFeeEntryWindow(QDialog *window) { m_feeEntry = window; }
+    // Adds the "Kasiyerler" tab, over the hall's cashiers.
+    void setCashiers(kv::ledger::Cashiers *cashiers);
+    CashiersPage *cashiersPage() const { return m_cashiersPage; }
     // The fee list `ListBox2`; the fee entry window adds new fees to it.
     QListWidget *feeList() const;
     // The working copy of the extras catalogue (`ListBox1`).
@@ -77,6 +85,7 @@ private:
     Ui::TForm3 *ui;
     kv::hall::Hall &m_hall;
     QDialog *m_feeEntry = nullptr;
+    CashiersPage *m_cashiersPage = nullptr;
     QMenu *PopupMenu1;
     QAction *Ekle1;
     QAction *ar1;

@@ -63,10 +63,11 @@ for n in 16 32 48 128 256; do
   expect '-rw-r--r--' "/usr/share/icons/hicolor/${n}x${n}/apps/kelvora.png"
 done
 
-# Run-time needs that dpkg-shlibdeps cannot see must be declared by hand.
+# Run-time needs that dpkg-shlibdeps cannot see must be declared by hand; the libraries it
+# finds (libsodium23 for the PINs among them) are checked as well.
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
-for p in libqt6sql6-sqlite qt6-translations-l10n libqt6gui6 libqt6widgets6; do
+for p in libqt6sql6-sqlite qt6-translations-l10n libqt6gui6 libqt6widgets6 libsodium23; do
   grep -Eq "(^|, )$p( |,|$)" <<<"$depends" || fail "Depends lacks $p"
 done
 
