@@ -12,6 +12,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QListWidget>
 #include <QScopeGuard>
 #include <QTimer>
@@ -20,6 +22,20 @@ using namespace kv;
 
 namespace {
 const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seçin!");
+
+ledger::NewEvent newEvent(const QString &kind, const QString &table, const QJsonObject &detail,
+                          std::optional<qint64> amount = std::nullopt)
+{
+    return {kind, table, ledger::compactJson(detail), amount};
+}
+
+QJsonArray extrasJson(const QList<ledger::BookedExtra> &extras)
+{
+    QJsonArray out;
+    for (const ledger::BookedExtra &x : extras)
+        out.append(QJsonObject{{"name", x.name}, {"price", x.price}});
+    return out;
+}
 } // namespace
 
 CashDesk::CashDesk(TForm1 *desk)
@@ -373,7 +389,14 @@ bool CashDesk::restartAccount(int table, const QStringList &lines)
     ledger::BillRecord dropped =
         droppedTime(table, counter::momentNow(), QStringLiteral("Yeniden başlatıldı"));
     dropped.restart = true;
-    m_operations->restart(dropped, lines);
+    const QJsonObject old{
+        {"date", dropped.openedDate}, {"time", dropped.openedTime}, {"fee", dropped.feeLine}};
+    const QJsonObject now{
+        {"date", lines.value(0)}, {"time", lines.value(1)}, {"fee", lines.value(2)}};
+    m_operations->restart(dropped, lines,
+                          newEvent("restart", dropped.tableName,
+                                   {{"old", old}, {"new", now}, {"minutes", dropped.bill.minutes}},
+                                   -dropped.bill.timeCharge));
     return true;
 }
 
@@ -391,7 +414,11 @@ bool CashDesk::clearAccounts()
     }
     if (!dropped.isEmpty() && !ledgerReady(QStringLiteral("Masa bilgileri silinmedi.")))
         return false;
-    m_operations->clearAccounts(dropped);
+    qint64 dropping = 0;
+    for (const ledger::BillRecord &b : dropped)
+        dropping += b.bill.timeCharge;
+    m_operations->clearAccounts(
+        dropped, newEvent("wipe", {}, {{"accounts", int(dropped.size())}}, -dropping));
     return true;
 }
 
@@ -413,7 +440,12 @@ bool CashDesk::removeExtrasFiles(const QStringList &files)
         if (bill && !ledgerReady(QStringLiteral("Masa extraları silinmedi.")))
             return false;
         // A file that cannot be removed is left as it was, and the next one taken.
-        m_operations->removeExtras(bill, file);
+        m_operations->removeExtras(
+            bill, file,
+            newEvent("tables", {},
+                     {{"file", file},
+                      {"extras", extrasJson(bill ? bill->extras : QList<ledger::BookedExtra>())}},
+                     -(bill ? bill->bill.extrasTotal : 0)));
     }
     return true;
 }
@@ -426,7 +458,11 @@ bool CashDesk::dropFreeExtras(int table)
     if (bill && !ledgerReady(QStringLiteral("Extralar silinmedi.")))
         return false;
     const auto shown = qScopeGuard([&] { m_desk->accountChanged(table); });
-    if (!m_operations->removeExtras(bill, file))
+    if (!m_operations->removeExtras(
+            bill, file,
+            newEvent("remove", tableName(table),
+                     {{"extras", extrasJson(bill ? bill->extras : QList<ledger::BookedExtra>())}},
+                     -(bill ? bill->bill.extrasTotal : 0))))
         throwError(QStringLiteral("%1 silinemedi.")
                        .arg(files::native(m_desk->paths().tableExtrasFile(tableName(table)))));
     return true;
@@ -497,7 +533,13 @@ void CashDesk::HesabiKapatClick()
     if (window->exec() != QDialog::Accepted)
         return;
     try {
-        if (!taken([&] { m_operations->settle(record); }))
+        const ledger::NewEvent settled = newEvent("settle", record.tableName,
+                                                  {{"minutes", record.bill.minutes},
+                                                   {"time_charge", record.bill.timeCharge},
+                                                   {"extras_total", record.bill.extrasTotal},
+                                                   {"total", record.bill.total}},
+                                                  record.bill.total);
+        if (!taken([&] { m_operations->settle(record, settled); }))
             return; // nothing done
     } catch (...) {
         m_desk->accountChanged(i);
@@ -523,7 +565,9 @@ void CashDesk::MasayiTasiClick()
     if (to < 0)
         return;
     try {
-        if (!taken([&] { m_operations->move(from, to); }))
+        const ledger::NewEvent moved =
+            newEvent("move", tableName(from), {{"from", tableName(from)}, {"to", tableName(to)}});
+        if (!taken([&] { m_operations->move(from, to, moved); }))
             return; // nothing done
     } catch (...) {
         m_desk->accountChanged(from);
@@ -553,14 +597,19 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
     const QDateTime &now = moment.wall;
     const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
     if (!bill || bill->cancelled()) {
-        m_operations->cancel(id, reason, now, std::nullopt); // says why
+        m_operations->cancel(id, reason, now, std::nullopt, {}); // says why
         return;
     }
     const QString name = bill->tableName;
+    const auto cancelled = [&](const QJsonValue &reopenedOn) {
+        return newEvent("cancel", name,
+                        {{"bill", id}, {"reason", reason}, {"reopened_on", reopenedOn}},
+                        -bill->bill.total);
+    };
     // An earlier day is closed: its guest left long ago, and its figures stay as they were.
     // The cancel is taken off today's total.
     if (ledger::businessDay(bill->closedAt) != ledger::businessDay(now)) {
-        if (!taken([&] { m_operations->cancel(id, reason, now, std::nullopt); }))
+        if (!taken([&] { m_operations->cancel(id, reason, now, std::nullopt, cancelled({})); }))
             return;
         messages::inform(QStringLiteral("Fiş iptal edildi. Önceki bir iş gününün fişi olduğundan "
                                         "%1 hesabı yeniden açılmadı; tutarı bugünün gün sonundan "
@@ -626,7 +675,9 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
         }
     }
     try {
-        if (!taken([&] { m_operations->cancel(id, reason, now, reopen); }))
+        if (!taken([&] {
+                m_operations->cancel(id, reason, now, reopen, cancelled(tableName(reopen->table)));
+            }))
             return; // nothing done
     } catch (...) {
         m_desk->accountChanged(reopen->table);
