@@ -1062,6 +1062,11 @@ bool Operations::takeLedger()
     if (!m_ledger.isOpen() || !m_half.isEmpty())
         return false;
     try {
+        // The counter's own actions never wait for another program's lock: their events wait.
+        QSqlQuery q(database(m_ledger));
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            sqlFailed(q.lastError());
+        q.exec(QStringLiteral("ROLLBACK"));
         finishPending();
         return true;
     } catch (const LedgerError &e) {
