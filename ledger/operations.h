@@ -88,13 +88,14 @@ public:
     // A file of the table extras directory removed, by its name in it, with the bill of what
     // it held (none: nothing to write down). False when it could not be removed: it stays as
     // it was, with no bill.
+    // With no bill to write, clearing and removing are the counter's own saves (below).
     bool removeExtras(const std::optional<BillRecord> &discarded, const QString &file,
                       const NewEvent &event);
 
     // The counter's own saves and events never stop for the ledger: while it cannot be
     // written, their events wait, chained, in the file beside it (each synced before its
     // change is made), and go into it in order once it can. They fail as the save itself does.
-    // A record file of the data directory (not the register) becomes `bytes`.
+    // A record file of the data directory becomes `bytes` (the register's: as saveRegister).
     void saveFile(const QString &path, const QByteArray &bytes, const NewEvent &event);
     // The register in memory becomes `lines`, and is saved.
     void saveRegister(const QStringList &lines, const NewEvent &event);
@@ -114,8 +115,8 @@ private:
     // The step's guard, and what a rollback puts back.
     void prepare(Step &step) const;
     qint64 insertBill(const BillRecord &bill);
-    // A step that writes bills nobody paid, and drops what they record; with no bill, the
-    // change alone.
+    // A step that writes bills nobody paid, and drops what they record; with no bill, a save
+    // of the counter's own.
     void discard(Step &step, const QList<BillRecord> &discarded);
     void apply(const Step &step);
     // Puts back what the step changed, from what it kept of the files before.
