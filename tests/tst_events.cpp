@@ -2,6 +2,7 @@
 // changed, deleted or inserted, and events that wait while the ledger cannot be written.
 #include "testsupport.h"
 
+#include "errors.h"
 #include "events.h"
 #include "layout.h"
 #include "ledger.h"
@@ -329,6 +330,9 @@ void TestEvents::waitingEvents()
     QCOMPARE(TestEnvironment::readBytes(paths.settingsFile()), RecordList::toBytes(settings));
     QCOMPARE(TestEnvironment::readBytes(paths.registerFile()), RecordList::toBytes(lines));
     QCOMPARE(reg.lines(), lines);
+    // A save that fails leaves no event waiting.
+    QVERIFY_THROWS_EXCEPTION(RuntimeError, ops->saveFile(paths.dataDir() + "/Yok/Zorbelayarex.dll",
+                                                         "x", {"catalogue", {}, "{}", {}}));
     QCOMPARE(TestEnvironment::readBytes(paths.ledgerWaitingEventsFile()).count('\n'), 3);
     QCOMPARE(ledger->lastEvent()->id, qint64(12));
     QVERIFY(!ops->status().isEmpty());
