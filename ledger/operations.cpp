@@ -634,7 +634,9 @@ void Operations::tryLedger()
             q.exec(QStringLiteral("ROLLBACK"));
             m_unwritable.clear();
         }
-        if (m_half.isEmpty() && !m_ledger.hasUnfinishedSteps())
+        // After the steps left unfinished, which came first.
+        if (m_half.isEmpty() && files::kind(waitingPath()) != files::Kind::Missing &&
+            !m_ledger.hasUnfinishedSteps())
             enterWaiting();
     } catch (const RuntimeError &) {
     }
