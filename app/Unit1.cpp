@@ -258,6 +258,7 @@ void TForm1::connectHandlers()
     connect(ui->MasayiTasi1, &QAction::triggered, this, cash(&CashDesk::MasayiTasiClick));
     connect(ui->GunSonu1, &QAction::triggered, this, cash(&CashDesk::GunSonuClick));
     connect(ui->IslemGecmisi1, &QAction::triggered, this, cash(&CashDesk::IslemGecmisiClick));
+    connect(ui->DefteriDogrula1, &QAction::triggered, this, cash(&CashDesk::DefteriDogrulaClick));
     connect(Timer1, &QTimer::timeout, this, on(&TForm1::Timer1Timer));
     connect(Timer2, &QTimer::timeout, this, on(&TForm1::Timer2Timer));
     connect(Timer3, &QTimer::timeout, this, on(&TForm1::Timer3Timer));

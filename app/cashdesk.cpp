@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "dayendwindow.h"
 #include "deferred.h"
+#include "events.h"
 #include "floor.h"
 #include "historywindow.h"
 #include "messages.h"
@@ -371,6 +372,17 @@ void CashDesk::IslemGecmisiClick()
     historyWindow()->openAt(clock::now());
 }
 
+void CashDesk::DefteriDogrulaClick()
+{
+    if (!ledgerReady({}, false))
+        return;
+    const ledger::ChainCheck check = ledger::verifyChain(m_hall.paths().ledgerFile());
+    if (check.ok)
+        messages::inform(check.text);
+    else
+        messages::showError(check.text);
+}
+
 void CashDesk::cancelBill(qint64 id, const QString &reason)
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
@@ -380,14 +392,14 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
     const QDateTime &now = moment.wall;
     const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
     if (!bill || bill->cancelled()) {
-        m_operations->cancel(id, reason, now, std::nullopt); // says why
+        m_hall.cancel(id, reason, now, std::nullopt, std::nullopt); // says why
         return;
     }
     const QString name = bill->tableName;
     // An earlier day is closed: its guest left long ago, and its figures stay as they were.
     // The cancel is taken off today's total.
     if (ledger::businessDay(bill->closedAt) != ledger::businessDay(now)) {
-        if (!taken([&] { m_operations->cancel(id, reason, now, std::nullopt); }))
+        if (!taken([&] { m_hall.cancel(id, reason, now, std::nullopt, std::nullopt); }))
             return;
         messages::inform(QStringLiteral("Fiş iptal edildi. Önceki bir iş gününün fişi olduğundan "
                                         "%1 hesabı yeniden açılmadı; tutarı bugünün gün sonundan "

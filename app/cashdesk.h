@@ -49,10 +49,11 @@ public:
     void checkLedger();
 
     // Handlers.
-    void HesabiKapatClick();  // "Hesabı Kapat", F8
-    void MasayiTasiClick();   // "Masayı Taşı"
-    void GunSonuClick();      // "Gün Sonu", F9
-    void IslemGecmisiClick(); // "İşlem Geçmişi"
+    void HesabiKapatClick();    // "Hesabı Kapat", F8
+    void MasayiTasiClick();     // "Masayı Taşı"
+    void GunSonuClick();        // "Gün Sonu", F9
+    void IslemGecmisiClick();   // "İşlem Geçmişi"
+    void DefteriDogrulaClick(); // "Defteri Doğrula"
     // "İptal Et" in the day-end window: the bill is cancelled with its reason, and its account
     // reopened when its table is free.
     void cancelBill(qint64 id, const QString &reason);

@@ -3,17 +3,82 @@
 #include "applocale.h"
 #include "clock.h"
 #include "errors.h"
+#include "events.h"
 #include "fsys.h"
 #include "leftovers.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QScopeGuard>
 
 namespace kv::hall {
 
 namespace {
 const QString kExtrasSuffix = QStringLiteral(".msex");
+
+ledger::NewEvent newEvent(const QString &kind, const QString &table, const QJsonObject &detail,
+                          std::optional<qint64> amount = std::nullopt)
+{
+    return {kind, table, ledger::compactJson(detail), amount};
+}
+
+QJsonObject accountJson(const QString &date, const QString &time, const QString &fee)
+{
+    return {{"date", date}, {"time", time}, {"fee", fee}};
+}
+
+// The settings' lines as the events name them.
+const std::pair<int, const char *> kSettingKeys[] = {
+    {SettingsLine::UnitFee, "unit_fee"},
+    {SettingsLine::EndTimeFollowsClock, "end_time_follows_clock"},
+    {SettingsLine::TablePrefix, "table_prefix"},
+    {SettingsLine::MinimumCharge, "minimum_charge"},
+    {SettingsLine::MinimumChargeOn, "minimum_charge_on"},
+    {SettingsLine::MultipleFees, "multiple_fees"},
+};
+
+QJsonObject extrasJson(const QStringList &lines)
+{
+    QJsonArray extras;
+    for (int k = 0; PairLine::name(k) < lines.size(); ++k) {
+        int price = 0;
+        tryStrToInt(lines.value(PairLine::price(k)), &price);
+        extras.append(QJsonObject{{"name", lines.at(PairLine::name(k))}, {"price", price}});
+    }
+    return {{"extras", extras}};
+}
 } // namespace
+
+void Hall::saveList(RecordList &list, const QString &path, const RecordList &next,
+                    const ledger::NewEvent &change)
+{
+    // A file that could not be read is never saved over.
+    if (!list.known())
+        throwError(
+            QStringLiteral("%1 okunamadığı için üzerine kaydedilmedi!").arg(files::native(path)));
+    try {
+        m_operations->saveFile(path, RecordList::toBytes(next.lines()), change);
+    } catch (const RuntimeError &) {
+        list.rereadAfterFailedSave(path);
+        // Something other than a file in its place (a directory): it cannot be saved there.
+        if (files::kind(path) == files::Kind::Other)
+            throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
+        throw;
+    }
+    list = next;
+}
+
+void Hall::setOperator(const QString &name)
+{
+    m_operator = name.isEmpty() ? QStringLiteral("-") : name;
+    m_operations->setOperator(m_operator);
+}
+
+void Hall::record(const QString &kind, const QByteArray &detail)
+{
+    m_operations->record({kind, QString(), detail, std::nullopt});
+}
 
 Hall::Hall(const Paths &paths, QObject *parent)
     : QObject(parent), m_paths(paths), m_ledger(std::make_unique<ledger::Ledger>())
@@ -348,11 +413,12 @@ void Hall::openAccount(int table, const QString &fee, const counter::Moment &at)
     const QString date = shortDate(at.wall.date());
     const QString time = longTime(at.wall.time());
     const auto shown = qScopeGuard([&] { emit tableChanged(table); });
-    m_register.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
-        reg.set(RegisterLine::date(table), date);
-        reg.set(RegisterLine::startTime(table), time);
-        reg.set(RegisterLine::fee(table), fee);
-    });
+    RecordList next = m_register;
+    next.set(RegisterLine::date(table), date);
+    next.set(RegisterLine::startTime(table), time);
+    next.set(RegisterLine::fee(table), fee);
+    saveList(m_register, m_paths.registerFile(), next,
+             newEvent(QStringLiteral("open"), tableName(table), accountJson(date, time, fee)));
     // Best effort: where the ledger cannot take it, the account is billed by its register text.
     if (m_ledger->isOpen() && m_ledger->reopen())
         m_ledger->setOpening(table, counter::openingAt(at, date, time));
@@ -365,7 +431,13 @@ void Hall::restartAccount(int table, const QString &fee, const counter::Moment &
     const auto shown = qScopeGuard([&] { emit tableChanged(table); });
     ledger::BillRecord dropped = droppedTime(table, at, QStringLiteral("Yeniden başlatıldı"));
     dropped.restart = true;
-    m_operations->restart(dropped, {date, time, fee});
+    const QJsonObject detail{
+        {"old", accountJson(dropped.openedDate, dropped.openedTime, dropped.feeLine)},
+        {"new", accountJson(date, time, fee)},
+        {"minutes", dropped.bill.minutes}};
+    m_operations->restart(
+        dropped, {date, time, fee},
+        newEvent(QStringLiteral("restart"), tableName(table), detail, -dropped.bill.timeCharge));
     if (m_ledger->isOpen() && m_ledger->reopen())
         m_ledger->setOpening(table, counter::openingAt(at, date, time));
 }
@@ -373,16 +445,18 @@ void Hall::restartAccount(int table, const QString &fee, const counter::Moment &
 void Hall::changeFee(int table, const QString &fee)
 {
     const auto shown = qScopeGuard([&] { emit tableChanged(table); });
-    m_register.saveChanged(m_paths.registerFile(),
-                           [&](RecordList &reg) { reg.set(RegisterLine::fee(table), fee); });
+    RecordList next = m_register;
+    next.set(RegisterLine::fee(table), fee);
+    saveList(m_register, m_paths.registerFile(), next,
+             newEvent(QStringLiteral("fee"), tableName(table),
+                      {{"old", m_register.value(RegisterLine::fee(table))}, {"new", fee}}));
 }
 
-void Hall::saveBooked(int table, const RecordList &next)
+void Hall::saveBooked(int table, const RecordList &next, const ledger::NewEvent &change)
 {
     const auto shown = qScopeGuard([&] { emit tableChanged(table); });
     RecordList &booked = m_booked[size_t(table)];
-    booked.saveChanged(m_paths.tableExtrasFile(tableName(table)),
-                       [&](RecordList &list) { list = next; });
+    saveList(booked, m_paths.tableExtrasFile(tableName(table)), next, change);
     m_floor.setBooked(table, counter::bookedOf(booked.lines()));
 }
 
@@ -395,24 +469,38 @@ bool Hall::book(int table, int k)
     // booking after it would pair the new name with it as its price.
     if (next.count() % 2 != 0)
         next.removeAt(next.count() - 1);
-    next.append(m_catalogue.at(PairLine::name(k)));
-    next.append(m_catalogue.at(PairLine::price(k)));
-    saveBooked(table, next);
+    const QString name = m_catalogue.at(PairLine::name(k));
+    const QString price = m_catalogue.at(PairLine::price(k));
+    next.append(name);
+    next.append(price);
+    int amount = 0;
+    tryStrToInt(price, &amount);
+    saveBooked(table, next,
+               newEvent(QStringLiteral("book"), tableName(table),
+                        {{"name", name}, {"price", amount}}, amount));
     return true;
 }
 
 void Hall::removeExtra(int table, int k)
 {
     RecordList next = booked(table);
+    const QString name = next.at(PairLine::name(k));
+    int price = 0;
+    tryStrToInt(next.value(PairLine::price(k)), &price);
     next.removeAt(PairLine::price(k));
     next.removeAt(PairLine::name(k));
-    saveBooked(table, next);
+    saveBooked(table, next,
+               newEvent(QStringLiteral("remove"), tableName(table),
+                        {{"name", name}, {"price", price}}, -price));
 }
 
 void Hall::clearExtras(int table)
 {
-    booked(table);
-    saveBooked(table, RecordList());
+    const QStringList lines = booked(table).lines();
+    const std::optional<qint64> sum = counter::extrasTotal(lines);
+    saveBooked(
+        table, RecordList(),
+        newEvent(QStringLiteral("clear"), tableName(table), extrasJson(lines), -sum.value_or(0)));
 }
 
 // ---- The cash desk ----------------------------------------------------------------------
@@ -516,7 +604,12 @@ void Hall::settle(const ledger::BillRecord &record)
         reread(record.tablePos);
         emit tableChanged(record.tablePos);
     });
-    m_operations->settle(record);
+    m_operations->settle(record, newEvent(QStringLiteral("settle"), record.tableName,
+                                          {{"minutes", record.bill.minutes},
+                                           {"time_charge", record.bill.timeCharge},
+                                           {"extras_total", record.bill.extrasTotal},
+                                           {"total", record.bill.total}},
+                                          record.bill.total));
 }
 
 void Hall::move(int from, int to)
@@ -527,7 +620,9 @@ void Hall::move(int from, int to)
         emit tableChanged(from);
         emit tableChanged(to);
     });
-    m_operations->move(from, to);
+    m_operations->move(from, to,
+                       newEvent(QStringLiteral("move"), tableName(from),
+                                {{"from", tableName(from)}, {"to", tableName(to)}}));
     m_ledger->moveOpening(from, to); // best effort: else billed by its register text
 }
 
@@ -541,7 +636,14 @@ void Hall::cancel(qint64 id, const QString &reason, const QDateTime &now,
             emit tableChanged(reopen->table);
         }
     });
-    m_operations->cancel(id, reason, now, reopen);
+    const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
+    m_operations->cancel(
+        id, reason, now, reopen,
+        newEvent(QStringLiteral("cancel"), bill ? bill->tableName : QString(),
+                 {{"bill", id},
+                  {"reason", reason},
+                  {"reopened_on", reopen ? QJsonValue(tableName(reopen->table)) : QJsonValue()}},
+                 bill ? std::optional<qint64>(-bill->bill.total) : std::nullopt));
     // Best effort: without it the reopened account is billed by its register text.
     if (reopen && opening)
         m_ledger->setOpening(reopen->table, opening);
@@ -569,7 +671,11 @@ void Hall::wipeAccounts()
             continue;
         dropped << droppedTime(t, now, QStringLiteral("Masa bilgileri silindi"));
     }
-    m_operations->clearAccounts(dropped);
+    qint64 dropped_ = 0;
+    for (const ledger::BillRecord &bill : std::as_const(dropped))
+        dropped_ += bill.bill.timeCharge;
+    m_operations->clearAccounts(dropped, newEvent(QStringLiteral("wipe"), QString(),
+                                                  {{"accounts", int(dropped.size())}}, -dropped_));
 }
 
 bool Hall::hasDroppableExtras(int table) const
@@ -585,7 +691,12 @@ void Hall::dropFreeExtras(int table)
     });
     const QString file = tableName(table) + kExtrasSuffix;
     const auto bill = droppedExtras(file, clock::now(), QStringLiteral("Silindi"));
-    if (!m_operations->removeExtras(bill, file))
+    const QStringList lines =
+        bill ? RecordList::fromBytes(bill->extrasFile.value_or(QByteArray())) : QStringList();
+    if (!m_operations->removeExtras(bill, file,
+                                    newEvent(QStringLiteral("clear"), tableName(table),
+                                             extrasJson(lines),
+                                             bill ? -bill->bill.extrasTotal : 0)))
         throwError(QStringLiteral("%1 silinemedi.")
                        .arg(files::native(m_paths.tableExtrasFile(tableName(table)))));
 }
@@ -602,6 +713,7 @@ bool Hall::createTablesDropsExtras() const
 void Hall::createTables(const QString &countText, const QString &prefix)
 {
     const QStringList extrasFiles = files::list(m_paths.extrasDir());
+    const QString oldCount = m_register.value(RegisterLine::TableCount);
     // From here the table list shows what the files hold, after a failure too.
     const auto listed = qScopeGuard([this] {
         listTables();
@@ -611,36 +723,94 @@ void Hall::createTables(const QString &countText, const QString &prefix)
     });
     // Only the count changes: the accounts stay with the positions of the tables. A
     // hand-shortened register is padded, so that every table has its lines again.
-    m_register.saveChanged(m_paths.registerFile(), [&](RecordList &reg) {
-        reg.padFrom(defaultRegister());
-        reg.set(RegisterLine::TableCount, countText);
-    });
-    m_settings.saveChanged(m_paths.settingsFile(), [&](RecordList &s) {
-        s.padFrom(defaultSettings());
-        s.set(SettingsLine::TablePrefix, prefix);
-    });
+    RecordList reg = m_register;
+    reg.padFrom(defaultRegister());
+    reg.set(RegisterLine::TableCount, countText);
+    RecordList settings = m_settings;
+    settings.padFrom(defaultSettings());
+    settings.set(SettingsLine::TablePrefix, prefix);
+    const QDateTime now = clock::now();
+    qint64 dropped = 0;
+    for (const QString &file : extrasFiles)
+        if (const auto bill = droppedExtras(file, now, QString()))
+            dropped += bill->bill.extrasTotal;
+    saveList(m_register, m_paths.registerFile(), reg,
+             newEvent(QStringLiteral("tables"), QString(),
+                      {{"old", oldCount.toInt()}, {"new", countText.toInt()}, {"prefix", prefix}},
+                      -dropped));
+    // A prefix left as it was changes no setting: no event of its own.
+    const QJsonObject prefixChange = settingsChange(m_settings, settings);
+    saveList(m_settings, m_paths.settingsFile(), settings,
+             prefixChange.value(QStringLiteral("changed")).toObject().isEmpty()
+                 ? ledger::NewEvent{}
+                 : newEvent(QStringLiteral("settings"), QString(), prefixChange));
     emit settingsChanged();
     listTables();
-    const QDateTime now = clock::now();
     for (const QString &file : extrasFiles) {
         const auto bill = droppedExtras(file, now, QStringLiteral("Masalar yeniden oluşturuldu"));
-        // A file that cannot be removed is left as it was, and the next one taken.
-        m_operations->removeExtras(bill, file);
+        // A file that cannot be removed is left as it was, and the next one taken. Its money is
+        // in the tables event.
+        m_operations->removeExtras(bill, file, {});
     }
+}
+
+QJsonObject Hall::settingsChange(const RecordList &before, const RecordList &after)
+{
+    QJsonObject changed;
+    for (const auto &[line, key] : kSettingKeys)
+        if (before.value(line) != after.value(line))
+            changed.insert(QLatin1String(key),
+                           QJsonObject{{"old", before.value(line)}, {"new", after.value(line)}});
+    return {{"changed", changed}};
 }
 
 void Hall::saveSettings(const RecordList &next, const std::optional<QStringList> &fees)
 {
-    if (fees)
-        RecordList(*fees).save(m_paths.feeListFile());
+    if (fees) {
+        RecordList old;
+        if (feeListExists())
+            old.load(m_paths.feeListFile());
+        if (old.lines() != *fees || !feeListExists()) {
+            QJsonObject detail = settingsChange(m_settings, m_settings);
+            QJsonObject changed = detail.value("changed").toObject();
+            changed.insert("fees",
+                           QJsonObject{{"old", old.lines().join(", ")}, {"new", fees->join(", ")}});
+            m_operations->saveFile(
+                m_paths.feeListFile(), RecordList::toBytes(*fees),
+                newEvent(QStringLiteral("settings"), QString(), {{"changed", changed}}));
+        }
+    }
     const auto changed = qScopeGuard([this] { emit settingsChanged(); });
-    m_settings.saveChanged(m_paths.settingsFile(), [&](RecordList &list) { list = next; });
+    saveList(m_settings, m_paths.settingsFile(), next,
+             newEvent(QStringLiteral("settings"), QString(), settingsChange(m_settings, next)));
 }
 
 void Hall::saveCatalogue(const RecordList &next)
 {
     const auto changed = qScopeGuard([this] { emit catalogueChanged(); });
-    m_catalogue.saveChanged(m_paths.catalogueFile(), [&](RecordList &list) { list = next; });
+    QStringList oldNames, newNames, added, removed, changedNames;
+    for (int k = 0; PairLine::name(k) < m_catalogue.count(); ++k)
+        oldNames << m_catalogue.at(PairLine::name(k));
+    for (int k = 0; PairLine::name(k) < next.count(); ++k)
+        newNames << next.at(PairLine::name(k));
+    for (const QString &name : std::as_const(newNames))
+        if (!oldNames.contains(name))
+            added << name;
+    for (const QString &name : std::as_const(oldNames))
+        if (!newNames.contains(name))
+            removed << name;
+    for (int k = 0; PairLine::name(k) < next.count(); ++k) {
+        const int old = oldNames.indexOf(next.at(PairLine::name(k)));
+        if (old >= 0 && m_catalogue.value(PairLine::price(old)) != next.value(PairLine::price(k)))
+            changedNames << next.at(PairLine::name(k));
+    }
+    saveList(m_catalogue, m_paths.catalogueFile(), next,
+             newEvent(QStringLiteral("catalogue"), QString(),
+                      {{"old", int(oldNames.size())},
+                       {"new", int(newNames.size())},
+                       {"added", QJsonArray::fromStringList(added)},
+                       {"removed", QJsonArray::fromStringList(removed)},
+                       {"changed", QJsonArray::fromStringList(changedNames)}}));
 }
 
 bool Hall::catchUp()

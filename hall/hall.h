@@ -1,12 +1,14 @@
 #pragma once
 
 #include "billing.h"
+#include "events.h"
 #include "floor.h"
 #include "layout.h"
 #include "ledger.h"
 #include "operations.h"
 #include "recordlist.h"
 
+#include <QJsonObject>
 #include <QObject>
 
 #include <functional>
@@ -152,6 +154,12 @@ public:
     // Reads the catalogue again from its file.
     void reloadCatalogue();
 
+    // Who works the counter now ("-": nobody set up); every event carries it.
+    void setOperator(const QString &name);
+    const QString &operatorName() const { return m_operator; }
+    // An event with no change to the files (a login, a cashier changed).
+    void record(const QString &kind, const QByteArray &detail);
+
     // Steps left unfinished, marks owed: dealt with; true when a file changed. Throws what
     // stops it.
     bool catchUp();
@@ -174,7 +182,11 @@ private:
     // A table's extras changed behind the cache: read again.
     void reread(int table);
     void loadBooked(int table);
-    void saveBooked(int table, const RecordList &next);
+    void saveBooked(int table, const RecordList &next, const ledger::NewEvent &change);
+    // Saves `next` over a record file with its event; `list` follows what the file holds.
+    void saveList(RecordList &list, const QString &path, const RecordList &next,
+                  const ledger::NewEvent &change);
+    static QJsonObject settingsChange(const RecordList &before, const RecordList &after);
     ledger::BillRecord droppedTime(int table, const counter::Moment &now,
                                    const QString &reason) const;
     std::optional<ledger::BillRecord> droppedExtras(const QString &file, const QDateTime &now,
@@ -193,6 +205,7 @@ private:
     counter::Floor m_floor;
     std::unique_ptr<ledger::Ledger> m_ledger;
     std::unique_ptr<ledger::Operations> m_operations;
+    QString m_operator = QStringLiteral("-");
 };
 
 } // namespace kv::hall

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "billing.h"
+#include "events.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -129,6 +130,22 @@ public:
     // ledger: moved away or replaced while the program runs, it takes all its bills along,
     // and no file put at its path is given pages of another.
     void checkpoint() const noexcept;
+
+    // The event log. The last row; none while there is none.
+    std::optional<Event> lastEvent() const;
+    // Its id and hash, for the reports: id 0 and the first row's previous hash when empty.
+    ChainHead chainHead() const;
+    // Appends an event that changes no file, in a transaction of its own, at the clock's time;
+    // throws a LedgerError when it cannot.
+    Event appendEvent(const NewEvent &event, const QString &op);
+    // A closing's line "yyyy-MM-dd<TAB>id<TAB>hash" in the anchors file, synced to the disk: a
+    // chain cut at its end or recomputed after an edit no longer matches it. False when it
+    // could not be written.
+    bool appendAnchor(const QDate &date) const;
+    // The anchors file and the file of events waiting for the ledger, beside the ledger.
+    static QString anchorsFile(const QString &ledgerPath);
+    static QString waitingEventsFile(const QString &ledgerPath);
+    const QString &path() const { return m_path; }
 
     // The bills closed in [from, to), in the order they were closed. A listing leaves out
     // what only a bill's own view needs: its extras, the extras file it carries and the

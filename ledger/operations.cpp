@@ -1,10 +1,15 @@
 #include "operations.h"
 
+#include "clock.h"
 #include "errors.h"
+#include "sqlwrite.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -27,17 +32,21 @@ struct Guard
 // whether later work changed its files.
 struct Operations::Step
 {
-    QString kind;        // "settle", "move", "reopen", "restart", "clear", "remove"
+    QString kind; // "settle", "move", "reopen", "restart", "clear", "remove", "file", "register"
     qint64 billId = 0;   // reopen: the bill cancelled
     QList<qint64> bills; // the bills the step wrote
     int table = -1;      // settle, reopen: the table; move: the source
     QString tableName;   // its extras file's name when the step began
     int target = -1;     // move: the table the account goes to; clear: the register's length
     QString targetName;
-    QStringList lines; // move, reopen, restart: the account's three register lines; remove:
-                       // the files
-    std::optional<QByteArray> extras; // move, reopen: the extras file, none: no file
+    QStringList lines; // move, reopen, restart: the account's three register lines; remove,
+                       // file: the file; register: all its lines
+    std::optional<QByteArray> extras; // move, reopen: the extras file, none: no file; file: it
     QList<Guard> guard;
+    NewEvent event; // written with the step's done mark
+    QString op;     // who made the step
+    // Its errors are the files' own, as when it was a save alone.
+    bool plain = false;
     // Not kept in the journal: the files and lines as they were, put back when the step
     // fails half-way.
     QMap<QString, std::optional<QByteArray>> filesBefore;
@@ -49,9 +58,10 @@ struct Operations::Effects
 {
     struct File
     {
-        QString name;                    // in the table extras directory
+        QString name;                    // as pathOf() reads it
         std::optional<QByteArray> after; // none: removed
         bool afterRegister = false;      // changed once the register is saved
+        bool wholeRegister = false;      // the register file, saved from its lines
     };
     QList<File> files;
     QMap<int, QString> lines;
@@ -78,25 +88,6 @@ public:
     using RuntimeError::RuntimeError;
 };
 
-QSqlDatabase database(const Ledger &ledger)
-{
-    if (!ledger.isOpen())
-        throw LedgerError(ledger.problem(), QString(), ledger.shortProblem());
-    return QSqlDatabase::database(ledger.connectionName(), false);
-}
-
-[[noreturn]] void sqlFailed(const QSqlError &e)
-{
-    if (isLockError(e))
-        throw LedgerError(QStringLiteral("Defter başka bir program tarafından kullanılıyor"),
-                          e.text(), QStringLiteral("başka bir program tarafından kullanılıyor"));
-    if (e.nativeErrorCode() == QLatin1String("13"))
-        throw LedgerError(QStringLiteral("Diskte yer kalmadı; defter yazılamadı"), e.text(),
-                          QStringLiteral("diskte yer kalmadı"));
-    throw LedgerError(QStringLiteral("Defter.db'ye yazılamadı"), e.text(),
-                      QStringLiteral("yazılamıyor"));
-}
-
 // By position: a kept statement never runs with values left from a use that stopped.
 void bindAll(QSqlQuery &q, const QVariantList &values)
 {
@@ -110,40 +101,6 @@ QVariant text(const QString &s)
     return QVariant(s.isNull() ? QStringLiteral("") : s);
 }
 
-// Runs a statement; while another program holds the ledger, waits as long as the ledger's
-// waiter lets it (the window keeps answering).
-void execOrThrow(const Ledger &ledger, QSqlQuery &q)
-{
-    bool waited = false;
-    const auto over = qScopeGuard([&] {
-        if (waited)
-            ledger.lockWaitOver();
-    });
-    while (!q.exec()) {
-        if (!isLockError(q.lastError()) || !ledger.waitForLock())
-            sqlFailed(q.lastError());
-        waited = true;
-    }
-}
-
-// Runs the body in one transaction: all of it is in the ledger, or none of it. The write lock
-// is taken at once, so the body never waits half way.
-void transaction(const Ledger &ledger, const std::function<void(QSqlDatabase &)> &body)
-{
-    QSqlDatabase db = database(ledger);
-    QSqlQuery control(db);
-    control.prepare(QStringLiteral("BEGIN IMMEDIATE"));
-    execOrThrow(ledger, control);
-    try {
-        body(db);
-        control.prepare(QStringLiteral("COMMIT"));
-        execOrThrow(ledger, control);
-    } catch (...) {
-        control.exec(QStringLiteral("ROLLBACK"));
-        throw;
-    }
-}
-
 QVariant blob(const std::optional<QByteArray> &bytes)
 {
     return bytes ? QVariant(*bytes) : QVariant(QMetaType(QMetaType::QByteArray));
@@ -152,6 +109,28 @@ QVariant blob(const std::optional<QByteArray> &bytes)
 QString extrasFileName(const QString &table)
 {
     return table + QStringLiteral(".msex");
+}
+
+// A step's file: by its name in the table extras directory, or by "./" and its path in the
+// data directory.
+QString pathOf(const Paths &paths, const QString &name)
+{
+    if (name.startsWith(QLatin1String("./")))
+        return paths.dataDir() + name.mid(1);
+    return paths.extrasDir() + QLatin1Char('/') + name;
+}
+
+QString dataName(const Paths &paths, const QString &path)
+{
+    return QStringLiteral("./") + QDir(paths.dataDir()).relativeFilePath(path);
+}
+
+// The settle's bill id in its event's detail: it is known only once the bill is written.
+QByteArray withBill(const QByteArray &detail, qint64 bill)
+{
+    QJsonObject o = QJsonDocument::fromJson(detail).object();
+    o.insert(QStringLiteral("bill"), bill);
+    return compactJson(o);
 }
 
 // What a file or a run of lines is, told in a few bytes: "-" for no file, "?" for one that
@@ -229,6 +208,55 @@ Words wordsOf(const QString &kind)
 }
 } // namespace
 
+QSqlDatabase database(const Ledger &ledger)
+{
+    if (!ledger.isOpen())
+        throw LedgerError(ledger.problem(), QString(), ledger.shortProblem());
+    return QSqlDatabase::database(ledger.connectionName(), false);
+}
+
+[[noreturn]] void sqlFailed(const QSqlError &e)
+{
+    if (isLockError(e))
+        throw LedgerError(QStringLiteral("Defter başka bir program tarafından kullanılıyor"),
+                          e.text(), QStringLiteral("başka bir program tarafından kullanılıyor"));
+    if (e.nativeErrorCode() == QLatin1String("13"))
+        throw LedgerError(QStringLiteral("Diskte yer kalmadı; defter yazılamadı"), e.text(),
+                          QStringLiteral("diskte yer kalmadı"));
+    throw LedgerError(QStringLiteral("Defter.db'ye yazılamadı"), e.text(),
+                      QStringLiteral("yazılamıyor"));
+}
+
+void execOrThrow(const Ledger &ledger, QSqlQuery &q)
+{
+    bool waited = false;
+    const auto over = qScopeGuard([&] {
+        if (waited)
+            ledger.lockWaitOver();
+    });
+    while (!q.exec()) {
+        if (!isLockError(q.lastError()) || !ledger.waitForLock())
+            sqlFailed(q.lastError());
+        waited = true;
+    }
+}
+
+void transaction(const Ledger &ledger, const std::function<void(QSqlDatabase &)> &body)
+{
+    QSqlDatabase db = database(ledger);
+    QSqlQuery control(db);
+    control.prepare(QStringLiteral("BEGIN IMMEDIATE"));
+    execOrThrow(ledger, control);
+    try {
+        body(db);
+        control.prepare(QStringLiteral("COMMIT"));
+        execOrThrow(ledger, control);
+    } catch (...) {
+        control.exec(QStringLiteral("ROLLBACK"));
+        throw;
+    }
+}
+
 std::optional<QByteArray> readExtras(const Paths &paths, const QString &table)
 {
     const QString path = paths.tableExtrasFile(table);
@@ -275,6 +303,11 @@ Operations::Effects Operations::effects(const Step &s) const
         // Never the directory itself.
         if (!s.lines.value(0).isEmpty())
             e.files << Effects::File{s.lines.value(0), std::nullopt};
+    } else if (s.kind == QLatin1String("file")) {
+        e.files << Effects::File{s.lines.value(0), s.extras};
+    } else if (s.kind == QLatin1String("register")) {
+        e.files << Effects::File{dataName(m_paths, m_paths.registerFile()),
+                                 RecordList::toBytes(s.lines), false, true};
     }
     return e;
 }
@@ -283,7 +316,7 @@ namespace {
 // The file as it is now: none when there is none; "?" where it cannot be read.
 std::optional<QByteArray> fileNow(const Paths &paths, const QString &name, bool *readable)
 {
-    const QString path = paths.extrasDir() + QLatin1Char('/') + name;
+    const QString path = pathOf(paths, name);
     *readable = true;
     switch (files::kind(path)) {
     case files::Kind::Missing:
@@ -361,7 +394,7 @@ Operations::State Operations::compare(const Step &s) const
     return allAfter ? State::After : allBefore ? State::Before : State::Between;
 }
 
-qint64 Operations::begin(Step &s, const std::function<void()> &alsoInTransaction)
+void Operations::prepare(Step &s) const
 {
     // What each file and line is now and will be: the step's guard, and what a rollback
     // puts back.
@@ -371,8 +404,8 @@ qint64 Operations::begin(Step &s, const std::function<void()> &alsoInTransaction
         bool readable = true;
         const std::optional<QByteArray> now = fileNow(m_paths, f.name, &readable);
         if (!readable)
-            throwError(QStringLiteral("Cannot open file %1")
-                           .arg(files::native(m_paths.extrasDir() + QLatin1Char('/') + f.name)));
+            throwError(
+                QStringLiteral("Cannot open file %1").arg(files::native(pathOf(m_paths, f.name))));
         s.filesBefore.insert(f.name, now);
         s.guard << Guard{f.name, -1, 0, fileDigest(now), fileDigest(f.after)};
     }
@@ -386,28 +419,52 @@ qint64 Operations::begin(Step &s, const std::function<void()> &alsoInTransaction
             s.linesBefore.insert(first + k, now.at(k));
         s.guard << Guard{QString(), first, int(after.size()), linesDigest(now), linesDigest(after)};
     });
+}
+
+qint64 Operations::begin(Step &s, const std::function<void()> &alsoInTransaction)
+{
+    prepare(s);
     qint64 id = 0;
     transaction(m_ledger, [&](QSqlDatabase &) {
         if (alsoInTransaction)
             alsoInTransaction();
         QSqlQuery &q = m_ledger.statement(
             "INSERT INTO journal(kind, created_at, bill_id, table_pos, table_name, target_pos,"
-            " target_name, register_lines, extras_file, guard, bill_ids)"
-            " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        bindAll(q, {s.kind, isoText(QDateTime::currentDateTime()),
+            " target_name, register_lines, extras_file, guard, bill_ids, event)"
+            " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        bindAll(q, {s.kind, isoText(clock::now()),
                     s.billId ? QVariant(s.billId) : QVariant(QMetaType(QMetaType::LongLong)),
                     s.table, s.tableName, s.target, s.targetName, s.lines.join(QLatin1Char('\n')),
-                    blob(s.extras), guardText(s.guard), idList(s.bills)});
+                    blob(s.extras), guardText(s.guard), idList(s.bills),
+                    s.event.isEmpty() ? QVariant(QMetaType(QMetaType::QString))
+                                      : QVariant(QString::fromUtf8(newEventJson(s.event, s.op)))});
         execOrThrow(m_ledger, q);
         id = q.lastInsertId().toLongLong();
     });
     return id;
 }
 
-void Operations::markDone(qint64 id)
+void Operations::markDone(qint64 id, const Step &s)
 {
-    QSqlQuery &q = m_ledger.statement("UPDATE journal SET done = 1 WHERE id = ?");
-    q.bindValue(0, id);
+    // The step's event is in the ledger exactly when its change is in the files.
+    transaction(m_ledger, [&](QSqlDatabase &) {
+        QSqlQuery &q = m_ledger.statement("UPDATE journal SET done = 1 WHERE id = ?");
+        q.bindValue(0, id);
+        execOrThrow(m_ledger, q);
+        writeEvent(s);
+    });
+}
+
+void Operations::writeEvent(const Step &s)
+{
+    if (s.event.isEmpty())
+        return;
+    const Event e = insertEvent(m_ledger, s.event, s.op, eventTime(clock::now()));
+    if (s.kind != QLatin1String("settle") || s.bills.isEmpty())
+        return;
+    QSqlQuery &q =
+        m_ledger.statement("UPDATE bills SET settle_event = ?, settle_hash = ? WHERE id = ?");
+    bindAll(q, {e.id, e.hash, s.bills.first()});
     execOrThrow(m_ledger, q);
 }
 
@@ -461,7 +518,7 @@ void Operations::setAside(qint64 id, const Step &s)
 namespace {
 void putFile(const Paths &paths, const QString &name, const std::optional<QByteArray> &bytes)
 {
-    const QString path = paths.extrasDir() + QLatin1Char('/') + name;
+    const QString path = pathOf(paths, name);
     if (!bytes) {
         files::remove(path);
         if (files::kind(path) != files::Kind::Missing)
@@ -480,8 +537,11 @@ void Operations::apply(const Step &s)
         for (const Effects::File &f : e.files) {
             if (f.afterRegister != afterRegister)
                 continue;
-            if (s.kind == QLatin1String("remove")) {
-                const QString path = m_paths.extrasDir() + QLatin1Char('/') + f.name;
+            if (f.wholeRegister) {
+                m_register.saveChanged(m_paths.registerFile(),
+                                       [&](RecordList &reg) { reg.assign(s.lines); });
+            } else if (s.kind == QLatin1String("remove")) {
+                const QString path = pathOf(m_paths, f.name);
                 files::remove(path);
                 if (files::kind(path) != files::Kind::Missing)
                     throw NotRemoved(QStringLiteral("%1 silinemedi.").arg(files::native(path)));
@@ -508,6 +568,9 @@ void Operations::putBack(const Step &s)
         if (fileNow(m_paths, it.key(), &readable) != it.value() || !readable)
             putFile(m_paths, it.key(), it.value());
     }
+    // The register put back whole: the lines in memory follow the file.
+    if (s.filesBefore.contains(dataName(m_paths, m_paths.registerFile())))
+        m_register.rereadAfterFailedSave(m_paths.registerFile());
     if (s.linesBefore.isEmpty())
         return;
     const std::optional<RecordList> reg = registerNow(m_paths);
@@ -535,7 +598,7 @@ void Operations::payOwed()
             if (o.dropped)
                 drop(o.id, o.step);
             else
-                markDone(o.id);
+                markDone(o.id, o.step);
         } catch (const LedgerError &e) {
             m_owedWhy = e.brief;
             throw LedgerError(QStringLiteral("Defter kullanılamıyor (%1): önceki işlemin sonucu "
@@ -571,6 +634,10 @@ void Operations::tryLedger()
             q.exec(QStringLiteral("ROLLBACK"));
             m_unwritable.clear();
         }
+        // After the steps left unfinished, which came first.
+        if (m_half.isEmpty() && files::kind(waitingPath()) != files::Kind::Missing &&
+            !m_ledger.hasUnfinishedSteps())
+            enterWaiting();
     } catch (const RuntimeError &) {
     }
 }
@@ -598,7 +665,7 @@ Operations::Outcome Operations::recover(Step &s, qint64 id)
             if (dropped)
                 drop(id, s);
             else
-                markDone(id);
+                markDone(id, s);
         } catch (const LedgerError &e) {
             owe(id, s, dropped, e.brief);
         }
@@ -620,6 +687,11 @@ Operations::Outcome Operations::recover(Step &s, qint64 id)
 
 void Operations::failed(const Step &s, const RuntimeError &why, Outcome outcome)
 {
+    if (s.plain) {
+        if (dynamic_cast<const NotRemoved *>(&why))
+            throw NotRemoved(why.text());
+        throwError(why.text());
+    }
     const Words words = wordsOf(s.kind);
     const auto *ledgerError = dynamic_cast<const LedgerError *>(&why);
     if (ledgerError)
@@ -653,7 +725,7 @@ void Operations::run(Step &s, qint64 id)
     }
     // Done on disk: a mark that cannot be written now is written before the next step.
     try {
-        markDone(id);
+        markDone(id, s);
         m_unwritable.clear();
     } catch (const LedgerError &e) {
         owe(id, s, false, e.brief);
@@ -667,7 +739,8 @@ bool Operations::finishPending()
     payOwed();
     QSqlQuery &q = m_ledger.statement(
         "SELECT id, kind, bill_id, table_pos, table_name, target_pos, target_name,"
-        " register_lines, extras_file, guard, bill_ids FROM journal WHERE done = 0 ORDER BY id");
+        " register_lines, extras_file, guard, bill_ids, event FROM journal WHERE done = 0"
+        " ORDER BY id");
     q.setForwardOnly(true);
     if (!q.exec())
         sqlFailed(q.lastError());
@@ -689,11 +762,15 @@ bool Operations::finishPending()
         // A settle of an older journal knows its bill by bill_id alone.
         if (s.bills.isEmpty() && s.kind == QLatin1String("settle") && s.billId)
             s.bills << s.billId;
+        if (const auto event = newEventFromJson(q.value(11).toString().toUtf8()))
+            std::tie(s.event, s.op) = *event;
         steps.append({q.value(0).toLongLong(), s});
     }
     q.finish();
-    if (steps.isEmpty())
+    if (steps.isEmpty()) {
+        enterWaiting();
         return false;
+    }
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); });
     bool changed = false;
     for (auto &[id, s] : steps) {
@@ -714,10 +791,11 @@ bool Operations::finishPending()
                 throw;
             }
             changed = true;
-            markDone(id);
+            markDone(id, s);
         }
     }
     m_half.clear();
+    enterWaiting();
     return changed;
 }
 
@@ -770,7 +848,7 @@ qint64 Operations::insertBill(const BillRecord &b)
     return billId;
 }
 
-qint64 Operations::settle(const BillRecord &b)
+qint64 Operations::settle(const BillRecord &b, const NewEvent &event)
 {
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
@@ -778,9 +856,15 @@ qint64 Operations::settle(const BillRecord &b)
     s.kind = QStringLiteral("settle");
     s.table = b.tablePos;
     s.tableName = b.tableName;
+    s.event = event;
+    s.op = m_operator;
     qint64 id = 0;
     try {
-        id = begin(s, [&] { s.bills = {insertBill(b)}; });
+        id = begin(s, [&] {
+            s.bills = {insertBill(b)};
+            if (!s.event.isEmpty())
+                s.event.detail = withBill(s.event.detail, s.bills.first());
+        });
     } catch (const RuntimeError &e) {
         failed(s, e, Outcome::Dropped);
     }
@@ -788,7 +872,7 @@ qint64 Operations::settle(const BillRecord &b)
     return s.bills.value(0);
 }
 
-void Operations::move(int from, int to)
+void Operations::move(int from, int to, const NewEvent &event)
 {
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
@@ -798,6 +882,8 @@ void Operations::move(int from, int to)
     s.tableName = m_tableName(from);
     s.target = to;
     s.targetName = m_tableName(to);
+    s.event = event;
+    s.op = m_operator;
     for (int k = 0; k < 3; ++k)
         s.lines << m_register.value(RegisterLine::date(from) + k);
     qint64 id = 0;
@@ -815,7 +901,7 @@ void Operations::move(int from, int to)
 }
 
 void Operations::cancel(qint64 billId, const QString &reason, const QDateTime &now,
-                        const std::optional<Reopen> &reopen)
+                        const std::optional<Reopen> &reopen, const NewEvent &event)
 {
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
@@ -836,9 +922,14 @@ void Operations::cancel(qint64 billId, const QString &reason, const QDateTime &n
     Step s;
     s.kind = QStringLiteral("reopen");
     s.billId = billId;
+    s.event = event;
+    s.op = m_operator;
     if (!reopen) {
         try {
-            transaction(m_ledger, [&](QSqlDatabase &) { markCancelled(); });
+            transaction(m_ledger, [&](QSqlDatabase &) {
+                markCancelled();
+                writeEvent(s);
+            });
         } catch (const RuntimeError &e) {
             failed(s, e, Outcome::Dropped);
         }
@@ -860,9 +951,9 @@ void Operations::cancel(qint64 billId, const QString &reason, const QDateTime &n
 
 void Operations::discard(Step &s, const QList<BillRecord> &discarded)
 {
-    // Nothing to write down: the change alone, as it always was.
+    // No bill to write down: the change alone, as it always was, with its event.
     if (discarded.isEmpty()) {
-        apply(s);
+        runAnyway(s);
         return;
     }
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
@@ -879,9 +970,12 @@ void Operations::discard(Step &s, const QList<BillRecord> &discarded)
     run(s, id);
 }
 
-void Operations::restart(const BillRecord &discarded, const QStringList &lines)
+void Operations::restart(const BillRecord &discarded, const QStringList &lines,
+                         const NewEvent &event)
 {
     Step s;
+    s.event = event;
+    s.op = m_operator;
     s.kind = QStringLiteral("restart");
     s.table = discarded.tablePos;
     s.tableName = discarded.tableName;
@@ -889,17 +983,22 @@ void Operations::restart(const BillRecord &discarded, const QStringList &lines)
     discard(s, {discarded});
 }
 
-void Operations::clearAccounts(const QList<BillRecord> &discarded)
+void Operations::clearAccounts(const QList<BillRecord> &discarded, const NewEvent &event)
 {
     Step s;
+    s.event = event;
+    s.op = m_operator;
     s.kind = QStringLiteral("clear");
     s.target = m_register.count();
     discard(s, discarded);
 }
 
-bool Operations::removeExtras(const std::optional<BillRecord> &discarded, const QString &file)
+bool Operations::removeExtras(const std::optional<BillRecord> &discarded, const QString &file,
+                              const NewEvent &event)
 {
     Step s;
+    s.event = event;
+    s.op = m_operator;
     s.kind = QStringLiteral("remove");
     s.lines = QStringList{file};
     try {
@@ -909,6 +1008,306 @@ bool Operations::removeExtras(const std::optional<BillRecord> &discarded, const 
         return false;
     }
     return true;
+}
+
+void Operations::saveFile(const QString &path, const QByteArray &bytes, const NewEvent &event)
+{
+    if (QFileInfo(path).absoluteFilePath() ==
+        QFileInfo(m_paths.registerFile()).absoluteFilePath()) {
+        saveRegister(RecordList::fromBytes(bytes), event);
+        return;
+    }
+    const QString name = dataName(m_paths, path);
+    if (name.startsWith(QLatin1String("./../")) || QFileInfo(name).isAbsolute())
+        throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
+    Step s;
+    s.kind = QStringLiteral("file");
+    s.lines = QStringList{name};
+    s.extras = bytes;
+    s.event = event;
+    s.op = m_operator;
+    runAnyway(s);
+}
+
+void Operations::saveRegister(const QStringList &lines, const NewEvent &event)
+{
+    Step s;
+    s.kind = QStringLiteral("register");
+    s.lines = lines;
+    s.event = event;
+    s.op = m_operator;
+    runAnyway(s);
+}
+
+void Operations::record(const NewEvent &event)
+{
+    if (event.isEmpty())
+        return;
+    Step s;
+    s.kind = QStringLiteral("record");
+    s.event = event;
+    s.op = m_operator;
+    if (takeLedger()) {
+        try {
+            transaction(m_ledger, [&](QSqlDatabase &) { writeEvent(s); });
+            return;
+        } catch (const LedgerError &e) {
+            m_unwritable = e.brief;
+        }
+    }
+    vetWaiting();
+    appendWaiting(s);
+}
+
+bool Operations::takeLedger()
+{
+    if (!m_ledger.isOpen() || !m_half.isEmpty())
+        return false;
+    try {
+        // The counter's own actions never wait for another program's lock: their events wait.
+        QSqlQuery q(database(m_ledger));
+        if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            sqlFailed(q.lastError());
+        q.exec(QStringLiteral("ROLLBACK"));
+        finishPending();
+        return true;
+    } catch (const LedgerError &e) {
+        m_unwritable = e.brief;
+    } catch (const RuntimeError &) {
+    }
+    return false;
+}
+
+void Operations::runAnyway(Step &s)
+{
+    const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
+    s.plain = true;
+    if (takeLedger()) {
+        qint64 id = 0;
+        try {
+            id = begin(s, {});
+        } catch (const LedgerError &e) {
+            m_unwritable = e.brief;
+        } catch (const RuntimeError &e) {
+            failed(s, e, Outcome::Dropped);
+        }
+        if (id) {
+            run(s, id);
+            return;
+        }
+    }
+    // The ledger cannot take it: the event waits, on the disk before the change is made.
+    vetWaiting();
+    s.guard.clear();
+    prepare(s);
+    try {
+        appendWaiting(s);
+    } catch (const RuntimeError &) {
+        if (QFileInfo(waitingPath()).size() == 0)
+            QFile::remove(waitingPath());
+        // Without its event kept, the change is not made: said of the file it was to change.
+        const QString target = s.kind == QLatin1String("register")
+                                   ? m_paths.registerFile()
+                                   : QDir(m_paths.dataDir()).absoluteFilePath(s.lines.value(0));
+        throwError(QStringLiteral("Cannot create file %1")
+                       .arg(files::native(QDir::cleanPath(target))));
+    }
+    try {
+        apply(s);
+    } catch (const RuntimeError &e) {
+        if (compare(s) == State::Before)
+            dropLastWaiting();
+        failed(s, e, Outcome::Dropped);
+    }
+}
+
+namespace {
+QJsonValue orNull(const std::optional<QString> &text)
+{
+    return text ? QJsonValue(*text) : QJsonValue();
+}
+
+// A waiting event's line; its id and hashes hold until it enters the ledger.
+QByteArray waitingLine(const Event &e, const QByteArray &guard)
+{
+    QJsonObject o{{QStringLiteral("id"), QString::number(e.id)},
+                  {QStringLiteral("at"), e.at},
+                  {QStringLiteral("operator"), e.op},
+                  {QStringLiteral("kind"), e.kind},
+                  {QStringLiteral("table"), orNull(e.table)},
+                  {QStringLiteral("detail"), QString::fromUtf8(e.detail)},
+                  {QStringLiteral("amount"),
+                   e.amount ? QJsonValue(QString::number(*e.amount)) : QJsonValue()},
+                  {QStringLiteral("prev_hash"), e.prevHash},
+                  {QStringLiteral("hash"), e.hash},
+                  {QStringLiteral("guard"), QString::fromUtf8(guard)}};
+    return compactJson(o) + '\n';
+}
+
+struct Waiting
+{
+    Event event;
+    QByteArray guard;
+};
+
+std::optional<Waiting> waitingOf(const QByteArray &line)
+{
+    const QJsonObject o = QJsonDocument::fromJson(line).object();
+    if (o.isEmpty())
+        return std::nullopt;
+    Waiting w;
+    w.event.id = o.value(QStringLiteral("id")).toString().toLongLong();
+    w.event.at = o.value(QStringLiteral("at")).toString();
+    w.event.op = o.value(QStringLiteral("operator")).toString();
+    w.event.kind = o.value(QStringLiteral("kind")).toString();
+    if (o.value(QStringLiteral("table")).isString())
+        w.event.table = o.value(QStringLiteral("table")).toString();
+    w.event.detail = o.value(QStringLiteral("detail")).toString().toUtf8();
+    if (o.value(QStringLiteral("amount")).isString())
+        w.event.amount = o.value(QStringLiteral("amount")).toString().toLongLong();
+    w.event.prevHash = o.value(QStringLiteral("prev_hash")).toString();
+    w.event.hash = o.value(QStringLiteral("hash")).toString();
+    w.guard = o.value(QStringLiteral("guard")).toString().toUtf8();
+    return w;
+}
+
+// The file's complete lines (a line cut short by a crash was never acted upon).
+QList<QByteArray> waitingLines(const QString &path)
+{
+    const std::optional<QByteArray> bytes = files::readWhole(path);
+    if (!bytes && files::kind(path) != files::Kind::Missing)
+        throwError(QStringLiteral("Cannot open file %1").arg(files::native(path)));
+    QList<QByteArray> lines = bytes.value_or(QByteArray()).split('\n');
+    lines.removeLast(); // after the last LF
+    return lines;
+}
+
+QByteArray joined(const QList<QByteArray> &lines)
+{
+    QByteArray out;
+    for (const QByteArray &line : lines)
+        out += line + '\n';
+    return out;
+}
+} // namespace
+
+QString Operations::waitingPath() const
+{
+    return Ledger::waitingEventsFile(m_paths.ledgerFile());
+}
+
+void Operations::vetWaiting()
+{
+    // Only a start finds a line whose change may not have been made: each line is written
+    // before its change, and one whose change failed is taken back at once.
+    if (m_waitingVetted)
+        return;
+    const std::optional<QByteArray> bytes = files::readWhole(waitingPath());
+    QList<QByteArray> lines = waitingLines(waitingPath());
+    // A line cut short is dropped too, or the next one would be appended to it.
+    bool rewrite = bytes && !bytes->isEmpty() && !bytes->endsWith('\n');
+    if (!lines.isEmpty()) {
+        const std::optional<Waiting> last = waitingOf(lines.last());
+        Step s;
+        if (last)
+            s.guard = guardOf(last->guard);
+        if (!last || (!s.guard.isEmpty() && compare(s) == State::Before)) {
+            lines.removeLast();
+            rewrite = true;
+        }
+    }
+    if (rewrite && !files::writeAtomically(waitingPath(), joined(lines)))
+        throwError(QStringLiteral("Cannot create file %1").arg(files::native(waitingPath())));
+    m_waitingVetted = true;
+}
+
+void Operations::appendWaiting(const Step &s)
+{
+    if (s.event.isEmpty())
+        return;
+    // Chained to the line before, or to the ledger's head where it can be read: entering the
+    // ledger they are chained again onto its head then.
+    qint64 id = 1;
+    QString prev = firstPrevHash();
+    const QList<QByteArray> lines = waitingLines(waitingPath());
+    if (!lines.isEmpty()) {
+        if (const std::optional<Waiting> w = waitingOf(lines.last())) {
+            id = w->event.id + 1;
+            prev = w->event.hash;
+        }
+    } else if (m_ledger.readable()) {
+        try {
+            const ChainHead head = m_ledger.chainHead();
+            id = head.id + 1;
+            prev = head.hash;
+        } catch (const RuntimeError &) {
+        }
+    }
+    const Event e = chainEvent(s.event, s.op, eventTime(clock::now()), id, prev);
+    if (!files::appendDurably(waitingPath(), waitingLine(e, guardText(s.guard)))) {
+        m_waitingVetted = false; // what part of the line is there is looked at again
+        throwError(QStringLiteral("Cannot create file %1").arg(files::native(waitingPath())));
+    }
+}
+
+void Operations::dropLastWaiting()
+{
+    if (m_waitingVetted) {
+        QList<QByteArray> lines = waitingLines(waitingPath());
+        if (!lines.isEmpty()) {
+            lines.removeLast();
+            if (files::writeAtomically(waitingPath(), joined(lines)))
+                return;
+        }
+    }
+    // Left to the next start, which finds its file as before.
+    m_waitingVetted = false;
+}
+
+void Operations::enterWaiting()
+{
+    if (files::kind(waitingPath()) == files::Kind::Missing)
+        return;
+    vetWaiting();
+    const QList<QByteArray> lines = waitingLines(waitingPath());
+    // How many lines went in, with their bytes: a file left after its lines entered the
+    // ledger (its removal failed, or a crash came between) is never entered twice.
+    const auto markOf = [&lines](qsizetype count) {
+        return QByteArray::number(count) + ' ' +
+               QCryptographicHash::hash(joined(lines.first(count)), QCryptographicHash::Sha256)
+                   .toHex();
+    };
+    transaction(m_ledger, [&](QSqlDatabase &) {
+        QSqlQuery &seen =
+            m_ledger.statement("SELECT value FROM ledger_info WHERE key = 'waiting_entered'");
+        execOrThrow(m_ledger, seen);
+        const QByteArray entered = seen.next() ? seen.value(0).toString().toLatin1() : "";
+        seen.finish();
+        qsizetype from = entered.left(entered.indexOf(' ')).toLongLong();
+        if (from > lines.size() || entered != markOf(from))
+            from = 0;
+        for (qsizetype k = from; k < lines.size(); ++k) {
+            const std::optional<Waiting> w = waitingOf(lines.at(k));
+            if (!w)
+                continue;
+            const NewEvent n{w->event.kind, w->event.table.value_or(QString()), w->event.detail,
+                             w->event.amount};
+            insertEvent(m_ledger, n, w->event.op, w->event.at);
+        }
+        QSqlQuery &q = m_ledger.statement(
+            "INSERT OR REPLACE INTO ledger_info(key, value) VALUES('waiting_entered', ?)");
+        q.bindValue(0, QString::fromLatin1(markOf(lines.size())));
+        execOrThrow(m_ledger, q);
+    });
+    files::remove(waitingPath());
+    if (files::kind(waitingPath()) != files::Kind::Missing)
+        throwError(QStringLiteral("Cannot create file %1").arg(files::native(waitingPath())));
+    fsys::syncDirectory(m_paths.dataDir());
+}
+
+void Operations::setOperator(const QString &name)
+{
+    m_operator = name.isEmpty() ? QStringLiteral("-") : name;
 }
 
 } // namespace kv::ledger

@@ -44,20 +44,28 @@ public:
     // be written at the last try); empty when it can.
     QString status() const;
     // Writes the marks owed and tries whether the ledger can be written again, without waiting
-    // and without touching a file.
+    // and without touching a record file; the events waiting for it then go in.
     void tryLedger();
     // What finishPending() set aside, for the operator: one message a step.
     QStringList takeNotices() { return std::exchange(m_notices, {}); }
 
+    // Who makes the steps from now on, written on their events ("-": nobody in particular).
+    void setOperator(const QString &name);
+
+    // Each step writes its event (none with an empty kind) in the transaction that marks it
+    // done: after any crash and the recovery, an event is in the ledger exactly when its change
+    // is in the files.
+    //
     // Each step below either completes, or fails with a message that says whether it was
     // rolled back (nothing changed) or finished anyway; only where neither could be written
     // is it left for finishPending(), and no step runs until then.
 
     // Records the bill and frees its table: register lines emptied, extras file emptied.
     // Returns the bill's id.
-    qint64 settle(const BillRecord &bill);
+    // Its event's detail gets the bill's id as "bill", and the bill its event's id and hash.
+    qint64 settle(const BillRecord &bill, const NewEvent &event);
     // The account of table `from` (lines and extras) goes to the free table `to`.
-    void move(int from, int to);
+    void move(int from, int to, const NewEvent &event);
     // Cancels a bill with a reason. With a table, its account is opened again there with the
     // register lines `lines` (none: as the bill was opened), and as its extras file `extras`
     // (the bill's own, or those with what the table held). The caller chooses a table with no
@@ -69,18 +77,30 @@ public:
         QStringList lines = {};
     };
     void cancel(qint64 billId, const QString &reason, const QDateTime &now,
-                const std::optional<Reopen> &reopen);
+                const std::optional<Reopen> &reopen, const NewEvent &event);
 
     // What the operator drops without a sale is written as bills closed and cancelled (each
     // with its reason) in the same step as the file change that drops it.
     // A restarted account: the table's register lines become `lines`.
-    void restart(const BillRecord &discarded, const QStringList &lines);
+    void restart(const BillRecord &discarded, const QStringList &lines, const NewEvent &event);
     // Every account emptied: the register's lines after its table count.
-    void clearAccounts(const QList<BillRecord> &discarded);
+    void clearAccounts(const QList<BillRecord> &discarded, const NewEvent &event);
     // A file of the table extras directory removed, by its name in it, with the bill of what
     // it held (none: nothing to write down). False when it could not be removed: it stays as
     // it was, with no bill.
-    bool removeExtras(const std::optional<BillRecord> &discarded, const QString &file);
+    // With no bill to write, clearing and removing are the counter's own saves (below).
+    bool removeExtras(const std::optional<BillRecord> &discarded, const QString &file,
+                      const NewEvent &event);
+
+    // The counter's own saves and events never stop for the ledger: while it cannot be
+    // written, their events wait, chained, in the file beside it (each synced before its
+    // change is made), and go into it in order once it can. They fail as the save itself does.
+    // A record file of the data directory becomes `bytes` (the register's: as saveRegister).
+    void saveFile(const QString &path, const QByteArray &bytes, const NewEvent &event);
+    // The register in memory becomes `lines`, and is saved.
+    void saveRegister(const QStringList &lines, const NewEvent &event);
+    // An event with no file change (login, a PIN refused).
+    void record(const NewEvent &event);
 
     struct Step;
     // What became of a step that failed half-way.
@@ -92,16 +112,20 @@ private:
     // Records the step (with what it changes, before and after) and runs `alsoInTransaction`
     // in the same transaction; nothing is done when it fails.
     qint64 begin(Step &step, const std::function<void()> &alsoInTransaction);
+    // The step's guard, and what a rollback puts back.
+    void prepare(Step &step) const;
     qint64 insertBill(const BillRecord &bill);
-    // A step that writes bills nobody paid, and drops what they record; with no bill, the
-    // change alone.
+    // A step that writes bills nobody paid, and drops what they record; with no bill, a save
+    // of the counter's own.
     void discard(Step &step, const QList<BillRecord> &discarded);
     void apply(const Step &step);
     // Puts back what the step changed, from what it kept of the files before.
     void putBack(const Step &step);
     enum class State { Before, Between, After, Changed };
     State compare(const Step &step) const;
-    void markDone(qint64 id);
+    void markDone(qint64 id, const Step &step);
+    // Inside a transaction.
+    void writeEvent(const Step &step);
     // Deletes the step and undoes what it wrote to the ledger, in one transaction.
     void drop(qint64 id, const Step &step);
     void setAside(qint64 id, const Step &step);
@@ -112,6 +136,18 @@ private:
     void owe(qint64 id, const Step &step, bool dropped, const QString &why);
     void payOwed();
     [[noreturn]] void failed(const Step &step, const RuntimeError &why, Outcome outcome);
+    // Whether the ledger takes a step now, with what was left finished first.
+    bool takeLedger();
+    // A step of the counter's own: in the journal where the ledger can be written, else with
+    // its event waiting.
+    void runAnyway(Step &step);
+    QString waitingPath() const;
+    // Drops a line left by a start whose change was never made (its files are as before).
+    void vetWaiting();
+    void appendWaiting(const Step &step);
+    void dropLastWaiting();
+    // The waiting events into the ledger, in order, in one transaction; then the file goes.
+    void enterWaiting();
 
     Ledger &m_ledger;
     RecordList &m_register;
@@ -123,6 +159,8 @@ private:
     QString m_half;       // the step left half done
     QString m_unwritable; // why the ledger could not be written at the last try
     QStringList m_notices;
+    QString m_operator = QStringLiteral("-");
+    bool m_waitingVetted = false;
 };
 
 // A ledger failure: what the operator reads (Turkish), and SQLite's own text as the detail.

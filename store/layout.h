@@ -21,6 +21,10 @@ public:
     QString ledgerFile() const { return m_root + QStringLiteral("/Defter.db"); }
     // The ledger's id, kept beside it (Ledger::idFile of ledgerFile()).
     QString ledgerIdFile() const { return m_root + QStringLiteral("/Defter.id"); }
+    // A line per closing with the event chain's head (Ledger::anchorsFile).
+    QString ledgerAnchorsFile() const { return m_root + QStringLiteral("/Defter.zincir"); }
+    // Events waiting while the ledger cannot be written (Ledger::waitingEventsFile).
+    QString ledgerWaitingEventsFile() const { return m_root + QStringLiteral("/Defter.bekleyen"); }
     QString tableExtrasFile(const QString &tableName) const
     {
         return extrasDir() + QLatin1Char('/') + tableName + QStringLiteral(".msex");

@@ -188,6 +188,32 @@ bool writeAtomically(const QString &path, const QByteArray &bytes)
     return fsys::syncDirectory(QFileInfo(path).absolutePath());
 }
 
+bool appendDurably(const QString &path, const QByteArray &bytes)
+{
+    const bool fresh = kind(path) == Kind::Missing;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const bool ok =
+        file.write(bytes) == bytes.size() && file.flush() && fsys::syncFile(file.handle());
+    file.close();
+    // A new file's name is in its directory only once the directory is synced.
+    return ok && (!fresh || fsys::syncDirectory(QFileInfo(path).absolutePath()));
+}
+
+std::optional<QByteArray> readWhole(const QString &path)
+{
+    if (kind(path) != Kind::Regular)
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
 QByteArray readRecordFile(const QString &path)
 {
     if (kind(path) != Kind::Regular)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace kv {
 
 // An ordered list of text lines mirroring one record file; lines mean something only by
@@ -100,6 +102,11 @@ QString native(const QString &path);
 // with the old file left as it was, or, when only the directory sync failed, the new one
 // whole in its place.
 bool writeAtomically(const QString &path, const QByteArray &bytes);
+// Appends bytes and syncs them (and the directory, for a new file); false on failure, when
+// part of them may be there.
+bool appendDurably(const QString &path, const QByteArray &bytes);
+// A regular file's bytes, however long; none when it is missing or cannot be read.
+std::optional<QByteArray> readWhole(const QString &path);
 // A record file's bytes: only a regular file (a FIFO would wait for a writer for ever) of at
 // most RecordList::kMaxFileSize bytes; anything else fails with "Cannot open file %s".
 QByteArray readRecordFile(const QString &path);

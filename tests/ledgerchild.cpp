@@ -1,12 +1,15 @@
 // Settles (or moves) accounts in an endless loop, as the counter does, so that the kill sweep
 // can end it at any moment. Each start first finishes what the last one left, as the program's
-// start-up does. Usage: ledgerchild settle|move|restart <data directory>
+// start-up does. Usage: ledgerchild settle|move|restart|register|file|waiting <data directory>
 //
 // Settle: table 0's accounts are numbered; account n opens on 1.1.2027 at n seconds past
 // midnight, gets two extras booked and is settled. Move: one account with extras goes back and
-// forth between tables 0 and 1.
+// forth between tables 0 and 1. Register, file: a counter n is saved in the register's last
+// line or in table 0's extras file, each save with an event that carries it; waiting: as file,
+// with the ledger never opened, so the events wait beside it.
 #include "billing.h"
 #include "errors.h"
+#include "events.h"
 #include "layout.h"
 #include "ledger.h"
 #include "operations.h"
@@ -14,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QTextStream>
 
 #include <cstdio>
@@ -48,7 +52,7 @@ int main(int argc, char **argv)
     RecordList reg;
     reg.load(paths.registerFile());
     ledger::Ledger ledger;
-    if (!ledger.open(paths.ledgerFile())) {
+    if (mode != QLatin1String("waiting") && !ledger.open(paths.ledgerFile())) {
         std::fprintf(stderr, "%s\n", qPrintable(ledger.problem()));
         return 3;
     }
@@ -75,6 +79,10 @@ int main(int argc, char **argv)
         b.extras = {{"Çay", 15000}, {"Şalgam", 20000}};
         return b;
     };
+    const auto counted = [](const QString &kind, qint64 n) {
+        return ledger::NewEvent{kind, QStringLiteral("Masa 1"),
+                                ledger::compactJson(QJsonObject{{"n", n}}), n};
+    };
     try {
         ops.finishPending();
         if (mode == QLatin1String("move") && reg.value(RegisterLine::date(0)).isEmpty() &&
@@ -84,9 +92,20 @@ int main(int argc, char **argv)
         QElapsedTimer timer;
         timer.start();
         for (qint64 done = 0;; ++done) {
-            if (mode == QLatin1String("move")) {
+            if (mode == QLatin1String("register")) {
+                QStringList lines = reg.lines();
+                const qint64 n = lines.last().toLongLong() + 1;
+                lines.last() = QString::number(n);
+                ops.saveRegister(lines, counted(QStringLiteral("fee"), n));
+            } else if (mode == QLatin1String("file") || mode == QLatin1String("waiting")) {
+                const std::optional<QByteArray> now = ledger::readExtras(paths, name(0));
+                const qint64 n = RecordList::fromBytes(now.value_or("")).value(1).toLongLong() + 1;
+                ops.saveFile(paths.tableExtrasFile(name(0)),
+                             RecordList::toBytes({QStringLiteral("Çay"), QString::number(n)}),
+                             counted(QStringLiteral("book"), n));
+            } else if (mode == QLatin1String("move")) {
                 const int from = reg.value(RegisterLine::date(0)).isEmpty() ? 1 : 0;
-                ops.move(from, 1 - from);
+                ops.move(from, 1 - from, {QStringLiteral("move"), name(from), "{}", {}});
             } else if (mode == QLatin1String("restart")) {
                 if (reg.value(RegisterLine::date(0)).isEmpty())
                     openAccount(0);
@@ -97,7 +116,8 @@ int main(int argc, char **argv)
                 b.bill = counter::bill(60, 1000000, {}, 0);
                 for (ledger::BookedExtra &extra : b.extras)
                     extra.carried = true; // they stay with the next account
-                ops.restart(b, accountLines(ledger.billCount() + 1));
+                ops.restart(b, accountLines(ledger.billCount() + 1),
+                            {QStringLiteral("restart"), name(0), "{}", -1000000});
             } else {
                 // Open the next account unless the one left open is still unsettled.
                 if (reg.value(RegisterLine::date(0)).isEmpty())
@@ -105,7 +125,7 @@ int main(int argc, char **argv)
                 ledger::BillRecord b = billOfAccount();
                 b.bill = counter::bill(60, 1000000, {}, 35000);
                 b.extrasFile = RecordList::toBytes(kBooked);
-                ops.settle(b);
+                ops.settle(b, {QStringLiteral("settle"), name(0), "{}", b.bill.total});
             }
             if (done % 10 == 9) {
                 std::printf("ops %lld %lld\n", done + 1, qint64(timer.nsecsElapsed() / 1000));

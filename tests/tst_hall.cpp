@@ -3,10 +3,13 @@
 
 #include "applocale.h"
 #include "clock.h"
+#include "events.h"
 #include "hall.h"
 
 #include <QDir>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace kv;
@@ -70,6 +73,7 @@ private slots:
     void verbsWriteWhatTheFilesHeld_data();
     void verbsWriteWhatTheFilesHeld();
     void failedVerbChangesNothing();
+    void anEveningIsRecorded();
 };
 
 // The fee calculation, the floor and settling bill an account by the one rule.
@@ -207,6 +211,45 @@ void TestHall::failedVerbChangesNothing()
     QVERIFY_THROWS_EXCEPTION(RuntimeError, f.hall.book(0, 0));
     QVERIFY(!f.hall.bookedKnown(0) || f.hall.booked(0).isEmpty());
     QCOMPARE(f.hall.floor().row(0).bill, std::optional<counter::Bill>());
+}
+
+// Every change is an event with its kind, table, amount and operator, and the chain holds.
+void TestHall::anEveningIsRecorded()
+{
+    HallFixture f(3, {{SettingsLine::UnitFee, "120"}});
+    f.load();
+    QVERIFY(f.hall.ledger().open(f.paths.ledgerFile(), ledger::Ledger::Check::Now));
+    f.hall.setOperator("Ayşe");
+    const auto at = [&](const QString &time) {
+        f.env.setNow("2026-12-07T" + time);
+        return counter::momentNow();
+    };
+    f.hall.openAccount(0, "120", at("20:00:00"));
+    QVERIFY(f.hall.book(0, 0));
+    QVERIFY(f.hall.book(0, 1));
+    f.hall.removeExtra(0, 1);
+    f.hall.openAccount(1, "120", at("20:10:00"));
+    f.hall.move(1, 2);
+    f.hall.restartAccount(2, "120", at("21:10:00"));
+    f.hall.settle(f.hall.accountRecord(0, at("21:30:00")));
+    f.hall.setOperator(QString());
+    f.hall.createTables("4", "Masa");
+
+    QSqlQuery q(QSqlDatabase::database(f.hall.ledger().connectionName()));
+    QVERIFY(q.exec("SELECT kind, table_name, amount, operator FROM events ORDER BY id"));
+    QStringList rows;
+    while (q.next())
+        rows << QStringList{q.value(0).toString(), q.value(1).toString(),
+                            q.value(2).isNull() ? "NULL" : q.value(2).toString(),
+                            q.value(3).toString()}
+                    .join(' ');
+    QCOMPARE(rows, (QStringList{
+                       "open Masa 1 NULL Ayşe", "book Masa 1 15 Ayşe", "book Masa 1 40 Ayşe",
+                       "remove Masa 1 -40 Ayşe", "open Masa 2 NULL Ayşe", "move Masa 2 NULL Ayşe",
+                       "restart Masa 3 -120 Ayşe", "settle Masa 1 195 Ayşe", "tables  0 -"}));
+    const ledger::ChainCheck check = ledger::verifyChain(f.paths.ledgerFile());
+    QVERIFY2(check.ok, qPrintable(check.text));
+    QCOMPARE(check.text, QStringLiteral("Defter sağlam: 9 kayıt"));
 }
 
 QTEST_GUILESS_MAIN(TestHall)

@@ -1,15 +1,19 @@
 // Kills a process that settles (or moves) accounts in a loop at hundreds of moments spread
 // over the operation; after each kill, the start-up's recovery, and then: an account is
 // either still open with no bill, or its bill is in the ledger exactly once and its table is
-// free; a moved account and its extras stand on exactly one table.
+// free; a moved account and its extras stand on exactly one table. Each step's event is in the
+// ledger exactly when its change is in the files, and the chain holds.
 #include "testsupport.h"
 
+#include "events.h"
 #include "layout.h"
 #include "ledger.h"
 #include "operations.h"
 #include "recordlist.h"
 
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
@@ -57,6 +61,9 @@ void TestLedgerSweep::killSweep_data()
     QTest::newRow("settle") << "settle";
     QTest::newRow("move") << "move";
     QTest::newRow("restart") << "restart";
+    QTest::newRow("register") << "register";
+    QTest::newRow("file") << "file";
+    QTest::newRow("waiting") << "waiting";
 }
 
 Seen TestLedgerSweep::recoverAndCheck(const QString &mode, const Paths &paths)
@@ -82,6 +89,36 @@ Seen TestLedgerSweep::recoverAndCheck(const QString &mode, const Paths &paths)
             l << reg.value(RegisterLine::date(t) + k);
         return l;
     };
+    if (const ledger::ChainCheck chain = ledger::verifyChain(paths.ledgerFile()); !chain.ok)
+        return {seen.recovered, chain.text};
+    // The events' kinds and details, in order.
+    QList<std::pair<QString, QJsonObject>> events;
+    {
+        QSqlQuery q(QSqlDatabase::database(ledger.connectionName()));
+        q.exec("SELECT kind, detail FROM events ORDER BY id");
+        while (q.next())
+            events.append({q.value(0).toString(),
+                           QJsonDocument::fromJson(q.value(1).toString().toUtf8()).object()});
+    }
+    if (mode == "register" || mode == "file" || mode == "waiting") {
+        // The events count 1..n, and n is what the file holds.
+        const qint64 saved =
+            mode == "register"
+                ? reg.lines().last().toLongLong()
+                : RecordList::fromBytes(extras(0).replace("<missing>", "")).value(1).toLongLong();
+        for (int k = 0; k < events.size(); ++k)
+            if (events[k].second.value("n").toInteger() != k + 1)
+                return {seen.recovered, QStringLiteral("event %1 carries n %2")
+                                            .arg(k + 1)
+                                            .arg(events[k].second.value("n").toInteger())};
+        if (events.size() != saved)
+            return {seen.recovered,
+                    QStringLiteral("%1 events for n %2 in the file").arg(events.size()).arg(saved)};
+        if (QFile::exists(paths.ledgerWaitingEventsFile()))
+            return {seen.recovered, "the waiting events are still waiting"};
+        seen.state = QStringLiteral("agree");
+        return seen;
+    }
     if (mode == "settle" || mode == "restart") {
         // The bills are accounts 0..n-1, each once, in order.
         const QList<ledger::BillRecord> bills = ledger.bills(QDateTime(QDate(2000, 1, 1), QTime()),
@@ -96,6 +133,17 @@ Seen TestLedgerSweep::recoverAndCheck(const QString &mode, const Paths &paths)
         const QStringList table = linesOf(0);
         if (mode == "restart" && extras(0) != RecordList::toBytes(kBooked))
             return {seen.recovered, "the extras did not stay with the restarted account"};
+        // One event a bill, and each settled bill tied to its own.
+        if (events.size() != bills.size())
+            return {seen.recovered,
+                    QStringLiteral("%1 events for %2 bills").arg(events.size()).arg(bills.size())};
+        if (mode == "settle") {
+            QSqlQuery q(QSqlDatabase::database(ledger.connectionName()));
+            q.exec("SELECT COUNT(*) FROM bills b JOIN events e ON e.id = b.settle_event"
+                   " WHERE e.hash = b.settle_hash AND json_extract(e.detail, '$.bill') = b.id");
+            if (!q.next() || q.value(0).toInt() != bills.size())
+                return {seen.recovered, "a bill is not tied to its settle event"};
+        }
         if (table[0].isEmpty()) {
             const QByteArray e = extras(0);
             if (!e.isEmpty() && e != "<missing>")
@@ -148,7 +196,8 @@ void TestLedgerSweep::killSweep()
     // A restarted table is never free.
     const QSet<QString> valid = mode == "settle"    ? QSet<QString>{"free", "open"}
                                 : mode == "restart" ? QSet<QString>{"open"}
-                                                    : QSet<QString>{"on Masa 1", "on Masa 2"};
+                                : mode == "move"    ? QSet<QString>{"on Masa 1", "on Masa 2"}
+                                                    : QSet<QString>{"agree"};
 
     // How long one operation takes here, so the kills fall over all of it.
     qint64 opUs = 0;

@@ -25,12 +25,14 @@ public:
         m_fired = find<decltype(m_fired)>("kvfault_fired");
         m_noTmpfile = find<decltype(m_noTmpfile)>("kvfault_no_tmpfile");
         m_plant = find<decltype(m_plant)>("kvfault_plant");
+        m_spare = find<decltype(m_spare)>("kvfault_spare");
 #endif
     }
 
     bool loaded() const
     {
-        return m_scope && m_arm && m_disarm && m_count && m_fired && m_noTmpfile && m_plant;
+        return m_scope && m_arm && m_disarm && m_count && m_fired && m_noTmpfile && m_plant &&
+               m_spare;
     }
     static const char *notLoaded()
     {
@@ -40,6 +42,11 @@ public:
     void scope(const QString &dir) const
     {
         m_scope(QFile::encodeName(dir).constData());
+    }
+    // Calls on files whose canonical path starts with `prefix` do not count.
+    void spare(const QString &prefix) const
+    {
+        m_spare(QFile::encodeName(prefix).constData());
     }
     bool arm(const QString &rules) const
     {
@@ -75,6 +82,7 @@ private:
     }
 #endif
     void (*m_scope)(const char *) = nullptr;
+    void (*m_spare)(const char *) = nullptr;
     int (*m_arm)(const char *) = nullptr;
     void (*m_disarm)() = nullptr;
     int (*m_count)(const char *) = nullptr;

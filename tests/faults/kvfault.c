@@ -173,10 +173,15 @@ static void ensure_init(void)
 
 /* ---- Scope ---------------------------------------------------------------------------- */
 
+static char spared[4096];
+static size_t spared_len;
+
 static int path_in_scope(const char *path)
 {
     /* A directory and what is in it; a file and its companions ("name.XXXXXX" temporary
-     * files, "name-wal" journals). */
+     * files, "name-wal" journals); not what starts with the spared prefix. */
+    if (spared_len > 0 && strncmp(path, spared, spared_len) == 0)
+        return 0;
     return scope_len > 0 && strncmp(path, scope, scope_len) == 0 &&
            (path[scope_len] == '/' || path[scope_len] == '\0' || path[scope_len] == '.' ||
             path[scope_len] == '-');
@@ -271,6 +276,15 @@ void kvfault_scope(const char *dir)
     scope_len = strlen(scope);
     while (scope_len > 1 && scope[scope_len - 1] == '/')
         scope[--scope_len] = '\0';
+}
+
+void kvfault_spare(const char *prefix)
+{
+    spared_len = 0;
+    if (!prefix || !*prefix)
+        return;
+    snprintf(spared, sizeof spared, "%s", prefix);
+    spared_len = strlen(spared);
 }
 
 int kvfault_arm(const char *text)

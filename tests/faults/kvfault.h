@@ -55,6 +55,8 @@ struct kvfault_trace
 
 /* Sets the scope directory; NULL or "" puts every call out of scope. */
 void kvfault_scope(const char *dir);
+/* Paths starting with PREFIX (canonical) stay out of scope; NULL or "" spares nothing. */
+void kvfault_spare(const char *prefix);
 /* Replaces the rules and zeroes the counts; 0, or -1 when RULES cannot be read. */
 int kvfault_arm(const char *rules);
 /* Drops the rules and zeroes the counts. */
