@@ -403,15 +403,19 @@ void TForm1::FormCreate()
 
 void TForm1::showStartFee()
 {
-    if (m_hall.multipleFees()) {
-        ui->Label6->setText(multipleFeesCaption());
-    } else {
+    // A unit fee that cannot be read stops here, with the captions as they were.
+    if (!m_hall.multipleFees()) {
         const QString fee = m_hall.unitFeeLine();
         ui->Label26->setText(fee);
-        const int value = strToInt(fee);
-        ui->Label27->setText(formatAmount(value));
-        ui->Label6->setText(unitFeeCaption(value));
+        ui->Label27->setText(formatAmount(strToInt(fee)));
     }
+    showCaption();
+}
+
+void TForm1::showCaption()
+{
+    ui->Label6->setText(m_hall.multipleFees() ? multipleFeesCaption()
+                                              : unitFeeCaption(strToInt(m_hall.unitFeeLine())));
     setEndTimeEnabled(!m_hall.endTimeFollowsClock());
 }
 
@@ -419,16 +423,7 @@ void TForm1::showSettings()
 {
     if (!m_created)
         return; // FormCreate shows them as they were read
-    const RecordList &settings = m_hall.settings();
-    if (m_hall.multipleFees()) {
-        ui->Label6->setText(multipleFeesCaption());
-    } else if (settings.has(SettingsLine::UnitFee)) {
-        const QString fee = settings.at(SettingsLine::UnitFee);
-        int value = 0;
-        if (tryStrToInt(fee, &value))
-            ui->Label6->setText(unitFeeCaption(value));
-    }
-    setEndTimeEnabled(!m_hall.endTimeFollowsClock());
+    guard([this] { showCaption(); });
     const int i = selectedTable();
     if (i >= 0)
         guard([this, i] { showTableFee(i); });

@@ -154,6 +154,8 @@ private:
     void showSettings();
     // The fee and captions as the settings file was read at start.
     void showStartFee();
+    // The unit-fee caption and the end-time field, as the settings hold them.
+    void showCaption();
     void listTables();
     void tableChanged(int table);
     // The fee of table i as the table view shows it.

@@ -24,16 +24,15 @@ const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seç
 } // namespace
 
 CashDesk::CashDesk(hall::Hall &hall, QWidget *window)
-    : QObject(window), m_hall(hall), m_window(window), m_ledger(&hall.ledger()),
-      m_operations(&hall.operations())
+    : QObject(window), m_hall(hall), m_window(window)
 {
     // While another program holds the ledger the window keeps answering, and the wait is shown
     // and can be given up.
-    m_ledger->setLockWait({[] {
-                               return messages::waitAgain(QStringLiteral(
-                                   "Defter başka bir program tarafından kullanılıyor…"));
-                           },
-                           [] { messages::waitOver(); }});
+    m_hall.ledger().setLockWait({[] {
+                                     return messages::waitAgain(QStringLiteral(
+                                         "Defter başka bir program tarafından kullanılıyor…"));
+                                 },
+                                 [] { messages::waitOver(); }});
     m_watch = new QTimer(this);
     m_watch->setInterval(5000);
     connect(m_watch, &QTimer::timeout, this, [this] { updateLedgerStatus(); });
@@ -62,11 +61,11 @@ DayEndWindow *CashDesk::dayEndWindow()
 {
     if (!m_dayEnd) {
         m_dayEnd = new DayEndWindow(m_window);
-        m_dayEnd->setLedger(m_ledger);
+        m_dayEnd->setLedger(&m_hall.ledger());
         m_dayEnd->openTablesNow = [this] { return m_hall.floor().openTables(); };
         m_dayEnd->cancelBill = [this](qint64 id, const QString &reason) { cancelBill(id, reason); };
         m_dayEnd->showBill = [this](qint64 id) {
-            if (const std::optional<ledger::BillRecord> bill = m_ledger->bill(id))
+            if (const std::optional<ledger::BillRecord> bill = m_hall.ledger().bill(id))
                 billWindow()->showStored(*bill);
         };
     }
@@ -91,38 +90,29 @@ bool CashDesk::openNow()
     m_openPending = false;
     delete m_inputGate;
     using Check = ledger::Ledger::Check;
-    if (!m_ledger->open(m_hall.paths().ledgerFile(), m_defer ? Check::Later : Check::Now)) {
-        messages::showError(m_ledger->problem());
+    if (!m_hall.ledger().open(m_hall.paths().ledgerFile(), m_defer ? Check::Later : Check::Now)) {
+        messages::showError(m_hall.ledger().problem());
         updateLedgerStatus();
         return false;
     }
     // A step to finish changes the record files before anything else: on a checked ledger.
-    if (m_ledger->checkPending() && m_ledger->hasUnfinishedSteps() && !m_ledger->checkNow()) {
-        messages::showError(m_ledger->problem());
+    if (m_hall.ledger().checkPending() && m_hall.ledger().hasUnfinishedSteps() &&
+        !m_hall.ledger().checkNow()) {
+        messages::showError(m_hall.ledger().problem());
         updateLedgerStatus();
         return false;
     }
-    // A step finished here rewrites record files the start may have read already.
-    bool finished = false;
-    const auto notices = qScopeGuard([this] {
-        for (const QString &notice : m_operations->takeNotices())
-            messages::showError(notice);
-        updateLedgerStatus();
-    });
-    try {
-        finished = m_hall.catchUp();
-    } catch (...) {
-        m_hall.dropPreloaded(); // the step may be half done
-        throw;
-    }
-    (void)finished;
+    // A step finished here rewrites record files the start may have read already: the hall
+    // reads them again.
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
+    catchUp();
     return true;
 }
 
 void CashDesk::catchUp()
 {
     const auto shown = qScopeGuard([this] {
-        for (const QString &notice : m_operations->takeNotices())
+        for (const QString &notice : m_hall.operations().takeNotices())
             messages::showError(notice);
     });
     m_hall.catchUp();
@@ -145,13 +135,13 @@ template <class Step> bool CashDesk::taken(Step &&step)
 QString CashDesk::unusable(bool write)
 {
     // The check left for later runs at the first use; then the file must still be the one open.
-    if (m_ledger->checkPending() && !m_ledger->checkNow())
-        return m_ledger->problem();
-    if (!m_ledger->reopen())
-        return m_ledger->problem();
+    if (m_hall.ledger().checkPending() && !m_hall.ledger().checkNow())
+        return m_hall.ledger().problem();
+    if (!m_hall.ledger().reopen())
+        return m_hall.ledger().problem();
     // A file that is only read shows its days; before a step, its refusal comes first.
-    if (write && !m_ledger->isOpen())
-        return m_ledger->problem();
+    if (write && !m_hall.ledger().isOpen())
+        return m_hall.ledger().problem();
     try {
         catchUp();
     } catch (const RuntimeError &e) {
@@ -164,13 +154,13 @@ void CashDesk::updateLedgerStatus()
 {
     // Only the ledger's marks are written from here, never a file the operator may be working
     // on.
-    if (m_ledger->isLocked())
-        m_ledger->reopen();
-    m_operations->tryLedger();
-    QString status = m_operations->status();
-    if (status.isEmpty() && !m_openPending && !m_ledger->isOpen() && !m_ledger->checkPending() &&
-        !m_ledger->shortProblem().isEmpty())
-        status = QStringLiteral("Defter kullanılamıyor: ") + m_ledger->shortProblem();
+    if (m_hall.ledger().isLocked())
+        m_hall.ledger().reopen();
+    m_hall.operations().tryLedger();
+    QString status = m_hall.operations().status();
+    if (status.isEmpty() && !m_openPending && !m_hall.ledger().isOpen() &&
+        !m_hall.ledger().checkPending() && !m_hall.ledger().shortProblem().isEmpty())
+        status = QStringLiteral("Defter kullanılamıyor: ") + m_hall.ledger().shortProblem();
     emit ledgerStatus(status);
     if (status.isEmpty())
         m_watch->stop();
@@ -184,13 +174,13 @@ void CashDesk::startLedger()
         return;
     // Read on a thread of its own: the window answers while a large ledger is checked; a
     // use of the ledger before the check is done waits for it.
-    m_ledger->startCheck(this, [this] { guard([this] { checkLedger(); }); });
+    m_hall.ledger().startCheck(this, [this] { guard([this] { checkLedger(); }); });
 }
 
 void CashDesk::checkLedger()
 {
-    if (m_ledger->checkPending() && !m_ledger->checkNow()) {
-        messages::showError(m_ledger->problem());
+    if (m_hall.ledger().checkPending() && !m_hall.ledger().checkNow()) {
+        messages::showError(m_hall.ledger().problem());
         updateLedgerStatus();
     }
 }
@@ -268,7 +258,7 @@ int CashDesk::openAccountTable(bool extrasAlone)
     }
     // A step a failed write left unfinished may concern this table: it is dealt with first
     // (what stops it is said, with "Tekrar Dene", once the ledger is needed).
-    if (m_ledger->reopen()) {
+    if (m_hall.ledger().reopen()) {
         try {
             catchUp();
         } catch (const RuntimeError &) {
@@ -360,7 +350,7 @@ HistoryWindow *CashDesk::historyWindow()
 {
     if (!m_history) {
         m_history = new HistoryWindow(m_window);
-        m_history->setLedger(m_ledger);
+        m_history->setLedger(&m_hall.ledger());
     }
     return m_history;
 }
@@ -390,7 +380,7 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
         return;
     const counter::Moment moment = counter::momentNow();
     const QDateTime &now = moment.wall;
-    const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
+    const std::optional<ledger::BillRecord> bill = m_hall.ledger().bill(id);
     if (!bill || bill->cancelled()) {
         m_hall.cancel(id, reason, now, std::nullopt, std::nullopt); // says why
         return;

@@ -117,8 +117,6 @@ private:
 
     kv::hall::Hall &m_hall;
     QWidget *m_window;
-    kv::ledger::Ledger *m_ledger;
-    kv::ledger::Operations *m_operations;
     BillWindow *m_bill = nullptr;
     MoveWindow *m_move = nullptr;
     DayEndWindow *m_dayEnd = nullptr;

@@ -38,15 +38,32 @@ const std::pair<int, const char *> kSettingKeys[] = {
     {SettingsLine::MultipleFees, "multiple_fees"},
 };
 
-QJsonObject extrasJson(const QStringList &lines)
+// A table extras file's name and price pairs; a price that cannot be read counts nothing.
+QList<ledger::BookedExtra> pairsOf(const QStringList &lines)
 {
-    QJsonArray extras;
+    QList<ledger::BookedExtra> extras;
     for (int k = 0; PairLine::name(k) < lines.size(); ++k) {
         int price = 0;
         tryStrToInt(lines.value(PairLine::price(k)), &price);
-        extras.append(QJsonObject{{"name", lines.at(PairLine::name(k))}, {"price", price}});
+        extras << ledger::BookedExtra{lines.at(PairLine::name(k)), price};
     }
-    return {{"extras", extras}};
+    return extras;
+}
+
+qint64 priceSum(const QList<ledger::BookedExtra> &extras)
+{
+    qint64 total = 0;
+    for (const ledger::BookedExtra &extra : extras)
+        total += extra.price;
+    return total;
+}
+
+QJsonObject extrasJson(const QList<ledger::BookedExtra> &extras)
+{
+    QJsonArray list;
+    for (const ledger::BookedExtra &extra : extras)
+        list.append(QJsonObject{{"name", extra.name}, {"price", extra.price}});
+    return {{"extras", list}};
 }
 } // namespace
 
@@ -61,9 +78,6 @@ void Hall::saveList(RecordList &list, const QString &path, const RecordList &nex
         m_operations->saveFile(path, RecordList::toBytes(next.lines()), change);
     } catch (const RuntimeError &) {
         list.rereadAfterFailedSave(path);
-        // Something other than a file in its place (a directory): it cannot be saved there.
-        if (files::kind(path) == files::Kind::Other)
-            throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
         throw;
     }
     list = next;
@@ -120,29 +134,22 @@ QStringList Hall::loadRegister()
 {
     const QString askForTables = QStringLiteral(
         "Masa bilgilerinizi girmek için Ayarlar/Seçenekler sekmesi altından Masa sayınızı girin!");
-    m_names.clear();
+    // The tables are listed from what was read, after a failure too.
+    const auto listed = qScopeGuard([this] { listTables(); });
     if (!takePreloaded(m_register, m_paths.registerFile())) {
         if (files::kind(m_paths.registerFile()) == files::Kind::Missing) {
             m_register.assign(defaultRegister());
             m_register.save(m_paths.registerFile());
-            listTables();
             return {askForTables};
         }
         m_register.load(m_paths.registerFile());
     }
     const QString count = m_register.at(RegisterLine::TableCount);
-    if (count == QLatin1String("0")) {
-        listTables();
+    if (count == QLatin1String("0"))
         return {askForTables};
-    }
-    // Without the settings the tables' names are unknown (that error is shown already).
-    if (!m_settings.known() || strToInt(count) < 1) {
-        listTables();
-        return {};
-    }
-    listTables();
-    // Only a hand-edited register holds more; listing millions would never end.
-    if (strToInt(count) > kMaxTables)
+    // Only a hand-edited register holds more; listing millions would never end. Without the
+    // settings the tables' names are unknown (that error is shown already).
+    if (strToInt(count) > kMaxTables && m_settings.known())
         return {QStringLiteral("Masa sayısı %1 olamaz; en fazla %2 masa listelendi.")
                     .arg(count)
                     .arg(kMaxTables)};
@@ -496,11 +503,10 @@ void Hall::removeExtra(int table, int k)
 
 void Hall::clearExtras(int table)
 {
-    const QStringList lines = booked(table).lines();
-    const std::optional<qint64> sum = counter::extrasTotal(lines);
+    const QList<ledger::BookedExtra> extras = pairsOf(booked(table).lines());
     saveBooked(
         table, RecordList(),
-        newEvent(QStringLiteral("clear"), tableName(table), extrasJson(lines), -sum.value_or(0)));
+        newEvent(QStringLiteral("clear"), tableName(table), extrasJson(extras), -priceSum(extras)));
 }
 
 // ---- The cash desk ----------------------------------------------------------------------
@@ -565,15 +571,8 @@ Hall::extrasOf(const QString &file) const
     } catch (const RuntimeError &) {
         return std::nullopt;
     }
-    const QStringList lines = RecordList::fromBytes(bytes);
-    QList<ledger::BookedExtra> extras;
-    for (int k = 0; PairLine::name(k) < lines.size(); ++k) {
-        // The file itself is kept with the bill: a price that cannot be read counts nothing.
-        int price = 0;
-        tryStrToInt(lines.value(PairLine::price(k)), &price);
-        extras << ledger::BookedExtra{lines.at(PairLine::name(k)), price};
-    }
-    return std::make_pair(bytes, extras);
+    // The file itself is kept with the bill.
+    return std::make_pair(bytes, pairsOf(RecordList::fromBytes(bytes)));
 }
 
 std::optional<ledger::BillRecord> Hall::droppedExtras(const QString &file, const QDateTime &now,
@@ -591,10 +590,7 @@ std::optional<ledger::BillRecord> Hall::droppedExtras(const QString &file, const
             record.tablePos = t;
     record.closedAt = record.cancelledAt = now;
     record.cancelReason = reason;
-    qint64 total = 0;
-    for (const ledger::BookedExtra &extra : record.extras)
-        total += extra.price;
-    record.bill = counter::bill(0, 0, {}, total);
+    record.bill = counter::bill(0, 0, {}, priceSum(record.extras));
     return record;
 }
 
@@ -666,16 +662,15 @@ void Hall::wipeAccounts()
     // Every account the register holds, also of tables beyond the count, which keep theirs.
     const counter::Moment now = counter::momentNow();
     QList<ledger::BillRecord> dropped;
+    qint64 time = 0;
     for (int t = 0; RegisterLine::fee(t) < m_register.count(); ++t) {
         if (m_register.value(RegisterLine::date(t)).isEmpty())
             continue;
         dropped << droppedTime(t, now, QStringLiteral("Masa bilgileri silindi"));
+        time += dropped.last().bill.timeCharge;
     }
-    qint64 dropped_ = 0;
-    for (const ledger::BillRecord &bill : std::as_const(dropped))
-        dropped_ += bill.bill.timeCharge;
     m_operations->clearAccounts(dropped, newEvent(QStringLiteral("wipe"), QString(),
-                                                  {{"accounts", int(dropped.size())}}, -dropped_));
+                                                  {{"accounts", int(dropped.size())}}, -time));
 }
 
 bool Hall::hasDroppableExtras(int table) const
@@ -691,12 +686,11 @@ void Hall::dropFreeExtras(int table)
     });
     const QString file = tableName(table) + kExtrasSuffix;
     const auto bill = droppedExtras(file, clock::now(), QStringLiteral("Silindi"));
-    const QStringList lines =
-        bill ? RecordList::fromBytes(bill->extrasFile.value_or(QByteArray())) : QStringList();
-    if (!m_operations->removeExtras(bill, file,
-                                    newEvent(QStringLiteral("clear"), tableName(table),
-                                             extrasJson(lines),
-                                             bill ? -bill->bill.extrasTotal : 0)))
+    if (!m_operations->removeExtras(
+            bill, file,
+            newEvent(QStringLiteral("clear"), tableName(table),
+                     extrasJson(bill ? bill->extras : QList<ledger::BookedExtra>()),
+                     bill ? -bill->bill.extrasTotal : 0)))
         throwError(QStringLiteral("%1 silinemedi.")
                        .arg(files::native(m_paths.tableExtrasFile(tableName(table)))));
 }
@@ -767,17 +761,13 @@ QJsonObject Hall::settingsChange(const RecordList &before, const RecordList &aft
 void Hall::saveSettings(const RecordList &next, const std::optional<QStringList> &fees)
 {
     if (fees) {
-        RecordList old;
-        if (feeListExists())
-            old.load(m_paths.feeListFile());
-        if (old.lines() != *fees || !feeListExists()) {
-            QJsonObject detail = settingsChange(m_settings, m_settings);
-            QJsonObject changed = detail.value("changed").toObject();
-            changed.insert("fees",
-                           QJsonObject{{"old", old.lines().join(", ")}, {"new", fees->join(", ")}});
-            m_operations->saveFile(
-                m_paths.feeListFile(), RecordList::toBytes(*fees),
-                newEvent(QStringLiteral("settings"), QString(), {{"changed", changed}}));
+        const bool exists = feeListExists();
+        const QStringList old = exists ? feeList() : QStringList();
+        if (!exists || old != *fees) {
+            const QJsonObject fee{{"old", old.join(", ")}, {"new", fees->join(", ")}};
+            m_operations->saveFile(m_paths.feeListFile(), RecordList::toBytes(*fees),
+                                   newEvent(QStringLiteral("settings"), QString(),
+                                            {{"changed", QJsonObject{{"fees", fee}}}}));
         }
     }
     const auto changed = qScopeGuard([this] { emit settingsChanged(); });

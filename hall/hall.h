@@ -163,7 +163,6 @@ public:
     // Steps left unfinished, marks owed: dealt with; true when a file changed. Throws what
     // stops it.
     bool catchUp();
-    QStringList takeNotices() { return m_operations->takeNotices(); }
 
 signals:
     // A table's account or extras changed.

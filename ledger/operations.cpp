@@ -394,6 +394,18 @@ Operations::State Operations::compare(const Step &s) const
     return allAfter ? State::After : allBefore ? State::Before : State::Between;
 }
 
+namespace {
+// A file the step cannot keep as it was: something else in its place (a directory) is never
+// saved over; a file that cannot be read could not be put back.
+[[noreturn]] void throwUnreadable(const QString &path)
+{
+    const bool file = files::kind(path) == files::Kind::Regular;
+    throwError(
+        (file ? QStringLiteral("Cannot open file %1") : QStringLiteral("Cannot create file %1"))
+            .arg(files::native(path)));
+}
+} // namespace
+
 void Operations::prepare(Step &s) const
 {
     // What each file and line is now and will be: the step's guard, and what a rollback
@@ -404,15 +416,13 @@ void Operations::prepare(Step &s) const
         bool readable = true;
         const std::optional<QByteArray> now = fileNow(m_paths, f.name, &readable);
         if (!readable)
-            throwError(
-                QStringLiteral("Cannot open file %1").arg(files::native(pathOf(m_paths, f.name))));
+            throwUnreadable(pathOf(m_paths, f.name));
         s.filesBefore.insert(f.name, now);
         s.guard << Guard{f.name, -1, 0, fileDigest(now), fileDigest(f.after)};
     }
     const std::optional<RecordList> reg = registerNow(m_paths);
     if (!reg && !e.lines.isEmpty())
-        throwError(
-            QStringLiteral("Cannot open file %1").arg(files::native(m_paths.registerFile())));
+        throwUnreadable(m_paths.registerFile());
     eachRun(e.lines, [&](int first, const QStringList &after) {
         const QStringList now = linesOf(*reg, first, int(after.size()));
         for (int k = 0; k < now.size(); ++k)
@@ -1109,8 +1119,8 @@ void Operations::runAnyway(Step &s)
         const QString target = s.kind == QLatin1String("register")
                                    ? m_paths.registerFile()
                                    : QDir(m_paths.dataDir()).absoluteFilePath(s.lines.value(0));
-        throwError(QStringLiteral("Cannot create file %1")
-                       .arg(files::native(QDir::cleanPath(target))));
+        throwError(
+            QStringLiteral("Cannot create file %1").arg(files::native(QDir::cleanPath(target))));
     }
     try {
         apply(s);
