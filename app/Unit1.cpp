@@ -18,6 +18,7 @@
 #include "mainlook.h"
 #include "menuicons.h"
 #include "messages.h"
+#include "pindialog.h"
 #include "placement.h"
 #include "rowdelegate.h"
 #include "trayservice.h"
@@ -28,6 +29,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QStyle>
@@ -39,6 +41,7 @@ const QString TForm1::kPlaceholder = QStringLiteral("Eklemek İçin Çift Tıkla
 namespace {
 const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seçin!");
 const QString kTimeOrder = QStringLiteral("Girmiş olduğunuz saat dilimlerini kontrol edin!");
+constexpr qint64 kRecentBookingMs = 5 * 60 * 1000;
 
 // A price line as an amount beside its name; a line that is no number stands as it is.
 QString priceText(const QString &line)
@@ -193,9 +196,21 @@ void TForm1::setupStatusBar()
     StatusLedger->setFrameShape(QFrame::StyledPanel);
     StatusLedger->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
     StatusLedger->hide();
+    StatusCashier = new QLabel(this);
+    StatusCashier->setObjectName(QStringLiteral("StatusCashier"));
+    StatusCashier->setFrameShape(QFrame::StyledPanel);
+    StatusCashier->hide();
+    StatusChain = new QPushButton(QStringLiteral("Defter bozulmuş!"), this);
+    StatusChain->setObjectName(QStringLiteral("StatusChain"));
+    StatusChain->setFlat(true);
+    StatusChain->setFocusPolicy(Qt::NoFocus);
+    StatusChain->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    StatusChain->hide();
     ui->StatusBar1->addWidget(StatusPanel0);
     ui->StatusBar1->addWidget(StatusPanel1, 1);
+    ui->StatusBar1->addWidget(StatusChain);
     ui->StatusBar1->addWidget(StatusLedger);
+    ui->StatusBar1->addWidget(StatusCashier);
     ui->StatusBar1->setSizeGripEnabled(false);
 }
 
@@ -207,6 +222,16 @@ void TForm1::setCashDesk(CashDesk *cash)
     connect(cash, &CashDesk::tableChosen, this, [this](int table) { selectTable(table); });
     connect(cash, &CashDesk::ledgerStatus, this,
             [this](const QString &text) { showLedgerStatus(text); });
+    connect(cash, &CashDesk::chainWarning, this, [this](const QString &text) {
+        StatusChain->setToolTip(text + QStringLiteral("\nUyarıyı kaldırmak için tıklayın."));
+        StatusChain->setVisible(!text.isEmpty());
+    });
+    connect(StatusChain, &QPushButton::clicked, this,
+            [this] { guard([this] { m_cash->acknowledgeChain(); }); });
+    connect(cash, &CashDesk::cashierShown, this, [this](const QString &text) {
+        StatusCashier->setText(text);
+        StatusCashier->setVisible(!text.isEmpty());
+    });
 }
 
 void TForm1::showLedgerStatus(const QString &text)
@@ -259,6 +284,7 @@ void TForm1::connectHandlers()
     connect(ui->GunSonu1, &QAction::triggered, this, cash(&CashDesk::GunSonuClick));
     connect(ui->IslemGecmisi1, &QAction::triggered, this, cash(&CashDesk::IslemGecmisiClick));
     connect(ui->DefteriDogrula1, &QAction::triggered, this, cash(&CashDesk::DefteriDogrulaClick));
+    connect(ui->KasiyerDegistir1, &QAction::triggered, this, cash(&CashDesk::KasiyerDegistirClick));
     connect(Timer1, &QTimer::timeout, this, on(&TForm1::Timer1Timer));
     connect(Timer2, &QTimer::timeout, this, on(&TForm1::Timer2Timer));
     connect(Timer3, &QTimer::timeout, this, on(&TForm1::Timer3Timer));
@@ -725,6 +751,11 @@ void TForm1::Label27DblClick()
         messages::inform(QStringLiteral("Ücret değiştirme işlemi iptal edildi!"));
         return;
     }
+    const auto approval = m_hall.hasAccount(i)
+                              ? askApproval(m_hall, this, QStringLiteral("fee_open"))
+                              : hall::Approval(m_hall, m_hall.approver());
+    if (!approval)
+        return;
     // The choice stands in the raw fee, as the window shows it, before it is read.
     ui->Label26->setText(*fee);
     const QString shown = formatAmount(strToInt(*fee));
@@ -902,6 +933,12 @@ void TForm1::kar1Click()
         const int table = selectedTable();
         if (table < 0)
             throwListIndex(-1);
+        // Taking back what was just booked is a slip put right; later, it needs a Yönetici.
+        const auto approval = m_hall.bookedWithin(table, k, kRecentBookingMs)
+                                  ? hall::Approval(m_hall, m_hall.approver())
+                                  : askApproval(m_hall, this, QStringLiteral("remove_old_extra"));
+        if (!approval)
+            return;
         {
             const auto shown = qScopeGuard([&] { showBookedExtras(table); });
             m_hall.removeExtra(table, k);
@@ -920,6 +957,11 @@ void TForm1::emizle1Click()
         messages::inform(kSelectTable);
         return;
     }
+    const auto approval = m_hall.booked(table).count() > 0
+                              ? askApproval(m_hall, this, QStringLiteral("clear"))
+                              : hall::Approval(m_hall, m_hall.approver());
+    if (!approval)
+        return;
     const auto shown = qScopeGuard([&] { showBookedExtras(table); });
     m_hall.clearExtras(table);
     ui->Edit1->clear();

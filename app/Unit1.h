@@ -20,6 +20,7 @@ class TForm5;
 class TForm7;
 class CashDesk;
 class QLabel;
+class QPushButton;
 class QListWidget;
 class QMenu;
 class TantTaskbarIcon;
@@ -124,9 +125,11 @@ public:
     Ui::FeePanel *feePanel();
     TantTaskbarIcon *a1 = nullptr;
     QMenu *PopupMenu1;
-    QLabel *StatusPanel0; // the byline
-    QLabel *StatusPanel1; // the uptime text
-    QLabel *StatusLedger; // why the cash desk cannot work now; hidden while it can
+    QLabel *StatusPanel0;     // the byline
+    QLabel *StatusPanel1;     // the uptime text
+    QLabel *StatusLedger;     // why the cash desk cannot work now; hidden while it can
+    QLabel *StatusCashier;    // who is at the counter; hidden without cashiers
+    QPushButton *StatusChain; // a broken event chain, until acknowledged
     QTimer *Timer1;
     QTimer *Timer2;
     QTimer *Timer3;

@@ -10,6 +10,7 @@
 #include "historywindow.h"
 #include "messages.h"
 #include "movewindow.h"
+#include "pindialog.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -41,6 +42,22 @@ CashDesk::CashDesk(hall::Hall &hall, QWidget *window)
 CashDesk::~CashDesk()
 {
     delete m_inputGate;
+    // Leaving the program closes the day's work: the chain's head is anchored when it moved.
+    guard([this] { anchorChain(); });
+}
+
+bool CashDesk::anchorChain()
+{
+    ledger::Ledger &l = m_hall.ledger();
+    if (!l.readable())
+        return true;
+    const ledger::ChainHead head = l.chainHead();
+    if (head.id == 0 || head.id == m_anchored)
+        return true;
+    if (!l.appendAnchor(ledger::businessDay(clock::now())))
+        return false;
+    m_anchored = head.id;
+    return true;
 }
 
 BillWindow *CashDesk::billWindow()
@@ -62,6 +79,12 @@ DayEndWindow *CashDesk::dayEndWindow()
     if (!m_dayEnd) {
         m_dayEnd = new DayEndWindow(m_window);
         m_dayEnd->setLedger(&m_hall.ledger());
+        m_dayEnd->dayClosed = [this] {
+            if (!anchorChain())
+                messages::showError(
+                    QStringLiteral("%1 dosyasına yazılamadı.")
+                        .arg(files::native(ledger::Ledger::anchorsFile(m_hall.ledger().path()))));
+        };
         m_dayEnd->openTablesNow = [this] { return m_hall.floor().openTables(); };
         m_dayEnd->cancelBill = [this](qint64 id, const QString &reason) { cancelBill(id, reason); };
         m_dayEnd->showBill = [this](qint64 id) {
@@ -162,6 +185,9 @@ void CashDesk::updateLedgerStatus()
         !m_hall.ledger().checkPending() && !m_hall.ledger().shortProblem().isEmpty())
         status = QStringLiteral("Defter kullanılamıyor: ") + m_hall.ledger().shortProblem();
     emit ledgerStatus(status);
+    // What the start's check found of the chain is said once the step that ran it is over.
+    if (std::optional<ledger::ChainCheck> chain = m_hall.ledger().takeStartChain())
+        QTimer::singleShot(0, this, [this, c = *chain] { guard([&] { reportChain(c); }); });
     if (status.isEmpty())
         m_watch->stop();
     else if (!m_watch->isActive())
@@ -183,6 +209,8 @@ void CashDesk::checkLedger()
         messages::showError(m_hall.ledger().problem());
         updateLedgerStatus();
     }
+    if (std::optional<ledger::ChainCheck> chain = m_hall.ledger().takeStartChain())
+        reportChain(*chain);
 }
 
 bool CashDesk::ledgerReady(const QString &notDone, bool write)
@@ -215,6 +243,9 @@ bool CashDesk::restartAccount(int table, const QString &fee, const counter::Mome
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     if (!ledgerReady(QStringLiteral("Hesap yeniden başlatılmadı.")))
         return false;
+    const auto approval = askApproval(m_hall, m_window, QStringLiteral("restart"));
+    if (!approval)
+        return false;
     m_hall.restartAccount(table, fee, at);
     return true;
 }
@@ -223,6 +254,9 @@ bool CashDesk::clearAccounts()
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     if (m_hall.wipeDropsTime() && !ledgerReady(QStringLiteral("Masa bilgileri silinmedi.")))
+        return false;
+    const auto approval = askApproval(m_hall, m_window, QStringLiteral("wipe"));
+    if (!approval)
         return false;
     m_hall.wipeAccounts();
     return true;
@@ -235,6 +269,9 @@ bool CashDesk::createTables(const QString &count, const QString &prefix)
     if (m_hall.createTablesDropsExtras() &&
         !ledgerReady(QStringLiteral("Masalar yeniden oluşturulmadı.")))
         return false;
+    const auto approval = askApproval(m_hall, m_window, QStringLiteral("create_tables"));
+    if (!approval)
+        return false;
     m_hall.createTables(count, prefix);
     return true;
 }
@@ -243,6 +280,9 @@ bool CashDesk::dropFreeExtras(int table)
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
     if (m_hall.hasDroppableExtras(table) && !ledgerReady(QStringLiteral("Extralar silinmedi.")))
+        return false;
+    const auto approval = askApproval(m_hall, m_window, QStringLiteral("drop_leftover"));
+    if (!approval)
         return false;
     const auto shown = qScopeGuard([&] { emit accountShown(table); });
     m_hall.dropFreeExtras(table);
@@ -277,6 +317,66 @@ QString CashDesk::unusualTimeQuestion(const QString &openedDate, const QString &
     return QStringLiteral("Bu hesabın süresi olağan dışı (açılış %1 %2, şimdi %3 %4). Yine de "
                           "kapatılsın mı?")
         .arg(openedDate, openedTime, shortDate(now.date()), longTime(now.time()));
+}
+
+bool CashDesk::loginAtStart()
+{
+    ledger::Cashiers &cashiers = m_hall.cashiers();
+    // Whether anyone is set up is known once the ledger is checked; a hall without cashiers
+    // does not wait for that check.
+    if (m_hall.ledger().checkPending()) {
+        if (!cashiers.mayExist())
+            return true;
+        checkLedger();
+    }
+    while (cashiers.any() && !login())
+        if (messages::ask(QStringLiteral("Kasiyer girişi yapılmadan program kapatılsın mı?")))
+            return false;
+    return true;
+}
+
+bool CashDesk::login()
+{
+    PinDialog prompt(&m_hall.cashiers(), m_window);
+    const std::optional<ledger::Cashier> who = prompt.login();
+    if (who)
+        m_hall.setOperator(who->name);
+    showCashier();
+    return who.has_value();
+}
+
+void CashDesk::showCashier()
+{
+    const std::optional<ledger::Cashier> who = m_hall.cashiers().current();
+    emit cashierShown(who ? QStringLiteral("Kasiyer: %1 (%2)").arg(who->name, who->role)
+                      : m_hall.cashiers().any() ? QStringLiteral("Kasiyer girişi yok")
+                                                : QString());
+}
+
+void CashDesk::cashiersChanged()
+{
+    ledger::Cashiers &cashiers = m_hall.cashiers();
+    const std::optional<ledger::Cashier> current = cashiers.current();
+    const std::optional<ledger::Cashier> now =
+        current ? cashiers.find(current->name) : std::nullopt;
+    // The one at the counter was removed: nobody is, until a PIN is given.
+    if (current && !now) {
+        cashiers.logout();
+        m_hall.setOperator(QString());
+    }
+    if (cashiers.any() && !now)
+        login();
+    showCashier();
+}
+
+void CashDesk::KasiyerDegistirClick()
+{
+    if (!m_hall.cashiers().any()) {
+        messages::inform(QStringLiteral("Kasiyer tanımlı değil. Kasiyerler Ayarlar > Seçenekler "
+                                        "penceresinin Kasiyerler sekmesinde eklenir."));
+        return;
+    }
+    login();
 }
 
 void CashDesk::HesabiKapatClick()
@@ -373,6 +473,35 @@ void CashDesk::DefteriDogrulaClick()
         messages::showError(check.text);
 }
 
+void CashDesk::reportChain(const ledger::ChainCheck &check)
+{
+    if (check.ok || m_hall.ledger().acknowledgedBreak() == check.firstBad) {
+        emit chainWarning(QString());
+        return;
+    }
+    m_chainBreak = check;
+    messages::showError(check.text);
+    emit chainWarning(check.text);
+}
+
+void CashDesk::acknowledgeChain()
+{
+    if (!m_chainBreak)
+        return;
+    if (!messages::ask(m_chainBreak->text +
+                       QStringLiteral("\n\nBu uyarı görüldü olarak kaydedilip kaldırılsın mı?")))
+        return;
+    if (!ledgerReady(QStringLiteral("Uyarı kaldırılmadı.")))
+        return;
+    const auto approval = askApproval(m_hall, m_window, QStringLiteral("verify_ack"));
+    if (!approval)
+        return;
+    m_hall.record(QStringLiteral("verify_ack"),
+                  {{"first_bad", m_chainBreak->firstBad}, {"count", m_chainBreak->count}});
+    m_chainBreak.reset();
+    emit chainWarning(QString());
+}
+
 void CashDesk::cancelBill(qint64 id, const QString &reason)
 {
     const auto status = qScopeGuard([this] { updateLedgerStatus(); });
@@ -385,6 +514,9 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
         m_hall.cancel(id, reason, now, std::nullopt, std::nullopt); // says why
         return;
     }
+    const auto approval = askApproval(m_hall, m_window, QStringLiteral("cancel_bill"));
+    if (!approval)
+        return;
     const QString name = bill->tableName;
     // An earlier day is closed: its guest left long ago, and its figures stay as they were.
     // The cancel is taken off today's total.

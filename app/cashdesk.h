@@ -47,13 +47,27 @@ public:
     void startLedger();
     // The deferred check: says why when the ledger turns out damaged.
     void checkLedger();
+    // A broken chain found at start, said once; then marked until acknowledged here, by a
+    // Yönetici where cashiers are set up (a "verify_ack" event).
+    void reportChain(const kv::ledger::ChainCheck &check);
+    void acknowledgeChain();
+    // A closing: the chain's head appended to the anchors file, when it moved since the last.
+    // False when the file could not be written.
+    bool anchorChain();
+
+    // With cashiers set up, the PIN prompt at start; false when the operator gave up and the
+    // program is to end.
+    bool loginAtStart();
+    // After the settings window: the one at the counter as the cashiers now say.
+    void cashiersChanged();
 
     // Handlers.
-    void HesabiKapatClick();    // "Hesabı Kapat", F8
-    void MasayiTasiClick();     // "Masayı Taşı"
-    void GunSonuClick();        // "Gün Sonu", F9
-    void IslemGecmisiClick();   // "İşlem Geçmişi"
-    void DefteriDogrulaClick(); // "Defteri Doğrula"
+    void KasiyerDegistirClick(); // "Kasiyer Değiştir"
+    void HesabiKapatClick();     // "Hesabı Kapat", F8
+    void MasayiTasiClick();      // "Masayı Taşı"
+    void GunSonuClick();         // "Gün Sonu", F9
+    void IslemGecmisiClick();    // "İşlem Geçmişi"
+    void DefteriDogrulaClick();  // "Defteri Doğrula"
     // "İptal Et" in the day-end window: the bill is cancelled with its reason, and its account
     // reopened when its table is free.
     void cancelBill(qint64 id, const QString &reason);
@@ -92,8 +106,15 @@ signals:
     void tableChosen(int table);
     // Why the cash desk cannot work now; empty: it can.
     void ledgerStatus(const QString &text);
+    // The broken chain's mark for the status bar; empty: none.
+    void chainWarning(const QString &text);
+    // Who is at the counter, for the status bar; empty without cashiers.
+    void cashierShown(const QString &text);
 
 private:
+    // Asks for a PIN; false when given up.
+    bool login();
+    void showCashier();
     // Opens the ledger and finishes a step left unfinished; false after saying why not.
     bool openNow();
     // Whether the ledger can be used now, with every step left unfinished dealt with; else
@@ -125,4 +146,6 @@ private:
     bool m_openPending = false;
     QPointer<QObject> m_inputGate;
     QTimer *m_watch = nullptr;
+    std::optional<kv::ledger::ChainCheck> m_chainBreak;
+    qint64 m_anchored = 0;
 };

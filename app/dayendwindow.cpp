@@ -225,6 +225,8 @@ void DayEndWindow::showTotals()
     ui->EarlierCancelValue->setText(QStringLiteral("%1 fiş · −%2")
                                         .arg(t.earlierCancels)
                                         .arg(counter::amountText(t.earlierCancelTotal)));
+    ui->ChainValue->setText(m_ledger && m_ledger->readable() ? m_ledger->chainHead().shortText()
+                                                             : QStringLiteral("-"));
 }
 
 void DayEndWindow::CancelBillClick()
@@ -275,6 +277,8 @@ void DayEndWindow::ExportClick()
         return;
     if (!files::writeAtomically(path, csv(m_bills->bills())))
         throwError(QStringLiteral("Cannot create file %1").arg(files::native(path)));
+    if (dayClosed)
+        dayClosed();
     messages::inform(
         QStringLiteral("Günün fişleri %1 dosyasına yazıldı.").arg(files::native(path)));
 }

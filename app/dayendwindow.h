@@ -30,6 +30,8 @@ public:
     std::function<void(qint64 bill, const QString &reason)> cancelBill;
     // Shows a bill of the ledger whole.
     std::function<void(qint64 bill)> showBill;
+    // The day's export is a closing: the chain's head is anchored.
+    std::function<void()> dayClosed;
     // Asks the reason of a cancel; none when the operator gave up. A dialog unless replaced.
     std::function<std::optional<QString>()> askReason;
     // Where to export; empty when the operator gave up. A file dialog unless replaced.

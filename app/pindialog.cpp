@@ -226,3 +226,15 @@ void PinDialog::recover()
                          .arg(done->name, done->code));
     showPage(0);
 }
+
+std::optional<hall::Approval> askApproval(hall::Hall &hall, QWidget *parent, const QString &action)
+{
+    // A Yönetici who approved the step this one is part of approves it too.
+    if (!hall.approver().isEmpty() || !hall.cashiers().needsApproval(action))
+        return hall::Approval(hall, hall.approver());
+    PinDialog prompt(&hall.cashiers(), parent);
+    const QString approver = prompt.approve(action);
+    if (approver.isEmpty())
+        return std::nullopt;
+    return hall::Approval(hall, approver);
+}

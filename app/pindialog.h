@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cashiers.h"
+#include "hall.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -60,3 +61,8 @@ private:
     QLabel *m_recoveryMessage;
     QTimer m_countdown;
 };
+
+// The approval the action needs at this counter: asked of a Yönetici with the PIN prompt where
+// the one at the counter may not do it alone; none when the operator gave up.
+std::optional<kv::hall::Approval> askApproval(kv::hall::Hall &hall, QWidget *parent,
+                                              const QString &action);

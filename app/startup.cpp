@@ -1,5 +1,7 @@
 #include "startup.h"
 
+#include "pindialog.h"
+
 #include "JustOne.h"
 #include "Unit1.h"
 #include "ayarlar.h"
@@ -121,6 +123,10 @@ void wireForms(Forms &forms, TrayService *tray, bool deferLedger)
             return cash->createTables(count, prefix);
         };
         form3->wipeAccounts = [cash] { return cash->clearAccounts(); };
+        form3->approve = [hall, form1](const QString &action) {
+            return askApproval(*hall, form1, action);
+        };
+        form3->setCashiers(&hall->cashiers());
         auto entry = std::make_unique<TForm6>(form1);
         entry->setFeeList(form3->feeList());
         form3->setFeeEntryWindow(entry.get());
@@ -136,7 +142,10 @@ void wireForms(Forms &forms, TrayService *tray, bool deferLedger)
     forms.Form5.makeWith([form1] { return std::make_unique<TForm5>(form1, form1); });
     forms.Form7.makeWith([form1] { return std::make_unique<TForm7>(form1); });
 
-    form1->openSettings = [form3] { form3->get()->openFromMainMenu(); };
+    form1->openSettings = [form3, cash] {
+        form3->get()->openFromMainMenu();
+        cash->cashiersChanged();
+    };
     form1->setPickerWindow(forms.Form5.slot());
     form1->setFeeSelectionWindow(forms.Form7.slot());
     Lazy<TForm2>::Slot *form2 = forms.Form2.slot();
@@ -178,6 +187,11 @@ int runProgram(int argc, char *argv[])
         guard([form1, &tray] { form1->attachTray(&tray); });
         guard([cash] { cash->startLedger(); });
         form1->feePanel();
+        // With cashiers set up, nobody works the counter before a PIN is given.
+        bool loggedIn = true;
+        guard([cash, &loggedIn] { loggedIn = cash->loginAtStart(); });
+        if (!loggedIn)
+            QCoreApplication::quit();
     });
     // As the icon's double click: shown from the notification area, restored, raised, focused.
     QObject::connect(guardian, &TXJustOne::activateRequested, form1,

@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QScopeGuard>
 
@@ -16,12 +17,6 @@ namespace kv::hall {
 
 namespace {
 const QString kExtrasSuffix = QStringLiteral(".msex");
-
-ledger::NewEvent newEvent(const QString &kind, const QString &table, const QJsonObject &detail,
-                          std::optional<qint64> amount = std::nullopt)
-{
-    return {kind, table, ledger::compactJson(detail), amount};
-}
 
 QJsonObject accountJson(const QString &date, const QString &time, const QString &fee)
 {
@@ -83,15 +78,56 @@ void Hall::saveList(RecordList &list, const QString &path, const RecordList &nex
     list = next;
 }
 
+ledger::NewEvent Hall::newEvent(const QString &kind, const QString &table, QJsonObject detail,
+                                std::optional<qint64> amount) const
+{
+    if (!m_approver.isEmpty())
+        detail.insert(QStringLiteral("approved_by"), m_approver);
+    return {kind, table, ledger::compactJson(detail), amount};
+}
+
+// By value: the name given may be the hall's own approver.
+Approval::Approval(Hall &hall, QString approver)
+    : m_hall(&hall), m_previous(std::exchange(hall.m_approver, std::move(approver)))
+{
+}
+
+Approval::Approval(Approval &&other) noexcept
+    : m_hall(std::exchange(other.m_hall, nullptr)), m_previous(std::move(other.m_previous))
+{
+}
+
+Approval::~Approval()
+{
+    if (m_hall)
+        m_hall->m_approver = m_previous;
+}
+
+void Hall::recordCashierEvent(const QString &kind, const QByteArray &detail)
+{
+    QJsonObject d = QJsonDocument::fromJson(detail).object();
+    // The one logging in is at the counter from this event on.
+    const QString op = kind == QLatin1String("login")
+                           ? d.value(QStringLiteral("name")).toString(m_operator)
+                           : m_operator;
+    const ledger::NewEvent event = newEvent(kind, QString(), d);
+    // Inside the cashiers' own transaction the event goes in with the change; while the ledger
+    // is only read it waits with the others.
+    if (m_ledger->isOpen())
+        ledger::insertEvent(*m_ledger, event, op, ledger::eventTime(clock::now()));
+    else
+        m_operations->record(event);
+}
+
 void Hall::setOperator(const QString &name)
 {
     m_operator = name.isEmpty() ? QStringLiteral("-") : name;
     m_operations->setOperator(m_operator);
 }
 
-void Hall::record(const QString &kind, const QByteArray &detail)
+void Hall::record(const QString &kind, const QJsonObject &detail)
 {
-    m_operations->record({kind, QString(), detail, std::nullopt});
+    m_operations->record(newEvent(kind, QString(), detail));
 }
 
 Hall::Hall(const Paths &paths, QObject *parent)
@@ -99,6 +135,10 @@ Hall::Hall(const Paths &paths, QObject *parent)
 {
     m_operations = std::make_unique<ledger::Operations>(*m_ledger, m_register, m_paths,
                                                         [this](int t) { return tableName(t); });
+    m_cashiers = std::make_unique<ledger::Cashiers>(
+        *m_ledger, [this](const QString &kind, const QByteArray &detail) {
+            recordCashierEvent(kind, detail);
+        });
 }
 
 Hall::~Hall() = default;
@@ -167,6 +207,7 @@ void Hall::listTables()
     for (int k = 1; k <= n; ++k)
         m_names << kv::tableName(prefix, k);
     m_booked.assign(size_t(m_names.size()), RecordList());
+    m_bookedAt.assign(size_t(m_names.size()), {});
     m_floor = counter::Floor();
     m_floor.resize(int(m_names.size()));
 }
@@ -485,6 +526,9 @@ bool Hall::book(int table, int k)
     saveBooked(table, next,
                newEvent(QStringLiteral("book"), tableName(table),
                         {{"name", name}, {"price", amount}}, amount));
+    QList<qint64> &at = m_bookedAt[size_t(table)];
+    at.resize(next.count() / 2 - 1);
+    at.append(clock::now().toMSecsSinceEpoch());
     return true;
 }
 
@@ -499,6 +543,20 @@ void Hall::removeExtra(int table, int k)
     saveBooked(table, next,
                newEvent(QStringLiteral("remove"), tableName(table),
                         {{"name", name}, {"price", price}}, -price));
+    QList<qint64> &at = m_bookedAt[size_t(table)];
+    if (k < at.size())
+        at.removeAt(k);
+}
+
+bool Hall::bookedWithin(int table, int k, qint64 ms) const
+{
+    if (table < 0 || size_t(table) >= m_bookedAt.size() || !bookedKnown(table))
+        return false;
+    const QList<qint64> &at = m_bookedAt[size_t(table)];
+    // Times that no longer line up with the file say nothing.
+    if (at.size() != m_booked[size_t(table)].count() / 2 || at.value(k) == 0)
+        return false;
+    return clock::now().toMSecsSinceEpoch() - at.at(k) < ms;
 }
 
 void Hall::clearExtras(int table)
@@ -507,6 +565,7 @@ void Hall::clearExtras(int table)
     saveBooked(
         table, RecordList(),
         newEvent(QStringLiteral("clear"), tableName(table), extrasJson(extras), -priceSum(extras)));
+    m_bookedAt[size_t(table)].clear();
 }
 
 // ---- The cash desk ----------------------------------------------------------------------
@@ -619,6 +678,7 @@ void Hall::move(int from, int to)
     m_operations->move(from, to,
                        newEvent(QStringLiteral("move"), tableName(from),
                                 {{"from", tableName(from)}, {"to", tableName(to)}}));
+    m_bookedAt[size_t(to)] = std::exchange(m_bookedAt[size_t(from)], {});
     m_ledger->moveOpening(from, to); // best effort: else billed by its register text
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "billing.h"
+#include "cashiers.h"
 #include "events.h"
 #include "floor.h"
 #include "layout.h"
@@ -38,6 +39,28 @@ struct Calculation
     qint64 fee = 0;
     counter::Bill bill;
 };
+
+class Hall;
+
+// A Yönetici's approval of what the operator does next: while it lives, every event written
+// names the approver. An empty name approves nothing (none was needed). Within another, the
+// outer one's approver stands again when it ends.
+class [[nodiscard]] Approval
+{
+public:
+    Approval(Hall &hall, QString approver);
+    Approval(Approval &&other) noexcept;
+    Approval &operator=(Approval &&) = delete;
+    ~Approval();
+
+private:
+    Hall *m_hall;
+    QString m_previous;
+};
+
+// Asks for the approval an action (a key of ledger::Cashiers::actions()) needs; none when the
+// operator gave up.
+using Approve = std::function<std::optional<Approval>(const QString &action)>;
 
 class Hall : public QObject
 {
@@ -121,6 +144,9 @@ public:
     // The k-th booked extra removed.
     void removeExtra(int table, int k);
     void clearExtras(int table);
+    // Whether the k-th booked extra was booked here less than `ms` ago; false when not known
+    // (booked before the program started, or the file changed behind it).
+    bool bookedWithin(int table, int k, qint64 ms) const;
 
     // ---- The cash desk ------------------------------------------------------------------
     ledger::Ledger &ledger() { return *m_ledger; }
@@ -154,11 +180,17 @@ public:
     // Reads the catalogue again from its file.
     void reloadCatalogue();
 
+    // The hall's cashiers; their changes and the PIN prompt's events go into the event log.
+    ledger::Cashiers &cashiers() { return *m_cashiers; }
+
     // Who works the counter now ("-": nobody set up); every event carries it.
     void setOperator(const QString &name);
     const QString &operatorName() const { return m_operator; }
-    // An event with no change to the files (a login, a cashier changed).
-    void record(const QString &kind, const QByteArray &detail);
+    // The Yönetici approving what is done now; empty outside an approval.
+    const QString &approver() const { return m_approver; }
+    // An event with no change to the files (a warning acknowledged); it waits with the others
+    // while the ledger cannot take it.
+    void record(const QString &kind, const QJsonObject &detail);
 
     // Steps left unfinished, marks owed: dealt with; true when a file changed. Throws what
     // stops it.
@@ -175,6 +207,11 @@ signals:
     void catalogueChanged();
 
 private:
+    friend class Approval;
+    // An event of a verb; it names the approver while an approval lives.
+    ledger::NewEvent newEvent(const QString &kind, const QString &table, QJsonObject detail,
+                              std::optional<qint64> amount = std::nullopt) const;
+    void recordCashierEvent(const QString &kind, const QByteArray &detail);
     bool takePreloaded(RecordList &list, const QString &path);
     void listTables();
     void readExtrasTotal(int table);
@@ -201,10 +238,15 @@ private:
     QStringList m_names;
     // Each listed table's booked extras, as its file holds them once read.
     std::vector<RecordList> m_booked;
+    // When each of a table's booked extras was booked here (ms since the epoch; 0: not known),
+    // while they line up with the file's pairs.
+    std::vector<QList<qint64>> m_bookedAt;
     counter::Floor m_floor;
     std::unique_ptr<ledger::Ledger> m_ledger;
     std::unique_ptr<ledger::Operations> m_operations;
+    std::unique_ptr<ledger::Cashiers> m_cashiers;
     QString m_operator = QStringLiteral("-");
+    QString m_approver;
 };
 
 } // namespace kv::hall

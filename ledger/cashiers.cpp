@@ -165,6 +165,9 @@ QString Cashiers::label(const QString &action)
     for (const Action &a : actions())
         if (action == QLatin1String(a.key))
             return a.label;
+    // Always a Yönetici's: not in the table the Yönetici can change.
+    if (action == QLatin1String("verify_ack"))
+        return QStringLiteral("Defter uyarısını kaldırma");
     return action;
 }
 
@@ -188,6 +191,14 @@ QList<Cashier> Cashiers::list() const
 bool Cashiers::any() const
 {
     return !list().isEmpty();
+}
+
+bool Cashiers::mayExist() const
+{
+    if (!m_ledger.checkPending())
+        return any();
+    QSqlQuery q(QSqlDatabase::database(m_ledger.connectionName(), false));
+    return !q.exec(QStringLiteral("SELECT 1 FROM cashiers LIMIT 1")) || q.next();
 }
 
 std::optional<Cashier> Cashiers::find(const QString &name) const
@@ -545,7 +556,8 @@ QString Cashiers::roleFor(const QString &action) const
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
     }
     // A row edited to something else asks for the stricter role.
-    if (q.next() && q.value(0).toString() == kCashier && action != QLatin1String("cashiers"))
+    if (q.next() && q.value(0).toString() == kCashier && action != QLatin1String("cashiers") &&
+        action != QLatin1String("verify_ack"))
         return kCashier;
     return kManager;
 }

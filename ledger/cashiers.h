@@ -47,6 +47,9 @@ public:
     // In the order they were added. None while the ledger cannot be read.
     QList<Cashier> list() const;
     bool any() const;
+    // Whether there may be any, asked before the ledger's full check has run: a table that
+    // cannot be read may hold some.
+    bool mayExist() const;
     std::optional<Cashier> find(const QString &name) const;
 
     // The first cashier has to be a Yönetici; that one's recovery code is returned, to be

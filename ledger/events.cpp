@@ -300,6 +300,22 @@ std::optional<Event> Ledger::lastEvent() const
     return out;
 }
 
+std::optional<qint64> Ledger::acknowledgedBreak() const
+{
+    QSqlQuery &q = statement("SELECT detail FROM events WHERE kind = 'verify_ack'"
+                             " ORDER BY id DESC LIMIT 1");
+    if (!q.exec())
+        sqlFailed(q.lastError());
+    std::optional<qint64> out;
+    if (q.next())
+        out = QJsonDocument::fromJson(q.value(0).toString().toUtf8())
+                  .object()
+                  .value(QStringLiteral("first_bad"))
+                  .toInteger();
+    q.finish();
+    return out;
+}
+
 ChainHead Ledger::chainHead() const
 {
     const std::optional<Event> last = lastEvent();

@@ -532,6 +532,7 @@ struct Ledger::Background
 {
     std::unique_ptr<QThread> thread;
     CheckResult result;
+    std::optional<ChainCheck> chain;
 };
 
 struct Ledger::Statements
@@ -899,8 +900,9 @@ void Ledger::startCheck(QObject *receiver, std::function<void()> finished)
     m_background = std::make_unique<Background>();
     Background *b = m_background.get();
     const QString path = m_path;
+    const QString anchors = anchorsFile(m_path);
     const QString name = m_connection + QStringLiteral("-check");
-    b->thread.reset(QThread::create([b, path, name] {
+    b->thread.reset(QThread::create([b, path, anchors, name] {
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
             db.setDatabaseName(path);
@@ -911,6 +913,16 @@ void Ledger::startCheck(QObject *receiver, std::function<void()> finished)
             } else {
                 QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size = -%1").arg(kCacheKiB));
                 b->result = quickCheck(db);
+                // The event chain is walked on the same read: a ledger from before the log
+                // has none to walk.
+                QSqlQuery q(db);
+                if (b->result.text == QLatin1String("ok") &&
+                    q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table'"
+                                          " AND name = 'events'")) &&
+                    q.next()) {
+                    q.finish();
+                    b->chain = verifyChain(db, anchors);
+                }
             }
         }
         QSqlDatabase::removeDatabase(name);
@@ -924,6 +936,7 @@ bool Ledger::awaitCheck()
 {
     const std::unique_ptr<Background> b = std::move(m_background);
     b->thread->wait();
+    m_startChain = b->chain;
     if (!took(b->result.text, b->result.locked))
         return false;
     m_checkPending = false;

@@ -88,6 +88,10 @@ public:
     // of its own: a large ledger takes a while to read, and the window keeps answering.
     // `finished` then runs on `receiver`'s thread; it is for checkNow() to take the result.
     void startCheck(QObject *receiver, std::function<void()> finished);
+    // What walking the event chain found during that check; given once.
+    std::optional<ChainCheck> takeStartChain() { return std::exchange(m_startChain, {}); }
+    // The break the last "verify_ack" event acknowledged: its first bad row.
+    std::optional<qint64> acknowledgedBreak() const;
     // Whether the journal holds a step not finished yet; read only, so it may be asked before
     // the check. True when it cannot be read: the check then has to say why.
     bool hasUnfinishedSteps() const;
@@ -202,6 +206,7 @@ private:
     QByteArray m_identity; // of the file it has open
     bool m_open = false;
     bool m_checkPending = false;
+    std::optional<ChainCheck> m_startChain;
     bool m_readOnly = false;
     bool m_logTaken = false; // a log found beside it was its own, and is read into it
     QString m_problem;

@@ -90,6 +90,7 @@ void TForm3::setCashiers(kv::ledger::Cashiers *cashiers)
     if (m_cashiersPage)
         return;
     m_cashiersPage = new CashiersPage(cashiers, ui->PageControl1);
+    m_cashiersPage->approve = [this](const QString &action) { return approval(action); };
     ui->PageControl1->addTab(m_cashiersPage, QStringLiteral("Kasiyerler"));
 }
 
@@ -197,6 +198,11 @@ void TForm3::showCatalogueNames()
     m_fillingExtras = false;
 }
 
+std::optional<kv::hall::Approval> TForm3::approval(const QString &action)
+{
+    return approve ? approve(action) : kv::hall::Approval(m_hall, m_hall.approver());
+}
+
 void TForm3::saveCatalogue(const RecordList &next)
 {
     // The names show what the file holds, after a failure too.
@@ -204,6 +210,9 @@ void TForm3::saveCatalogue(const RecordList &next)
         ListBox1 = m_hall.catalogue();
         showCatalogueNames();
     });
+    const auto approved = approval(QStringLiteral("catalogue"));
+    if (!approved)
+        return;
     m_hall.saveCatalogue(next);
 }
 
@@ -320,6 +329,9 @@ void TForm3::SpeedButton1Click()
     }
     if (!multiple)
         strToInt(s.at(SettingsLine::UnitFee)); // a fee that is no number is not saved
+    const auto approved = approval(QStringLiteral("settings"));
+    if (!approved)
+        return;
     m_hall.saveSettings(s, fees);
     messages::inform(QStringLiteral("Ayarlarınız Kaydedilmiştir!"));
 }

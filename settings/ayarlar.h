@@ -1,5 +1,6 @@
 #pragma once
 
+#include "hall.h"
 #include "recordlist.h"
 
 #include <QDialog>
@@ -10,13 +11,6 @@ class QAction;
 class QListWidget;
 class QMenu;
 class CashiersPage;
-
-namespace kv::hall {
-class Hall;
-}
-namespace kv::ledger {
-class Cashiers;
-}
 
 namespace Ui {
 class TForm3;
@@ -36,6 +30,9 @@ public:
     // returns false when nothing was done, after saying why.
     std::function<bool(const QString &count, const QString &prefix)> createTables;
     std::function<bool()> wipeAccounts;
+    // The Yönetici's approval a change of settings, price list or cashiers needs; none asked
+    // when unset.
+    kv::hall::Approve approve;
 
     // The fee entry window that "Ekle" of the fee list menu shows.
     void setFeeEntryWindow(QDialog *window) { m_feeEntry = window; }
@@ -86,6 +83,7 @@ private:
     kv::hall::Hall &m_hall;
     QDialog *m_feeEntry = nullptr;
     CashiersPage *m_cashiersPage = nullptr;
+    std::optional<kv::hall::Approval> approval(const QString &action);
     QMenu *PopupMenu1;
     QAction *Ekle1;
     QAction *ar1;

@@ -167,6 +167,16 @@ void CashiersPage::refresh()
     m_filling = false;
 }
 
+bool CashiersPage::approved(const std::function<void()> &change)
+{
+    const std::optional<kv::hall::Approval> approval =
+        approve ? approve(QStringLiteral("cashiers")) : std::nullopt;
+    if (approve && !approval)
+        return false;
+    change();
+    return true;
+}
+
 QString CashiersPage::selected() const
 {
     const QList<QTableWidgetItem *> items = m_list->selectedItems();
@@ -178,7 +188,9 @@ void CashiersPage::addClick()
     // A masked field is typed again whole: what it held cannot be seen.
     const QString pin = m_pin->text();
     m_pin->clear();
-    const QString code = m_cashiers->add(m_name->text(), pin, m_role->currentText());
+    QString code;
+    if (!approved([&] { code = m_cashiers->add(m_name->text(), pin, m_role->currentText()); }))
+        return;
     const QString name = m_name->text().trimmed();
     refresh();
     for (int i = 0; i < m_list->rowCount(); ++i)
@@ -198,7 +210,8 @@ void CashiersPage::changePinClick()
         throwError(QStringLiteral("Listeden bir kasiyer seçin."));
     const QString pin = m_pin->text();
     m_pin->clear();
-    m_cashiers->setPin(name, pin);
+    if (!approved([&] { m_cashiers->setPin(name, pin); }))
+        return;
     messages::inform(QStringLiteral("%1 için yeni PIN kaydedildi.").arg(name));
 }
 
@@ -207,7 +220,7 @@ void CashiersPage::changeRoleClick()
     const QString name = selected();
     if (name.isEmpty())
         throwError(QStringLiteral("Listeden bir kasiyer seçin."));
-    m_cashiers->setRole(name, m_role->currentText());
+    approved([&] { m_cashiers->setRole(name, m_role->currentText()); });
     refresh();
 }
 
@@ -218,7 +231,8 @@ void CashiersPage::removeClick()
         throwError(QStringLiteral("Listeden bir kasiyer seçin."));
     if (!messages::ask(QStringLiteral("%1 kasiyerlerden silinsin mi?").arg(name)))
         return;
-    m_cashiers->remove(name);
+    if (!approved([&] { m_cashiers->remove(name); }))
+        return;
     m_name->clear();
     refresh();
 }
@@ -228,7 +242,7 @@ void CashiersPage::actionRoleChosen(int row, const QString &role)
     if (m_filling)
         return;
     const QString key = QLatin1String(Cashiers::actions().at(row).key);
-    guard([&] { m_cashiers->setActionRole(key, role); });
+    guard([&] { approved([&] { m_cashiers->setActionRole(key, role); }); });
     // What the ledger holds, also after a refusal.
     m_filling = true;
     guard([&] {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "hall.h"
+
 #include <QWidget>
 
 class QComboBox;
@@ -21,6 +23,9 @@ class CashiersPage : public QWidget
 public:
     explicit CashiersPage(kv::ledger::Cashiers *cashiers, QWidget *parent = nullptr);
 
+    // The Yönetici's approval each change needs; none asked when unset.
+    kv::hall::Approve approve;
+
     // Reads the cashiers and the actions' roles again.
     void refresh();
 
@@ -41,6 +46,8 @@ protected:
 
 private:
     QString selected() const;
+    // False when the change was not approved.
+    bool approved(const std::function<void()> &change);
     void actionRoleChosen(int row, const QString &role);
 
     kv::ledger::Cashiers *m_cashiers;

@@ -1,9 +1,13 @@
 // The PIN prompt and the "Kasiyerler" tab, driven from the keyboard.
 #include "deskfixture.h"
 
+#include "cashdesk.h"
 #include "cashierspage.h"
 #include "ledger.h"
 #include "pindialog.h"
+
+#include <QSqlQuery>
+#include <QStatusBar>
 
 #include <QComboBox>
 #include <QLabel>
@@ -38,6 +42,36 @@ void type(QWidget *field, const QString &keys)
     QTest::keyClick(field, Qt::Key_Return);
 }
 
+// Answers each PIN prompt that opens with the next PIN; an empty one gives up.
+class PinAnswers
+{
+public:
+    explicit PinAnswers(QStringList pins) : m_pins(std::move(pins))
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            auto *prompt = qobject_cast<PinDialog *>(QApplication::activeModalWidget());
+            if (!prompt || prompt == m_last || m_pins.isEmpty())
+                return;
+            m_last = prompt;
+            prompts << prompt->windowTitle();
+            const QString pin = m_pins.takeFirst();
+            if (pin.isEmpty())
+                prompt->reject();
+            else
+                type(prompt->pinField(), pin);
+        });
+        m_timer.start();
+    }
+    QStringList prompts; // the titles of the prompts answered
+    bool done() const { return m_pins.isEmpty(); }
+
+private:
+    QStringList m_pins;
+    QTimer m_timer;
+    QPointer<PinDialog> m_last;
+};
+
 QStringList rowsOf(const QTableWidget *t)
 {
     QStringList out;
@@ -55,6 +89,7 @@ private slots:
     void pinPrompt_data();
     void pinPrompt();
     void cashiersTab();
+    void counterWithCashiers();
 };
 
 void TestCashierWindows::pinPrompt_data()
@@ -222,6 +257,81 @@ void TestCashierWindows::cashiersTab()
     QCOMPARE(walk,
              QStringList({"cashierName", "cashierPin", "cashierRole", "addCashier", "changePin",
                           "changeRole", "removeCashier", "role_restart", "role_fee_open"}));
+}
+
+// An evening's start with cashiers set up and an event chain edited behind the program's back:
+// the PIN at start, the chain's warning, a Yönetici's approval and a change of cashier.
+void TestCashierWindows::counterWithCashiers()
+{
+    Desk desk;
+    desk.prepare(2);
+    {
+        ledger::Ledger l;
+        QVERIFY(l.open(desk.paths.ledgerFile()));
+        Cashiers c(l);
+        c.add("Ayşe", "9999", Cashiers::kManager);
+        c.add("Ali", "1234", Cashiers::kCashier);
+        l.appendEvent({"login", {}, R"({"name":"Ali"})", {}}, "Ali");
+        QSqlQuery q(QSqlDatabase::database(l.connectionName()));
+        QVERIFY(q.exec(R"(UPDATE events SET detail = '{"name":"Ayşe"}' WHERE id = 1)"));
+    }
+    auto &box = desk.env.messages();
+    desk.forms = kv::createForms(desk.paths, nullptr, true);
+    CashDesk *cash = desk.forms.Cash;
+    auto *cashier = desk.form()->findChild<QLabel *>("StatusCashier");
+    auto *chain = desk.form()->findChild<QPushButton *>("StatusChain");
+    desk.form()->show();
+    cash->startLedger();
+    {
+        PinAnswers pins({"1234"});
+        QVERIFY(cash->loginAtStart());
+        QCOMPARE(pins.prompts, QStringList("Kasiyer Girişi"));
+    }
+    const QString broken = "Defter bozulmuş: 1 numaralı kayıt değiştirilmiş, silinmiş ya da araya "
+                           "eklenmiş!";
+    QCOMPARE(box.errors, QStringList(broken));
+    QVERIFY(chain->isVisible());
+    QCOMPARE(cashier->text(), QStringLiteral("Kasiyer: Ali (Kasiyer)"));
+
+    // A Kasiyer restarts an account only with a Yönetici's PIN; giving up changes nothing.
+    desk.select(0);
+    desk.run([&] { desk.form()->ListBox2DblClick(); });
+    const QByteArray opened = TestEnvironment::readBytes(desk.paths.registerFile());
+    desk.env.setNow(desk.env.now().addSecs(600));
+    for (const QString &pin : {QString(), QStringLiteral("9999")}) {
+        box.answers = {true};
+        PinAnswers pins({pin});
+        desk.run([&] { desk.form()->ListBox2DblClick(); });
+        QCOMPARE(pins.prompts, QStringList("Yönetici Onayı"));
+        QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()) == opened, pin.isEmpty());
+    }
+
+    // The warning stays until a Yönetici takes it away.
+    {
+        box.answers = {true};
+        PinAnswers pins({"9999"});
+        chain->click();
+        QVERIFY(pins.done());
+    }
+    QVERIFY(!chain->isVisible());
+    {
+        PinAnswers pins({"9999"});
+        desk.form()->ui->KasiyerDegistir1->trigger();
+        QVERIFY(pins.done());
+    }
+    QCOMPARE(cashier->text(), QStringLiteral("Kasiyer: Ayşe (Yönetici)"));
+
+    QSqlQuery q(QSqlDatabase::database(cash->ledger().connectionName()));
+    QVERIFY(q.exec("SELECT kind, operator, json_extract(detail, '$.approved_by') FROM events"
+                   " WHERE id > 1 ORDER BY id"));
+    QStringList rows;
+    while (q.next())
+        rows << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()}
+                    .join(' ')
+                    .trimmed();
+    QCOMPARE(rows, (QStringList{"login Ali", "open Ali", "restart Ali Ayşe", "verify_ack Ali Ayşe",
+                                "logout Ali", "login Ayşe"}));
+    QCOMPARE(box.errors.size(), 1);
 }
 
 QTEST_MAIN(TestCashierWindows)

@@ -286,6 +286,15 @@ void TestEvents::tamper()
                                                    "değiştirilmiş, silinmiş ya da araya eklenmiş!")
                                         .arg(firstBad)
                                   : QStringLiteral("Defter sağlam: 12 kayıt"));
+    // The check at start, on the ledger's check thread, finds the same.
+    Ledger atStart;
+    QVERIFY(atStart.open(paths.ledgerFile(), Ledger::Check::Later));
+    atStart.startCheck(nullptr, {});
+    QVERIFY(atStart.checkNow());
+    const std::optional<ChainCheck> found = atStart.takeStartChain();
+    QVERIFY(found);
+    QCOMPARE(found->firstBad, firstBad);
+    QVERIFY(!atStart.takeStartChain()); // said once
 }
 
 void TestEvents::waitingEvents_data()

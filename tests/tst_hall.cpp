@@ -74,6 +74,7 @@ private slots:
     void verbsWriteWhatTheFilesHeld();
     void failedVerbChangesNothing();
     void anEveningIsRecorded();
+    void cashiersAndApprovals();
 };
 
 // The fee calculation, the floor and settling bill an account by the one rule.
@@ -250,6 +251,51 @@ void TestHall::anEveningIsRecorded()
     const ledger::ChainCheck check = ledger::verifyChain(f.paths.ledgerFile());
     QVERIFY2(check.ok, qPrintable(check.text));
     QCOMPARE(check.text, QStringLiteral("Defter sağlam: 9 kayıt"));
+}
+
+// Each event names who was at the counter and, where one approved it, the Yönetici; taking back
+// an extra is a slip only within five minutes of booking it.
+void TestHall::cashiersAndApprovals()
+{
+    HallFixture f(2);
+    f.load();
+    QVERIFY(f.hall.ledger().open(f.paths.ledgerFile(), ledger::Ledger::Check::Now));
+    ledger::Cashiers &cashiers = f.hall.cashiers();
+    cashiers.add("Ayşe", "9999", ledger::Cashiers::kManager);
+    cashiers.add("Ali", "1234", ledger::Cashiers::kCashier);
+    QVERIFY(cashiers.login("1234"));
+    f.hall.setOperator("Ali");
+    QVERIFY(f.hall.book(0, 0));
+    constexpr qint64 kFive = 5 * 60 * 1000;
+    QVERIFY(f.hall.bookedWithin(0, 0, kFive));
+    QVERIFY(!f.hall.bookedWithin(1, 0, kFive));
+    f.env.setNow("2026-12-07T21:35:21");
+    QVERIFY(!f.hall.bookedWithin(0, 0, kFive));
+    {
+        const hall::Approval outer(f.hall, "Ayşe");
+        {
+            const hall::Approval inner(f.hall, f.hall.approver());
+            QCOMPARE(f.hall.approver(), QStringLiteral("Ayşe"));
+        }
+        f.hall.removeExtra(0, 0);
+    }
+    QVERIFY(f.hall.approver().isEmpty());
+    f.hall.openAccount(1, "1000000", counter::momentNow());
+    QVERIFY(f.hall.book(1, 1));
+    f.hall.move(1, 0);
+    QVERIFY(f.hall.bookedWithin(0, 0, kFive)); // the times go with the account
+
+    QSqlQuery q(QSqlDatabase::database(f.hall.ledger().connectionName()));
+    QVERIFY(q.exec("SELECT kind, operator, json_extract(detail, '$.approved_by') FROM events"
+                   " ORDER BY id"));
+    QStringList rows;
+    while (q.next())
+        rows << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()}
+                    .join(' ')
+                    .trimmed();
+    QCOMPARE(rows, (QStringList{"cashier -", "cashier -", "login Ali", "book Ali",
+                                "remove Ali Ayşe", "open Ali", "book Ali", "move Ali"}));
+    QVERIFY(ledger::verifyChain(f.paths.ledgerFile()).ok);
 }
 
 QTEST_GUILESS_MAIN(TestHall)

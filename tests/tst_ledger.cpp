@@ -780,6 +780,12 @@ void TestLedger::exportCsv()
                                       "\"deneme; \"\"iade\"\"\";\"İptal: deneme; \"\"iade\"\"\""));
     QCOMPARE(lines[2], QStringLiteral("2;07.12.2026 21:15:03;Masa 2;07.12.2026;21:00:00;15;1000000;"
                                       "250000;Hayır;0;250000;;;Ödendi"));
+    // The export closes the day: the chain's head is shown and anchored beside the ledger.
+    const ledger::ChainHead head = desk.forms.Cash->ledger().chainHead();
+    QCOMPARE(head.id, 3); // two settles and the cancel
+    QCOMPARE(w->ui->ChainValue->text(), head.shortText());
+    QCOMPARE(TestEnvironment::readBytes(ledger::Ledger::anchorsFile(desk.paths.ledgerFile())),
+             "2026-12-07\t3\t" + head.hash.toLatin1() + '\n');
 }
 
 void TestLedger::exportedCells_data()
