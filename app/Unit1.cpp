@@ -191,6 +191,8 @@ void TForm1::setupStatusBar()
     StatusPanel1 = new QLabel(this);
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
     StatusPanel1->setFrameShape(QFrame::StyledPanel);
+    // On a narrow screen the uptime gives way, so that the cashier and the ledger's word stay.
+    StatusPanel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     StatusLedger = new QLabel(this);
     StatusLedger->setObjectName(QStringLiteral("StatusLedger"));
     StatusLedger->setFrameShape(QFrame::StyledPanel);
