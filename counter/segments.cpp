@@ -1,0 +1,146 @@
+#include "segments.h"
+
+#include <algorithm>
+
+namespace kv::counter {
+
+namespace {
+constexpr qint64 kMinuteMs = 60000;
+const QTime kDayTurn(6, 0);
+
+// A band's times on the calendar: before 06:00 they belong to the business day's night.
+QDateTime bandStart(const QDate &day, const QTime &t)
+{
+    return QDateTime(t < kDayTurn ? day.addDays(1) : day, t);
+}
+
+QDateTime bandEnd(const QDate &day, const QTime &t)
+{
+    return QDateTime(t <= kDayTurn ? day.addDays(1) : day, t);
+}
+
+bool bandOn(const RateBand &band, const QDate &day)
+{
+    return (band.days >> (day.dayOfWeek() - 1)) & 1;
+}
+
+// The first band edge after `moment` and not after `end`; invalid when there is none.
+QDateTime nextEdge(const QList<RateBand> &bands, const QDateTime &moment, const QDateTime &end)
+{
+    QDateTime best;
+    const QDate last = businessDay(end);
+    for (QDate day = businessDay(moment); day <= last && !best.isValid(); day = day.addDays(1))
+        for (const RateBand &band : bands) {
+            if (!bandOn(band, day))
+                continue;
+            for (const QDateTime &edge : {bandStart(day, band.from), bandEnd(day, band.to)})
+                if (edge > moment && edge <= end && (!best.isValid() || edge < best))
+                    best = edge;
+        }
+    return best;
+}
+
+// The minute an offset falls in: offsets before the start count back from it.
+qint64 minuteOf(qint64 ms)
+{
+    return ms >= 0 ? ms / kMinuteMs : -((-ms + kMinuteMs - 1) / kMinuteMs);
+}
+} // namespace
+
+const RateBand *bandAt(const QList<RateBand> &bands, const QDateTime &moment)
+{
+    const QDate day = businessDay(moment);
+    for (const RateBand &band : bands)
+        if (bandOn(band, day) && bandStart(day, band.from) <= moment &&
+            moment < bandEnd(day, band.to))
+            return &band;
+    return nullptr;
+}
+
+QList<Segment> segmentsOf(const QDateTime &start, qint64 elapsedMs, const Tariff &tariff,
+                          QList<TimeChange> changes)
+{
+    using Kind = Segment::Kind;
+    // A clock set back before the start bills as the single-fee rule does.
+    if (elapsedMs < 0) {
+        const qint64 minutes = wholeMinutes(elapsedMs);
+        return {{Kind::Time, 0, elapsedMs, minutes, tariff.fee, minutes * tariff.fee / 60, {}}};
+    }
+    std::stable_sort(changes.begin(), changes.end(),
+                     [](const TimeChange &a, const TimeChange &b) { return a.atMs < b.atMs; });
+    const QDateTime end = start.addMSecs(elapsedMs);
+    qint64 ownFee = tariff.fee;
+    bool feeChanged = false; // a fee chosen for the account stands over the bands
+    bool paused = false;
+    const auto feeAt = [&](qint64 at) {
+        if (feeChanged)
+            return ownFee;
+        const RateBand *band = bandAt(tariff.bands, start.addMSecs(at));
+        return band ? band->fee : ownFee;
+    };
+
+    QList<Segment> out;
+    qint64 at = 0;
+    qsizetype next = 0;
+    for (;;) {
+        for (; next < changes.size() && changes[next].atMs <= at; ++next) {
+            const TimeChange &c = changes[next];
+            switch (c.kind) {
+            case TimeChange::Kind::Fee:
+                ownFee = c.fee;
+                feeChanged = true;
+                break;
+            case TimeChange::Kind::Pause:
+                paused = true;
+                break;
+            case TimeChange::Kind::Resume:
+                paused = false;
+                break;
+            case TimeChange::Kind::Correction: {
+                const qint64 fee = feeAt(at);
+                out.append(
+                    {Kind::Correction, at, at, c.minutes, fee, c.minutes * fee / 60, c.reason});
+                break;
+            }
+            }
+        }
+        if (at >= elapsedMs)
+            break;
+        qint64 to = elapsedMs;
+        if (next < changes.size())
+            to = std::min(to, changes[next].atMs);
+        // A pause stays one stretch whatever bands it crosses.
+        if (!paused && !feeChanged && !tariff.bands.isEmpty())
+            if (const QDateTime edge = nextEdge(tariff.bands, start.addMSecs(at), end);
+                edge.isValid())
+                to = std::min(to, start.msecsTo(edge));
+        const qint64 minutes = minuteOf(to) - minuteOf(at);
+        const qint64 fee = paused ? 0 : feeAt(at);
+        out.append(
+            {paused ? Kind::Pause : Kind::Time, at, to, minutes, fee, minutes * fee / 60, {}});
+        at = to;
+    }
+    return out;
+}
+
+Bill billOf(const QList<Segment> &segments, qint64 fee, const MinimumCharge &minimum,
+            qint64 extrasTotal)
+{
+    Bill b;
+    b.fee = fee;
+    for (const Segment &s : segments) {
+        if (s.kind == Segment::Kind::Pause)
+            continue;
+        b.minutes += s.minutes;
+        b.timeCharge += s.charge;
+    }
+    if (minimum.on && minimum.amount > b.timeCharge) {
+        b.timeCharge = minimum.amount;
+        b.minimumApplied = true;
+    }
+    b.extrasTotal = extrasTotal;
+    b.total = b.timeCharge + extrasTotal;
+    return b;
+}
+
+} // namespace kv::counter
