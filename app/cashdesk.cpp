@@ -12,10 +12,13 @@
 #include "movewindow.h"
 #include "pindialog.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QListWidget>
 #include <QScopeGuard>
+#include <QThread>
 #include <QTimer>
 
 using namespace kv;
@@ -42,8 +45,14 @@ CashDesk::CashDesk(hall::Hall &hall, QWidget *window)
 CashDesk::~CashDesk()
 {
     delete m_inputGate;
+    if (m_chainWalk)
+        m_chainWalk->wait();
     // Leaving the program closes the day's work: the chain's head is anchored when it moved.
-    guard([this] { anchorChain(); });
+    // Nothing can be said any more if it cannot be.
+    try {
+        anchorChain();
+    } catch (...) {
+    }
 }
 
 bool CashDesk::anchorChain()
@@ -52,6 +61,8 @@ bool CashDesk::anchorChain()
     if (!l.readable())
         return true;
     const ledger::ChainHead head = l.chainHead();
+    if (m_anchored == 0)
+        m_anchored = l.lastAnchorId();
     if (head.id == 0 || head.id == m_anchored)
         return true;
     if (!l.appendAnchor(ledger::businessDay(clock::now())))
@@ -187,7 +198,18 @@ void CashDesk::updateLedgerStatus()
     emit ledgerStatus(status);
     // What the start's check found of the chain is said once the step that ran it is over.
     if (std::optional<ledger::ChainCheck> chain = m_hall.ledger().takeStartChain())
-        QTimer::singleShot(0, this, [this, c = *chain] { guard([&] { reportChain(c); }); });
+        reportWhenIdle(*chain);
+    // Cashiers that the ledger could not show at start: a PIN once it can.
+    if (m_started && !m_loginDue && m_hall.ledger().readable() && !m_hall.cashiers().current()) {
+        m_loginDue = true;
+        QTimer::singleShot(0, this, [this] {
+            guard([this] {
+                const auto due = qScopeGuard([this] { m_loginDue = false; });
+                if (!QApplication::activeModalWidget())
+                    requireLogin();
+            });
+        });
+    }
     if (status.isEmpty())
         m_watch->stop();
     else if (!m_watch->isActive())
@@ -196,11 +218,15 @@ void CashDesk::updateLedgerStatus()
 
 void CashDesk::startLedger()
 {
+    m_started = true;
     if (m_openPending && !openNow())
         return;
     // Read on a thread of its own: the window answers while a large ledger is checked; a
     // use of the ledger before the check is done waits for it.
-    m_hall.ledger().startCheck(this, [this] { guard([this] { checkLedger(); }); });
+    if (m_hall.ledger().checkPending())
+        m_hall.ledger().startCheck(this, [this] { guard([this] { checkLedger(); }); });
+    else
+        checkLedger();
 }
 
 void CashDesk::checkLedger()
@@ -209,8 +235,31 @@ void CashDesk::checkLedger()
         messages::showError(m_hall.ledger().problem());
         updateLedgerStatus();
     }
-    if (std::optional<ledger::ChainCheck> chain = m_hall.ledger().takeStartChain())
-        reportChain(*chain);
+    if (std::optional<ledger::ChainCheck> chain = m_hall.ledger().takeStartChain()) {
+        m_chainWalked = true;
+        reportWhenIdle(*chain);
+    } else if (!m_chainWalked && m_hall.ledger().readable()) {
+        // Checked before its thread could (a step was left unfinished): the chain is walked
+        // beside the window all the same.
+        m_chainWalked = true;
+        auto found = std::make_shared<ledger::ChainCheck>();
+        m_chainWalk.reset(QThread::create(
+            [found, path = m_hall.paths().ledgerFile()] { *found = ledger::verifyChain(path); }));
+        connect(m_chainWalk.get(), &QThread::finished, this,
+                [this, found] { reportWhenIdle(*found); });
+        m_chainWalk->start();
+    }
+}
+
+void CashDesk::reportWhenIdle(const ledger::ChainCheck &check)
+{
+    // Never over a dialog the operator is answering: once none is open.
+    QTimer::singleShot(QApplication::activeModalWidget() ? 500 : 0, this, [this, check] {
+        if (QApplication::activeModalWidget())
+            reportWhenIdle(check);
+        else
+            guard([&] { reportChain(check); });
+    });
 }
 
 bool CashDesk::ledgerReady(const QString &notDone, bool write)
@@ -329,9 +378,20 @@ bool CashDesk::loginAtStart()
             return true;
         checkLedger();
     }
-    while (cashiers.any() && !login())
-        if (messages::ask(QStringLiteral("Kasiyer girişi yapılmadan program kapatılsın mı?")))
+    return requireLogin();
+}
+
+bool CashDesk::requireLogin()
+{
+    ledger::Cashiers &cashiers = m_hall.cashiers();
+    while (cashiers.any() && !cashiers.current()) {
+        if (login())
+            return true;
+        if (messages::ask(QStringLiteral("Kasiyer girişi yapılmadan program kapatılsın mı?"))) {
+            QCoreApplication::quit();
             return false;
+        }
+    }
     return true;
 }
 
@@ -355,18 +415,11 @@ void CashDesk::showCashier()
 
 void CashDesk::cashiersChanged()
 {
-    ledger::Cashiers &cashiers = m_hall.cashiers();
-    const std::optional<ledger::Cashier> current = cashiers.current();
-    const std::optional<ledger::Cashier> now =
-        current ? cashiers.find(current->name) : std::nullopt;
-    // The one at the counter was removed: nobody is, until a PIN is given.
-    if (current && !now) {
-        cashiers.logout();
+    // The one at the counter was removed: the events no longer name them.
+    if (!m_hall.cashiers().current())
         m_hall.setOperator(QString());
-    }
-    if (cashiers.any() && !now)
-        login();
     showCashier();
+    requireLogin();
 }
 
 void CashDesk::KasiyerDegistirClick()
@@ -475,13 +528,22 @@ void CashDesk::DefteriDogrulaClick()
 
 void CashDesk::reportChain(const ledger::ChainCheck &check)
 {
-    if (check.ok || m_hall.ledger().acknowledgedBreak() == check.firstBad) {
+    // What a Yönetici acknowledged stays acknowledged; a break found since is said again.
+    const QSet<qint64> known = m_hall.ledger().acknowledgedBreaks();
+    qint64 first = 0;
+    for (const qint64 id : check.breaks)
+        if (!known.contains(id)) {
+            first = id;
+            break;
+        }
+    if (!first) {
         emit chainWarning(QString());
         return;
     }
     m_chainBreak = check;
-    messages::showError(check.text);
-    emit chainWarning(check.text);
+    const QString text = ledger::brokenText(first);
+    messages::showError(text);
+    emit chainWarning(text);
 }
 
 void CashDesk::acknowledgeChain()
@@ -496,8 +558,11 @@ void CashDesk::acknowledgeChain()
     const auto approval = askApproval(m_hall, m_window, QStringLiteral("verify_ack"));
     if (!approval)
         return;
+    QJsonArray breaks;
+    for (const qint64 id : m_chainBreak->breaks)
+        breaks.append(id);
     m_hall.record(QStringLiteral("verify_ack"),
-                  {{"first_bad", m_chainBreak->firstBad}, {"count", m_chainBreak->count}});
+                  {{"first_bad", m_chainBreak->firstBad}, {"breaks", breaks}});
     m_chainBreak.reset();
     emit chainWarning(QString());
 }

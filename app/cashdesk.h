@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+class QThread;
 class QTimer;
 class QWidget;
 class BillWindow;
@@ -56,7 +57,7 @@ public:
     bool anchorChain();
 
     // With cashiers set up, the PIN prompt at start; false when the operator gave up and the
-    // program is to end.
+    // program ends.
     bool loginAtStart();
     // After the settings window: the one at the counter as the cashiers now say.
     void cashiersChanged();
@@ -114,6 +115,11 @@ signals:
 private:
     // Asks for a PIN; false when given up.
     bool login();
+    // With cashiers set up and nobody at the counter, asks until a PIN is given or the
+    // operator ends the program (false).
+    bool requireLogin();
+    // The start's word on the chain, once no dialog is open.
+    void reportWhenIdle(const kv::ledger::ChainCheck &check);
     void showCashier();
     // Opens the ledger and finishes a step left unfinished; false after saying why not.
     bool openNow();
@@ -148,4 +154,8 @@ private:
     QTimer *m_watch = nullptr;
     std::optional<kv::ledger::ChainCheck> m_chainBreak;
     qint64 m_anchored = 0;
+    bool m_started = false;     // startLedger() ran: the window is up
+    bool m_loginDue = false;    // a PIN prompt is asked for
+    bool m_chainWalked = false; // the chain was (or is being) walked at start
+    std::unique_ptr<QThread> m_chainWalk;
 };

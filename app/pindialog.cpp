@@ -229,6 +229,12 @@ void PinDialog::recover()
 
 std::optional<hall::Approval> askApproval(hall::Hall &hall, QWidget *parent, const QString &action)
 {
+    // Cashiers known earlier but unreadable now: nobody can tell who may do it.
+    if (hall.cashiers().unknownNow()) {
+        messages::showError(QStringLiteral("Defter okunamadığı için kasiyerler bilinmiyor; "
+                                           "Yönetici onayı gereken bu işlem şimdi yapılamaz."));
+        return std::nullopt;
+    }
     // A Yönetici who approved the step this one is part of approves it too.
     if (!hall.approver().isEmpty() || !hall.cashiers().needsApproval(action))
         return hall::Approval(hall, hall.approver());

@@ -188,10 +188,7 @@ int runProgram(int argc, char *argv[])
         guard([cash] { cash->startLedger(); });
         form1->feePanel();
         // With cashiers set up, nobody works the counter before a PIN is given.
-        bool loggedIn = true;
-        guard([cash, &loggedIn] { loggedIn = cash->loginAtStart(); });
-        if (!loggedIn)
-            QCoreApplication::quit();
+        guard([cash] { cash->loginAtStart(); });
     });
     // As the icon's double click: shown from the notification area, restored, raised, focused.
     QObject::connect(guardian, &TXJustOne::activateRequested, form1,

@@ -13,10 +13,13 @@
 #include <QJsonObject>
 #include <QScopeGuard>
 
+#include <limits>
+
 namespace kv::hall {
 
 namespace {
 const QString kExtrasSuffix = QStringLiteral(".msex");
+constexpr qint64 kUnknownTime = std::numeric_limits<qint64>::min();
 
 QJsonObject accountJson(const QString &date, const QString &time, const QString &fee)
 {
@@ -111,12 +114,12 @@ void Hall::recordCashierEvent(const QString &kind, const QByteArray &detail)
                            ? d.value(QStringLiteral("name")).toString(m_operator)
                            : m_operator;
     const ledger::NewEvent event = newEvent(kind, QString(), d);
-    // Inside the cashiers' own transaction the event goes in with the change; while the ledger
-    // is only read it waits with the others.
-    if (m_ledger->isOpen())
+    // Inside the cashiers' own transaction the event goes in with the change; a PIN prompt's
+    // event while the ledger cannot take it waits with the others.
+    if (m_cashiers->inTransaction())
         ledger::insertEvent(*m_ledger, event, op, ledger::eventTime(clock::now()));
     else
-        m_operations->record(event);
+        m_operations->record(event, op);
 }
 
 void Hall::setOperator(const QString &name)
@@ -139,6 +142,8 @@ Hall::Hall(const Paths &paths, QObject *parent)
         *m_ledger, [this](const QString &kind, const QByteArray &detail) {
             recordCashierEvent(kind, detail);
         });
+    // Events still waiting go in first, so that the log stays in order.
+    m_cashiers->setBeforeChange([this] { m_operations->tryLedger(); });
 }
 
 Hall::~Hall() = default;
@@ -261,6 +266,7 @@ void Hall::readExtrasTotal(int table)
     const QString path = m_paths.tableExtrasFile(tableName(table));
     counter::Booked total;
     RecordList &booked = m_booked[size_t(table)];
+    const auto times = forgetTimesIfChanged(table);
     booked = RecordList();
     const bool preloaded = takePreloaded(booked, path);
     if (preloaded || files::kind(path) != files::Kind::Missing) {
@@ -338,6 +344,7 @@ void Hall::loadBooked(int table)
 {
     const QString path = m_paths.tableExtrasFile(tableName(table));
     RecordList &booked = m_booked[size_t(table)];
+    const auto times = forgetTimesIfChanged(table);
     try {
         if (files::kind(path) == files::Kind::Missing)
             booked.assign({});
@@ -526,9 +533,12 @@ bool Hall::book(int table, int k)
     saveBooked(table, next,
                newEvent(QStringLiteral("book"), tableName(table),
                         {{"name", name}, {"price", amount}}, amount));
+    // Times that did not line up with the extras before say nothing of any of them.
     QList<qint64> &at = m_bookedAt[size_t(table)];
-    at.resize(next.count() / 2 - 1);
-    at.append(clock::now().toMSecsSinceEpoch());
+    const qsizetype before = next.count() / 2 - 1;
+    if (at.size() != before)
+        at = QList<qint64>(before, kUnknownTime);
+    at.append(counter::momentNow().sinceBootMs);
     return true;
 }
 
@@ -548,15 +558,28 @@ void Hall::removeExtra(int table, int k)
         at.removeAt(k);
 }
 
+QScopeGuard<std::function<void()>> Hall::forgetTimesIfChanged(int table)
+{
+    const std::optional<QStringList> before =
+        bookedKnown(table) ? std::optional(m_booked[size_t(table)].lines()) : std::nullopt;
+    return qScopeGuard(std::function<void()>([this, table, before] {
+        if (!before || !bookedKnown(table) || m_booked[size_t(table)].lines() != *before)
+            m_bookedAt[size_t(table)].clear();
+    }));
+}
+
 bool Hall::bookedWithin(int table, int k, qint64 ms) const
 {
     if (table < 0 || size_t(table) >= m_bookedAt.size() || !bookedKnown(table))
         return false;
     const QList<qint64> &at = m_bookedAt[size_t(table)];
     // Times that no longer line up with the file say nothing.
-    if (at.size() != m_booked[size_t(table)].count() / 2 || at.value(k) == 0)
+    if (at.size() != m_booked[size_t(table)].count() / 2 ||
+        at.value(k, kUnknownTime) == kUnknownTime)
         return false;
-    return clock::now().toMSecsSinceEpoch() - at.at(k) < ms;
+    // On the time since boot: a wall clock set back makes nothing recent.
+    const qint64 since = counter::momentNow().sinceBootMs - at.at(k);
+    return since >= 0 && since < ms;
 }
 
 void Hall::clearExtras(int table)
@@ -669,16 +692,21 @@ void Hall::settle(const ledger::BillRecord &record)
 
 void Hall::move(int from, int to)
 {
+    // The booking times go with the extras, once the files are read again.
+    QList<qint64> carried = m_bookedAt[size_t(from)];
+    bool moved = false;
     const auto shown = qScopeGuard([&] {
         reread(from);
         reread(to);
+        if (moved)
+            m_bookedAt[size_t(to)] = std::move(carried);
         emit tableChanged(from);
         emit tableChanged(to);
     });
     m_operations->move(from, to,
                        newEvent(QStringLiteral("move"), tableName(from),
                                 {{"from", tableName(from)}, {"to", tableName(to)}}));
-    m_bookedAt[size_t(to)] = std::exchange(m_bookedAt[size_t(from)], {});
+    moved = true;
     m_ledger->moveOpening(from, to); // best effort: else billed by its register text
 }
 

@@ -11,6 +11,7 @@
 
 #include <QJsonObject>
 #include <QObject>
+#include <QScopeGuard>
 
 #include <functional>
 #include <memory>
@@ -218,6 +219,8 @@ private:
     // A table's extras changed behind the cache: read again.
     void reread(int table);
     void loadBooked(int table);
+    // When it ends: the table's booking times forgotten unless its extras read as before.
+    QScopeGuard<std::function<void()>> forgetTimesIfChanged(int table);
     void saveBooked(int table, const RecordList &next, const ledger::NewEvent &change);
     // Saves `next` over a record file with its event; `list` follows what the file holds.
     void saveList(RecordList &list, const QString &path, const RecordList &next,
@@ -238,8 +241,8 @@ private:
     QStringList m_names;
     // Each listed table's booked extras, as its file holds them once read.
     std::vector<RecordList> m_booked;
-    // When each of a table's booked extras was booked here (ms since the epoch; 0: not known),
-    // while they line up with the file's pairs.
+    // When each of a table's booked extras was booked here (time since boot; the least qint64:
+    // not known), while they line up with the file's pairs.
     std::vector<QList<qint64>> m_bookedAt;
     counter::Floor m_floor;
     std::unique_ptr<ledger::Ledger> m_ledger;

@@ -185,12 +185,18 @@ QList<Cashier> Cashiers::list() const
     }
     while (q.next())
         out.append({q.value(0).toString(), q.value(1).toString()});
+    m_seen = m_seen || !out.isEmpty();
     return out;
 }
 
 bool Cashiers::any() const
 {
     return !list().isEmpty();
+}
+
+bool Cashiers::unknownNow() const
+{
+    return m_seen && !m_ledger.readable();
 }
 
 bool Cashiers::mayExist() const
@@ -260,7 +266,11 @@ void Cashiers::transaction(const std::function<void()> &body) const
             waited = true;
         }
     };
+    if (m_beforeChange)
+        m_beforeChange();
     run(QStringLiteral("BEGIN IMMEDIATE"));
+    m_inTransaction = true;
+    const auto over = qScopeGuard([this] { m_inTransaction = false; });
     try {
         body();
         run(QStringLiteral("COMMIT"));
@@ -294,9 +304,17 @@ void Cashiers::setInfo(const QString &key, const QString &value) const
 
 void Cashiers::promptStep(const std::function<void()> &body) const
 {
-    if (!m_ledger.readable() || m_ledger.isOpen()) {
-        transaction(body);
+    if (!m_ledger.readable()) {
+        transaction(body); // says why not
         return;
+    }
+    if (m_ledger.isOpen()) {
+        try {
+            transaction(body);
+            return;
+        } catch (const RuntimeError &) {
+            // Locked or failing to write: the prompt goes on as while the ledger is only read.
+        }
     }
     m_unwritten = true;
     const auto over = qScopeGuard([this] { m_unwritten = false; });
@@ -373,6 +391,9 @@ void Cashiers::remove(const QString &name)
         q.addBindValue(c->name);
         execOrThrow(q);
         recordChange(QStringLiteral("remove"), c->name, c->role);
+        // The one removed leaves the counter with it.
+        if (m_current && m_current->name == c->name)
+            record(QStringLiteral("logout"), json({{"name", c->name}}));
     });
     if (m_current && m_current->name == c->name)
         m_current.reset();

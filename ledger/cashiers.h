@@ -43,6 +43,13 @@ public:
     static constexpr int kLockSeconds = 30;
 
     explicit Cashiers(Ledger &ledger, Record record = {});
+    // Runs before each change's transaction begins (the hall enters events still waiting).
+    void setBeforeChange(std::function<void()> before) { m_beforeChange = std::move(before); }
+    // Whether the recorder is called inside the change's transaction (else it is a PIN
+    // prompt's event while the ledger cannot take it).
+    bool inTransaction() const { return m_inTransaction; }
+    // Cashiers were seen in this run but cannot be read now: who may do what is not known.
+    bool unknownNow() const;
 
     // In the order they were added. None while the ledger cannot be read.
     QList<Cashier> list() const;
@@ -108,6 +115,9 @@ private:
     std::optional<Cashier> m_current;
     mutable QHash<QString, QString> m_kept; // what a ledger only read could not take
     mutable bool m_unwritten = false;
+    mutable bool m_inTransaction = false;
+    mutable bool m_seen = false;
+    std::function<void()> m_beforeChange;
 };
 
 // Rules a name or a PIN must meet; the refusal's text, empty when it is fine.

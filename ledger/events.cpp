@@ -9,12 +9,15 @@
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 
 namespace kv::ledger {
@@ -39,13 +42,6 @@ QVariant nullable(const std::optional<qint64> &value)
     return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::LongLong));
 }
 
-QString brokenText(qint64 id)
-{
-    return QStringLiteral(
-               "Defter bozulmuş: %1 numaralı kayıt değiştirilmiş, silinmiş ya da araya eklenmiş!")
-        .arg(id);
-}
-
 std::atomic<int> s_verifiers{0};
 
 // "Defter.zincir" beside "Defter.db", as its id file.
@@ -55,6 +51,13 @@ QString besideLedger(const QString &ledgerPath, const QString &suffix)
     return info.path() + QLatin1Char('/') + info.completeBaseName() + suffix;
 }
 } // namespace
+
+QString brokenText(qint64 id)
+{
+    return QStringLiteral(
+               "Defter bozulmuş: %1 numaralı kayıt değiştirilmiş, silinmiş ya da araya eklenmiş!")
+        .arg(id);
+}
 
 QString ChainHead::shortText() const
 {
@@ -179,11 +182,9 @@ Event insertEvent(const Ledger &ledger, const NewEvent &n, const QString &op, co
 ChainCheck verifyChain(const QSqlDatabase &db, const QString &anchorsPath)
 {
     ChainCheck out;
-    qint64 firstBad = 0;
-    const auto bad = [&firstBad](qint64 id) {
-        if (!firstBad || id < firstBad)
-            firstBad = id;
-    };
+    // Every break, not only the first: one acknowledged must not hide a later one.
+    QSet<qint64> breaks;
+    const auto bad = [&breaks](qint64 id) { breaks.insert(id); };
     // What the chain must hold at some ids: each bill's settle event, each closing's head.
     QHash<qint64, QString> anchors;
     const auto anchor = [&](qint64 id, const QString &hash) {
@@ -241,17 +242,17 @@ ChainCheck verifyChain(const QSqlDatabase &db, const QString &anchorsPath)
             bad(e.id);
         prev = e.hash;
         last = e.id;
-        if (firstBad)
-            break; // only the first matters
     }
     // An anchor beyond the last row: the chain was cut at its end.
-    for (auto it = anchors.cbegin(); !firstBad && it != anchors.cend(); ++it)
+    for (auto it = anchors.cbegin(); it != anchors.cend(); ++it)
         if (it.key() > last)
             bad(last + 1);
-    out.firstBad = firstBad;
-    out.ok = !firstBad;
-    out.text =
-        out.ok ? QStringLiteral("Defter sağlam: %1 kayıt").arg(out.count) : brokenText(firstBad);
+    out.breaks = breaks.values();
+    std::sort(out.breaks.begin(), out.breaks.end());
+    out.firstBad = out.breaks.value(0);
+    out.ok = out.breaks.isEmpty();
+    out.text = out.ok ? QStringLiteral("Defter sağlam: %1 kayıt").arg(out.count)
+                      : brokenText(out.firstBad);
     return out;
 }
 
@@ -300,18 +301,19 @@ std::optional<Event> Ledger::lastEvent() const
     return out;
 }
 
-std::optional<qint64> Ledger::acknowledgedBreak() const
+QSet<qint64> Ledger::acknowledgedBreaks() const
 {
-    QSqlQuery &q = statement("SELECT detail FROM events WHERE kind = 'verify_ack'"
-                             " ORDER BY id DESC LIMIT 1");
+    QSet<qint64> out;
+    if (!readable())
+        return out;
+    QSqlQuery &q = statement("SELECT detail FROM events WHERE kind = 'verify_ack'");
     if (!q.exec())
         sqlFailed(q.lastError());
-    std::optional<qint64> out;
-    if (q.next())
-        out = QJsonDocument::fromJson(q.value(0).toString().toUtf8())
-                  .object()
-                  .value(QStringLiteral("first_bad"))
-                  .toInteger();
+    while (q.next()) {
+        const QJsonObject o = QJsonDocument::fromJson(q.value(0).toString().toUtf8()).object();
+        for (const QJsonValue v : o.value(QStringLiteral("breaks")).toArray())
+            out.insert(v.toInteger());
+    }
     q.finish();
     return out;
 }
@@ -337,6 +339,16 @@ bool Ledger::appendAnchor(const QDate &date) const
     const QByteArray line = date.toString(QStringLiteral("yyyy-MM-dd")).toLatin1() + '\t' +
                             QByteArray::number(head.id) + '\t' + head.hash.toLatin1() + '\n';
     return files::appendDurably(anchorsFile(m_path), line);
+}
+
+qint64 Ledger::lastAnchorId() const
+{
+    const std::optional<QByteArray> bytes = files::readWhole(anchorsFile(m_path));
+    if (!bytes)
+        return 0;
+    const QList<QByteArray> lines = bytes->trimmed().split('\n');
+    const QList<QByteArray> f = lines.last().split('\t');
+    return f.size() == 3 ? f.at(1).toLongLong() : 0;
 }
 
 QString Ledger::anchorsFile(const QString &ledgerPath)

@@ -48,9 +48,13 @@ struct ChainCheck
 {
     bool ok = false;
     qint64 count = 0;
-    qint64 firstBad = 0; // the first row found changed, deleted or inserted
-    QString text;        // what the operator reads
+    qint64 firstBad = 0;  // the first row found changed, deleted or inserted
+    QList<qint64> breaks; // every row where it breaks, in order (firstBad is the first)
+    QString text;         // what the operator reads
 };
+
+// "Defter bozulmuş: ID numaralı kayıt …": a break named to the operator.
+QString brokenText(qint64 id);
 
 QByteArray compactJson(const QJsonObject &object);
 // Local time with its offset, never "Z" and without fractions: "2026-12-09T20:15:00+03:00".

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -90,8 +91,10 @@ public:
     void startCheck(QObject *receiver, std::function<void()> finished);
     // What walking the event chain found during that check; given once.
     std::optional<ChainCheck> takeStartChain() { return std::exchange(m_startChain, {}); }
-    // The break the last "verify_ack" event acknowledged: its first bad row.
-    std::optional<qint64> acknowledgedBreak() const;
+    // The breaks of the chain "verify_ack" events acknowledged; none while it cannot be read.
+    QSet<qint64> acknowledgedBreaks() const;
+    // The id of the anchors file's last line; 0 for none.
+    qint64 lastAnchorId() const;
     // Whether the journal holds a step not finished yet; read only, so it may be asked before
     // the check. True when it cannot be read: the check then has to say why.
     bool hasUnfinishedSteps() const;

@@ -1051,12 +1051,17 @@ void Operations::saveRegister(const QStringList &lines, const NewEvent &event)
 
 void Operations::record(const NewEvent &event)
 {
+    record(event, m_operator);
+}
+
+void Operations::record(const NewEvent &event, const QString &op)
+{
     if (event.isEmpty())
         return;
     Step s;
     s.kind = QStringLiteral("record");
     s.event = event;
-    s.op = m_operator;
+    s.op = op;
     if (takeLedger()) {
         try {
             transaction(m_ledger, [&](QSqlDatabase &) { writeEvent(s); });

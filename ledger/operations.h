@@ -101,6 +101,8 @@ public:
     void saveRegister(const QStringList &lines, const NewEvent &event);
     // An event with no file change (login, a PIN refused).
     void record(const NewEvent &event);
+    // As by `op` rather than the one at the counter (a login's own event).
+    void record(const NewEvent &event, const QString &op);
 
     struct Step;
     // What became of a step that failed half-way.

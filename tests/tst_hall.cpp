@@ -277,9 +277,11 @@ void TestHall::cashiersAndApprovals()
     {
         const hall::Approval outer(f.hall, "Ayşe");
         {
-            const hall::Approval inner(f.hall, f.hall.approver());
-            QCOMPARE(f.hall.approver(), QStringLiteral("Ayşe"));
+            const hall::Approval same(f.hall, f.hall.approver());
+            const hall::Approval inner(f.hall, "Mehmet");
+            QCOMPARE(f.hall.approver(), QStringLiteral("Mehmet"));
         }
+        QCOMPARE(f.hall.approver(), QStringLiteral("Ayşe"));
         f.hall.removeExtra(0, 0);
     }
     QVERIFY(f.hall.approver().isEmpty());
@@ -287,6 +289,12 @@ void TestHall::cashiersAndApprovals()
     QVERIFY(f.hall.book(1, 1));
     f.hall.move(1, 0);
     QVERIFY(f.hall.bookedWithin(0, 0, kFive)); // the times go with the account
+    f.hall.reloadBooked(0);
+    QVERIFY(f.hall.bookedWithin(0, 0, kFive)); // read again as it was
+    // Another extra put there behind the hall's back is no slip of this evening.
+    f.book(0, "Nargile\r\n355\r\n");
+    f.hall.reloadBooked(0);
+    QVERIFY(!f.hall.bookedWithin(0, 0, kFive));
 
     QSqlQuery q(QSqlDatabase::database(f.hall.ledger().connectionName()));
     QVERIFY(q.exec("SELECT kind, operator, json_extract(detail, '$.approved_by') FROM events"

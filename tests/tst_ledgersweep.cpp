@@ -132,7 +132,8 @@ Seen TestLedgerSweep::recoverAndCheck(const QString &mode, const Paths &paths)
             } else if (kind == "book") {
                 names << name;
             } else if (kind == "remove") {
-                names.removeAt(names.lastIndexOf(name));
+                if (!names.removeOne(name))
+                    return {seen.recovered, "a remove of an extra never booked: " + name};
             } else if (kind == "settle") {
                 ++settles;
                 names.clear();
