@@ -1,5 +1,7 @@
 #include "segments.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 namespace kv::counter {
@@ -40,12 +42,69 @@ QDateTime nextEdge(const QList<RateBand> &bands, const QDateTime &moment, const 
     return best;
 }
 
+// Minutes since the business day's 06:00; a band's end of 06:00 is the day's end.
+int dayMinute(const QTime &t, bool end)
+{
+    const int m = (t.msecsSinceStartOfDay() / kMinuteMs - 6 * 60 + 24 * 60) % (24 * 60);
+    return end && m == 0 ? 24 * 60 : m;
+}
+
 // The minute an offset falls in: offsets before the start count back from it.
 qint64 minuteOf(qint64 ms)
 {
     return ms >= 0 ? ms / kMinuteMs : -((-ms + kMinuteMs - 1) / kMinuteMs);
 }
 } // namespace
+
+QString bandText(const RateBand &band)
+{
+    static const char *const names[] = {"Pzt", "Sal", "Çar", "Per", "Cum", "Cmt", "Paz"};
+    // Runs of three days or more read as a range.
+    QStringList days;
+    for (int d = 0; d < 7;) {
+        if (!((band.days >> d) & 1)) {
+            ++d;
+            continue;
+        }
+        int last = d;
+        while (last + 1 < 7 && ((band.days >> (last + 1)) & 1))
+            ++last;
+        if (last - d >= 2) {
+            days << QString::fromUtf8(names[d]) + QStringLiteral("–") +
+                        QString::fromUtf8(names[last]);
+        } else {
+            for (int k = d; k <= last; ++k)
+                days << QString::fromUtf8(names[k]);
+        }
+        d = last + 1;
+    }
+    return QStringLiteral("%1 %2–%3")
+        .arg(days.join(QStringLiteral(", ")), band.from.toString(QStringLiteral("HH:mm")),
+             band.to.toString(QStringLiteral("HH:mm")));
+}
+
+QString bandsProblem(const QList<RateBand> &bands)
+{
+    for (const RateBand &b : bands) {
+        if (!(b.days & 0x7f))
+            return QStringLiteral("%1: en az bir gün seçin.").arg(bandText(b));
+        if (!b.from.isValid() || !b.to.isValid() ||
+            dayMinute(b.from, false) >= dayMinute(b.to, true))
+            return QStringLiteral("%1: bir zaman dilimi gece yarısını geçebilir, 06:00'ı geçemez.")
+                .arg(bandText(b));
+        if (b.fee < 0)
+            return QStringLiteral("%1: ücret eksi olamaz.").arg(bandText(b));
+    }
+    for (qsizetype i = 0; i < bands.size(); ++i)
+        for (qsizetype j = i + 1; j < bands.size(); ++j) {
+            const RateBand &a = bands.at(i), &b = bands.at(j);
+            if ((a.days & b.days) && dayMinute(a.from, false) < dayMinute(b.to, true) &&
+                dayMinute(b.from, false) < dayMinute(a.to, true))
+                return QStringLiteral("Zaman dilimleri çakışıyor: %1 ve %2")
+                    .arg(bandText(a), bandText(b));
+        }
+    return QString();
+}
 
 const RateBand *bandAt(const QList<RateBand> &bands, const QDateTime &moment)
 {

@@ -51,6 +51,13 @@ struct Segment
     bool operator==(const Segment &) const = default;
 };
 
+// "Pzt–Cum 10:00–17:00", "Cum, Cmt 20:00–03:00": a band as the operator reads it.
+QString bandText(const RateBand &band);
+// Why a kind's bands cannot be saved; empty when they can. Each names a day and runs forward
+// within its business day (it may cross midnight, not 06:00); two bands on a common day may
+// not overlap (both are named).
+QString bandsProblem(const QList<RateBand> &bands);
+
 // The band in force at a wall-clock moment; none outside every band.
 const RateBand *bandAt(const QList<RateBand> &bands, const QDateTime &moment);
 

@@ -14,7 +14,9 @@ QList<RateBand> bandsOf(const QString &text)
     for (const QString &part : text.split(';', Qt::SkipEmptyParts)) {
         const QStringList f = part.trimmed().split(' ');
         RateBand b;
-        for (const QString &days : f[0].split(',')) {
+        for (const QString &days : f[0].split(',', Qt::SkipEmptyParts)) {
+            if (days == "-")
+                continue; // no day
             const QStringList range = days.split('-');
             for (int d = range.first().toInt(); d <= range.last().toInt(); ++d)
                 b.days |= quint8(1 << (d - 1));
@@ -83,6 +85,8 @@ private slots:
     void oneSegmentIsTheSingleFeeRule();
     void workedExamples_data();
     void workedExamples();
+    void bandsSaved_data();
+    void bandsSaved();
 };
 
 void TestSegments::oneSegmentIsTheSingleFeeRule_data()
@@ -172,6 +176,39 @@ void TestSegments::workedExamples()
     QCOMPARE(shown(from, cut), segments);
     const Bill b = billOf(cut, 150, {true, 50}, 0);
     QCOMPARE(b.timeCharge, timeCharge);
+}
+
+void TestSegments::bandsSaved_data()
+{
+    QTest::addColumn<QString>("bands");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("weekday afternoons, weekend nights")
+        << "1-5 10:00-17:00 120; 5,6 20:00-03:00 200"
+        << "";
+    QTest::newRow("until the day's end") << "1 22:00-06:00 100"
+                                         << "";
+    QTest::newRow("one after the other") << "1-5 10:00-17:00 120; 1-5 17:00-20:00 130"
+                                         << "";
+    QTest::newRow("the same hours on other days") << "1,2 10:00-12:00 1; 3 10:00-12:00 2"
+                                                  << "";
+    QTest::newRow("no day") << "- 10:00-17:00 120"
+                            << " 10:00–17:00: en az bir gün seçin.";
+    QTest::newRow("across 06:00")
+        << "1,2,3,5 03:00-08:00 100"
+        << "Pzt–Çar, Cum 03:00–08:00: bir zaman dilimi gece yarısını geçebilir, 06:00'ı geçemez.";
+    QTest::newRow("overlapping on Friday")
+        << "1-5 16:00-21:00 120; 5,6 20:00-03:00 200"
+        << "Zaman dilimleri çakışıyor: Pzt–Cum 16:00–21:00 ve Cum, Cmt 20:00–03:00";
+    QTest::newRow("overlapping after midnight")
+        << "7 20:00-03:00 200; 7 01:00-05:00 80"
+        << "Zaman dilimleri çakışıyor: Paz 20:00–03:00 ve Paz 01:00–05:00";
+}
+
+void TestSegments::bandsSaved()
+{
+    QFETCH(QString, bands);
+    QFETCH(QString, problem);
+    QCOMPARE(bandsProblem(bandsOf(bands)), problem);
 }
 
 QTEST_GUILESS_MAIN(TestSegments)
