@@ -5,6 +5,7 @@
 #include "clock.h"
 #include "events.h"
 #include "hall.h"
+#include "tablesfile.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -75,6 +76,8 @@ private slots:
     void failedVerbChangesNothing();
     void anEveningIsRecorded();
     void cashiersAndApprovals();
+    void tablesFile_data();
+    void tablesFile();
 };
 
 // The fee calculation, the floor and settling bill an account by the one rule.
@@ -307,6 +310,56 @@ void TestHall::cashiersAndApprovals()
     QCOMPARE(rows, (QStringList{"cashier -", "cashier -", "login Ali", "book Ali",
                                 "remove Ali Ayşe", "open Ali", "book Ali", "move Ali"}));
     QVERIFY(ledger::verifyChain(f.paths.ledgerFile()).ok);
+}
+
+void TestHall::tablesFile_data()
+{
+    QTest::addColumn<QString>("text"); // lines split at '|'
+    QTest::addColumn<QString>("problem");
+    const QString head = "KELVORA MASALAR 1|";
+    QTest::newRow("kinds, bands and own names")
+        << head + "2|Bilardo|250||2|1,2,3,4,5|10:00|17:00|120|5,6|20:00|03:00|300|"
+                  "PlayStation|150|100|0|3|Bilardo 1|1|PS 1|2|Bahçe|"
+        << "";
+    QTest::newRow("own names alone") << head + "0|2|Cam Kenarı||Köşe|"
+                                     << "";
+    QTest::newRow("another file") << "Su|15"
+                                  << "Masa bilgileri dosyasının 1. satırı okunamadı: başlık "
+                                     "\"KELVORA MASALAR 1\" olmalı";
+    QTest::newRow("cut short")
+        << head + "1|Okey|80"
+        << "Masa bilgileri dosyasının 5. satırı okunamadı: dosya erken bitiyor";
+    QTest::newRow("a kind not in the list")
+        << head + "1|Okey|80||0|1|Okey 1|2"
+        << "Masa bilgileri dosyasının 9. satırı okunamadı: masa türü 1 ile 1 arası olmalı";
+    QTest::newRow("a band on no day")
+        << head + "1|Okey|80||1|8|10:00|12:00|60|0"
+        << "Masa bilgileri dosyasının 7. satırı okunamadı: günler 1 (Pazartesi) ile 7 (Pazar) "
+           "arası olmalı";
+    QTest::newRow("overlapping bands")
+        << head + "1|Okey|80||2|5|16:00|21:00|60|5|20:00|23:00|90|0"
+        << "Masa bilgileri dosyası kullanılamıyor: Okey: Zaman dilimleri çakışıyor: Cum "
+           "16:00–21:00 ve Cum 20:00–23:00";
+    QTest::newRow("one name twice, in other cases")
+        << head + "0|2|Bahçe||BAHÇE|"
+        << "Masa bilgileri dosyası kullanılamıyor: “BAHÇE” adında başka bir masa var (büyük-küçük "
+           "harf ayrılmaz).";
+}
+
+// The tables file reads back what was written, and a hand-edited one is taken whole or not at
+// all, with the line that stops it.
+void TestHall::tablesFile()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, problem);
+    const QStringList lines = text.split('|');
+    try {
+        const hall::TablesLayout layout = hall::readTables(lines);
+        QCOMPARE(QString(), problem);
+        QCOMPARE(hall::tablesLines(layout), lines);
+    } catch (const RuntimeError &e) {
+        QCOMPARE(e.text(), problem);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHall)
