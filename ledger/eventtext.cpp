@@ -244,9 +244,12 @@ QString detailOf(const QString &kind, const QJsonObject &o)
         return cashierOf(o);
     if (kind == QLatin1String("login") || kind == QLatin1String("logout"))
         return text("name");
-    if (kind == QLatin1String("pin_fail"))
-        return joined(
-            {text("name"), suffixed(text("failures"), QStringLiteral(". yanlış deneme"))});
+    if (kind == QLatin1String("pin_fail")) {
+        // Typed at start, the PIN names nobody ("-").
+        const QString who = text("name");
+        return joined({who == QLatin1String("-") ? QString() : who,
+                       suffixed(text("failures"), QStringLiteral(". yanlış deneme"))});
+    }
     if (kind == QLatin1String("verify_ack"))
         return prefixed(QStringLiteral("İlk bozuk kayıt: "), text("first_bad"));
     return QString();

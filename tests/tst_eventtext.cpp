@@ -62,6 +62,7 @@ void TestEventText::detail_data()
     QTest::newRow("login") << "login" << R"({"name":"Ayşe"})" << "Giriş" << "Ayşe";
     QTest::newRow("logout") << "logout" << R"({"name":"Ayşe"})" << "Çıkış" << "Ayşe";
     QTest::newRow("pin_fail") << "pin_fail" << R"({"name":"Ayşe","failures":3})" << "Yanlış PIN" << "Ayşe, 3. yanlış deneme";
+    QTest::newRow("pin_fail at start") << "pin_fail" << R"({"name":"-","failures":1})" << "Yanlış PIN" << "1. yanlış deneme";
     QTest::newRow("verify_ack") << "verify_ack" << R"({"first_bad":1234})"
         << "Defter uyarısı onaylandı" << "İlk bozuk kayıt: 1234";
     // What a later version or a hand writes.
