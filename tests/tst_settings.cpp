@@ -967,11 +967,14 @@ void TestSettings::refusedExtraChangesNothing_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("price");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("approved");
     const auto row = [](const char *tag, const char *button, const char *name, const char *price,
-                        const char *message) {
-        QTest::newRow(tag) << button << name << price << message;
+                        const char *message, bool approved = true) {
+        QTest::newRow(tag) << button << name << price << message << approved;
     };
     const char *cup = "Extra adı “☕” karakterini içeremez: kayıt dosyaları bu karakteri tutamaz.";
+    row("Ekle without a Yönetici", "SpeedButton3", "Kahve", "7", "", false);
+    row("Düzelt without a Yönetici", "SpeedButton4", "Kahve", "7", "", false);
     row("Ekle without price", "SpeedButton3", "Çay", "", "Extranın ücretini girin!");
     row("Düzelt without price", "SpeedButton4", "Çay", "", "Extranın ücretini girin!");
     row("Ekle without name", "SpeedButton3", "", "7", "Extra adı boş olamaz!");
@@ -986,6 +989,13 @@ void TestSettings::refusedExtraChangesNothing()
     QFETCH(QString, name);
     QFETCH(QString, price);
     QFETCH(QString, message);
+    QFETCH(bool, approved);
+    QStringList asked;
+    if (!approved)
+        form3->approve = [&asked](const QString &action) {
+            asked << action;
+            return std::optional<kv::hall::Approval>();
+        };
     main->catalogue.assign({"Çay", "15"});
     main->catalogue.save(main->paths().catalogueFile());
     const QByteArray before = TestEnvironment::readBytes(main->paths().catalogueFile());
@@ -996,7 +1006,8 @@ void TestSettings::refusedExtraChangesNothing()
         click(button.toLatin1().constData());
         QCOMPARE(form3->catalogueCopy().lines(), (QStringList{"Çay", "15"}));
     });
-    QCOMPARE(msgs().infos, QStringList{message});
+    QCOMPARE(msgs().infos, message.isEmpty() ? QStringList() : QStringList{message});
+    QCOMPARE(asked, approved ? QStringList() : QStringList{"catalogue"});
     QCOMPARE(TestEnvironment::readBytes(main->paths().catalogueFile()), before);
 }
 
