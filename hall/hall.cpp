@@ -783,6 +783,72 @@ void Hall::dropFreeExtras(int table)
                        .arg(files::native(m_paths.tableExtrasFile(tableName(table)))));
 }
 
+void Hall::addTable()
+{
+    const int t = tableCount();
+    if (!m_register.known() || !m_settings.known())
+        throwError(QStringLiteral("Masa bilgileri okunamadığı için masa eklenemez."));
+    if (t >= kMaxTables)
+        throwError(QStringLiteral("En fazla %1 masa olabilir.").arg(kMaxTables));
+    const QString name = kv::tableName(m_settings.value(SettingsLine::TablePrefix), t + 1);
+    // Left by a count lowered earlier: never handed to a new guest unseen.
+    if (!m_register.value(RegisterLine::date(t)).isEmpty())
+        throwError(QStringLiteral("Kayıtlarda %1 için önceden kalmış bir hesap var; masa "
+                                  "eklenmedi. Masa Oluştur ile masa sayısını artırırsanız o hesap "
+                                  "geri gelir.")
+                       .arg(name));
+    if (const counter::Booked left = bookedOn(t); left.count > 0 || !left.total)
+        throwError(QStringLiteral("%1 dosyasında önceden kalmış extralar var; masa eklenmedi.")
+                       .arg(files::native(m_paths.tableExtrasFile(name))));
+    RecordList next = m_register;
+    while (next.count() <= RegisterLine::fee(t))
+        next.append(QString());
+    next.set(RegisterLine::TableCount, QString::number(t + 1));
+    for (int line : {RegisterLine::date(t), RegisterLine::startTime(t), RegisterLine::fee(t)})
+        next.set(line, QString());
+    const auto listed = qScopeGuard([this] {
+        listTables();
+        loadExtras();
+        emit tablesChanged();
+    });
+    saveList(m_register, m_paths.registerFile(), next,
+             newEvent(QStringLiteral("table_add"), name, {{"name", name}, {"count", t + 1}}));
+}
+
+QString Hall::lastTableProblem() const
+{
+    const int t = tableCount() - 1;
+    if (t < 0)
+        return QStringLiteral("Silinecek masa yok.");
+    if (hasAccount(t))
+        return QStringLiteral("%1 açık: yalnız boş ve extrası olmayan masa silinir.")
+            .arg(tableName(t));
+    const counter::Booked booked = bookedOn(t);
+    if (booked.count > 0 || !booked.total)
+        return QStringLiteral("%1 üzerinde extralar var: yalnız boş ve extrası olmayan masa "
+                              "silinir.")
+            .arg(tableName(t));
+    return QString();
+}
+
+void Hall::removeLastTable()
+{
+    if (const QString why = lastTableProblem(); !why.isEmpty())
+        throwError(why);
+    const int t = tableCount() - 1;
+    const QString name = tableName(t);
+    // Only the count changes: the register keeps its layout.
+    RecordList next = m_register;
+    next.set(RegisterLine::TableCount, QString::number(t));
+    const auto listed = qScopeGuard([this] {
+        listTables();
+        loadExtras();
+        emit tablesChanged();
+    });
+    saveList(m_register, m_paths.registerFile(), next,
+             newEvent(QStringLiteral("table_remove"), name, {{"name", name}, {"count", t}}));
+}
+
 bool Hall::createTablesDropsExtras() const
 {
     const QDateTime now = clock::now();

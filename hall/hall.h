@@ -175,6 +175,12 @@ public:
     void createTables(const QString &countText, const QString &prefix);
     // Whether creating tables drops extras, which the ledger must then take.
     bool createTablesDropsExtras() const;
+    // One table more, after the last, named from the prefix; no other table's account or
+    // extras is touched. Refused while its register lines or extras file hold something.
+    void addTable();
+    // The last table gone, when it is free and holds no extras; else why not (empty: it can).
+    QString lastTableProblem() const;
+    void removeLastTable();
     // The settings saved as `next`; with a fee list when multiple fees are on.
     void saveSettings(const RecordList &next, const std::optional<QStringList> &fees);
     void saveCatalogue(const RecordList &next);

@@ -229,6 +229,8 @@ QString detailOf(const QString &kind, const QJsonObject &o)
     if (kind == QLatin1String("tables"))
         return joined({prefixed(QStringLiteral("Masa sayısı "), change(text("old"), text("new"))),
                        prefixed(QStringLiteral("masa adı "), text("prefix"))});
+    if (kind == QLatin1String("table_add") || kind == QLatin1String("table_remove"))
+        return joined({text("name"), prefixed(QStringLiteral("masa sayısı "), text("count"))});
     if (kind == QLatin1String("wipe"))
         return suffixed(text("accounts"), QStringLiteral(" açık hesap silindi"));
     if (kind == QLatin1String("settings"))
@@ -304,6 +306,8 @@ QString eventKindText(const QString &kind)
         {QStringLiteral("move"), QStringLiteral("Masa taşındı")},
         {QStringLiteral("cancel"), QStringLiteral("Fiş iptal edildi")},
         {QStringLiteral("tables"), QStringLiteral("Masalar oluşturuldu")},
+        {QStringLiteral("table_add"), QStringLiteral("Masa eklendi")},
+        {QStringLiteral("table_remove"), QStringLiteral("Masa silindi")},
         {QStringLiteral("wipe"), QStringLiteral("Masa bilgileri silindi")},
         {QStringLiteral("settings"), QStringLiteral("Ayarlar değiştirildi")},
         {QStringLiteral("catalogue"), QStringLiteral("Fiyat listesi değiştirildi")},
@@ -320,12 +324,13 @@ QString eventKindText(const QString &kind)
 const QStringList &eventKinds()
 {
     static const QStringList kinds{
-        QStringLiteral("open"),      QStringLiteral("restart"),  QStringLiteral("fee"),
-        QStringLiteral("book"),      QStringLiteral("remove"),   QStringLiteral("clear"),
-        QStringLiteral("settle"),    QStringLiteral("move"),     QStringLiteral("cancel"),
-        QStringLiteral("tables"),    QStringLiteral("wipe"),     QStringLiteral("settings"),
-        QStringLiteral("catalogue"), QStringLiteral("cashier"),  QStringLiteral("login"),
-        QStringLiteral("logout"),    QStringLiteral("pin_fail"), QStringLiteral("verify_ack")};
+        QStringLiteral("open"),     QStringLiteral("restart"),   QStringLiteral("fee"),
+        QStringLiteral("book"),     QStringLiteral("remove"),    QStringLiteral("clear"),
+        QStringLiteral("settle"),   QStringLiteral("move"),      QStringLiteral("cancel"),
+        QStringLiteral("tables"),   QStringLiteral("table_add"), QStringLiteral("table_remove"),
+        QStringLiteral("wipe"),     QStringLiteral("settings"),  QStringLiteral("catalogue"),
+        QStringLiteral("cashier"),  QStringLiteral("login"),     QStringLiteral("logout"),
+        QStringLiteral("pin_fail"), QStringLiteral("verify_ack")};
     return kinds;
 }
 

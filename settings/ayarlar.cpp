@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "names.h"
 #include "placement.h"
+#include "tablespage.h"
 
 #include <QAction>
 #include <QEvent>
@@ -28,6 +29,9 @@ TForm3::TForm3(hall::Hall &hall, QWidget *parent)
     setFixedSize(size());
     centreAtEveryShowing(this);
     ui->ayar->loaded();
+    m_tablesPage = new TablesPage(m_hall, ui->PageControl1);
+    m_tablesPage->approve = [this](const QString &action) { return approval(action); };
+    ui->PageControl1->addTab(m_tablesPage, QStringLiteral("Masalar"));
     ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(40));
     for (TumNumberEdit *price : {ui->birim, ui->enaz, ui->fiyati})
         price->setAmount(true);

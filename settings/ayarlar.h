@@ -11,6 +11,7 @@ class QAction;
 class QListWidget;
 class QMenu;
 class CashiersPage;
+class TablesPage;
 
 namespace Ui {
 class TForm3;
@@ -83,6 +84,7 @@ private:
     kv::hall::Hall &m_hall;
     QDialog *m_feeEntry = nullptr;
     CashiersPage *m_cashiersPage = nullptr;
+    TablesPage *m_tablesPage = nullptr;
     std::optional<kv::hall::Approval> approval(const QString &action);
     QMenu *PopupMenu1;
     QAction *Ekle1;

@@ -78,6 +78,7 @@ private slots:
     void cashiersAndApprovals();
     void tablesFile_data();
     void tablesFile();
+    void addingAndRemovingOneTable();
 };
 
 // The fee calculation, the floor and settling bill an account by the one rule.
@@ -360,6 +361,56 @@ void TestHall::tablesFile()
     } catch (const RuntimeError &e) {
         QCOMPARE(e.text(), problem);
     }
+}
+
+// One table added mid-evening, and the last removed, touch no other account or extras.
+void TestHall::addingAndRemovingOneTable()
+{
+    HallFixture f(2, {}, openAt(0, "7.12.2026", "20:00:00", "1000000"));
+    f.book(0, "Su\r\n15\r\n");
+    f.book(1, "Tost\r\n40\r\n");
+    f.load();
+    const QByteArray extras0 = TestEnvironment::readBytes(f.paths.tableExtrasFile("Masa 1"));
+    QSignalSpy relisted(&f.hall, &hall::Hall::tablesChanged);
+    f.hall.addTable();
+    QCOMPARE(f.hall.tableNames(), (QStringList{"Masa 1", "Masa 2", "Masa 3"}));
+    QCOMPARE(relisted.size(), 1);
+    QCOMPARE(f.hall.account(0).time, QStringLiteral("20:00:00"));
+    QCOMPARE(f.hall.extrasSum(0), 15);
+    QCOMPARE(f.hall.extrasSum(1), 40);
+    QCOMPARE(TestEnvironment::readBytes(f.paths.tableExtrasFile("Masa 1")), extras0);
+    QCOMPARE(RecordList::fromBytes(TestEnvironment::readBytes(f.paths.registerFile())).first(),
+             QStringLiteral("3"));
+
+    // Only a free last table without extras goes.
+    f.hall.removeLastTable();
+    QCOMPARE(f.hall.tableCount(), 2);
+    const QStringList refusals{f.hall.lastTableProblem()};
+    QCOMPARE(refusals, QStringList{"Masa 2 üzerinde extralar var: yalnız boş ve extrası olmayan "
+                                   "masa silinir."});
+    try {
+        f.hall.removeLastTable();
+        QFAIL("a table with extras was removed");
+    } catch (const RuntimeError &) {
+    }
+    QCOMPARE(f.hall.tableCount(), 2);
+    QCOMPARE(f.hall.extrasSum(1), 40);
+
+    // A count lowered earlier left an account at the next place: it is not handed on unseen.
+    f.hall.clearExtras(1);
+    f.hall.openAccount(1, "1000000", counter::momentNow());
+    RecordList reg = f.hall.registerLines();
+    reg.set(RegisterLine::TableCount, "1");
+    reg.save(f.paths.registerFile());
+    f.hall.loadRegister();
+    f.hall.loadExtras();
+    try {
+        f.hall.addTable();
+        QFAIL("an old account came back on a new table");
+    } catch (const RuntimeError &e) {
+        QVERIFY(e.text().startsWith("Kayıtlarda Masa 2 için önceden kalmış bir hesap var"));
+    }
+    QCOMPARE(f.hall.tableCount(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestHall)

@@ -5,6 +5,7 @@
 #include "layout.h"
 #include "names.h"
 #include "recordlist.h"
+#include "tablespage.h"
 #include "testsupport.h"
 #include "ucretgirisi.h"
 #include "umEdit.h"
@@ -128,6 +129,7 @@ private slots:
     void createTables_data();
     void createTables();
     void lowerAndRaiseKeepsAccounts();
+    void tablesOneAtATime();
     void clearRecords();
     void refusedTableActionsChangeNothing_data();
     void refusedTableActionsChangeNothing();
@@ -619,6 +621,35 @@ void TestSettings::lowerAndRaiseKeepsAccounts()
     });
     QCOMPARE(items(&main->tables).last(), QStringLiteral("Masa 8"));
     QCOMPARE(TestEnvironment::readBytes(main->paths().registerFile()), bytes(reg));
+}
+
+// "Masalar": a table added after the others and the last one removed, from the keyboard.
+void TestSettings::tablesOneAtATime()
+{
+    QStringList reg = kv::defaultRegister();
+    reg[0] = QStringLiteral("2");
+    writeRegister(reg);
+    whileOpen([&] {
+        auto *page = form3->findChild<TablesPage *>();
+        get<QTabWidget>("PageControl1")->setCurrentWidget(page);
+        QCOMPARE(items(page->tableList()), (QStringList{"Masa 1", "Masa 2"}));
+        // Through the window, as a key pressed: the way a shortcut is found.
+        QTRY_VERIFY(form3->isActiveWindow());
+        const auto press = [&](Qt::Key key) {
+            QTest::keyClick(form3->windowHandle(), key, Qt::AltModifier);
+        };
+        press(Qt::Key_K);
+        QTRY_COMPARE(items(page->tableList()).last(), QStringLiteral("Masa 3"));
+        msgs().answers << true;
+        press(Qt::Key_L);
+        QTRY_COMPARE(page->tableList()->count(), 2);
+        press(Qt::Key_K);
+        QTRY_COMPARE(page->tableList()->count(), 3);
+    });
+    QCOMPARE(msgs().questions, QStringList{"Masa 3 silinsin mi?"});
+    reg[0] = QStringLiteral("3"); // nothing else of the register changes
+    QCOMPARE(TestEnvironment::readBytes(main->paths().registerFile()), bytes(reg));
+    QCOMPARE(items(&main->tables).last(), QStringLiteral("Masa 3"));
 }
 
 void TestSettings::clearRecords()
