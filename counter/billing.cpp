@@ -63,10 +63,16 @@ bool unusualElapsed(qint64 elapsedMs)
 
 Bill bill(qint64 minutes, qint64 fee, const MinimumCharge &minimum, qint64 extrasTotal)
 {
+    return billOfCharge(minutes, fee, minutes * fee / 60, minimum, extrasTotal);
+}
+
+Bill billOfCharge(qint64 minutes, qint64 fee, qint64 timeCharge, const MinimumCharge &minimum,
+                  qint64 extrasTotal)
+{
     Bill b;
     b.minutes = minutes;
     b.fee = fee;
-    b.timeCharge = minutes * fee / 60;
+    b.timeCharge = timeCharge;
     if (minimum.on && minimum.amount > b.timeCharge) {
         b.timeCharge = minimum.amount;
         b.minimumApplied = true;

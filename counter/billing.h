@@ -100,6 +100,9 @@ constexpr qint64 wholeMinutes(qint64 elapsedMs)
 // Minutes × fee div 60 (the product first, in 64 bits), raised to the minimum charge when
 // it is on and greater, plus the extras.
 Bill bill(qint64 minutes, qint64 fee, const MinimumCharge &minimum, qint64 extrasTotal);
+// The same from a time charge already worked out (a sum of segments' charges).
+Bill billOfCharge(qint64 minutes, qint64 fee, qint64 timeCharge, const MinimumCharge &minimum,
+                  qint64 extrasTotal);
 
 // The business day a moment belongs to: a hall's evening crosses midnight, so a day runs
 // from 06:00 to 06:00 the next morning. The floor, the ledger and the reports share it.

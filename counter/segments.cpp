@@ -185,21 +185,13 @@ QList<Segment> segmentsOf(const QDateTime &start, qint64 elapsedMs, const Tariff
 Bill billOf(const QList<Segment> &segments, qint64 fee, const MinimumCharge &minimum,
             qint64 extrasTotal)
 {
-    Bill b;
-    b.fee = fee;
-    for (const Segment &s : segments) {
-        if (s.kind == Segment::Kind::Pause)
-            continue;
-        b.minutes += s.minutes;
-        b.timeCharge += s.charge;
-    }
-    if (minimum.on && minimum.amount > b.timeCharge) {
-        b.timeCharge = minimum.amount;
-        b.minimumApplied = true;
-    }
-    b.extrasTotal = extrasTotal;
-    b.total = b.timeCharge + extrasTotal;
-    return b;
+    qint64 minutes = 0, charge = 0;
+    for (const Segment &s : segments)
+        if (s.kind != Segment::Kind::Pause) {
+            minutes += s.minutes;
+            charge += s.charge;
+        }
+    return billOfCharge(minutes, fee, charge, minimum, extrasTotal);
 }
 
 } // namespace kv::counter

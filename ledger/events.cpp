@@ -50,6 +50,21 @@ QString besideLedger(const QString &ledgerPath, const QString &suffix)
     const QFileInfo info(ledgerPath);
     return info.path() + QLatin1Char('/') + info.completeBaseName() + suffix;
 }
+// A row of "SELECT id, at, operator, kind, table_name, detail, amount, prev_hash, hash".
+Event eventOfRow(const QSqlQuery &q)
+{
+    Event e;
+    e.id = q.value(0).toLongLong();
+    e.at = q.value(1).toString();
+    e.op = q.value(2).toString();
+    e.kind = q.value(3).toString();
+    e.table = q.value(4).isNull() ? std::nullopt : std::optional(q.value(4).toString());
+    e.detail = q.value(5).toString().toUtf8();
+    e.amount = q.value(6).isNull() ? std::nullopt : std::optional(q.value(6).toLongLong());
+    e.prevHash = q.value(7).toString();
+    e.hash = q.value(8).toString();
+    return e;
+}
 } // namespace
 
 QString brokenText(qint64 id)
@@ -222,15 +237,7 @@ ChainCheck verifyChain(const QSqlDatabase &db, const QString &anchorsPath)
     QString prev = firstPrevHash();
     qint64 last = 0;
     while (q.next()) {
-        e.id = q.value(0).toLongLong();
-        e.at = q.value(1).toString();
-        e.op = q.value(2).toString();
-        e.kind = q.value(3).toString();
-        e.table = q.value(4).isNull() ? std::nullopt : std::optional(q.value(4).toString());
-        e.detail = q.value(5).toString().toUtf8();
-        e.amount = q.value(6).isNull() ? std::nullopt : std::optional(q.value(6).toLongLong());
-        e.prevHash = q.value(7).toString();
-        e.hash = q.value(8).toString();
+        e = eventOfRow(q);
         ++out.count;
         // A missing id is the row deleted; an id too far on, or a broken link, a row put in.
         if (e.id != last + 1)
@@ -282,21 +289,8 @@ std::optional<Event> Ledger::lastEvent() const
     if (!q.exec())
         sqlFailed(q.lastError());
     std::optional<Event> out;
-    if (q.next()) {
-        Event e;
-        e.id = q.value(0).toLongLong();
-        e.at = q.value(1).toString();
-        e.op = q.value(2).toString();
-        e.kind = q.value(3).toString();
-        if (!q.value(4).isNull())
-            e.table = q.value(4).toString();
-        e.detail = q.value(5).toString().toUtf8();
-        if (!q.value(6).isNull())
-            e.amount = q.value(6).toLongLong();
-        e.prevHash = q.value(7).toString();
-        e.hash = q.value(8).toString();
-        out = e;
-    }
+    if (q.next())
+        out = eventOfRow(q);
     q.finish();
     return out;
 }
