@@ -753,9 +753,8 @@ void TForm1::Label27DblClick()
         messages::inform(QStringLiteral("Ücret değiştirme işlemi iptal edildi!"));
         return;
     }
-    const auto approval = m_hall.hasAccount(i)
-                              ? askApproval(m_hall, this, QStringLiteral("fee_open"))
-                              : hall::Approval(m_hall, m_hall.approver());
+    const auto approval =
+        askApproval(m_hall, this, QStringLiteral("fee_open"), m_hall.hasAccount(i));
     if (!approval)
         return;
     // The choice stands in the raw fee, as the window shows it, before it is read.
@@ -936,9 +935,8 @@ void TForm1::kar1Click()
         if (table < 0)
             throwListIndex(-1);
         // Taking back what was just booked is a slip put right; later, it needs a Yönetici.
-        const auto approval = m_hall.bookedWithin(table, k, kRecentBookingMs)
-                                  ? hall::Approval(m_hall, m_hall.approver())
-                                  : askApproval(m_hall, this, QStringLiteral("remove_old_extra"));
+        const auto approval = askApproval(m_hall, this, QStringLiteral("remove_old_extra"),
+                                          !m_hall.bookedWithin(table, k, kRecentBookingMs));
         if (!approval)
             return;
         {
@@ -959,9 +957,8 @@ void TForm1::emizle1Click()
         messages::inform(kSelectTable);
         return;
     }
-    const auto approval = m_hall.booked(table).count() > 0
-                              ? askApproval(m_hall, this, QStringLiteral("clear"))
-                              : hall::Approval(m_hall, m_hall.approver());
+    const auto approval =
+        askApproval(m_hall, this, QStringLiteral("clear"), m_hall.booked(table).count() > 0);
     if (!approval)
         return;
     const auto shown = qScopeGuard([&] { showBookedExtras(table); });

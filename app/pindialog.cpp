@@ -227,8 +227,11 @@ void PinDialog::recover()
     showPage(0);
 }
 
-std::optional<hall::Approval> askApproval(hall::Hall &hall, QWidget *parent, const QString &action)
+std::optional<hall::Approval> askApproval(hall::Hall &hall, QWidget *parent, const QString &action,
+                                          bool needed)
 {
+    if (!needed)
+        return hall.noneAsked();
     // Cashiers known earlier but unreadable now: nobody can tell who may do it.
     if (hall.cashiers().unknownNow()) {
         messages::showError(QStringLiteral("Defter okunamadığı için kasiyerler bilinmiyor; "
@@ -237,7 +240,7 @@ std::optional<hall::Approval> askApproval(hall::Hall &hall, QWidget *parent, con
     }
     // A Yönetici who approved the step this one is part of approves it too.
     if (!hall.approver().isEmpty() || !hall.cashiers().needsApproval(action))
-        return hall::Approval(hall, hall.approver());
+        return hall.noneAsked();
     PinDialog prompt(&hall.cashiers(), parent);
     const QString approver = prompt.approve(action);
     if (approver.isEmpty())

@@ -63,6 +63,7 @@ private:
 };
 
 // The approval the action needs at this counter: asked of a Yönetici with the PIN prompt where
-// the one at the counter may not do it alone; none when the operator gave up.
+// the one at the counter may not do it alone; none when the operator gave up. `needed` false:
+// this time the action is not one that needs it (nothing is asked).
 std::optional<kv::hall::Approval> askApproval(kv::hall::Hall &hall, QWidget *parent,
-                                              const QString &action);
+                                              const QString &action, bool needed = true);

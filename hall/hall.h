@@ -195,6 +195,8 @@ public:
     const QString &operatorName() const { return m_operator; }
     // The Yönetici approving what is done now; empty outside an approval.
     const QString &approver() const { return m_approver; }
+    // For an action that needs no approval here: whoever approved the step around it stands.
+    Approval noneAsked() { return Approval(*this, m_approver); }
     // An event with no change to the files (a warning acknowledged); it waits with the others
     // while the ledger cannot take it.
     void record(const QString &kind, const QJsonObject &detail);

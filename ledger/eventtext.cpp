@@ -293,44 +293,48 @@ QString lastNumberWord(const QString &digits)
 
 } // namespace
 
+namespace {
+// Every kind of event in the order the filter offers them, with its Turkish label.
+const std::pair<const char *, const char *> kKinds[] = {
+    {"open", "Hesap açıldı"},
+    {"restart", "Yeniden başlatıldı"},
+    {"fee", "Ücret değiştirildi"},
+    {"book", "Extra eklendi"},
+    {"remove", "Extra çıkarıldı"},
+    {"clear", "Extralar temizlendi"},
+    {"settle", "Hesap kapatıldı"},
+    {"move", "Masa taşındı"},
+    {"cancel", "Fiş iptal edildi"},
+    {"tables", "Masalar oluşturuldu"},
+    {"table_add", "Masa eklendi"},
+    {"table_remove", "Masa silindi"},
+    {"wipe", "Masa bilgileri silindi"},
+    {"settings", "Ayarlar değiştirildi"},
+    {"catalogue", "Fiyat listesi değiştirildi"},
+    {"cashier", "Kasiyer değiştirildi"},
+    {"login", "Giriş"},
+    {"logout", "Çıkış"},
+    {"pin_fail", "Yanlış PIN"},
+    {"verify_ack", "Defter uyarısı onaylandı"},
+};
+} // namespace
+
 QString eventKindText(const QString &kind)
 {
-    static const QHash<QString, QString> labels{
-        {QStringLiteral("open"), QStringLiteral("Hesap açıldı")},
-        {QStringLiteral("restart"), QStringLiteral("Yeniden başlatıldı")},
-        {QStringLiteral("fee"), QStringLiteral("Ücret değiştirildi")},
-        {QStringLiteral("book"), QStringLiteral("Extra eklendi")},
-        {QStringLiteral("remove"), QStringLiteral("Extra çıkarıldı")},
-        {QStringLiteral("clear"), QStringLiteral("Extralar temizlendi")},
-        {QStringLiteral("settle"), QStringLiteral("Hesap kapatıldı")},
-        {QStringLiteral("move"), QStringLiteral("Masa taşındı")},
-        {QStringLiteral("cancel"), QStringLiteral("Fiş iptal edildi")},
-        {QStringLiteral("tables"), QStringLiteral("Masalar oluşturuldu")},
-        {QStringLiteral("table_add"), QStringLiteral("Masa eklendi")},
-        {QStringLiteral("table_remove"), QStringLiteral("Masa silindi")},
-        {QStringLiteral("wipe"), QStringLiteral("Masa bilgileri silindi")},
-        {QStringLiteral("settings"), QStringLiteral("Ayarlar değiştirildi")},
-        {QStringLiteral("catalogue"), QStringLiteral("Fiyat listesi değiştirildi")},
-        {QStringLiteral("cashier"), QStringLiteral("Kasiyer değiştirildi")},
-        {QStringLiteral("login"), QStringLiteral("Giriş")},
-        {QStringLiteral("logout"), QStringLiteral("Çıkış")},
-        {QStringLiteral("pin_fail"), QStringLiteral("Yanlış PIN")},
-        {QStringLiteral("verify_ack"), QStringLiteral("Defter uyarısı onaylandı")},
-    };
-    const auto label = labels.constFind(kind);
-    return label != labels.cend() ? *label : clean(kind);
+    for (const auto &[key, label] : kKinds)
+        if (kind == QLatin1String(key))
+            return QString::fromUtf8(label);
+    return clean(kind);
 }
 
 const QStringList &eventKinds()
 {
-    static const QStringList kinds{
-        QStringLiteral("open"),     QStringLiteral("restart"),   QStringLiteral("fee"),
-        QStringLiteral("book"),     QStringLiteral("remove"),    QStringLiteral("clear"),
-        QStringLiteral("settle"),   QStringLiteral("move"),      QStringLiteral("cancel"),
-        QStringLiteral("tables"),   QStringLiteral("table_add"), QStringLiteral("table_remove"),
-        QStringLiteral("wipe"),     QStringLiteral("settings"),  QStringLiteral("catalogue"),
-        QStringLiteral("cashier"),  QStringLiteral("login"),     QStringLiteral("logout"),
-        QStringLiteral("pin_fail"), QStringLiteral("verify_ack")};
+    static const QStringList kinds = [] {
+        QStringList out;
+        for (const auto &entry : kKinds)
+            out << QLatin1String(entry.first);
+        return out;
+    }();
     return kinds;
 }
 

@@ -204,7 +204,7 @@ void TForm3::showCatalogueNames()
 
 std::optional<kv::hall::Approval> TForm3::approval(const QString &action)
 {
-    return approve ? approve(action) : kv::hall::Approval(m_hall, m_hall.approver());
+    return approve ? approve(action) : m_hall.noneAsked();
 }
 
 void TForm3::saveCatalogue(const RecordList &next)

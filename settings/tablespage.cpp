@@ -64,10 +64,14 @@ void TablesPage::refresh()
     m_list->setCurrentRow(m_list->count() - 1);
 }
 
+std::optional<hall::Approval> TablesPage::approved()
+{
+    return approve ? approve(QStringLiteral("create_tables")) : m_hall.noneAsked();
+}
+
 void TablesPage::addClick()
 {
-    const std::optional<hall::Approval> approval =
-        approve ? approve(QStringLiteral("create_tables")) : hall::Approval(m_hall, QString());
+    const std::optional<hall::Approval> approval = approved();
     if (!approval)
         return;
     m_hall.addTable();
@@ -80,8 +84,7 @@ void TablesPage::removeClick()
     if (!messages::ask(
             QStringLiteral("%1 silinsin mi?").arg(m_hall.tableName(m_hall.tableCount() - 1))))
         return;
-    const std::optional<hall::Approval> approval =
-        approve ? approve(QStringLiteral("create_tables")) : hall::Approval(m_hall, QString());
+    const std::optional<hall::Approval> approval = approved();
     if (!approval)
         return;
     m_hall.removeLastTable();

@@ -30,6 +30,8 @@ protected:
 
 private:
     void refresh();
+    // As "Masa Oluştur": a Yönetici's where one is needed.
+    std::optional<kv::hall::Approval> approved();
 
     kv::hall::Hall &m_hall;
     QListWidget *m_list;
