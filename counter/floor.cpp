@@ -34,10 +34,29 @@ QString amountText(qint64 amount)
     return amount == 0 ? QStringLiteral("0 TL") : formatAmount(amount);
 }
 
-QString feeLineOf(const RecordList &reg, const RecordList &settings, int table)
+QString feeLineOf(const RecordList &reg, const RecordList &settings, int table,
+                  const Pricing *pricing)
 {
-    return isOn(settings.value(SettingsLine::MultipleFees)) ? reg.value(RegisterLine::fee(table))
-                                                            : settings.value(SettingsLine::UnitFee);
+    return (pricing && pricing->ownFee) || isOn(settings.value(SettingsLine::MultipleFees))
+               ? reg.value(RegisterLine::fee(table))
+               : settings.value(SettingsLine::UnitFee);
+}
+
+MinimumCharge minimumOf(const RecordList &settings, const Pricing *pricing)
+{
+    if (pricing && pricing->minimum)
+        return *pricing->minimum;
+    if (!isOn(settings.value(SettingsLine::MinimumChargeOn)))
+        return {};
+    return {true, strToInt(settings.value(SettingsLine::MinimumCharge))};
+}
+
+QDateTime accountStart(const StartLines &start, const Opening *opening)
+{
+    if (opening && opening->dateLine == start.dateLine && opening->timeLine == start.timeLine &&
+        opening->utc.isValid())
+        return opening->utc.toLocalTime();
+    return QDateTime(start.date, start.time.value_or(QTime(0, 0)));
 }
 
 std::optional<qint64> accountElapsedMs(const RecordList &reg, int table, const Openings &openings,
@@ -51,7 +70,8 @@ std::optional<qint64> accountElapsedMs(const RecordList &reg, int table, const O
 }
 
 Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
-                 const QStringList &booked, const Moment &now, const Openings &openings)
+                 const QStringList &booked, const Moment &now, const Openings &openings,
+                 const Pricing *pricing, QList<Segment> *segments)
 {
     qint64 extras = 0;
     for (qsizetype p = 1; p < booked.size(); p += 2)
@@ -62,18 +82,25 @@ Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
     const std::optional<qint64> elapsed = accountElapsedMs(reg, table, openings, now);
     if (!elapsed)
         strToTime(reg.at(RegisterLine::startTime(table))); // stops with why
-    const int fee = strToInt(feeLineOf(reg, settings, table));
-    MinimumCharge minimum;
-    if (isOn(settings.value(SettingsLine::MinimumChargeOn)))
-        minimum = {true, strToInt(settings.value(SettingsLine::MinimumCharge))};
-    const qint64 minutes = qMax<qint64>(0, wholeMinutes(elapsed.value_or(0)));
-    return bill(minutes, fee, minimum, extras);
+    const int fee = strToInt(feeLineOf(reg, settings, table, pricing));
+    const MinimumCharge minimum = minimumOf(settings, pricing);
+    const StartLines lines =
+        StartLines::read(reg.value(RegisterLine::date(table)),
+                         reg.value(RegisterLine::startTime(table)), now.wall.date());
+    const auto opening = openings.constFind(table);
+    const QList<Segment> priced =
+        pricedSegments(accountStart(lines, opening == openings.cend() ? nullptr : &*opening),
+                       elapsed.value_or(0), fee, pricing ? *pricing : Pricing());
+    if (segments)
+        *segments = priced;
+    return billOf(priced, fee, minimum, extras);
 }
 
 void Floor::resize(int tables)
 {
     m_rows.resize(tables);
     m_starts.resize(tables);
+    m_priced.resize(tables);
     m_inputs.resize(tables);
     m_booked.resize(tables);
 }
@@ -85,7 +112,7 @@ void Floor::setBooked(int table, const Booked &booked)
 }
 
 QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, const Moment &moment,
-                          const Openings &openings)
+                          const Openings &openings, const Pricings &pricings)
 {
     // The fee rule as "Ücret Hesapla" applies it; unreadable numbers leave rows unbilled.
     const bool multiple = isOn(settings.value(SettingsLine::MultipleFees));
@@ -126,11 +153,29 @@ QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, con
             in.timeRead = elapsed.has_value();
             if (elapsed)
                 in.minutes = qMax<qint64>(0, wholeMinutes(*elapsed));
+            const auto pricing = pricings.constFind(i);
+            const Pricing *p = pricing == pricings.cend() ? nullptr : &*pricing;
             in.fee = unitFee;
-            in.feeRead =
-                multiple ? tryStrToInt(reg.value(RegisterLine::fee(i)), &in.fee) : unitFeeRead;
-            in.minimum = minimum;
-            in.minimumRead = minimumRead;
+            in.feeRead = multiple || (p && p->ownFee)
+                             ? tryStrToInt(reg.value(RegisterLine::fee(i)), &in.fee)
+                             : unitFeeRead;
+            in.minimum = p && p->minimum ? *p->minimum : minimum;
+            in.minimumRead = (p && p->minimum) || minimumRead;
+            if (p && !p->plain() && in.timeRead && in.feeRead) {
+                in.paused = pausedBy(p->changes);
+                Priced &priced = m_priced[i];
+                const QDateTime startedAt =
+                    accountStart(lines, opening == openings.cend() ? nullptr : &*opening);
+                if (priced.minute != in.minutes || priced.fee != in.fee ||
+                    priced.start != startedAt || !(priced.pricing == *p)) {
+                    const QList<Segment> segments =
+                        pricedSegments(startedAt, *elapsed, in.fee, *p);
+                    const Bill b = billOf(segments, in.fee, {}, 0);
+                    priced = {in.minutes, startedAt, in.fee, *p, b.minutes, b.timeCharge};
+                }
+                in.minutes = priced.minutes;
+                in.timeCharge = priced.charge;
+            }
         }
         // The texts are built only when what they show changed: mostly once a minute.
         if (m_inputs.at(i) && *m_inputs.at(i) == in)
@@ -160,13 +205,17 @@ FloorRow Floor::rowOf(const Inputs &in)
         return row;
     }
     if (in.timeRead && in.feeRead && in.minimumRead && in.booked.total)
-        row.bill = bill(in.minutes, in.fee, in.minimum, *in.booked.total);
+        row.bill = in.timeCharge ? billOfCharge(in.minutes, in.fee, *in.timeCharge, in.minimum,
+                                                *in.booked.total)
+                                 : bill(in.minutes, in.fee, in.minimum, *in.booked.total);
+    row.paused = in.paused;
     row.time = in.timeRead ? hoursAndMinutes(in.minutes) : QStringLiteral("?");
     row.amount = row.bill ? amountText(row.bill->total) : QStringLiteral("?");
     row.description =
         QStringLiteral("%1, %2, %3")
-            .arg(in.state == FloorRow::State::OpenEarlierDay ? QStringLiteral("Açık (önceki gün)")
-                                                             : QStringLiteral("Açık"),
+            .arg(in.paused ? QStringLiteral("Durduruldu")
+                 : in.state == FloorRow::State::OpenEarlierDay ? QStringLiteral("Açık (önceki gün)")
+                                                               : QStringLiteral("Açık"),
                  row.time, row.amount);
     return row;
 }

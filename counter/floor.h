@@ -2,6 +2,7 @@
 
 #include "billing.h"
 #include "recordlist.h"
+#include "segments.h"
 
 #include <QList>
 #include <QString>
@@ -18,6 +19,7 @@ struct FloorRow
     enum class State { Free, Open, OpenEarlierDay };
     State state = State::Free;
     std::optional<Bill> bill; // none while a fee, price or start cannot be read
+    bool paused = false;      // its clock stopped
     QString time;             // "h:mm"; empty for a free table
     QString amount;           // the running bill as an amount; empty for a free table
     QString description;      // "Boş", "Boş, 1 extra, 60 TL", "Açık, 1:47, 1.853.333 TL", ...
@@ -45,8 +47,16 @@ bool isFreeTable(const RecordList &reg, int table, const Booked &booked);
 // An amount as the floor and the bill show it; zero reads "0 TL".
 QString amountText(qint64 amount);
 
-// The fee line that bills table i: its stamped fee in multiple-fee mode, else the unit fee.
-QString feeLineOf(const RecordList &reg, const RecordList &settings, int table);
+// The fee line that bills table i: its stamped fee in multiple-fee mode or where its pricing
+// says so, else the unit fee.
+QString feeLineOf(const RecordList &reg, const RecordList &settings, int table,
+                  const Pricing *pricing = nullptr);
+// The minimum charge of table i's account: its pricing's, else the settings'.
+MinimumCharge minimumOf(const RecordList &settings, const Pricing *pricing);
+// Where table i's account started on the wall clock, for its rate bands.
+QDateTime accountStart(const StartLines &start, const Opening *opening);
+// Each table's pricing beyond the plain rule, by table.
+using Pricings = QHash<int, Pricing>;
 
 // Table i's open account's elapsed time at `now`, by the one rule (accountElapsedMs); none
 // when its lines cannot be read.
@@ -54,10 +64,11 @@ std::optional<qint64> accountElapsedMs(const RecordList &reg, int table, const O
                                        const Moment &now);
 
 // What table i's open account owes at `now`, with the extras booked to it: the bill of that
-// moment; a free table owes its extras alone. Stops with the runtime's error where a line
-// cannot be read.
+// moment, and its time's segments where asked; a free table owes its extras alone. Stops with
+// the runtime's error where a line cannot be read.
 Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
-                 const QStringList &booked, const Moment &now, const Openings &openings);
+                 const QStringList &booked, const Moment &now, const Openings &openings,
+                 const Pricing *pricing = nullptr, QList<Segment> *segments = nullptr);
 
 class Floor
 {
@@ -70,7 +81,7 @@ public:
 
     // Recomputes every row at `now`; returns the tables whose row changed.
     QList<int> refresh(const RecordList &reg, const RecordList &settings, const Moment &now,
-                       const Openings &openings);
+                       const Openings &openings, const Pricings &pricings = {});
     const FloorRow &row(int table) const { return m_rows.at(table); }
 
     int openCount() const;
@@ -96,12 +107,25 @@ private:
         MinimumCharge minimum;
         bool minimumRead = false;
         Booked booked;
+        std::optional<qint64> timeCharge; // a priced account's: its segments' sum
+        bool paused = false;
         bool operator==(const Inputs &) const = default;
+    };
+    // A priced account's segments, worked out again only when what they depend on changed:
+    // with whole minutes counted from the start, at most once a minute.
+    struct Priced
+    {
+        qint64 minute = -1;
+        QDateTime start;
+        qint64 fee = 0;
+        Pricing pricing;
+        qint64 minutes = 0, charge = 0;
     };
     static FloorRow rowOf(const Inputs &in);
 
     QList<FloorRow> m_rows;
     QList<Start> m_starts;
+    QList<Priced> m_priced;
     QList<std::optional<Inputs>> m_inputs;
     QList<Booked> m_booked;
 };

@@ -3,6 +3,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <limits>
 
 namespace kv::counter {
 
@@ -180,6 +181,26 @@ QList<Segment> segmentsOf(const QDateTime &start, qint64 elapsedMs, const Tariff
         at = to;
     }
     return out;
+}
+
+bool pausedBy(const QList<TimeChange> &changes)
+{
+    bool paused = false;
+    qint64 last = std::numeric_limits<qint64>::min();
+    for (const TimeChange &c : changes)
+        if ((c.kind == TimeChange::Kind::Pause || c.kind == TimeChange::Kind::Resume) &&
+            c.atMs >= last) {
+            last = c.atMs;
+            paused = c.kind == TimeChange::Kind::Pause;
+        }
+    return paused;
+}
+
+QList<Segment> pricedSegments(const QDateTime &start, qint64 elapsedMs, qint64 fee,
+                              const Pricing &pricing)
+{
+    return segmentsOf(start, std::max<qint64>(0, elapsedMs),
+                      {pricing.startFee.value_or(fee), pricing.bands}, pricing.changes);
 }
 
 Bill billOf(const QList<Segment> &segments, qint64 fee, const MinimumCharge &minimum,

@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // An account's time as halls price it: cut into segments, each at its own fee, at the edges of
 // rate bands, at fee changes, pauses and corrections. With none of these, one segment that
 // bills exactly as the single-fee rule.
@@ -37,6 +39,7 @@ struct TimeChange
     qint64 fee = 0;     // Fee: the hourly fee from then on, in place of the tariff's
     qint64 minutes = 0; // Correction: minutes added, or taken off when negative
     QString reason;     // Correction
+    bool operator==(const TimeChange &) const = default;
 };
 
 struct Segment
@@ -50,6 +53,27 @@ struct Segment
     QString reason;
     bool operator==(const Segment &) const = default;
 };
+
+// How an account is priced beyond its register lines and the settings: where none of these is
+// set, exactly as the single fee bills it.
+struct Pricing
+{
+    QList<RateBand> bands;                // its table kind's
+    std::optional<MinimumCharge> minimum; // its table kind's; none: the settings'
+    bool ownFee = false;           // its register fee line bills it in any mode (a kind's table)
+    std::optional<qint64> startFee; // the fee it started with, where it changed since
+    QList<TimeChange> changes;
+    bool plain() const { return bands.isEmpty() && changes.isEmpty(); }
+    bool operator==(const Pricing &) const = default;
+};
+
+// Whether the last pause of the changes is not yet resumed.
+bool pausedBy(const QList<TimeChange> &changes);
+
+// An account's time priced at `fee` (the fee now): its segments from the start's wall-clock
+// moment. A clock set back before the start bills no time.
+QList<Segment> pricedSegments(const QDateTime &start, qint64 elapsedMs, qint64 fee,
+                              const Pricing &pricing);
 
 // "Pzt–Cum 10:00–17:00", "Cum, Cmt 20:00–03:00": a band as the operator reads it.
 QString bandText(const RateBand &band);

@@ -9,6 +9,14 @@ namespace kv::hall {
 
 namespace {
 const QString kHeader = QStringLiteral("KELVORA MASALAR 1");
+const QString kTimesHeader = QStringLiteral("KELVORA SURELER 1");
+// A time change's kind as the file names it.
+const std::pair<counter::TimeChange::Kind, const char *> kChangeNames[] = {
+    {counter::TimeChange::Kind::Fee, "ucret"},
+    {counter::TimeChange::Kind::Pause, "durdur"},
+    {counter::TimeChange::Kind::Resume, "devam"},
+    {counter::TimeChange::Kind::Correction, "duzelt"},
+};
 constexpr int kMaxKinds = 100;
 constexpr int kMaxBands = 50;
 constexpr int kMaxTables = 1000;
@@ -26,11 +34,14 @@ QString daysText(quint8 days)
 class Reader
 {
 public:
-    explicit Reader(const QStringList &lines) : m_lines(lines) {}
+    explicit Reader(const QStringList &lines, QString file) : m_lines(lines), m_file(std::move(file))
+    {
+    }
 
     [[noreturn]] void fail(const QString &what) const
     {
-        throwError(QStringLiteral("Masa bilgileri dosyasının %1. satırı okunamadı: %2")
+        throwError(QStringLiteral("%1 dosyasının %2. satırı okunamadı: %3")
+                       .arg(m_file)
                        .arg(m_next)
                        .arg(what));
     }
@@ -42,12 +53,12 @@ public:
         }
         return m_lines.at(m_next++);
     }
-    qint64 number(qint64 max)
+    qint64 number(qint64 max, qint64 min = 0)
     {
         bool ok = false;
         const qint64 n = text().toLongLong(&ok);
-        if (!ok || n < 0 || n > max)
-            fail(QStringLiteral("0 ile %1 arası bir sayı olmalı").arg(max));
+        if (!ok || n < min || n > max)
+            fail(QStringLiteral("%1 ile %2 arası bir sayı olmalı").arg(min).arg(max));
         return n;
     }
     QTime time()
@@ -73,6 +84,7 @@ public:
 
 private:
     const QStringList &m_lines;
+    QString m_file;
     int m_next = 0;
 };
 } // namespace
@@ -96,7 +108,7 @@ QStringList tablesLines(const TablesLayout &layout)
 
 TablesLayout readTables(const QStringList &lines)
 {
-    Reader r(lines);
+    Reader r(lines, QStringLiteral("Masa bilgileri"));
     if (r.text() != kHeader)
         r.fail(QStringLiteral("başlık \"%1\" olmalı").arg(kHeader));
     TablesLayout layout;
@@ -159,6 +171,76 @@ QString tablesProblem(const TablesLayout &layout)
         taken << table.name;
     }
     return QString();
+}
+
+QStringList timesLines(const QList<AccountTimes> &accounts)
+{
+    QStringList out{kTimesHeader, QString::number(accounts.size())};
+    for (const AccountTimes &a : accounts) {
+        out << QString::number(a.table + 1) << a.dateLine << a.timeLine
+            << QString::number(a.startFee) << QString::number(a.changes.size());
+        for (const counter::TimeChange &c : a.changes) {
+            for (const auto &[kind, name] : kChangeNames)
+                if (kind == c.kind)
+                    out << QLatin1String(name);
+            out << QString::number(c.atMs);
+            switch (c.kind) {
+            case counter::TimeChange::Kind::Fee:
+                out << QString::number(c.fee);
+                break;
+            case counter::TimeChange::Kind::Correction:
+                out << QString::number(c.minutes);
+                break;
+            default:
+                out << QString();
+            }
+            out << c.reason;
+        }
+    }
+    return out;
+}
+
+QList<AccountTimes> readTimes(const QStringList &lines)
+{
+    using Kind = counter::TimeChange::Kind;
+    constexpr qint64 kMaxMs = qint64(1) << 50;
+    constexpr qint64 kMaxMinutes = 1000000;
+    Reader r(lines, QStringLiteral("Süre değişiklikleri"));
+    if (r.text() != kTimesHeader)
+        r.fail(QStringLiteral("başlık \"%1\" olmalı").arg(kTimesHeader));
+    QList<AccountTimes> out;
+    for (qint64 n = r.number(kMaxTables); n > 0; --n) {
+        AccountTimes a;
+        a.table = int(r.number(kMaxTables, 1)) - 1;
+        a.dateLine = r.text();
+        a.timeLine = r.text();
+        a.startFee = r.number(std::numeric_limits<int>::max());
+        for (qint64 k = r.number(10000); k > 0; --k) {
+            counter::TimeChange c;
+            const QString name = r.text();
+            bool known = false;
+            for (const auto &[kind, text] : kChangeNames)
+                if (name == QLatin1String(text)) {
+                    c.kind = kind;
+                    known = true;
+                }
+            if (!known)
+                r.fail(QStringLiteral("bilinmeyen değişiklik \"%1\"").arg(name));
+            c.atMs = r.number(kMaxMs, -kMaxMs);
+            if (c.kind == Kind::Fee)
+                c.fee = r.number(std::numeric_limits<int>::max());
+            else if (c.kind == Kind::Correction)
+                c.minutes = r.number(kMaxMinutes, -kMaxMinutes);
+            else
+                r.text();
+            c.reason = r.text();
+            a.changes << c;
+        }
+        out << a;
+    }
+    if (!r.atEnd())
+        r.fail(QStringLiteral("dosyanın sonundan sonra satır var"));
+    return out;
 }
 
 } // namespace kv::hall

@@ -48,4 +48,19 @@ TablesLayout readTables(const QStringList &lines);
 // unique ignoring case, kinds named and unique, fees not negative, bands by their rules.
 QString tablesProblem(const TablesLayout &layout);
 
+// An open account's pauses, fee changes and corrections, with the register lines of the account
+// they belong to (a later account at the table never takes them) and the fee it started with.
+struct AccountTimes
+{
+    int table = -1;
+    QString dateLine, timeLine;
+    qint64 startFee = 0;
+    QList<counter::TimeChange> changes;
+    bool operator==(const AccountTimes &) const = default;
+};
+
+QStringList timesLines(const QList<AccountTimes> &accounts);
+// Throws the operator's message, naming the line, when the lines cannot be read.
+QList<AccountTimes> readTimes(const QStringList &lines);
+
 } // namespace kv::hall

@@ -2,6 +2,7 @@
 
 #include "billing.h"
 #include "events.h"
+#include "segments.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -42,6 +43,8 @@ struct BillRecord
     QString feeLine;                // the register's fee line, exactly
     QDateTime closedAt;
     counter::Bill bill;
+    // The account's time as billed, cut where its fee changed; empty for extras alone.
+    QList<counter::Segment> segments;
     QList<BookedExtra> extras;
     std::optional<QByteArray> extrasFile; // the table extras file as it was; none: no file
     QDateTime cancelledAt;                // invalid while the bill stands

@@ -17,6 +17,10 @@ public:
     QString registerFile() const { return m_root + QStringLiteral("/Zorbelayarms.dll"); }
     QString catalogueFile() const { return m_root + QStringLiteral("/Zorbelayarex.dll"); }
     QString feeListFile() const { return m_root + QStringLiteral("/Zorbelçokluücret.dll"); }
+    // Own table names, table kinds and their rate bands (hall::TablesLayout).
+    QString tablesFile() const { return m_root + QStringLiteral("/Zorbelayarmasalar.dll"); }
+    // Open accounts' pauses, fee changes and corrections (hall::AccountTimes).
+    QString timesFile() const { return m_root + QStringLiteral("/Zorbelayarsüre.dll"); }
     // The day ledger of settled bills (SQLite).
     QString ledgerFile() const { return m_root + QStringLiteral("/Defter.db"); }
     // The ledger's id, kept beside it (Ledger::idFile of ledgerFile()).
