@@ -753,6 +753,21 @@ void TForm1::Label27DblClick()
         messages::inform(QStringLiteral("Ücret değiştirme işlemi iptal edildi!"));
         return;
     }
+    // Time already played keeps its fee unless the operator says otherwise.
+    const counter::Moment now = counter::momentNow();
+    bool fromOpening = true;
+    if (m_hall.accountElapsedMs(i, now).value_or(0) >= 60000) {
+        const int from = messages::choose(
+            QStringLiteral("Yeni ücret ne zamandan itibaren geçerli olsun?"),
+            {QStringLiteral("Şu andan itibaren"), QStringLiteral("Hesabın açılışından itibaren"),
+             QStringLiteral("Vazgeç")},
+            0);
+        if (from == 2) {
+            messages::inform(QStringLiteral("Ücret değiştirme işlemi iptal edildi!"));
+            return;
+        }
+        fromOpening = from == 1;
+    }
     const auto approval =
         askApproval(m_hall, this, QStringLiteral("fee_open"), m_hall.hasAccount(i));
     if (!approval)
@@ -761,7 +776,7 @@ void TForm1::Label27DblClick()
     ui->Label26->setText(*fee);
     const QString shown = formatAmount(strToInt(*fee));
     try {
-        m_hall.changeFee(i, *fee);
+        m_hall.changeFee(i, *fee, now, fromOpening);
     } catch (const RuntimeError &) {
         // The choice already stands in the raw fee: show the fee the register holds.
         guard([this, i] { showTableFee(i); });

@@ -181,24 +181,55 @@ QStringList Hall::loadRegister()
         "Masa bilgilerinizi girmek için Ayarlar/Seçenekler sekmesi altından Masa sayınızı girin!");
     // The tables are listed from what was read, after a failure too.
     const auto listed = qScopeGuard([this] { listTables(); });
+    QStringList told = loadLayout();
     if (!takePreloaded(m_register, m_paths.registerFile())) {
         if (files::kind(m_paths.registerFile()) == files::Kind::Missing) {
             m_register.assign(defaultRegister());
             m_register.save(m_paths.registerFile());
-            return {askForTables};
+            return told << askForTables;
         }
         m_register.load(m_paths.registerFile());
     }
     const QString count = m_register.at(RegisterLine::TableCount);
     if (count == QLatin1String("0"))
-        return {askForTables};
+        return told << askForTables;
     // Only a hand-edited register holds more; listing millions would never end. Without the
     // settings the tables' names are unknown (that error is shown already).
     if (strToInt(count) > kMaxTables && m_settings.known())
-        return {QStringLiteral("Masa sayısı %1 olamaz; en fazla %2 masa listelendi.")
+        told << QStringLiteral("Masa sayısı %1 olamaz; en fazla %2 masa listelendi.")
                     .arg(count)
-                    .arg(kMaxTables)};
-    return {};
+                    .arg(kMaxTables);
+    return told;
+}
+
+QStringList Hall::loadLayout()
+{
+    QStringList told;
+    // A file missing is a hall without own names, kinds or time changes: as before them.
+    const auto read = [&](RecordList &file, const QString &path, QString &problem,
+                          const std::function<void(const QStringList &)> &take) {
+        problem.clear();
+        try {
+            if (!takePreloaded(file, path)) {
+                if (files::kind(path) == files::Kind::Missing)
+                    file.assign({});
+                else
+                    file.load(path);
+            }
+            if (!file.lines().isEmpty())
+                take(file.lines());
+        } catch (const RuntimeError &e) {
+            problem = e.text();
+            told << problem;
+        }
+    };
+    m_layout = {};
+    read(m_tablesFile, m_paths.tablesFile(), m_layoutProblem,
+         [this](const QStringList &lines) { m_layout = readTables(lines); });
+    m_times.clear();
+    read(m_timesFile, m_paths.timesFile(), m_timesProblem,
+         [this](const QStringList &lines) { m_times = readTimes(lines); });
+    return told;
 }
 
 void Hall::listTables()
@@ -210,7 +241,8 @@ void Hall::listTables()
         n = qBound(0, n, kMaxTables);
     const QString prefix = m_settings.value(SettingsLine::TablePrefix);
     for (int k = 1; k <= n; ++k)
-        m_names << kv::tableName(prefix, k);
+        m_names << (k <= m_layout.tables.size() ? m_layout.tables.at(k - 1).name
+                                                : kv::tableName(prefix, k));
     m_booked.assign(size_t(m_names.size()), RecordList());
     m_bookedAt.assign(size_t(m_names.size()), {});
     m_floor = counter::Floor();
@@ -308,7 +340,66 @@ QString Hall::tableName(int table) const
 {
     if (table >= 0 && table < m_names.size())
         return m_names.at(table);
+    if (table >= 0 && table < m_layout.tables.size())
+        return m_layout.tables.at(table).name;
     return kv::tableName(m_settings.value(SettingsLine::TablePrefix), table + 1);
+}
+
+const TableKind *Hall::kindOf(int table) const
+{
+    if (table < 0 || table >= m_layout.tables.size())
+        return nullptr;
+    const int kind = m_layout.tables.at(table).kind;
+    return kind >= 0 && kind < m_layout.kinds.size() ? &m_layout.kinds.at(kind) : nullptr;
+}
+
+const AccountTimes *Hall::timesOf(int table) const
+{
+    const QString date = m_register.value(RegisterLine::date(table));
+    if (date.isEmpty())
+        return nullptr;
+    const QString time = m_register.value(RegisterLine::startTime(table));
+    for (const AccountTimes &t : m_times)
+        if (t.table == table && t.dateLine == date && t.timeLine == time)
+            return &t;
+    // A move cut short before its times followed: the entry its account left behind.
+    for (const AccountTimes &t : m_times)
+        if (t.dateLine == date && t.timeLine == time &&
+            (m_register.value(RegisterLine::date(t.table)) != date ||
+             m_register.value(RegisterLine::startTime(t.table)) != time))
+            return &t;
+    return nullptr;
+}
+
+bool Hall::isPaused(int table) const
+{
+    const AccountTimes *t = timesOf(table);
+    return t && counter::pausedBy(t->changes);
+}
+
+counter::Pricing Hall::pricing(int table) const
+{
+    counter::Pricing p;
+    if (const TableKind *kind = kindOf(table)) {
+        p.bands = kind->bands;
+        p.minimum = counter::MinimumCharge{kind->minimum.has_value(), kind->minimum.value_or(0)};
+        p.ownFee = true;
+    }
+    if (const AccountTimes *t = timesOf(table)) {
+        p.startFee = t->startFee;
+        p.changes = t->changes;
+    }
+    return p;
+}
+
+counter::Pricings Hall::pricings() const
+{
+    counter::Pricings out;
+    const int priced = std::max<int>(int(m_layout.tables.size()), 0);
+    for (int t = 0; t < tableCount(); ++t)
+        if ((t < priced && kindOf(t)) || timesOf(t))
+            out.insert(t, pricing(t));
+    return out;
 }
 
 Account Hall::account(int table) const
@@ -331,8 +422,8 @@ QString Hall::shownFee(int table) const
 {
     if (!hasAccount(table))
         return QStringLiteral("0");
-    return multipleFees() ? m_register.at(RegisterLine::fee(table))
-                          : m_settings.at(SettingsLine::UnitFee);
+    return multipleFees() || kindOf(table) ? m_register.at(RegisterLine::fee(table))
+                                           : m_settings.at(SettingsLine::UnitFee);
 }
 
 bool Hall::bookedKnown(int table) const
@@ -439,7 +530,7 @@ QList<int> Hall::refreshFloor(const counter::Moment &now)
 {
     if (m_floor.tableCount() != tableCount())
         loadExtras();
-    return m_floor.refresh(m_register, m_settings, now, openings());
+    return m_floor.refresh(m_register, m_settings, now, openings(), pricings());
 }
 
 std::optional<qint64> Hall::accountElapsedMs(int table, const counter::Moment &now) const
@@ -457,7 +548,21 @@ Calculation Hall::calculate(int table, qint64 elapsedMs)
     counter::MinimumCharge minimum;
     if (!c.free && isOn(m_settings.at(SettingsLine::MinimumChargeOn)))
         minimum = {true, strToInt(m_settings.at(SettingsLine::MinimumCharge))};
-    c.bill = counter::bill(c.minutes, c.fee, minimum, extras);
+    const counter::Pricing p = c.free ? counter::Pricing() : pricing(table);
+    if (p.plain() && !p.minimum) {
+        c.bill = counter::bill(c.minutes, c.fee, minimum, extras);
+        return c;
+    }
+    const counter::StartLines lines = counter::StartLines::read(
+        m_register.value(RegisterLine::date(table)),
+        m_register.value(RegisterLine::startTime(table)), clock::now().date());
+    const auto opening = openings().constFind(table);
+    c.segments = counter::pricedSegments(
+        counter::accountStart(lines, opening == openings().cend() ? nullptr : &*opening),
+        elapsedMs, c.fee, p);
+    c.bill = counter::billOf(c.segments, c.fee, counter::minimumOf(m_settings, &p), extras);
+    c.minutes = c.bill.minutes;
+    c.paused = counter::pausedBy(p.changes);
     return c;
 }
 
@@ -497,14 +602,145 @@ void Hall::restartAccount(int table, const QString &fee, const counter::Moment &
         m_ledger->setOpening(table, counter::openingAt(at, date, time));
 }
 
-void Hall::changeFee(int table, const QString &fee)
+void Hall::changeFee(int table, const QString &fee, const counter::Moment &now,
+                     bool fromOpening)
 {
     const auto shown = qScopeGuard([&] { emit tableChanged(table); });
     RecordList next = m_register;
     next.set(RegisterLine::fee(table), fee);
+    const QString old = m_register.value(RegisterLine::fee(table));
+    int oldFee = 0, newFee = 0;
+    const std::optional<qint64> at = accountElapsedMs(table, now);
+    QJsonObject detail{{"old", old}, {"new", fee}};
+    // Time already played keeps its fee; a table that ran less than a minute has none.
+    const bool fromNow = !fromOpening && at && *at >= 60000 && tryStrToInt(old, &oldFee) &&
+                         tryStrToInt(fee, &newFee) && hasAccount(table);
+    const AccountTimes *had = timesOf(table);
+    const bool timesChange = fromNow || (had && !had->changes.isEmpty());
+    if (timesChange) {
+        QList<AccountTimes> times = timesWith(
+            table,
+            [&](AccountTimes &t) {
+                counter::TimeChange c;
+                c.kind = counter::TimeChange::Kind::Fee;
+                c.fee = newFee;
+                if (fromNow) {
+                    c.atMs = *at;
+                    t.changes << c;
+                    return;
+                }
+                // All of it at the new fee: no fee of its own before, none of the bands.
+                t.changes.removeIf([](const counter::TimeChange &x) {
+                    return x.kind == counter::TimeChange::Kind::Fee;
+                });
+                t.startFee = strToInt(fee);
+                if (!pricing(table).bands.isEmpty())
+                    t.changes.prepend(c);
+            },
+            oldFee);
+        if (fromNow)
+            detail.insert(QStringLiteral("from_minute"), counter::wholeMinutes(*at));
+        const QList<AccountTimes> before = m_times;
+        saveTimes(times, {});
+        try {
+            saveList(m_register, m_paths.registerFile(), next,
+                     newEvent(QStringLiteral("fee"), tableName(table), detail));
+        } catch (...) {
+            // The fee stays as it was for all of the time.
+            try {
+                saveTimes(before, {});
+            } catch (const RuntimeError &) {
+            }
+            throw;
+        }
+        return;
+    }
     saveList(m_register, m_paths.registerFile(), next,
-             newEvent(QStringLiteral("fee"), tableName(table),
-                      {{"old", m_register.value(RegisterLine::fee(table))}, {"new", fee}}));
+             newEvent(QStringLiteral("fee"), tableName(table), detail));
+}
+
+void Hall::saveTimes(QList<AccountTimes> next, const ledger::NewEvent &change)
+{
+    if (!m_timesProblem.isEmpty())
+        throwError(m_timesProblem);
+    // Entries of accounts that ended are dropped; a moved account's entry takes its table.
+    QList<AccountTimes> kept;
+    for (AccountTimes &t : next) {
+        for (int table = 0; table < tableCount(); ++table)
+            if (m_register.value(RegisterLine::date(table)) == t.dateLine &&
+                m_register.value(RegisterLine::startTime(table)) == t.timeLine &&
+                (table == t.table || m_register.value(RegisterLine::date(t.table)) != t.dateLine ||
+                 m_register.value(RegisterLine::startTime(t.table)) != t.timeLine)) {
+                t.table = table;
+                if (!t.changes.isEmpty())
+                    kept << t;
+                break;
+            }
+    }
+    RecordList lines;
+    lines.assign(kept.isEmpty() ? QStringList() : timesLines(kept));
+    saveList(m_timesFile, m_paths.timesFile(), lines, change);
+    m_times = kept;
+}
+
+QList<AccountTimes> Hall::timesWith(int table, const std::function<void(AccountTimes &)> &change,
+                                    qint64 feeNow) const
+{
+    QList<AccountTimes> next = m_times;
+    const AccountTimes *now = timesOf(table);
+    if (now) {
+        change(next[now - m_times.constData()]);
+    } else {
+        AccountTimes made;
+        made.table = table;
+        made.dateLine = m_register.value(RegisterLine::date(table));
+        made.timeLine = m_register.value(RegisterLine::startTime(table));
+        made.startFee = feeNow;
+        change(made);
+        next << made;
+    }
+    return next;
+}
+
+void Hall::pause(int table, const counter::Moment &now)
+{
+    if (!hasAccount(table) || isPaused(table))
+        return;
+    const std::optional<qint64> at = accountElapsedMs(table, now);
+    if (!at)
+        throwError(QStringLiteral("%1 hesabının açılış zamanı okunamadığı için durdurulamaz.")
+                       .arg(tableName(table)));
+    const auto shown = qScopeGuard([&] { emit tableChanged(table); });
+    counter::TimeChange c;
+    c.kind = counter::TimeChange::Kind::Pause;
+    c.atMs = std::max<qint64>(0, *at);
+    saveTimes(timesWith(
+                  table, [&](AccountTimes &t) { t.changes << c; }, strToInt(shownFee(table))),
+              newEvent(QStringLiteral("pause"), tableName(table),
+                       {{"minutes", counter::wholeMinutes(c.atMs)}}));
+}
+
+void Hall::resume(int table, const counter::Moment &now)
+{
+    if (!isPaused(table))
+        return;
+    const std::optional<qint64> at = accountElapsedMs(table, now);
+    const AccountTimes *before = timesOf(table);
+    qint64 pausedAt = 0;
+    for (const counter::TimeChange &c : before->changes)
+        if (c.kind == counter::TimeChange::Kind::Pause)
+            pausedAt = c.atMs;
+    const auto shown = qScopeGuard([&] { emit tableChanged(table); });
+    counter::TimeChange c;
+    c.kind = counter::TimeChange::Kind::Resume;
+    // A clock set back while paused resumes where it stopped.
+    c.atMs = std::max(pausedAt, at.value_or(pausedAt));
+    saveTimes(timesWith(
+                  table, [&](AccountTimes &t) { t.changes << c; }, 0),
+              newEvent(QStringLiteral("resume"), tableName(table),
+                       {{"minutes", counter::wholeMinutes(c.atMs)},
+                        {"paused_minutes",
+                         counter::wholeMinutes(c.atMs) - counter::wholeMinutes(pausedAt)}}));
 }
 
 void Hall::saveBooked(int table, const RecordList &next, const ledger::NewEvent &change)
@@ -607,8 +843,9 @@ ledger::BillRecord Hall::accountRecord(int table, const counter::Moment &now) co
     const QString path = m_paths.tableExtrasFile(record.tableName);
     if (files::kind(path) != files::Kind::Missing)
         record.extrasFile = booked.load(path);
-    record.bill =
-        counter::accountBill(m_register, m_settings, table, booked.lines(), now, openings());
+    const counter::Pricing p = pricing(table);
+    record.bill = counter::accountBill(m_register, m_settings, table, booked.lines(), now,
+                                       openings(), &p, &record.segments);
     for (int k = 0; PairLine::price(k) < booked.count(); ++k)
         record.extras << ledger::BookedExtra{booked.at(PairLine::name(k)),
                                              strToInt(booked.at(PairLine::price(k)))};
@@ -628,7 +865,9 @@ ledger::BillRecord Hall::droppedTime(int table, const counter::Moment &now,
     record.cancelReason = reason;
     // Its time alone: the extras stay on the table, listed and not counted.
     try {
-        record.bill = counter::accountBill(m_register, m_settings, table, {}, now, openings());
+        const counter::Pricing p = pricing(table);
+        record.bill = counter::accountBill(m_register, m_settings, table, {}, now, openings(), &p,
+                                           &record.segments);
     } catch (const RuntimeError &) {
         // What cannot be read is kept as the register holds it, with no amount.
     }
@@ -925,8 +1164,48 @@ void Hall::saveSettings(const RecordList &next, const std::optional<QStringList>
         }
     }
     const auto changed = qScopeGuard([this] { emit settingsChanged(); });
-    saveList(m_settings, m_paths.settingsFile(), next,
-             newEvent(QStringLiteral("settings"), QString(), settingsChange(m_settings, next)));
+    // A new unit fee bills open accounts from now on: the time played keeps the fee it had.
+    const QString oldFee = m_settings.value(SettingsLine::UnitFee);
+    const QString newFee = next.value(SettingsLine::UnitFee);
+    int oldAmount = 0, newAmount = 0;
+    QList<AccountTimes> times = m_times;
+    bool timesChanged = false;
+    if (oldFee != newFee && !multipleFees() && !isOn(next.value(SettingsLine::MultipleFees)) &&
+        tryStrToInt(oldFee, &oldAmount) && tryStrToInt(newFee, &newAmount) &&
+        m_timesProblem.isEmpty()) {
+        const counter::Moment now = counter::momentNow();
+        for (int t = 0; t < tableCount(); ++t) {
+            const std::optional<qint64> at = accountElapsedMs(t, now);
+            if (!hasAccount(t) || kindOf(t) || !at || *at < 60000)
+                continue;
+            std::swap(times, m_times); // each table's entry found in what was built so far
+            QList<AccountTimes> with = timesWith(
+                t,
+                [&](AccountTimes &a) {
+                    a.changes << counter::TimeChange{counter::TimeChange::Kind::Fee, *at,
+                                                     newAmount, 0, {}};
+                },
+                oldAmount);
+            std::swap(times, m_times);
+            times = with;
+            timesChanged = true;
+        }
+    }
+    const QList<AccountTimes> before = m_times;
+    if (timesChanged)
+        saveTimes(times, {});
+    try {
+        saveList(m_settings, m_paths.settingsFile(), next,
+                 newEvent(QStringLiteral("settings"), QString(), settingsChange(m_settings, next)));
+    } catch (...) {
+        if (timesChanged) {
+            try {
+                saveTimes(before, {});
+            } catch (const RuntimeError &) {
+            }
+        }
+        throw;
+    }
 }
 
 void Hall::saveCatalogue(const RecordList &next)

@@ -8,6 +8,7 @@
 #include "ledger.h"
 #include "operations.h"
 #include "recordlist.h"
+#include "tablesfile.h"
 
 #include <QJsonObject>
 #include <QObject>
@@ -39,6 +40,8 @@ struct Calculation
     qint64 minutes = 0; // whole minutes billed
     qint64 fee = 0;
     counter::Bill bill;
+    QList<counter::Segment> segments; // an open account's time as billed
+    bool paused = false;
 };
 
 class Hall;
@@ -87,6 +90,21 @@ public:
     // Every table's booked extras, for the floor's bills; a file that cannot be read counts
     // nothing until it is read at the table's selection.
     void loadExtras();
+
+    // ---- Table kinds, own names, time changes --------------------------------------------
+    // As the tables file holds them; empty where it is missing or cannot be read.
+    const TablesLayout &tablesLayout() const { return m_layout; }
+    // Why the tables file or the times file cannot be used; empty when they can. While it
+    // cannot, nothing is saved over it.
+    const QString &layoutProblem() const { return m_layoutProblem; }
+    const QString &timesProblem() const { return m_timesProblem; }
+    // Table i's kind; none: the settings' fee and minimum price it.
+    const TableKind *kindOf(int table) const;
+    // How table i's open account is priced beyond its register lines.
+    counter::Pricing pricing(int table) const;
+    // The open account's pauses, fee changes and corrections; none when it has none.
+    const AccountTimes *timesOf(int table) const;
+    bool isPaused(int table) const;
 
     // ---- Settings -----------------------------------------------------------------------
     const RecordList &settings() const { return m_settings; }
@@ -139,7 +157,12 @@ public:
     // An open account starts again at `at`: the time given up is written to the ledger as a
     // dropped bill in the same step. Throws NotTaken when the ledger refused it.
     void restartAccount(int table, const QString &fee, const counter::Moment &at);
-    void changeFee(int table, const QString &fee);
+    // A new fee for the account, for the time from `now` on or, `fromOpening`, for all of it.
+    void changeFee(int table, const QString &fee, const counter::Moment &now,
+                   bool fromOpening = true);
+    // The account's clock stopped at `now` (paused time is not billed), or started again.
+    void pause(int table, const counter::Moment &now);
+    void resume(int table, const counter::Moment &now);
     // Catalogue line pair k booked to the table; false when it has no price.
     bool book(int table, int k);
     // The k-th booked extra removed.
@@ -233,6 +256,14 @@ private:
     // Saves `next` over a record file with its event; `list` follows what the file holds.
     void saveList(RecordList &list, const QString &path, const RecordList &next,
                   const ledger::NewEvent &change);
+    // The tables file and the times file read; what the operator is told where they cannot be.
+    QStringList loadLayout();
+    // The open accounts' time changes saved as `next` with the event; stale entries dropped.
+    void saveTimes(QList<AccountTimes> next, const ledger::NewEvent &change);
+    // The times of table i's account to change: its entry, made when it has none.
+    QList<AccountTimes> timesWith(int table, const std::function<void(AccountTimes &)> &change,
+                                  qint64 feeNow) const;
+    counter::Pricings pricings() const;
     static QJsonObject settingsChange(const RecordList &before, const RecordList &after);
     ledger::BillRecord droppedTime(int table, const counter::Moment &now,
                                    const QString &reason) const;
@@ -247,6 +278,12 @@ private:
     RecordList m_register;
     RecordList m_catalogue;
     QStringList m_names;
+    RecordList m_tablesFile;
+    TablesLayout m_layout;
+    QString m_layoutProblem;
+    RecordList m_timesFile;
+    QList<AccountTimes> m_times;
+    QString m_timesProblem;
     // Each listed table's booked extras, as its file holds them once read.
     std::vector<RecordList> m_booked;
     // When each of a table's booked extras was booked here (time since boot; the least qint64:

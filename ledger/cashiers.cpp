@@ -147,11 +147,13 @@ const QList<Action> &Cashiers::actions()
     static const QList<Action> all = {
         {"restart", QStringLiteral("Açık hesabı yeniden başlatma")},
         {"fee_open", QStringLiteral("Açık masanın ücretini değiştirme")},
+        {"correct_time", QStringLiteral("Süre Düzelt")},
         {"remove_old_extra", QStringLiteral("5 dakikadan eski extrayı çıkarma")},
         {"clear", QStringLiteral("Temizle")},
         {"drop_leftover", QStringLiteral("Masadaki sahipsiz extraları silme")},
         {"cancel_bill", QStringLiteral("Fiş iptali")},
         {"create_tables", QStringLiteral("Masa Oluştur")},
+        {"edit_tables", QStringLiteral("Masaları ve masa türlerini düzenleme")},
         {"wipe", QStringLiteral("Masa Bilgilerini Sil")},
         {"settings", QStringLiteral("Ayarlar")},
         {"catalogue", QStringLiteral("Fiyat listesi")},

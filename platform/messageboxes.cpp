@@ -53,6 +53,20 @@ bool retryBox(const QString &text)
     return b.clickedButton() == again;
 }
 
+int chooseBox(const QString &text, const QStringList &buttons, int first)
+{
+    QMessageBox b(QMessageBox::Question, title(), text, QMessageBox::NoButton, boxParent());
+    QList<QPushButton *> pressed;
+    for (qsizetype k = 0; k < buttons.size(); ++k)
+        pressed << b.addButton(buttons.at(k), k + 1 == buttons.size() ? QMessageBox::RejectRole
+                                                                      : QMessageBox::AcceptRole);
+    b.setDefaultButton(pressed.value(first));
+    b.setEscapeButton(pressed.last());
+    b.exec();
+    const qsizetype k = pressed.indexOf(static_cast<QPushButton *>(b.clickedButton()));
+    return k < 0 ? int(buttons.size() - 1) : int(k);
+}
+
 // The wait going on: shown once it is longer than a blink.
 struct Wait
 {
@@ -92,7 +106,7 @@ void useMessageBoxes()
     setPresenter({[](const QString &t) { box(QMessageBox::Information, t); },
                   [](const QString &t) { box(QMessageBox::Critical, t); },
                   [](const QString &t) { return question(t, false); }, retryBox, waitAgainBox,
-                  waitOverBox, [](const QString &t) { return question(t, true); }});
+                  waitOverBox, [](const QString &t) { return question(t, true); }, chooseBox});
 }
 
 } // namespace kv::messages

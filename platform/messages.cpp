@@ -99,4 +99,16 @@ bool askYesFirst(const QString &text)
     return true; // the default
 }
 
+int choose(const QString &text, const QStringList &buttons, int first)
+{
+    if (s_recorder) {
+        s_recorder->questions << text;
+        return s_recorder->choices.isEmpty() ? first : s_recorder->choices.takeFirst();
+    }
+    if (s_presenter.choose)
+        return s_presenter.choose(text, buttons, first);
+    qWarning().noquote() << text;
+    return first;
+}
+
 } // namespace kv::messages

@@ -19,6 +19,7 @@ struct Recorder
     QStringList errors;    // standard error boxes, in order
     QStringList questions; // yes/no questions, in order
     QList<bool> answers;   // next answers to questions; when empty, defaultAnswer
+    QList<int> choices;    // next answers to choose(); when empty, its default
     bool defaultAnswer = false;
     // Runs when an information box would show, as the operator would see it.
     std::function<void(const QString &)> onInfo;
@@ -35,6 +36,7 @@ struct Recorder
         errors.clear();
         questions.clear();
         answers.clear();
+        choices.clear();
     }
 };
 
@@ -51,6 +53,7 @@ struct Presenter
     std::function<bool(const QString &)> waitAgain;
     std::function<void()> waitOver;
     std::function<bool(const QString &)> askYesFirst;
+    std::function<int(const QString &, const QStringList &, int)> choose;
 };
 void setPresenter(const Presenter &presenter);
 
@@ -70,6 +73,10 @@ void waitOver();
 // An "Evet"/"Hayır" question with "Evet" as the default: a recorder with no answer queued
 // takes it.
 bool askYesFirst(const QString &text);
+
+// A question with its own buttons, the last of them giving up: the index of the one pressed;
+// the last one's on Esc. `first` is the default.
+int choose(const QString &text, const QStringList &buttons, int first);
 
 } // namespace messages
 

@@ -189,7 +189,7 @@ void TestHall::verbsWriteWhatTheFilesHeld()
     if (verb == "open")
         f.hall.openAccount(1, "250", counter::momentNow());
     else if (verb == "fee")
-        f.hall.changeFee(0, "300");
+        f.hall.changeFee(0, "300", counter::momentNow());
     else if (verb == "book")
         QVERIFY(f.hall.book(0, 1));
     else if (verb == "remove") {
