@@ -1,5 +1,6 @@
 #include "Unit1.h"
 #include "preload.h"
+#include "timecorrection.h"
 #include "ui_Unit1.h"
 #include "ui_feepanel.h"
 
@@ -280,6 +281,9 @@ void TForm1::connectHandlers()
                 guard([&] { (m_cash->*handler)(); });
         };
     };
+    connect(ui->Durdur, &QPushButton::clicked, this, on(&TForm1::DurdurClick));
+    connect(ui->Durdur1, &QAction::triggered, this, on(&TForm1::DurdurClick));
+    connect(ui->SureDuzelt1, &QAction::triggered, this, on(&TForm1::SureDuzeltClick));
     connect(ui->HesabiKapat, &QPushButton::clicked, this, cash(&CashDesk::HesabiKapatClick));
     connect(ui->HesabiKapat1, &QAction::triggered, this, cash(&CashDesk::HesabiKapatClick));
     connect(ui->MasayiTasi1, &QAction::triggered, this, cash(&CashDesk::MasayiTasiClick));
@@ -472,9 +476,70 @@ void TForm1::listTables()
     refreshFloor();
 }
 
-void TForm1::tableChanged(int)
+void TForm1::tableChanged(int table)
 {
+    if (table == selectedTable())
+        showPause(table);
     refreshFloor();
+}
+
+void TForm1::showPause(int table)
+{
+    const bool paused = table >= 0 && m_hall.isPaused(table);
+    ui->Durdur->setText(paused ? QStringLiteral("Devam Ettir") : QStringLiteral("Durdur"));
+    ui->Durdur->setEnabled(table < 0 || m_hall.hasAccount(table));
+}
+
+void TForm1::DurdurClick()
+{
+    const int i = selectedTable();
+    if (i < 0) {
+        messages::inform(kSelectTable);
+        return;
+    }
+    if (!m_hall.hasAccount(i)) {
+        messages::inform(m_hall.tableName(i) + QStringLiteral(" için açık bir hesap yok."));
+        return;
+    }
+    const counter::Moment now = counter::momentNow();
+    if (m_hall.isPaused(i))
+        m_hall.resume(i, now);
+    else
+        m_hall.pause(i, now);
+}
+
+void TForm1::SureDuzeltClick()
+{
+    const int i = selectedTable();
+    if (i < 0) {
+        messages::inform(kSelectTable);
+        return;
+    }
+    const counter::Moment now = counter::momentNow();
+    const std::optional<qint64> elapsed = m_hall.accountElapsedMs(i, now);
+    if (!m_hall.hasAccount(i) || !elapsed) {
+        messages::inform(m_hall.tableName(i) + QStringLiteral(" için açık bir hesap yok."));
+        return;
+    }
+    const hall::Calculation c = m_hall.calculate(i, *elapsed);
+    const QDateTime start = now.wall.addMSecs(-*elapsed);
+    TimeCorrection dialog(
+        QStringLiteral("%1 · açılış %2 · faturalanan süre %3 (%4 dk)")
+            .arg(m_hall.tableName(i), m_hall.account(i).time, counter::hoursAndMinutes(c.minutes))
+            .arg(c.minutes),
+        start, now.wall, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const auto approval = askApproval(m_hall, this, QStringLiteral("correct_time"));
+    if (!approval)
+        return;
+    const counter::Moment at = counter::momentNow();
+    if (dialog.setsStart())
+        m_hall.setStart(i, dialog.start(), dialog.reason(), at);
+    else
+        m_hall.correctTime(i, dialog.minutes(), dialog.reason(), at);
+    if (selectedTable() == i)
+        guard([this] { ListBox2Click(); });
 }
 
 void TForm1::accountChanged(int table)
@@ -608,7 +673,9 @@ void TForm1::refreshFloor()
         const counter::FloorRow &row = floor.row(i);
         QListWidgetItem *item = ui->ListBox2->item(i);
         QVariant mark;
-        if (row.state == counter::FloorRow::State::Open)
+        if (row.paused)
+            mark = QColor(0xf0, 0xa0, 0x20);
+        else if (row.state == counter::FloorRow::State::Open)
             mark = QColor(0x2e, 0xcc, 0x40);
         else if (row.state == counter::FloorRow::State::OpenEarlierDay)
             mark = QColor(0xe8, 0x30, 0x30);
@@ -665,7 +732,9 @@ void TForm1::ListBox2DblClick()
     }
 
     QString fee;
-    if (!m_hall.multipleFees()) {
+    if (const hall::TableKind *kind = m_hall.kindOf(i)) {
+        fee = QString::number(kind->fee); // a kind's table takes the kind's fee
+    } else if (!m_hall.multipleFees()) {
         fee = m_hall.unitFeeLine();
     } else if (const std::optional<QString> chosen = chooseFee()) {
         fee = *chosen;
@@ -722,6 +791,7 @@ void TForm1::ListBox2Click()
         ui->Label17->setText(account.time);
         ui->Label26->setText(m_hall.shownFee(i));
     }
+    showPause(i);
     {
         // Read again at every selection; a file that cannot be read shows nothing.
         const auto shown = qScopeGuard([&] { showBookedExtras(i); });

@@ -79,6 +79,8 @@ public:
     void SpeedButton2Click(); // "Hesapla"
     void SpeedButton1Click(); // "Sıfırla"
     void Label27DblClick();
+    void DurdurClick();     // "Durdur" / "Devam Ettir"
+    void SureDuzeltClick(); // "Süre Düzelt"
     void ListBox4Click();
     void ListBox4DblClick();
     void kar1Click();    // "Çıkar"
@@ -96,6 +98,8 @@ public:
 
     // Booking picker line k to the selected table (the picker's double click).
     void bookExtra(int k);
+    // The pause button as table i's account stands.
+    void showPause(int table);
     // The selected table's position, or -1.
     int selectedTable() const;
 

@@ -42,6 +42,23 @@ void BillWindow::fill(const ledger::BillRecord &b)
     ui->FeeValue->setText(amountText(b.bill.fee));
     ui->TimeChargeValue->setText(amountText(b.bill.timeCharge));
     ui->MinimumNote->setVisible(b.bill.minimumApplied);
+    // The single fee's one stretch needs no lines of its own: the figures above say it.
+    const bool segments = counter::segmentsWorthShowing(b.segments);
+    QStringList lines;
+    if (segments) {
+        const counter::StartLines opened =
+            counter::StartLines::read(b.openedDate, b.openedTime, b.closedAt.date());
+        const QDateTime start(opened.date, opened.time.value_or(QTime(0, 0)));
+        for (const counter::Segment &s : b.segments)
+            lines << counter::segmentText(s, start);
+    }
+    ui->SegmentsValue->setText(lines.join(QLatin1Char('\n')));
+    ui->SegmentsValue->setVisible(segments);
+    ui->SegmentsRule->setText(counter::segmentRuleText());
+    ui->SegmentsRule->setVisible(segments);
+    // Tall enough for every segment's line: never squeezed into the size of the last bill.
+    layout()->activate();
+    resize(width(), qMax(440, layout()->totalMinimumHeightForWidth(width())));
     ui->ExtrasList->clear();
     for (const ledger::BookedExtra &extra : b.extras) {
         // Left on the table for the account that followed: listed, not counted here.

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "recordlist.h"
+#include "tablesfile.h"
 
 #include <QThread>
 #include <utility>
@@ -74,8 +75,20 @@ void Preload::readAll()
     const bool settings = readLines(m_paths.settingsFile());
     const bool tables = readLines(m_paths.registerFile());
     readLines(m_paths.catalogueFile());
+    const bool ownNames = readLines(m_paths.tablesFile());
+    readLines(m_paths.timesFile());
     if (!settings || !tables)
         return;
+    // Own names where the tables file gives them; one it cannot read leaves the prefix's.
+    QStringList names;
+    if (ownNames && !m_lines.value(m_paths.tablesFile()).isEmpty()) {
+        try {
+            for (const hall::TableSetup &t :
+                 hall::readTables(m_lines.value(m_paths.tablesFile())).tables)
+                names << t.name;
+        } catch (const RuntimeError &) {
+        }
+    }
     // The tables the start will list, named as it names them; a table it does not list
     // is never taken, and one listed but not read here it reads itself.
     const QStringList settingLines = m_lines.value(m_paths.settingsFile());
@@ -86,7 +99,8 @@ void Preload::readAll()
         return;
     const QString prefix = settingLines.at(SettingsLine::TablePrefix);
     for (int k = 1; k <= qMin(count, kMaxTables); ++k)
-        readLines(m_paths.tableExtrasFile(tableName(prefix, k)));
+        readLines(
+            m_paths.tableExtrasFile(k <= names.size() ? names.at(k - 1) : tableName(prefix, k)));
 }
 
 } // namespace kv

@@ -2,6 +2,7 @@
 
 #include "ledger.h"
 #include "recordlist.h"
+#include "tablesfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -84,6 +85,33 @@ void write(const kv::Paths &paths, const Options &options)
     kv::RecordList(catalogue()).save(paths.catalogueFile());
     kv::RecordList(fees()).save(paths.feeListFile());
     kv::RecordList(bookedExtras()).save(paths.tableExtrasFile(QStringLiteral("Masa 1")));
+    if (options.priced) {
+        using kv::counter::RateBand;
+        kv::hall::TablesLayout layout;
+        layout.kinds << kv::hall::TableKind{QStringLiteral("Bilardo"),
+                                            150,
+                                            60,
+                                            {RateBand{0x7f, QTime(10, 0), QTime(17, 0), 100},
+                                             RateBand{0x7f, QTime(20, 0), QTime(3, 0), 200}}};
+        const QStringList reg = tableRegister(options.openTables, options.latest);
+        QList<kv::hall::AccountTimes> times;
+        for (int i = 0; i < kTables; ++i) {
+            layout.tables << kv::hall::TableSetup{QStringLiteral("Masa %1").arg(i + 1), 0};
+            if (i >= options.openTables)
+                continue;
+            using Kind = kv::counter::TimeChange::Kind;
+            times << kv::hall::AccountTimes{
+                i,
+                reg.at(kv::RegisterLine::date(i)),
+                reg.at(kv::RegisterLine::startTime(i)),
+                150,
+                {{Kind::Pause, 60000, 0, 0, {}},
+                 {Kind::Resume, 120000, 0, 0, {}},
+                 {Kind::Correction, 180000, 0, -1, QStringLiteral("x")}}};
+        }
+        kv::RecordList(kv::hall::tablesLines(layout)).save(paths.tablesFile());
+        kv::RecordList(kv::hall::timesLines(times)).save(paths.timesFile());
+    }
     if (options.ledgerBills > 0 &&
         !writeLedger(paths.ledgerFile(), options.ledgerBills, options.latest.date()))
         std::fprintf(stderr, "benchdata: cannot make the ledger %s\n",

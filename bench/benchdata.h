@@ -32,6 +32,9 @@ struct Options
     bool multipleFees = false;
     QDateTime latest = QDateTime(QDate(2026, 12, 7), QTime(21, 0, 0));
     int ledgerBills = 0; // none: no ledger file, the program makes an empty one
+    // Every table of a kind with two rate bands; every open account paused once and
+    // corrected once.
+    bool priced = false;
 };
 
 // Writes every record file below the data directory, the booked extras of the first

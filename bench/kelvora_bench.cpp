@@ -600,12 +600,16 @@ void BenchKelvora::timerTick_data()
     QTest::addColumn<int>("open");
     QTest::addColumn<bool>("repaint");
     QTest::addColumn<int>("step"); // seconds the clock moves per tick
+    QTest::addColumn<bool>("priced");
     for (int open : {1, 10, 80}) {
-        QTest::addRow("%d open", open) << open << false << 1;
+        QTest::addRow("%d open", open) << open << false << 1 << false;
         // Every row's time and bill change: the tick of a new minute.
-        QTest::addRow("%d open, new minute", open) << open << false << 60;
-        QTest::addRow("%d open + repaint", open) << open << true << 1;
+        QTest::addRow("%d open, new minute", open) << open << false << 60 << false;
+        QTest::addRow("%d open + repaint", open) << open << true << 1 << false;
     }
+    // Kinds with bands, a pause and a correction on every account: segments each minute.
+    QTest::addRow("80 open, priced") << 80 << false << 1 << true;
+    QTest::addRow("80 open, priced, new minute") << 80 << false << 60 << true;
 }
 
 void BenchKelvora::timerTick()
@@ -613,8 +617,10 @@ void BenchKelvora::timerTick()
     QFETCH(int, open);
     QFETCH(bool, repaint);
     QFETCH(int, step);
+    QFETCH(bool, priced);
     benchdata::Options options;
     options.openTables = open;
+    options.priced = priced;
     auto desk = makeDesk(false, options);
     TForm1 *form = desk->form();
     form->Timer1->stop();

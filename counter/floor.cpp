@@ -168,8 +168,7 @@ QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, con
                     accountStart(lines, opening == openings.cend() ? nullptr : &*opening);
                 if (priced.minute != in.minutes || priced.fee != in.fee ||
                     priced.start != startedAt || !(priced.pricing == *p)) {
-                    const QList<Segment> segments =
-                        pricedSegments(startedAt, *elapsed, in.fee, *p);
+                    const QList<Segment> segments = pricedSegments(startedAt, *elapsed, in.fee, *p);
                     const Bill b = billOf(segments, in.fee, {}, 0);
                     priced = {in.minutes, startedAt, in.fee, *p, b.minutes, b.timeCharge};
                 }
@@ -213,7 +212,7 @@ FloorRow Floor::rowOf(const Inputs &in)
     row.amount = row.bill ? amountText(row.bill->total) : QStringLiteral("?");
     row.description =
         QStringLiteral("%1, %2, %3")
-            .arg(in.paused ? QStringLiteral("Durduruldu")
+            .arg(in.paused                                     ? QStringLiteral("Durduruldu")
                  : in.state == FloorRow::State::OpenEarlierDay ? QStringLiteral("Açık (önceki gün)")
                                                                : QStringLiteral("Açık"),
                  row.time, row.amount);

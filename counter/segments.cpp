@@ -1,5 +1,7 @@
 #include "segments.h"
 
+#include "floor.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -181,6 +183,46 @@ QList<Segment> segmentsOf(const QDateTime &start, qint64 elapsedMs, const Tariff
         at = to;
     }
     return out;
+}
+
+QString segmentText(const Segment &segment, const QDateTime &start)
+{
+    const auto at = [&](qint64 ms) {
+        return start.addMSecs(ms).time().toString(QStringLiteral("HH:mm"));
+    };
+    const auto lira = [](qint64 amount) { return amountText(amount); };
+    switch (segment.kind) {
+    case Segment::Kind::Pause:
+        return QStringLiteral("Durduruldu %1–%2").arg(at(segment.fromMs), at(segment.toMs));
+    case Segment::Kind::Correction: {
+        QString text = QStringLiteral("Düzeltme %1").arg(at(segment.fromMs));
+        if (segment.minutes != 0)
+            text += QStringLiteral(" · %1 dk · %2/saat · %3")
+                        .arg(segment.minutes)
+                        .arg(lira(segment.fee), lira(segment.charge));
+        return segment.reason.isEmpty() ? text : text + QStringLiteral(" (%1)").arg(segment.reason);
+    }
+    case Segment::Kind::Time:
+        break;
+    }
+    return QStringLiteral("%1–%2 · %3 dk · %4/saat · %5")
+        .arg(at(segment.fromMs), at(segment.toMs))
+        .arg(segment.minutes)
+        .arg(lira(segment.fee), lira(segment.charge));
+}
+
+bool segmentsWorthShowing(const QList<Segment> &segments)
+{
+    return segments.size() > 1 ||
+           (segments.size() == 1 && segments.first().kind != Segment::Kind::Time);
+}
+
+QString segmentRuleText()
+{
+    return QStringLiteral("Her dilimin dakikası, açılıştan bitişine ve başına sayılan tam "
+                          "dakikaların farkıdır; tutarı dakika × saatlik ücret ÷ 60, küsurat "
+                          "atılarak. Süre tutarı dilimlerin toplamıdır; en az ücret bu toplama "
+                          "bir kez uygulanır.");
 }
 
 bool pausedBy(const QList<TimeChange> &changes)

@@ -60,7 +60,7 @@ struct Pricing
 {
     QList<RateBand> bands;                // its table kind's
     std::optional<MinimumCharge> minimum; // its table kind's; none: the settings'
-    bool ownFee = false;           // its register fee line bills it in any mode (a kind's table)
+    bool ownFee = false;            // its register fee line bills it in any mode (a kind's table)
     std::optional<qint64> startFee; // the fee it started with, where it changed since
     QList<TimeChange> changes;
     bool plain() const { return bands.isEmpty() && changes.isEmpty(); }
@@ -91,6 +91,15 @@ const RateBand *bandAt(const QList<RateBand> &bands, const QDateTime &moment);
 // fee in force at its place. Changes are taken in the order of their offsets.
 QList<Segment> segmentsOf(const QDateTime &start, qint64 elapsedMs, const Tariff &tariff,
                           QList<TimeChange> changes);
+
+// A segment as the bill shows it, from the account's start on the wall clock:
+// "18:00–20:00 · 120 dk · 120 TL/saat · 240 TL", "Durduruldu 20:10–20:25",
+// "Düzeltme 19:00 · -10 dk · 120 TL/saat · -20 TL (reason)".
+QString segmentText(const Segment &segment, const QDateTime &start);
+// Whether the segments say more than the single fee's one line.
+bool segmentsWorthShowing(const QList<Segment> &segments);
+// The rule the segments are billed by, as the bill states it.
+QString segmentRuleText();
 
 // The bill of the segments: minutes and charges summed (pauses count no minutes), the minimum
 // charge applied once, to the sum. `fee` is the bill's hourly fee as shown.

@@ -395,9 +395,8 @@ counter::Pricing Hall::pricing(int table) const
 counter::Pricings Hall::pricings() const
 {
     counter::Pricings out;
-    const int priced = std::max<int>(int(m_layout.tables.size()), 0);
     for (int t = 0; t < tableCount(); ++t)
-        if ((t < priced && kindOf(t)) || timesOf(t))
+        if (kindOf(t) || timesOf(t))
             out.insert(t, pricing(t));
     return out;
 }
@@ -558,8 +557,8 @@ Calculation Hall::calculate(int table, qint64 elapsedMs)
         m_register.value(RegisterLine::startTime(table)), clock::now().date());
     const auto opening = openings().constFind(table);
     c.segments = counter::pricedSegments(
-        counter::accountStart(lines, opening == openings().cend() ? nullptr : &*opening),
-        elapsedMs, c.fee, p);
+        counter::accountStart(lines, opening == openings().cend() ? nullptr : &*opening), elapsedMs,
+        c.fee, p);
     c.bill = counter::billOf(c.segments, c.fee, counter::minimumOf(m_settings, &p), extras);
     c.minutes = c.bill.minutes;
     c.paused = counter::pausedBy(p.changes);
@@ -602,8 +601,7 @@ void Hall::restartAccount(int table, const QString &fee, const counter::Moment &
         m_ledger->setOpening(table, counter::openingAt(at, date, time));
 }
 
-void Hall::changeFee(int table, const QString &fee, const counter::Moment &now,
-                     bool fromOpening)
+void Hall::changeFee(int table, const QString &fee, const counter::Moment &now, bool fromOpening)
 {
     const auto shown = qScopeGuard([&] { emit tableChanged(table); });
     RecordList next = m_register;
@@ -640,17 +638,13 @@ void Hall::changeFee(int table, const QString &fee, const counter::Moment &now,
             oldFee);
         if (fromNow)
             detail.insert(QStringLiteral("from_minute"), counter::wholeMinutes(*at));
-        const QList<AccountTimes> before = m_times;
+        const auto undo = timesUndo();
         saveTimes(times, {});
         try {
             saveList(m_register, m_paths.registerFile(), next,
                      newEvent(QStringLiteral("fee"), tableName(table), detail));
         } catch (...) {
-            // The fee stays as it was for all of the time.
-            try {
-                saveTimes(before, {});
-            } catch (const RuntimeError &) {
-            }
+            undo(); // the fee stays as it was for all of the time
             throw;
         }
         return;
@@ -659,13 +653,17 @@ void Hall::changeFee(int table, const QString &fee, const counter::Moment &now,
              newEvent(QStringLiteral("fee"), tableName(table), detail));
 }
 
-void Hall::saveTimes(QList<AccountTimes> next, const ledger::NewEvent &change)
+void Hall::saveTimes(QList<AccountTimes> next, const ledger::NewEvent &change, bool prune)
 {
     if (!m_timesProblem.isEmpty())
         throwError(m_timesProblem);
     // Entries of accounts that ended are dropped; a moved account's entry takes its table.
     QList<AccountTimes> kept;
     for (AccountTimes &t : next) {
+        if (!prune) {
+            kept << t;
+            continue;
+        }
         for (int table = 0; table < tableCount(); ++table)
             if (m_register.value(RegisterLine::date(table)) == t.dateLine &&
                 m_register.value(RegisterLine::startTime(table)) == t.timeLine &&
@@ -677,10 +675,35 @@ void Hall::saveTimes(QList<AccountTimes> next, const ledger::NewEvent &change)
                 break;
             }
     }
+    // Nothing to keep where nothing was kept: no file made for it.
+    if (kept.isEmpty() && change.isEmpty() &&
+        files::kind(m_paths.timesFile()) == files::Kind::Missing) {
+        m_times = kept;
+        return;
+    }
     RecordList lines;
     lines.assign(kept.isEmpty() ? QStringList() : timesLines(kept));
     saveList(m_timesFile, m_paths.timesFile(), lines, change);
     m_times = kept;
+}
+
+std::function<void()> Hall::timesUndo()
+{
+    const QList<AccountTimes> before = m_times;
+    const bool existed = files::kind(m_paths.timesFile()) != files::Kind::Missing;
+    return [this, before, existed] {
+        try {
+            if (existed) {
+                saveTimes(before, {}, false);
+            } else {
+                files::remove(m_paths.timesFile());
+                m_timesFile.assign({});
+                m_times.clear();
+            }
+        } catch (const RuntimeError &) {
+            // What stays behind is keyed by the account's lines: it changes no other account.
+        }
+    };
 }
 
 QList<AccountTimes> Hall::timesWith(int table, const std::function<void(AccountTimes &)> &change,
@@ -741,6 +764,98 @@ void Hall::resume(int table, const counter::Moment &now)
                        {{"minutes", counter::wholeMinutes(c.atMs)},
                         {"paused_minutes",
                          counter::wholeMinutes(c.atMs) - counter::wholeMinutes(pausedAt)}}));
+}
+
+void Hall::correctTime(int table, qint64 minutes, const QString &reason, const counter::Moment &now)
+{
+    if (reason.trimmed().isEmpty())
+        throwError(QStringLiteral("Süre düzeltmesinin nedenini yazın."));
+    const std::optional<qint64> at = accountElapsedMs(table, now);
+    if (!hasAccount(table) || !at)
+        throwError(QStringLiteral("%1 için düzeltilecek bir süre yok.").arg(tableName(table)));
+    const qint64 before = calculate(table, *at).minutes;
+    if (minutes == 0)
+        return;
+    if (before + minutes < 0)
+        throwError(QStringLiteral("En fazla %1 dakika düşülebilir.").arg(before));
+    const auto shown = qScopeGuard([&] { emit tableChanged(table); });
+    counter::TimeChange c;
+    c.kind = counter::TimeChange::Kind::Correction;
+    c.atMs = std::max<qint64>(0, *at);
+    c.minutes = minutes;
+    c.reason = reason.trimmed();
+    saveTimes(timesWith(
+                  table, [&](AccountTimes &t) { t.changes << c; }, strToInt(shownFee(table))),
+              newEvent(QStringLiteral("correct_time"), tableName(table),
+                       {{"minutes", minutes},
+                        {"reason", c.reason},
+                        {"old_minutes", before},
+                        {"new_minutes", before + minutes}}));
+}
+
+void Hall::setStart(int table, const QDateTime &start, const QString &reason,
+                    const counter::Moment &now)
+{
+    if (reason.trimmed().isEmpty())
+        throwError(QStringLiteral("Süre düzeltmesinin nedenini yazın."));
+    const std::optional<qint64> at = accountElapsedMs(table, now);
+    if (!hasAccount(table) || !at)
+        throwError(QStringLiteral("%1 için düzeltilecek bir süre yok.").arg(tableName(table)));
+    const QDateTime startAt = start.addMSecs(-start.time().msec());
+    if (!startAt.isValid() || startAt > now.wall)
+        throwError(QStringLiteral("Başlangıç şu andan sonra olamaz."));
+    const QString date = shortDate(startAt.date());
+    const QString time = longTime(startAt.time());
+    const Account old = account(table);
+    const auto shown = qScopeGuard([&] { emit tableChanged(table); });
+    // The start moved earlier by `shift`: the changes' offsets grow by as much.
+    const qint64 shift = startAt.msecsTo(now.wall) - *at;
+    const qint64 fee = strToInt(shownFee(table));
+    const QString text =
+        QStringLiteral("Başlangıç %1 yerine %2: %3")
+            .arg(old.time.left(5), startAt.time().toString(QStringLiteral("HH:mm")),
+                 reason.trimmed());
+    QList<AccountTimes> both = m_times;
+    AccountTimes moved = timesOf(table) ? *timesOf(table) : AccountTimes{table, {}, {}, fee, {}};
+    moved.table = table;
+    moved.dateLine = date;
+    moved.timeLine = time;
+    for (counter::TimeChange &c : moved.changes)
+        c.atMs += shift;
+    counter::TimeChange mark;
+    mark.kind = counter::TimeChange::Kind::Correction;
+    mark.atMs = std::max<qint64>(0, *at + shift);
+    mark.reason = text;
+    moved.changes << mark;
+    // Both accounts' entries first, so that whichever lines the register holds after a crash
+    // finds its own; the old one goes at the next save.
+    both << moved;
+    const auto undo = timesUndo();
+    saveTimes(both, {}, false);
+    RecordList next = m_register;
+    next.set(RegisterLine::date(table), date);
+    next.set(RegisterLine::startTime(table), time);
+    try {
+        saveList(m_register, m_paths.registerFile(), next,
+                 newEvent(QStringLiteral("correct_time"), tableName(table),
+                          {{"old", accountJson(old.date, old.time, old.fee)},
+                           {"new", accountJson(date, time, old.fee)},
+                           {"reason", reason.trimmed()}}));
+    } catch (...) {
+        undo();
+        throw;
+    }
+    try {
+        saveTimes(m_times, {});
+    } catch (const RuntimeError &) {
+        // The old entry stays behind, matching no account, until the next save.
+    }
+    if (m_ledger->isOpen() && m_ledger->reopen()) {
+        counter::Moment opened = now;
+        opened.wall = startAt;
+        opened.sinceBootMs = now.sinceBootMs - startAt.msecsTo(now.wall);
+        m_ledger->setOpening(table, counter::openingAt(opened, date, time));
+    }
 }
 
 void Hall::saveBooked(int table, const RecordList &next, const ledger::NewEvent &change)
@@ -1182,8 +1297,8 @@ void Hall::saveSettings(const RecordList &next, const std::optional<QStringList>
             QList<AccountTimes> with = timesWith(
                 t,
                 [&](AccountTimes &a) {
-                    a.changes << counter::TimeChange{counter::TimeChange::Kind::Fee, *at,
-                                                     newAmount, 0, {}};
+                    a.changes << counter::TimeChange{
+                        counter::TimeChange::Kind::Fee, *at, newAmount, 0, {}};
                 },
                 oldAmount);
             std::swap(times, m_times);
@@ -1191,19 +1306,15 @@ void Hall::saveSettings(const RecordList &next, const std::optional<QStringList>
             timesChanged = true;
         }
     }
-    const QList<AccountTimes> before = m_times;
+    const auto undo = timesUndo();
     if (timesChanged)
         saveTimes(times, {});
     try {
         saveList(m_settings, m_paths.settingsFile(), next,
                  newEvent(QStringLiteral("settings"), QString(), settingsChange(m_settings, next)));
     } catch (...) {
-        if (timesChanged) {
-            try {
-                saveTimes(before, {});
-            } catch (const RuntimeError &) {
-            }
-        }
+        if (timesChanged)
+            undo();
         throw;
     }
 }

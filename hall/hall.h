@@ -163,6 +163,13 @@ public:
     // The account's clock stopped at `now` (paused time is not billed), or started again.
     void pause(int table, const counter::Moment &now);
     void resume(int table, const counter::Moment &now);
+    // Minutes added to the account's time at `now` (taken off when negative), for a reason
+    // that must be given; a segment of its own, priced at the fee in force there.
+    void correctTime(int table, qint64 minutes, const QString &reason, const counter::Moment &now);
+    // The account's start moved to `start`: the register's lines and the ledger's opening
+    // with it; its pauses and fee changes stay where they were on the clock.
+    void setStart(int table, const QDateTime &start, const QString &reason,
+                  const counter::Moment &now);
     // Catalogue line pair k booked to the table; false when it has no price.
     bool book(int table, int k);
     // The k-th booked extra removed.
@@ -259,11 +266,14 @@ private:
     // The tables file and the times file read; what the operator is told where they cannot be.
     QStringList loadLayout();
     // The open accounts' time changes saved as `next` with the event; stale entries dropped.
-    void saveTimes(QList<AccountTimes> next, const ledger::NewEvent &change);
+    // Kept: entries of no open account stay too (the step before a register change).
+    void saveTimes(QList<AccountTimes> next, const ledger::NewEvent &change, bool prune = true);
     // The times of table i's account to change: its entry, made when it has none.
     QList<AccountTimes> timesWith(int table, const std::function<void(AccountTimes &)> &change,
                                   qint64 feeNow) const;
     counter::Pricings pricings() const;
+    // Puts the times file back as it is now, when a step's later file could not be saved.
+    std::function<void()> timesUndo();
     static QJsonObject settingsChange(const RecordList &before, const RecordList &after);
     ledger::BillRecord droppedTime(int table, const counter::Moment &now,
                                    const QString &reason) const;

@@ -34,7 +34,8 @@ QString daysText(quint8 days)
 class Reader
 {
 public:
-    explicit Reader(const QStringList &lines, QString file) : m_lines(lines), m_file(std::move(file))
+    explicit Reader(const QStringList &lines, QString file)
+        : m_lines(lines), m_file(std::move(file))
     {
     }
 

@@ -200,7 +200,26 @@ QString detailOf(const QString &kind, const QJsonObject &o)
                                                        moneyOf(to.value(QLatin1String("fee")))))});
     }
     if (kind == QLatin1String("fee"))
-        return prefixed(QStringLiteral("Ücret "), change(money("old"), money("new")));
+        return joined({prefixed(QStringLiteral("Ücret "), change(money("old"), money("new"))),
+                       suffixed(text("from_minute"), QStringLiteral(". dakikadan itibaren"))});
+    if (kind == QLatin1String("pause"))
+        return suffixed(text("minutes"), QStringLiteral(". dakikada"));
+    if (kind == QLatin1String("resume"))
+        return joined({suffixed(text("minutes"), QStringLiteral(". dakikada")),
+                       suffixed(text("paused_minutes"), QStringLiteral(" dakika durdu"))});
+    if (kind == QLatin1String("correct_time")) {
+        const QJsonObject from = o.value(QLatin1String("old")).toObject();
+        const QJsonObject to = o.value(QLatin1String("new")).toObject();
+        const QString minutes = text("minutes");
+        return joined({prefixed(QStringLiteral("Açılış "), change(openingOf(from), openingOf(to))),
+                       minutes.isEmpty() || minutes.startsWith(QLatin1Char('-'))
+                           ? suffixed(minutes, QStringLiteral(" dakika"))
+                           : QStringLiteral("+%1 dakika").arg(minutes),
+                       prefixed(QStringLiteral("süre "),
+                                change(suffixed(text("old_minutes"), QStringLiteral(" dk")),
+                                       suffixed(text("new_minutes"), QStringLiteral(" dk")))),
+                       prefixed(QStringLiteral("neden: "), text("reason"))});
+    }
     if (kind == QLatin1String("book") || kind == QLatin1String("remove"))
         return joined({text("name"), money("price")});
     if (kind == QLatin1String("clear")) {

@@ -3,6 +3,7 @@
 // (press, release, press, double click, release).
 #define QTEST_QPA_MOUSE_HANDLING
 #include "deskfixture.h"
+#include "timecorrection.h"
 
 #include "applocale.h"
 #include "ayarlar.h"
@@ -13,6 +14,8 @@
 #include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QToolButton>
@@ -79,6 +82,7 @@ private slots:
     void changingFee_data();
     void changingFee();
     void changingFeeCancelled();
+    void pauseCorrectionAndFeeFromNow();
     void changingFeeGuards();
     void changingFeeWriteFails();
 
@@ -315,7 +319,9 @@ void TestDesk::tableViewFollowsFeeMode()
     QCOMPARE(ui->Label26->text(), QStringLiteral("1000000"));
     QCOMPARE(ui->Label27->text(), QStringLiteral("1.000.000 TL"));
 
-    // The settings window writes a new unit fee into the main window's copy.
+    // The settings window writes a new unit fee into the main window's copy; saved within the
+    // account's first minute, it bills all of it.
+    desk.env.setNow("2026-12-06T20:00:30");
     RecordList settings = desk.form()->hall().settings();
     settings.set(SettingsLine::UnitFee, "1500000");
     desk.run([&] { desk.form()->hall().saveSettings(settings, std::nullopt); });
@@ -781,6 +787,56 @@ void TestDesk::changingFee()
     QCOMPARE(TestEnvironment::readBytes(desk.paths.registerFile()), registerBytes(4, expected));
 }
 
+// F6 stops and starts a table's clock, F3 takes minutes off for a reason, F4 on a table that
+// ran a while asks from when the new fee applies: the bill holds each as a segment.
+void TestDesk::pauseCorrectionAndFeeFromNow()
+{
+    Desk desk;
+    desk.prepare(2, {{SettingsLine::MultipleFees, "T"}},
+                 account(0, at("2026-12-07T20:00:00"), "120"));
+    desk.writeLines(desk.paths.feeListFile(), {"120", "180"});
+    desk.env.setNow("2026-12-07T21:00:20");
+    desk.start();
+    desk.select(0);
+    const auto rowText = [&] {
+        return desk.ui()->ListBox2->item(0)->data(Qt::AccessibleDescriptionRole).toString();
+    };
+    desk.run([&] { desk.form()->DurdurClick(); });
+    QCOMPARE(desk.ui()->Durdur->text(), QStringLiteral("Devam Ettir"));
+    desk.env.setNow("2026-12-07T21:30:20");
+    desk.form()->refreshFloor();
+    QCOMPARE(rowText(), QStringLiteral("Durduruldu, 1:00, 120 TL"));
+    desk.run([&] { desk.form()->DurdurClick(); });
+    QCOMPARE(desk.ui()->Durdur->text(), QStringLiteral("Durdur"));
+
+    QTimer::singleShot(0, [] {
+        auto *dialog = qobject_cast<TimeCorrection *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->findChild<QSpinBox *>("Minutes")->setValue(-10);
+        auto *ok = dialog->findChild<QPushButton *>("Ok");
+        QVERIFY(!ok->isEnabled()); // no reason yet
+        dialog->findChild<QLineEdit *>("Reason")->setText("Geç oturdu");
+        ok->click();
+    });
+    desk.run([&] { desk.form()->SureDuzeltClick(); });
+
+    TForm7 *form7 = desk.forms.Form7.get();
+    ModalDriver driver(form7, {[&] {
+                           form7->ListBox1->setCurrentRow(1);
+                           form7->ListBox1DblClick();
+                       }});
+    desk.run([&] { desk.form()->Label27DblClick(); });
+    QCOMPARE(desk.env.messages().questions,
+             QStringList{"Yeni ücret ne zamandan itibaren geçerli olsun?"});
+    QCOMPARE(desk.env.messages().errors, QStringList());
+
+    desk.env.setNow("2026-12-07T22:00:20");
+    const ledger::BillRecord bill = desk.form()->hall().accountRecord(0, counter::momentNow());
+    QCOMPARE(bill.bill.minutes, 80);     // 60 + 30 after the pause − 10
+    QCOMPARE(bill.bill.timeCharge, 190); // 120 − 20 + 30 min at 180
+    QCOMPARE(bill.segments.size(), 4);
+}
+
 void TestDesk::changingFeeCancelled()
 {
     Desk desk;
@@ -1065,8 +1121,9 @@ void TestDesk::savedSettingsRefreshShownFee()
     QVERIFY(driver.sawOpen);
     QCOMPARE(desk.ui()->Label27->text(), shown);
     desk.run([&] { desk.form()->SpeedButton3Click(); });
+    // The hour already played keeps its fee: the new one bills from the save on.
     if (open)
-        QCOMPARE(desk.ui()->Label10->text(), QStringLiteral("2.000.000 TL")); // 60 minutes
+        QCOMPARE(desk.ui()->Label10->text(), QStringLiteral("1.000.000 TL"));
 }
 
 QTEST_MAIN(TestDesk)

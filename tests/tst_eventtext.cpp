@@ -36,6 +36,16 @@ void TestEventText::detail_data()
         << "Açılış 9.12.2026 20:15:00 → 9.12.2026 21:50:00, 95 dakika, ücret 150 TL (onaylayan: Ayşe)";
     QTest::newRow("fee") << "fee" << R"({"old":"150","new":"1500"})"
         << "Ücret değiştirildi" << "Ücret 150 TL → 1.500 TL";
+    QTest::newRow("fee from now") << "fee" << R"({"old":"120","new":"180","from_minute":60})"
+        << "Ücret değiştirildi" << "Ücret 120 TL → 180 TL, 60. dakikadan itibaren";
+    QTest::newRow("resume") << "resume" << R"({"minutes":40,"paused_minutes":15})"
+        << "Masa devam ettirildi" << "40. dakikada, 15 dakika durdu";
+    QTest::newRow("correct minutes") << "correct_time"
+        << R"({"minutes":-10,"reason":"Geç oturdu","old_minutes":70,"new_minutes":60})"
+        << "Süre düzeltildi" << "-10 dakika, süre 70 dk → 60 dk, neden: Geç oturdu";
+    QTest::newRow("correct start") << "correct_time"
+        << R"({"old":{"date":"9.12.2026","time":"18:30:00","fee":"120"},"new":{"date":"9.12.2026","time":"18:00:00","fee":"120"},"reason":"Saat yanlış"})"
+        << "Süre düzeltildi" << "Açılış 9.12.2026 18:30:00 → 9.12.2026 18:00:00, neden: Saat yanlış";
     QTest::newRow("book") << "book" << R"({"name":"Çay","price":15})" << "Extra eklendi" << "Çay, 15 TL";
     QTest::newRow("remove") << "remove" << R"({"name":"Çay","price":15,"approved_by":"Ayşe"})"
         << "Extra çıkarıldı" << "Çay, 15 TL (onaylayan: Ayşe)";

@@ -54,6 +54,12 @@ struct HallFixture
     }
 };
 
+// The fee a kind's table opens with, as the counter stamps it.
+QString head(const hall::TableKind *kind)
+{
+    return kind ? QString::number(kind->fee) : QStringLiteral("120");
+}
+
 QMap<int, QString> openAt(int table, const QString &date, const QString &time, const QString &fee)
 {
     return {{RegisterLine::date(table), date},
@@ -77,6 +83,8 @@ private slots:
     void failedVerbChangesNothing();
     void anEveningIsRecorded();
     void cashiersAndApprovals();
+    void timeAsHallsPriceIt_data();
+    void timeAsHallsPriceIt();
     void tablesFile_data();
     void tablesFile();
     void addingAndRemovingOneTable();
@@ -339,6 +347,162 @@ void TestHall::tablesFile_data()
         << head + "0|2|Bahçe||BAHÇE|"
         << "Masa bilgileri dosyası kullanılamıyor: “BAHÇE” adında başka bir masa var (büyük-küçük "
            "harf ayrılmaz).";
+}
+
+void TestHall::timeAsHallsPriceIt_data()
+{
+    // kind: "fee minimum|bands" as tst_hall_segments writes bands ("" none: the settings' fee);
+    // script: "dd.MM HH:mm verb args" separated by ';' — open FEE, pause, resume, fee FEE now|open,
+    // correct MINUTES, start HH:mm, unit FEE (the settings' fee saved), end.
+    // bill: "minutes charge total[ min]"; segments: "minutes@fee=charge", "P minutes",
+    // "C minutes@fee=charge".
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("bill");
+    QTest::addColumn<QString>("segments");
+    QTest::newRow("one fee, as ever") << ""
+                                      << "07.12 18:00 open 120; 07.12 20:00 end"
+                                      << "120 240 240"
+                                      << "120@120=240";
+    QTest::newRow("across a band edge") << "250 -|1-5 10:00-17:00 120"
+                                        << "07.12 16:30 open; 07.12 17:30 end"
+                                        << "60 185 185"
+                                        << "30@120=60 30@250=125";
+    QTest::newRow("Friday night into Saturday") << "150 -|5,6 20:00-03:00 200"
+                                                << "11.12 19:00 open; 12.12 01:00 end"
+                                                << "360 1150 1150"
+                                                << "60@150=150 300@200=1000";
+    QTest::newRow("pause across a band edge")
+        << "250 -|1-5 10:00-17:00 120"
+        << "07.12 16:30 open; 07.12 16:50 pause; 07.12 17:10 resume; 07.12 17:30 end"
+        << "40 123 123"
+        << "20@120=40 P 20 20@250=83";
+    QTest::newRow("ten minutes taken off")
+        << ""
+        << "07.12 18:00 open 120; 07.12 19:00 correct -10; 07.12 20:00 end"
+        << "110 220 220"
+        << "60@120=120 C -10@120=-20 60@120=120";
+    QTest::newRow("fee from now on")
+        << ""
+        << "07.12 18:00 open 120; 07.12 19:00 fee 180 now; 07.12 20:00 end"
+        << "120 300 300"
+        << "60@120=120 60@180=180";
+    QTest::newRow("fee from the opening")
+        << ""
+        << "07.12 18:00 open 120; 07.12 19:00 fee 180 open; 07.12 20:00 end"
+        << "120 360 360"
+        << "120@180=360";
+    QTest::newRow("unit fee saved while open")
+        << ""
+        << "07.12 18:00 open 120; 07.12 19:00 unit 180; 07.12 20:00 end"
+        << "120 300 300"
+        << "60@120=120 60@180=180";
+    QTest::newRow("minimum on the sum")
+        << "120 100|"
+        << "07.12 18:00 open; 07.12 18:05 pause; 07.12 19:00 resume; 07.12 19:10 end"
+        << "15 100 100 min"
+        << "5@120=10 P 55 10@120=20";
+    QTest::newRow("two business days") << "200 -|7 22:00-06:00 150"
+                                       << "07.12 04:00 open; 07.12 08:00 end"
+                                       << "240 700 700"
+                                       << "120@150=300 120@200=400";
+    QTest::newRow("start set earlier")
+        << ""
+        << "07.12 18:30 open 120; 07.12 19:00 start 18:00; 07.12 20:00 end"
+        << "120 240 240"
+        << "60@120=120 C 0@120=0 60@120=120";
+}
+
+// An account's time priced by kind, band, pause, correction and fee change: the settled bill,
+// the floor and the fee calculation agree, figure for figure.
+void TestHall::timeAsHallsPriceIt()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, script);
+    QFETCH(QString, bill);
+    QFETCH(QString, segments);
+    // A table's own fee is changed in multiple-fee mode.
+    HallFixture f(2, {{SettingsLine::UnitFee, "120"},
+                      {SettingsLine::MultipleFees, script.contains(" fee ") ? "T" : "F"}});
+    if (!kind.isEmpty()) {
+        const QStringList head = kind.section('|', 0, 0).split(' ');
+        hall::TableKind k{"Bilardo", head[0].toLongLong(), std::nullopt, {}};
+        if (head[1] != "-")
+            k.minimum = head[1].toLongLong();
+        for (const QString &band : kind.section('|', 1).split(';', Qt::SkipEmptyParts)) {
+            const QStringList b = band.trimmed().split(' ');
+            counter::RateBand r;
+            for (const QString &days : b[0].split(','))
+                for (int d = days.section('-', 0, 0).toInt(); d <= days.section('-', -1).toInt();
+                     ++d)
+                    r.days |= quint8(1 << (d - 1));
+            r.from = QTime::fromString(b[1].section('-', 0, 0), "HH:mm");
+            r.to = QTime::fromString(b[1].section('-', 1), "HH:mm");
+            r.fee = b[2].toLongLong();
+            k.bands << r;
+        }
+        RecordList(hall::tablesLines({{k}, {{"Bilardo 1", 0}, {"Bilardo 2", -1}}}))
+            .save(f.paths.tablesFile());
+    }
+    f.load();
+    const auto momentAt = [&](const QString &day, const QString &time) {
+        const QDateTime at = QDateTime::fromString("2026-" + day.section('.', 1) + "-" +
+                                                       day.section('.', 0, 0) + "T" + time + ":00",
+                                                   Qt::ISODate);
+        f.env.setNow(at);
+        return counter::Moment{at, {}, 0};
+    };
+    counter::Moment end;
+    for (const QString &step : script.split(';')) {
+        const QStringList w = step.trimmed().split(' ');
+        const counter::Moment at = momentAt(w[0], w[1]);
+        const QString verb = w[2];
+        if (verb == "open")
+            f.hall.openAccount(0, w.value(3, head(f.hall.kindOf(0))), at);
+        else if (verb == "pause") {
+            f.hall.pause(0, at);
+            f.hall.refreshFloor(at);
+            QVERIFY(f.hall.floor().row(0).paused);
+            QVERIFY2(f.hall.floor().row(0).description.startsWith("Durduruldu, "),
+                     qPrintable(f.hall.floor().row(0).description));
+        } else if (verb == "resume")
+            f.hall.resume(0, at);
+        else if (verb == "fee")
+            f.hall.changeFee(0, w[3], at, w[4] == "open");
+        else if (verb == "correct")
+            f.hall.correctTime(0, w[3].toLongLong(), "Geç oturdu", at);
+        else if (verb == "start")
+            f.hall.setStart(0, momentAt(w[0], w[3]).wall, "Saat yanlış girildi", at);
+        else if (verb == "unit") {
+            RecordList next = f.hall.settings();
+            next.set(SettingsLine::UnitFee, w[3]);
+            f.hall.saveSettings(next, std::nullopt);
+        } else
+            end = at;
+    }
+    const ledger::BillRecord record = f.hall.accountRecord(0, end);
+    QString got = QStringLiteral("%1 %2 %3")
+                      .arg(record.bill.minutes)
+                      .arg(record.bill.timeCharge)
+                      .arg(record.bill.total);
+    if (record.bill.minimumApplied)
+        got += " min";
+    QCOMPARE(got, bill);
+    QStringList shown;
+    for (const counter::Segment &s : record.segments)
+        shown << (s.kind == counter::Segment::Kind::Pause
+                      ? QStringLiteral("P %1").arg(s.minutes)
+                      : QStringLiteral("%1%2@%3=%4")
+                            .arg(s.kind == counter::Segment::Kind::Correction ? "C " : "")
+                            .arg(s.minutes)
+                            .arg(s.fee)
+                            .arg(s.charge));
+    QCOMPARE(shown.join(' '), segments);
+    // The floor and the fee calculation bill the same.
+    f.hall.refreshFloor(end);
+    QCOMPARE(f.hall.floor().row(0).bill, std::optional(record.bill));
+    const hall::Calculation c = f.hall.calculate(0, *f.hall.accountElapsedMs(0, end));
+    QCOMPARE(c.bill, record.bill);
 }
 
 // The tables file reads back what was written, and a hand-edited one is taken whole or not at
