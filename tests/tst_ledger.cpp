@@ -505,6 +505,8 @@ void TestLedger::olderLedgerIsUpgraded_data()
     QTest::newRow("text in a money column") << 1 << "'yüz'" << false;
     // Already STRICT, with an id and tables of its own that the upgrade keeps.
     QTest::newRow("version 3") << 3 << "250" << true;
+    // With its chained events, which the upgrade keeps as they are.
+    QTest::newRow("version 4") << 4 << "250" << true;
 }
 
 void TestLedger::olderLedgerIsUpgraded()
@@ -515,24 +517,39 @@ void TestLedger::olderLedgerIsUpgraded()
     Desk desk;
     prepareTwoOpen(desk);
     QString keptId;
-    if (version == 3) {
+    QList<QVariantList> chain;
+    if (version >= 3) {
         desk.start();
         desk.forms.clear();
-        keptId = rows(desk.paths.ledgerFile(), "SELECT value FROM ledger_info WHERE key = 'id'")
-                     .value(0)
-                     .value(0)
-                     .toString();
+        const QString db = desk.paths.ledgerFile();
+        keptId =
+            rows(db, "SELECT value FROM ledger_info WHERE key = 'id'").value(0).value(0).toString();
+        if (version == 4) {
+            ledger::Ledger made;
+            QVERIFY(made.open(db));
+            for (const char *kind : {"login", "fee"})
+                made.appendEvent({kind, {}, "{}", {}}, "Ayşe");
+        }
+        QStringList older{"DROP TABLE bill_segments"};
+        if (version == 3)
+            older << "DROP TABLE events"
+                  << "DROP TABLE cashiers"
+                  << "DROP TABLE permissions"
+                  << "ALTER TABLE bills DROP COLUMN settle_event"
+                  << "ALTER TABLE bills DROP COLUMN settle_hash"
+                  << "ALTER TABLE journal DROP COLUMN event";
         QVERIFY(execAll(
-            desk.paths.ledgerFile(),
-            {"DROP TABLE events", "DROP TABLE cashiers", "DROP TABLE permissions",
-             "ALTER TABLE bills DROP COLUMN settle_event",
-             "ALTER TABLE bills DROP COLUMN settle_hash", "ALTER TABLE journal DROP COLUMN event",
-             "INSERT INTO bills(id, table_pos, table_name, opened_date, opened_time, fee,"
-             " closed_at, minutes, time_charge, minimum_applied, extras_total, total, fee_line)"
-             " VALUES(1, 0, 'Masa 1', '7.12.2026', '18:00:00', 100, '2026-12-07T19:00:00', 60,"
-             " 100, 0, 15, 115, '100'), (2, 1, 'Masa 2', '7.12.2026', '18:00:00', 100,"
-             " '2026-12-07T19:30:00', 90, 150, 0, 100, 250, '100')",
-             "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15, 0)", "PRAGMA user_version = 3"}));
+            db, older + QStringList{
+                            "INSERT INTO bills(id, table_pos, table_name, opened_date, opened_time,"
+                            " fee, closed_at, minutes, time_charge, minimum_applied, extras_total,"
+                            " total, fee_line) VALUES(1, 0, 'Masa 1', '7.12.2026', '18:00:00', 100,"
+                            " '2026-12-07T19:00:00', 60, 100, 0, 15, 115, '100'), (2, 1, 'Masa 2',"
+                            " '7.12.2026', '18:00:00', 100, '2026-12-07T19:30:00', 90, 150, 0, 100,"
+                            " 250, '100')",
+                            "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15, 0)",
+                            QStringLiteral("PRAGMA user_version = %1").arg(version)}));
+        chain = rows(db, "SELECT id, hash FROM events ORDER BY id");
+        QCOMPARE(chain.isEmpty(), version == 3);
     } else {
         // The ledger as the first version wrote it, with two paid bills.
         QVERIFY(execAll(
@@ -575,7 +592,7 @@ void TestLedger::olderLedgerIsUpgraded()
     settle(desk);
     QCOMPARE(desk.env.messages().infos, QStringList{"Masa 1 için hesap kapatıldı!"});
     const QString db = desk.paths.ledgerFile();
-    QCOMPARE(rows(db, "PRAGMA user_version"), QList<QVariantList>{{4}});
+    QCOMPARE(rows(db, "PRAGMA user_version"), QList<QVariantList>{{5}});
     QCOMPARE(rows(db, "SELECT id, restart, total FROM bills"),
              (QList<QVariantList>{{1, 0, 115}, {2, 0, 250}, {3, 0, 1250000}}));
     QCOMPARE(rows(db, "SELECT name, carried FROM bill_extras"), (QList<QVariantList>{{"Çay", 0}}));
@@ -585,6 +602,7 @@ void TestLedger::olderLedgerIsUpgraded()
              QList<QVariantList>{{0}});
     QCOMPARE(rows(db, "SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY 1"),
              (QList<QVariantList>{{"bill_extras"},
+                                  {"bill_segments"},
                                   {"bills"},
                                   {"bills_by_cancel"},
                                   {"bills_by_closing"},
@@ -602,6 +620,9 @@ void TestLedger::olderLedgerIsUpgraded()
         QCOMPARE(id.value(0).value(0).toString(), keptId);
     QCOMPARE(desk.env.readBytes(desk.paths.ledgerIdFile()).trimmed(),
              id.value(0).value(0).toString().toLatin1());
+    // The events it had lead its chain unchanged, and the chain holds.
+    QCOMPARE(rows(db, "SELECT id, hash FROM events ORDER BY id").mid(0, chain.size()), chain);
+    QVERIFY(ledger::verifyChain(db).ok);
 }
 
 void TestLedger::droppedWorkIsBilled_data()
@@ -1263,8 +1284,14 @@ void TestLedger::ledgerNotOursIsOnlyRead_data()
     QTest::newRow("a newer version")
         << QStringList{"ALTER TABLE bills ADD COLUMN discount INTEGER NOT NULL DEFAULT 0",
                        "ALTER TABLE bills ADD COLUMN deleted INTEGER NOT NULL DEFAULT 0",
-                       "PRAGMA user_version = 5"}
+                       "PRAGMA user_version = 6"}
         << "daha yeni"
+        << "";
+    // An older version's, without segments: its bills are shown without them.
+    QTest::newRow("an older version with a view")
+        << QStringList{"DROP TABLE bill_segments", "PRAGMA user_version = 4",
+                       "CREATE VIEW paid AS SELECT * FROM bills"}
+        << "görünümü"
         << "";
     QTest::newRow("another program's")
         << QStringList{"PRAGMA application_id = 7"} << "bu programın defteri değil"
