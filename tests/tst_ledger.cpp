@@ -9,6 +9,7 @@
 #include "daybillsmodel.h"
 #include "dayendwindow.h"
 #include "movewindow.h"
+#include "operations.h"
 #include "ui_billwindow.h"
 #include "ui_dayendwindow.h"
 #include "ui_movewindow.h"
@@ -779,13 +780,40 @@ void TestLedger::exportCsv()
         desk.select(t);
         settle(desk);
     }
+    // A bill whose time was cut, settled as the hall settles it, and read back whole.
+    desk.forms.clear();
+    using Kind = counter::Segment::Kind;
+    const QList<counter::Segment> cut{
+        {Kind::Time, 0, 2700000, 45, 1000000, 750000, {}},
+        {Kind::Pause, 2700000, 3600000, 15, 0, 0, {}},
+        {Kind::Correction, 3600000, 3600000, -10, 1000000, -166666, "Oyun ağır başladı; düşüldü"}};
+    {
+        RecordList reg;
+        reg.load(desk.paths.registerFile());
+        ledger::Ledger ledger;
+        QVERIFY(ledger.open(desk.paths.ledgerFile()));
+        ledger::Operations ops(ledger, reg, desk.paths,
+                               [](int t) { return "Masa " + QString::number(t + 1); });
+        ledger::BillRecord b;
+        b.tablePos = 1;
+        b.tableName = "Masa 2";
+        b.openedDate = "7.12.2026";
+        b.openedTime = "20:00:00";
+        b.feeLine = "1000000";
+        b.closedAt = QDateTime(QDate(2026, 12, 7), QTime(21, 30));
+        b.bill = counter::billOf(cut, 1000000, {}, 0);
+        b.segments = cut;
+        QCOMPARE(ledger.bill(ops.settle(b, {"settle", "Masa 2", "{}", b.bill.total}))->segments,
+                 cut);
+    }
+    desk.start();
     DayEndWindow *w = desk.forms.Cash->dayEndWindow();
     const QString out = desk.env.root() + "/gun-sonu.csv";
     w->chooseFile = [&](const QString &) { return out; };
     w->askReason = [] { return std::optional<QString>(QStringLiteral("deneme; \"iade\"")); };
     ModalDriver driver(w, {[w] {
                                w->ui->BillsTable->sortByColumn(1, Qt::DescendingOrder);
-                               w->ui->BillsTable->selectRow(1); // Masa 1
+                               w->ui->BillsTable->selectRow(2); // Masa 1
                                w->CancelBillClick();
                                w->ExportClick();
                            },
@@ -794,19 +822,24 @@ void TestLedger::exportCsv()
     const QByteArray csv = TestEnvironment::readBytes(out);
     QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
     const QStringList lines = QString::fromUtf8(csv.mid(3)).split("\r\n", Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 3);
-    QCOMPARE(lines[0].split(';').size(), 14);
-    QCOMPARE(lines[1], QStringLiteral("1;07.12.2026 21:15:03;Masa 1;07.12.2026;20:00:00;75;1000000;"
-                                      "1250000;Hayır;15;1250015;07.12.2026 21:15:03;"
-                                      "\"deneme; \"\"iade\"\"\";\"İptal: deneme; \"\"iade\"\"\""));
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(lines[0].endsWith(";Durum;Faturalanan dk;Durdurulan dk"));
+    // Billed and stopped minutes from the segments; without them, the bill's minutes.
+    QCOMPARE(lines[1],
+             QStringLiteral("1;07.12.2026 21:15:03;Masa 1;07.12.2026;20:00:00;75;1000000;"
+                            "1250000;Hayır;15;1250015;07.12.2026 21:15:03;"
+                            "\"deneme; \"\"iade\"\"\";\"İptal: deneme; \"\"iade\"\"\";75;0"));
     QCOMPARE(lines[2], QStringLiteral("2;07.12.2026 21:15:03;Masa 2;07.12.2026;21:00:00;15;1000000;"
-                                      "250000;Hayır;0;250000;;;Ödendi"));
+                                      "250000;Hayır;0;250000;;;Ödendi;15;0"));
+    QCOMPARE(lines[3], QStringLiteral("3;07.12.2026 21:30:00;Masa 2;07.12.2026;20:00:00;35;1000000;"
+                                      "583334;Hayır;0;583334;;;Ödendi;35;15"));
     // The export closes the day: the chain's head is shown and anchored beside the ledger.
     const ledger::ChainHead head = desk.forms.Cash->ledger().chainHead();
-    QCOMPARE(head.id, 3); // two settles and the cancel
+    QCOMPARE(head.id, 4); // three settles and the cancel
     QCOMPARE(w->ui->ChainValue->text(), head.shortText());
-    QCOMPARE(TestEnvironment::readBytes(ledger::Ledger::anchorsFile(desk.paths.ledgerFile())),
-             "2026-12-07\t3\t" + head.hash.toLatin1() + '\n');
+    // After the line the program's end wrote before the third bill.
+    QVERIFY(TestEnvironment::readBytes(ledger::Ledger::anchorsFile(desk.paths.ledgerFile()))
+                .endsWith("\n2026-12-07\t4\t" + head.hash.toLatin1() + '\n'));
 }
 
 void TestLedger::exportedCells_data()
@@ -877,8 +910,9 @@ void TestLedger::exportedCells()
     QCOMPARE(TestEnvironment::readBytes(out),
              "\xEF\xBB\xBF"
              "Fiş No;Kapanış;Masa;Açılış Tarihi;Açılış Saati;Süre (dk);Saatlik Ücret;Saat Tutarı;"
-             "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni;Durum\r\n7;" +
-                 line.toUtf8() + "\r\n");
+             "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni;Durum;Faturalanan dk;"
+             "Durdurulan dk\r\n7;" +
+                 line.toUtf8() + ";122;0\r\n");
 }
 
 void TestLedger::momentsReadAsQtReadsThem_data()
