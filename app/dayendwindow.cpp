@@ -288,7 +288,8 @@ QByteArray DayEndWindow::csv(const QList<ledger::BillRecord> &bills)
     // Columns are only ever appended, so that a sheet made for an earlier export still fits.
     QStringList lines{QStringLiteral(
         "Fiş No;Kapanış;Masa;Açılış Tarihi;Açılış Saati;Süre (dk);Saatlik Ücret;Saat Tutarı;"
-        "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni;Durum")};
+        "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni;Durum;Faturalanan dk;"
+        "Durdurulan dk")};
     for (const ledger::BillRecord &b : bills) {
         QStringList f{QString::number(b.id),
                       momentField(b.closedAt),
@@ -303,7 +304,9 @@ QByteArray DayEndWindow::csv(const QList<ledger::BillRecord> &bills)
                       QString::number(b.bill.total),
                       momentField(b.cancelledAt),
                       textField(b.cancelReason),
-                      textField(ledger::statusText(b))};
+                      textField(ledger::statusText(b)),
+                      QString::number(ledger::billedMinutes(b)),
+                      QString::number(ledger::pausedMinutes(b))};
         lines << f.join(QLatin1Char(';'));
     }
     return QByteArray("\xEF\xBB\xBF") + (lines.join(QStringLiteral("\r\n")) + "\r\n").toUtf8();

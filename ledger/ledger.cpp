@@ -21,6 +21,7 @@
 #include <QThread>
 #include <QVariant>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <unordered_map>
@@ -55,6 +56,12 @@ const char *const kSchema[] = {
     "CREATE TABLE bill_extras(bill_id INTEGER NOT NULL REFERENCES bills(id),"
     " pos INTEGER NOT NULL, name TEXT NOT NULL, price INTEGER NOT NULL,"
     " carried INTEGER NOT NULL DEFAULT 0, PRIMARY KEY(bill_id, pos)) STRICT",
+    // Each bill's time as it was billed: kind 'time', 'pause' or 'correction'.
+    "CREATE TABLE bill_segments(bill_id INTEGER NOT NULL REFERENCES bills(id),"
+    " pos INTEGER NOT NULL, kind TEXT NOT NULL, from_ms INTEGER NOT NULL,"
+    " to_ms INTEGER NOT NULL, minutes INTEGER NOT NULL, fee INTEGER NOT NULL,"
+    " charge INTEGER NOT NULL, reason TEXT NOT NULL DEFAULT '', PRIMARY KEY(bill_id, pos))"
+    " STRICT",
     // Operations that change several files: what each is about to do, until it is done
     // (done: 0 pending, 1 done, 2 set aside). `guard` holds what each file and register
     // line it changes is before and after; `bill_ids` the bills it wrote.
@@ -84,8 +91,8 @@ const char *const kSchema[] = {
 // Version 2 marks restart bills and the extras they leave on their table; version 3 keeps
 // steps' guards, bills set aside for review, the ledger's id and openings as instants, and
 // declares its tables STRICT; version 4 keeps the chained events, the cashiers and their
-// permissions, and ties each bill to its settle event.
-constexpr int kSchemaVersion = 4;
+// permissions, and ties each bill to its settle event; version 5 keeps each bill's segments.
+constexpr int kSchemaVersion = 5;
 constexpr int kIdSince = 3;
 // What each version added to the tables of the first, which an older ledger lacks.
 struct Added
@@ -99,10 +106,11 @@ constexpr Added kAdded[] = {
     {"journal", "guard", 3},     {"journal", "bill_ids", 3},    {"ledger_info", nullptr, 3},
     {"openings", nullptr, 3},    {"bills", "settle_event", 4},  {"bills", "settle_hash", 4},
     {"journal", "event", 4},     {"events", nullptr, 4},        {"cashiers", nullptr, 4},
-    {"permissions", nullptr, 4},
+    {"permissions", nullptr, 4}, {"bill_segments", nullptr, 5},
 };
-// The tables an upgrade makes again, STRICT, with their rows.
-const char *const kRebuilt[] = {"bills", "bill_extras", "journal"};
+// The tables an upgrade makes again, STRICT, with their rows (those the file has). A table
+// that refers to bills is among them: renaming bills would rewrite its reference.
+const char *const kRebuilt[] = {"bills", "bill_extras", "bill_segments", "journal"};
 
 int addedIn(const QString &table, const QString &column = QString())
 {
@@ -168,6 +176,44 @@ BillRecord billOf(const QSqlQuery &q, bool full = true)
     if (!q.value(17).isNull())
         r.extrasFile = q.value(17).toByteArray();
     return r;
+}
+
+// A segment's columns, the bill's id first, as segmentOf() reads them.
+QString segmentColumns(const QString &prefix = QString())
+{
+    QStringList columns;
+    for (const char *c :
+         {"bill_id", "kind", "from_ms", "to_ms", "minutes", "fee", "charge", "reason"})
+        columns << prefix + QLatin1String(c);
+    return columns.join(QStringLiteral(", "));
+}
+
+constexpr std::array<std::pair<counter::Segment::Kind, const char *>, 3> kSegmentKinds{{
+    {counter::Segment::Kind::Time, "time"},
+    {counter::Segment::Kind::Pause, "pause"},
+    {counter::Segment::Kind::Correction, "correction"},
+}};
+
+counter::Segment segmentOf(const QSqlQuery &q)
+{
+    requireWhole(q, {0, 2, 3, 4, 5, 6}, "bill_segments", q.value(0));
+    counter::Segment s;
+    const QString kind = q.value(1).toString();
+    const auto named = std::find_if(kSegmentKinds.cbegin(), kSegmentKinds.cend(),
+                                    [&](const auto &k) { return kind == QLatin1String(k.second); });
+    // Read as time, a kind of another version's would be billed or left out unseen.
+    if (named == kSegmentKinds.cend())
+        throwError(QStringLiteral("Defter okunamadı: %1 numaralı fişin süre bölümlerinden birinin "
+                                  "türü (bill_segments tablosunda) bilinmiyor: \"%2\".")
+                       .arg(q.value(0).toString(), kind.left(40)));
+    s.kind = named->first;
+    s.fromMs = q.value(2).toLongLong();
+    s.toMs = q.value(3).toLongLong();
+    s.minutes = q.value(4).toLongLong();
+    s.fee = q.value(5).toLongLong();
+    s.charge = q.value(6).toLongLong();
+    s.reason = q.value(7).toString();
+    return s;
 }
 
 // By position: a kept statement never runs with values left from a use that stopped.
@@ -485,6 +531,34 @@ DayTotals dayTotals(const QList<BillRecord> &bills, const QList<BillRecord> &ear
     return t;
 }
 
+QLatin1String segmentKindName(counter::Segment::Kind kind)
+{
+    for (const auto &[k, name] : kSegmentKinds)
+        if (k == kind)
+            return QLatin1String(name);
+    return QLatin1String("time");
+}
+
+qint64 billedMinutes(const BillRecord &b)
+{
+    if (b.segments.isEmpty())
+        return b.bill.minutes;
+    qint64 minutes = 0;
+    for (const counter::Segment &s : b.segments)
+        if (s.kind != counter::Segment::Kind::Pause)
+            minutes += s.minutes;
+    return minutes;
+}
+
+qint64 pausedMinutes(const BillRecord &b)
+{
+    qint64 minutes = 0;
+    for (const counter::Segment &s : b.segments)
+        if (s.kind == counter::Segment::Kind::Pause)
+            minutes += s.minutes;
+    return minutes;
+}
+
 QString statusText(const BillRecord &b)
 {
     if (b.review)
@@ -633,6 +707,7 @@ bool Ledger::open(const QString &path, Check check)
     m_open = false;
     m_checkPending = false;
     m_readOnly = false;
+    m_segments = true; // a ledger that may be written has them, upgraded where it had not
     m_logTaken = false;
     const files::Kind kind = files::kind(path);
     if (kind == files::Kind::Other) {
@@ -839,6 +914,9 @@ bool Ledger::openReadOnly(const QString &why, bool newer)
         fail(why);
         return false;
     }
+    // A ledger from before segments were kept shows its bills without them.
+    m_segments =
+        q.exec(QStringLiteral("SELECT pos, %1 FROM bill_segments LIMIT 0").arg(segmentColumns()));
     q.finish();
     m_open = true;
     m_readOnly = true;
@@ -1004,16 +1082,17 @@ bool Ledger::rebuildStrict(const QString &keepId)
     // another type stops it all, and the file stays as it was.
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
-    QMap<QString, QString> kept; // the columns each table has now
+    QMap<QString, QString> kept; // the columns each table has now; one it lacks is made anew
     for (const char *table : kRebuilt) {
         QStringList names;
         for (const Column &c : columnsOf(db, QLatin1String(table)))
             names << c.name;
-        kept.insert(QLatin1String(table), names.join(QStringLiteral(", ")));
+        if (!names.isEmpty())
+            kept.insert(QLatin1String(table), names.join(QStringLiteral(", ")));
     }
     QStringList before;
-    for (const char *table : kRebuilt)
-        before << QStringLiteral("ALTER TABLE %1 RENAME TO old_%1").arg(QLatin1String(table));
+    for (const QString &table : kept.keys())
+        before << QStringLiteral("ALTER TABLE %1 RENAME TO old_%1").arg(table);
     before << QStringLiteral("DROP INDEX IF EXISTS bills_by_closing")
            << QStringLiteral("DROP INDEX IF EXISTS bills_by_cancel")
            << QStringLiteral("DROP INDEX IF EXISTS journal_open");
@@ -1049,8 +1128,8 @@ bool Ledger::rebuildStrict(const QString &keepId)
             }
         }
     }
-    for (const char *table : kRebuilt)
-        ok = ok && q.exec(QStringLiteral("DROP TABLE old_%1").arg(QLatin1String(table)));
+    for (const QString &table : kept.keys())
+        ok = ok && q.exec(QStringLiteral("DROP TABLE old_%1").arg(table));
     ok = ok && q.exec(keepId) &&
          q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) && db.commit();
     if (!ok) {
@@ -1136,9 +1215,25 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
     QHash<qint64, qsizetype> index;
     while (q.next()) {
-        if (full)
-            index.insert(q.value(0).toLongLong(), out.size());
+        index.insert(q.value(0).toLongLong(), out.size());
         out << billOf(q, full);
+    }
+    if (m_segments && !out.isEmpty()) {
+        // Gün Sonu's export counts them: the day's in one read.
+        static const QByteArray daySegments =
+            QStringLiteral("SELECT %1 FROM bill_segments s JOIN bills b ON b.id = s.bill_id"
+                           " WHERE b.closed_at >= ? AND b.closed_at < ?"
+                           " ORDER BY b.closed_at, b.id, s.pos")
+                .arg(segmentColumns(QStringLiteral("s.")))
+                .toUtf8();
+        QSqlQuery &s = statement(daySegments.constData());
+        const auto segmentsDone = qScopeGuard([&s] { s.finish(); });
+        s.setForwardOnly(true);
+        bindAll(s, {isoText(from), isoText(to)});
+        if (!s.exec())
+            throwError(QStringLiteral("Defter okunamadı: %1").arg(s.lastError().text()));
+        while (s.next())
+            out[index.value(s.value(0).toLongLong())].segments << segmentOf(s);
     }
     if (!full)
         return out;
@@ -1183,6 +1278,16 @@ std::optional<BillRecord> Ledger::bill(qint64 id) const
             r.extras << BookedExtra{e.value(0).toString(), e.value(1).toLongLong(),
                                     e.value(2).toInt() != 0};
         }
+    if (!m_segments)
+        return r;
+    QSqlQuery s(db);
+    s.prepare(QStringLiteral("SELECT %1 FROM bill_segments WHERE bill_id = ? ORDER BY pos")
+                  .arg(segmentColumns()));
+    s.addBindValue(id);
+    if (!s.exec())
+        throwError(QStringLiteral("Defter okunamadı: %1").arg(s.lastError().text()));
+    while (s.next())
+        r.segments << segmentOf(s);
     return r;
 }
 

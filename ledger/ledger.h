@@ -214,6 +214,7 @@ private:
     bool m_checkPending = false;
     std::optional<ChainCheck> m_startChain;
     bool m_readOnly = false;
+    bool m_segments = false; // it keeps bills' segments (a file only read may not)
     bool m_logTaken = false; // a log found beside it was its own, and is read into it
     QString m_problem;
     QString m_shortProblem;
@@ -246,6 +247,13 @@ struct DayTotals
     bool operator==(const DayTotals &) const = default;
 };
 DayTotals dayTotals(const QList<BillRecord> &bills, const QList<BillRecord> &earlierCancelled = {});
+
+// How the ledger names a segment's kind: "time", "pause" or "correction".
+QLatin1String segmentKindName(counter::Segment::Kind kind);
+// The minutes a bill billed: its segments' but the pauses'; a bill without segments (written
+// before they were kept, or extras alone) its own. And the minutes its pauses stood still.
+qint64 billedMinutes(const BillRecord &bill);
+qint64 pausedMinutes(const BillRecord &bill);
 
 // What became of a bill: "Ödendi", "İptal: REASON", or "Yeniden başlatıldı" for a restarted
 // account's (cancelled too, whatever its reason).

@@ -89,10 +89,15 @@ public:
 };
 
 // By position: a kept statement never runs with values left from a use that stopped.
-void bindAll(QSqlQuery &q, const QVariantList &values)
+void bindAll(QSqlQuery &q, int from, const QVariantList &values)
 {
     for (int k = 0; k < values.size(); ++k)
-        q.bindValue(k, values.at(k));
+        q.bindValue(from + k, values.at(k));
+}
+
+void bindAll(QSqlQuery &q, const QVariantList &values)
+{
+    bindAll(q, 0, values);
 }
 
 // A text bound as itself: a null QString would be bound as NULL.
@@ -105,6 +110,42 @@ QVariant blob(const std::optional<QByteArray> &bytes)
 {
     return bytes ? QVariant(*bytes) : QVariant(QMetaType(QMetaType::QByteArray));
 }
+
+// Rows of a table written many a statement: the work of running one (SQLite's and Qt's) was
+// most of a row's cost. Four sizes, each prepared once, write any count in a few statements.
+class ManyRows
+{
+public:
+    ManyRows(const char *insert, int columns) : m_columns(columns)
+    {
+        QByteArray row = "(?";
+        for (int c = 1; c < columns; ++c)
+            row += ", ?";
+        row += ')';
+        for (auto &[rows, sql] : m_sizes) {
+            sql = QByteArray(insert) + " VALUES " + row;
+            for (int k = 1; k < rows; ++k)
+                sql += ", " + row;
+        }
+    }
+    // `bind` binds row `row`'s values from place `at` on.
+    void insert(const Ledger &ledger, qsizetype count,
+                const std::function<void(QSqlQuery &, int at, qsizetype row)> &bind) const
+    {
+        qsizetype pos = 0;
+        for (const auto &[rows, sql] : m_sizes)
+            for (; count - pos >= rows; pos += rows) {
+                QSqlQuery &q = ledger.statement(sql.constData());
+                for (int k = 0; k < rows; ++k)
+                    bind(q, m_columns * k, pos + k);
+                execOrThrow(ledger, q);
+            }
+    }
+
+private:
+    int m_columns;
+    std::array<std::pair<int, QByteArray>, 4> m_sizes{{{64, {}}, {16, {}}, {4, {}}, {1, {}}}};
+};
 
 QString extrasFileName(const QString &table)
 {
@@ -495,6 +536,7 @@ void Operations::drop(qint64 id, const Step &s)
         const auto exec = [&](const char *sql, qint64 value) { execOn(m_ledger, db, sql, value); };
         for (qint64 bill : s.bills) {
             exec("DELETE FROM bill_extras WHERE bill_id = ?", bill);
+            exec("DELETE FROM bill_segments WHERE bill_id = ?", bill);
             exec("DELETE FROM bills WHERE id = ?", bill);
         }
         if (s.kind == QLatin1String("reopen"))
@@ -825,36 +867,21 @@ qint64 Operations::insertBill(const BillRecord &b)
                 b.cancelled() ? QVariant(b.cancelReason) : noText, QVariant(int(b.restart))});
     execOrThrow(m_ledger, q);
     const qint64 billId = q.lastInsertId().toLongLong();
-    if (b.extras.isEmpty())
-        return billId;
-    // Many rows a statement: the work of running one (SQLite's and Qt's) was most of a row's
-    // cost. Four sizes, each prepared once, write any count in a few statements.
-    static const std::array<std::pair<int, QByteArray>, 4> sizes = [] {
-        std::array<std::pair<int, QByteArray>, 4> made{{{64, {}}, {16, {}}, {4, {}}, {1, {}}}};
-        for (auto &[rows, sql] : made) {
-            sql = "INSERT INTO bill_extras(bill_id, pos, name, price, carried) VALUES"
-                  " (?, ?, ?, ?, ?)";
-            for (int k = 1; k < rows; ++k)
-                sql += ", (?, ?, ?, ?, ?)";
-        }
-        return made;
-    }();
-    const qsizetype count = b.extras.size();
-    qsizetype pos = 0;
-    for (const auto &[rows, sql] : sizes) {
-        for (; count - pos >= rows; pos += rows) {
-            QSqlQuery &e = m_ledger.statement(sql.constData());
-            for (int k = 0; k < rows; ++k) {
-                const BookedExtra &x = b.extras.at(pos + k);
-                e.bindValue(5 * k, billId);
-                e.bindValue(5 * k + 1, int(pos + k));
-                e.bindValue(5 * k + 2, text(x.name));
-                e.bindValue(5 * k + 3, x.price);
-                e.bindValue(5 * k + 4, int(x.carried));
-            }
-            execOrThrow(m_ledger, e);
-        }
-    }
+    static const ManyRows extras("INSERT INTO bill_extras(bill_id, pos, name, price, carried)", 5);
+    extras.insert(m_ledger, b.extras.size(), [&](QSqlQuery &e, int at, qsizetype pos) {
+        const BookedExtra &x = b.extras.at(pos);
+        bindAll(e, at, {billId, int(pos), text(x.name), x.price, int(x.carried)});
+    });
+    // In the bill's transaction: a bill is never found without its segments.
+    static const ManyRows segments("INSERT INTO bill_segments(bill_id, pos, kind, from_ms, to_ms,"
+                                   " minutes, fee, charge, reason)",
+                                   9);
+    segments.insert(m_ledger, b.segments.size(), [&](QSqlQuery &e, int at, qsizetype pos) {
+        const counter::Segment &x = b.segments.at(pos);
+        bindAll(e, at,
+                {billId, int(pos), QString(segmentKindName(x.kind)), x.fromMs, x.toMs, x.minutes,
+                 x.fee, x.charge, text(x.reason)});
+    });
     return billId;
 }
 

@@ -8,6 +8,7 @@
 // line or in table 0's extras file, each save with an event that carries it; waiting: as file,
 // with the ledger never opened, so the events wait beside it. Hall: the hall's own verbs, as
 // the windows call them: table 0 opened, two extras booked, one removed, the bill settled.
+// The bills of settle and restart carry their time in two segments.
 #include "billing.h"
 #include "errors.h"
 #include "events.h"
@@ -28,6 +29,10 @@ using namespace kv;
 
 namespace {
 const QStringList kBooked{"Çay", "15000", "Şalgam", "20000"};
+// An hour's bill: played, then stopped.
+const QList<counter::Segment> kSegments{
+    {counter::Segment::Kind::Time, 0, 2400000, 40, 1000000, 666666, {}},
+    {counter::Segment::Kind::Pause, 2400000, 3600000, 20, 0, 0, {}}};
 
 QStringList accountLines(qint64 n)
 {
@@ -123,6 +128,7 @@ int main(int argc, char **argv)
         b.feeLine = reg.value(RegisterLine::fee(0));
         b.closedAt = QDateTime(QDate(2027, 1, 2), QTime(1, 0));
         b.extras = {{"Çay", 15000}, {"Şalgam", 20000}};
+        b.segments = kSegments;
         return b;
     };
     const auto counted = [](const QString &kind, qint64 n) {

@@ -9,6 +9,7 @@
 #include "daybillsmodel.h"
 #include "dayendwindow.h"
 #include "movewindow.h"
+#include "operations.h"
 #include "ui_billwindow.h"
 #include "ui_dayendwindow.h"
 #include "ui_movewindow.h"
@@ -505,6 +506,8 @@ void TestLedger::olderLedgerIsUpgraded_data()
     QTest::newRow("text in a money column") << 1 << "'yüz'" << false;
     // Already STRICT, with an id and tables of its own that the upgrade keeps.
     QTest::newRow("version 3") << 3 << "250" << true;
+    // With its chained events, which the upgrade keeps as they are.
+    QTest::newRow("version 4") << 4 << "250" << true;
 }
 
 void TestLedger::olderLedgerIsUpgraded()
@@ -515,24 +518,39 @@ void TestLedger::olderLedgerIsUpgraded()
     Desk desk;
     prepareTwoOpen(desk);
     QString keptId;
-    if (version == 3) {
+    QList<QVariantList> chain;
+    if (version >= 3) {
         desk.start();
         desk.forms.clear();
-        keptId = rows(desk.paths.ledgerFile(), "SELECT value FROM ledger_info WHERE key = 'id'")
-                     .value(0)
-                     .value(0)
-                     .toString();
+        const QString db = desk.paths.ledgerFile();
+        keptId =
+            rows(db, "SELECT value FROM ledger_info WHERE key = 'id'").value(0).value(0).toString();
+        if (version == 4) {
+            ledger::Ledger made;
+            QVERIFY(made.open(db));
+            for (const char *kind : {"login", "fee"})
+                made.appendEvent({kind, {}, "{}", {}}, "Ayşe");
+        }
+        QStringList older{"DROP TABLE bill_segments"};
+        if (version == 3)
+            older << "DROP TABLE events"
+                  << "DROP TABLE cashiers"
+                  << "DROP TABLE permissions"
+                  << "ALTER TABLE bills DROP COLUMN settle_event"
+                  << "ALTER TABLE bills DROP COLUMN settle_hash"
+                  << "ALTER TABLE journal DROP COLUMN event";
         QVERIFY(execAll(
-            desk.paths.ledgerFile(),
-            {"DROP TABLE events", "DROP TABLE cashiers", "DROP TABLE permissions",
-             "ALTER TABLE bills DROP COLUMN settle_event",
-             "ALTER TABLE bills DROP COLUMN settle_hash", "ALTER TABLE journal DROP COLUMN event",
-             "INSERT INTO bills(id, table_pos, table_name, opened_date, opened_time, fee,"
-             " closed_at, minutes, time_charge, minimum_applied, extras_total, total, fee_line)"
-             " VALUES(1, 0, 'Masa 1', '7.12.2026', '18:00:00', 100, '2026-12-07T19:00:00', 60,"
-             " 100, 0, 15, 115, '100'), (2, 1, 'Masa 2', '7.12.2026', '18:00:00', 100,"
-             " '2026-12-07T19:30:00', 90, 150, 0, 100, 250, '100')",
-             "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15, 0)", "PRAGMA user_version = 3"}));
+            db, older + QStringList{
+                            "INSERT INTO bills(id, table_pos, table_name, opened_date, opened_time,"
+                            " fee, closed_at, minutes, time_charge, minimum_applied, extras_total,"
+                            " total, fee_line) VALUES(1, 0, 'Masa 1', '7.12.2026', '18:00:00', 100,"
+                            " '2026-12-07T19:00:00', 60, 100, 0, 15, 115, '100'), (2, 1, 'Masa 2',"
+                            " '7.12.2026', '18:00:00', 100, '2026-12-07T19:30:00', 90, 150, 0, 100,"
+                            " 250, '100')",
+                            "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15, 0)",
+                            QStringLiteral("PRAGMA user_version = %1").arg(version)}));
+        chain = rows(db, "SELECT id, hash FROM events ORDER BY id");
+        QCOMPARE(chain.isEmpty(), version == 3);
     } else {
         // The ledger as the first version wrote it, with two paid bills.
         QVERIFY(execAll(
@@ -575,7 +593,7 @@ void TestLedger::olderLedgerIsUpgraded()
     settle(desk);
     QCOMPARE(desk.env.messages().infos, QStringList{"Masa 1 için hesap kapatıldı!"});
     const QString db = desk.paths.ledgerFile();
-    QCOMPARE(rows(db, "PRAGMA user_version"), QList<QVariantList>{{4}});
+    QCOMPARE(rows(db, "PRAGMA user_version"), QList<QVariantList>{{5}});
     QCOMPARE(rows(db, "SELECT id, restart, total FROM bills"),
              (QList<QVariantList>{{1, 0, 115}, {2, 0, 250}, {3, 0, 1250000}}));
     QCOMPARE(rows(db, "SELECT name, carried FROM bill_extras"), (QList<QVariantList>{{"Çay", 0}}));
@@ -585,6 +603,7 @@ void TestLedger::olderLedgerIsUpgraded()
              QList<QVariantList>{{0}});
     QCOMPARE(rows(db, "SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY 1"),
              (QList<QVariantList>{{"bill_extras"},
+                                  {"bill_segments"},
                                   {"bills"},
                                   {"bills_by_cancel"},
                                   {"bills_by_closing"},
@@ -602,6 +621,9 @@ void TestLedger::olderLedgerIsUpgraded()
         QCOMPARE(id.value(0).value(0).toString(), keptId);
     QCOMPARE(desk.env.readBytes(desk.paths.ledgerIdFile()).trimmed(),
              id.value(0).value(0).toString().toLatin1());
+    // The events it had lead its chain unchanged, and the chain holds.
+    QCOMPARE(rows(db, "SELECT id, hash FROM events ORDER BY id").mid(0, chain.size()), chain);
+    QVERIFY(ledger::verifyChain(db).ok);
 }
 
 void TestLedger::droppedWorkIsBilled_data()
@@ -758,13 +780,40 @@ void TestLedger::exportCsv()
         desk.select(t);
         settle(desk);
     }
+    // A bill whose time was cut, settled as the hall settles it, and read back whole.
+    desk.forms.clear();
+    using Kind = counter::Segment::Kind;
+    const QList<counter::Segment> cut{
+        {Kind::Time, 0, 2700000, 45, 1000000, 750000, {}},
+        {Kind::Pause, 2700000, 3600000, 15, 0, 0, {}},
+        {Kind::Correction, 3600000, 3600000, -10, 1000000, -166666, "Oyun ağır başladı; düşüldü"}};
+    {
+        RecordList reg;
+        reg.load(desk.paths.registerFile());
+        ledger::Ledger ledger;
+        QVERIFY(ledger.open(desk.paths.ledgerFile()));
+        ledger::Operations ops(ledger, reg, desk.paths,
+                               [](int t) { return "Masa " + QString::number(t + 1); });
+        ledger::BillRecord b;
+        b.tablePos = 1;
+        b.tableName = "Masa 2";
+        b.openedDate = "7.12.2026";
+        b.openedTime = "20:00:00";
+        b.feeLine = "1000000";
+        b.closedAt = QDateTime(QDate(2026, 12, 7), QTime(21, 30));
+        b.bill = counter::billOf(cut, 1000000, {}, 0);
+        b.segments = cut;
+        QCOMPARE(ledger.bill(ops.settle(b, {"settle", "Masa 2", "{}", b.bill.total}))->segments,
+                 cut);
+    }
+    desk.start();
     DayEndWindow *w = desk.forms.Cash->dayEndWindow();
     const QString out = desk.env.root() + "/gun-sonu.csv";
     w->chooseFile = [&](const QString &) { return out; };
     w->askReason = [] { return std::optional<QString>(QStringLiteral("deneme; \"iade\"")); };
     ModalDriver driver(w, {[w] {
                                w->ui->BillsTable->sortByColumn(1, Qt::DescendingOrder);
-                               w->ui->BillsTable->selectRow(1); // Masa 1
+                               w->ui->BillsTable->selectRow(2); // Masa 1
                                w->CancelBillClick();
                                w->ExportClick();
                            },
@@ -773,19 +822,24 @@ void TestLedger::exportCsv()
     const QByteArray csv = TestEnvironment::readBytes(out);
     QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
     const QStringList lines = QString::fromUtf8(csv.mid(3)).split("\r\n", Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 3);
-    QCOMPARE(lines[0].split(';').size(), 14);
-    QCOMPARE(lines[1], QStringLiteral("1;07.12.2026 21:15:03;Masa 1;07.12.2026;20:00:00;75;1000000;"
-                                      "1250000;Hayır;15;1250015;07.12.2026 21:15:03;"
-                                      "\"deneme; \"\"iade\"\"\";\"İptal: deneme; \"\"iade\"\"\""));
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(lines[0].endsWith(";Durum;Faturalanan dk;Durdurulan dk"));
+    // Billed and stopped minutes from the segments; without them, the bill's minutes.
+    QCOMPARE(lines[1],
+             QStringLiteral("1;07.12.2026 21:15:03;Masa 1;07.12.2026;20:00:00;75;1000000;"
+                            "1250000;Hayır;15;1250015;07.12.2026 21:15:03;"
+                            "\"deneme; \"\"iade\"\"\";\"İptal: deneme; \"\"iade\"\"\";75;0"));
     QCOMPARE(lines[2], QStringLiteral("2;07.12.2026 21:15:03;Masa 2;07.12.2026;21:00:00;15;1000000;"
-                                      "250000;Hayır;0;250000;;;Ödendi"));
+                                      "250000;Hayır;0;250000;;;Ödendi;15;0"));
+    QCOMPARE(lines[3], QStringLiteral("3;07.12.2026 21:30:00;Masa 2;07.12.2026;20:00:00;35;1000000;"
+                                      "583334;Hayır;0;583334;;;Ödendi;35;15"));
     // The export closes the day: the chain's head is shown and anchored beside the ledger.
     const ledger::ChainHead head = desk.forms.Cash->ledger().chainHead();
-    QCOMPARE(head.id, 3); // two settles and the cancel
+    QCOMPARE(head.id, 4); // three settles and the cancel
     QCOMPARE(w->ui->ChainValue->text(), head.shortText());
-    QCOMPARE(TestEnvironment::readBytes(ledger::Ledger::anchorsFile(desk.paths.ledgerFile())),
-             "2026-12-07\t3\t" + head.hash.toLatin1() + '\n');
+    // After the line the program's end wrote before the third bill.
+    QVERIFY(TestEnvironment::readBytes(ledger::Ledger::anchorsFile(desk.paths.ledgerFile()))
+                .endsWith("\n2026-12-07\t4\t" + head.hash.toLatin1() + '\n'));
 }
 
 void TestLedger::exportedCells_data()
@@ -856,8 +910,9 @@ void TestLedger::exportedCells()
     QCOMPARE(TestEnvironment::readBytes(out),
              "\xEF\xBB\xBF"
              "Fiş No;Kapanış;Masa;Açılış Tarihi;Açılış Saati;Süre (dk);Saatlik Ücret;Saat Tutarı;"
-             "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni;Durum\r\n7;" +
-                 line.toUtf8() + "\r\n");
+             "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni;Durum;Faturalanan dk;"
+             "Durdurulan dk\r\n7;" +
+                 line.toUtf8() + ";122;0\r\n");
 }
 
 void TestLedger::momentsReadAsQtReadsThem_data()
@@ -1263,8 +1318,14 @@ void TestLedger::ledgerNotOursIsOnlyRead_data()
     QTest::newRow("a newer version")
         << QStringList{"ALTER TABLE bills ADD COLUMN discount INTEGER NOT NULL DEFAULT 0",
                        "ALTER TABLE bills ADD COLUMN deleted INTEGER NOT NULL DEFAULT 0",
-                       "PRAGMA user_version = 5"}
+                       "PRAGMA user_version = 6"}
         << "daha yeni"
+        << "";
+    // An older version's, without segments: its bills are shown without them.
+    QTest::newRow("an older version with a view")
+        << QStringList{"DROP TABLE bill_segments", "PRAGMA user_version = 4",
+                       "CREATE VIEW paid AS SELECT * FROM bills"}
+        << "görünümü"
         << "";
     QTest::newRow("another program's")
         << QStringList{"PRAGMA application_id = 7"} << "bu programın defteri değil"

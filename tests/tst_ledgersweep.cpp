@@ -1,9 +1,9 @@
 // Kills a process that settles (or moves) accounts in a loop at hundreds of moments spread
 // over the operation; after each kill, the start-up's recovery, and then: an account is
-// either still open with no bill, or its bill is in the ledger exactly once and its table is
-// free; a moved account and its extras stand on exactly one table. Each step's event is in the
-// ledger exactly when its change is in the files, and the chain holds; through the hall's verbs,
-// the events read back give the files as they are.
+// either still open with no bill, or its bill is in the ledger exactly once (with its segments)
+// and its table is free; a moved account and its extras stand on exactly one table. Each step's
+// event is in the ledger exactly when its change is in the files, and the chain holds; through
+// the hall's verbs, the events read back give the files as they are.
 #include "testsupport.h"
 
 #include "events.h"
@@ -170,6 +170,18 @@ Seen TestLedgerSweep::recoverAndCheck(const QString &mode, const Paths &paths)
                 return {seen.recovered, QStringLiteral("bill %1 is of account %2 %3")
                                             .arg(n)
                                             .arg(bills[n].openedDate, bills[n].openedTime)};
+        }
+        // Each bill with its segments, and no segment without its bill.
+        for (const ledger::BillRecord &b : bills)
+            if (b.segments.size() != 2 || b.segments[1].kind != counter::Segment::Kind::Pause)
+                return {seen.recovered,
+                        QStringLiteral("bill %1 has %2 segments").arg(b.id).arg(b.segments.size())};
+        {
+            QSqlQuery q(QSqlDatabase::database(ledger.connectionName()));
+            q.exec(
+                "SELECT count(*) FROM bill_segments WHERE bill_id NOT IN (SELECT id FROM bills)");
+            if (!q.next() || q.value(0).toInt() != 0)
+                return {seen.recovered, "segments left without their bill"};
         }
         const QStringList table = linesOf(0);
         if (mode == "restart" && extras(0) != RecordList::toBytes(kBooked))
