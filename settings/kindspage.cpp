@@ -29,6 +29,9 @@ QSpinBox *feeBox(QWidget *parent, const char *name)
     box->setRange(0, std::numeric_limits<int>::max());
     box->setSuffix(QStringLiteral(" TL"));
     box->setGroupSeparatorShown(true);
+    // As wide as the largest fee, not as the window.
+    box->setMaximumWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("2.147.483.647 TL")) +
+                         box->fontMetrics().height() * 3);
     return box;
 }
 
@@ -101,10 +104,12 @@ KindsPage::KindsPage(hall::Hall &hall, QWidget *parent) : QWidget(parent), m_hal
     m_bandFee = feeBox(m_bandBox, "bandFee");
     m_bandFee->setAccessibleName(QStringLiteral("Dilimin saat ücreti"));
     auto *times = new QHBoxLayout;
+    times->addWidget(new QLabel(QStringLiteral("Saat:"), m_bandBox));
     times->addWidget(m_from);
     times->addWidget(new QLabel(QStringLiteral("–"), m_bandBox));
     times->addWidget(m_to);
     times->addSpacing(8);
+    times->addWidget(new QLabel(QStringLiteral("Saat ücreti:"), m_bandBox));
     times->addWidget(m_bandFee);
     times->addStretch();
     auto *bandLayout = new QVBoxLayout(m_bandBox);
