@@ -192,14 +192,16 @@ public:
     // file could not be removed.
     void dropFreeExtras(int table);
     bool hasDroppableExtras(int table) const;
-    // The tables made anew: `count` tables named from `prefix`; every table extras file removed
-    // (what they held written to the ledger as dropped bills). Throws where a file cannot be
-    // written; the list follows what the files hold.
+    // The tables made anew: `count` tables, the own names of those that remain kept and the
+    // others named from `prefix`; every table extras file removed (what they held written to
+    // the ledger as dropped bills). Throws where a file cannot be written; the list follows
+    // what the files hold.
     void createTables(const QString &countText, const QString &prefix);
     // Whether creating tables drops extras, which the ledger must then take.
     bool createTablesDropsExtras() const;
-    // One table more, after the last, named from the prefix; no other table's account or
-    // extras is touched. Refused while its register lines or extras file hold something.
+    // One table more, after the last, named from the prefix (the next free number where an
+    // own name has its own); no other table's account or extras is touched. Refused while its
+    // register lines or extras file hold something.
     void addTable();
     // The last table gone, when it is free and holds no extras; else why not (empty: it can).
     QString lastTableProblem() const;
