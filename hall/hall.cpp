@@ -555,8 +555,8 @@ Calculation Hall::calculate(int table, qint64 elapsedMs)
         m_register.value(RegisterLine::startTime(table)), clock::now().date());
     const auto opening = openings().constFind(table);
     c.segments = counter::pricedSegments(
-        counter::accountStart(lines, opening == openings().cend() ? nullptr : &*opening), elapsedMs,
-        c.fee, p);
+        counter::accountStart(lines, opening == openings().cend() ? nullptr : &*opening),
+        elapsedMs, c.fee, p);
     c.bill = counter::billOf(c.segments, c.fee, counter::minimumOf(m_settings, &p), extras);
     c.minutes = c.bill.minutes;
     c.paused = counter::pausedBy(p.changes);
@@ -599,7 +599,8 @@ void Hall::restartAccount(int table, const QString &fee, const counter::Moment &
         m_ledger->setOpening(table, counter::openingAt(at, date, time));
 }
 
-void Hall::changeFee(int table, const QString &fee, const counter::Moment &now, bool fromOpening)
+void Hall::changeFee(int table, const QString &fee, const counter::Moment &now,
+                     bool fromOpening)
 {
     const auto shown = qScopeGuard([&] { emit tableChanged(table); });
     RecordList next = m_register;
@@ -1177,8 +1178,8 @@ void Hall::saveSettings(const RecordList &next, const std::optional<QStringList>
             QList<AccountTimes> with = timesWith(
                 t,
                 [&](AccountTimes &a) {
-                    a.changes << counter::TimeChange{
-                        counter::TimeChange::Kind::Fee, *at, newAmount, 0, {}};
+                    a.changes << counter::TimeChange{counter::TimeChange::Kind::Fee, *at,
+                                                     newAmount, 0, {}};
                 },
                 oldAmount);
             std::swap(times, m_times);

@@ -234,15 +234,15 @@ QString detailOf(const QString &kind, const QJsonObject &o)
     if (kind == QLatin1String("table_rename"))
         return change(text("old"), text("new"));
     if (kind == QLatin1String("table_kind")) {
-        const auto kind = [&text](const char *key) {
+        const auto named = [&text](const char *key) {
             const QString name = text(key);
             return name.isEmpty() ? QStringLiteral("tür yok") : name;
         };
-        return prefixed(QStringLiteral("Tür "), change(kind("old"), kind("new")));
+        return prefixed(QStringLiteral("Tür "), change(named("old"), named("new")));
     }
     if (kind == QLatin1String("table_order"))
-        return joined({text("name"), prefixed(QStringLiteral("sıra "),
-                                              change(text("from"), text("to")))});
+        return joined(
+            {text("name"), prefixed(QStringLiteral("sıra "), change(text("from"), text("to")))});
     if (kind == QLatin1String("kinds"))
         return joined(
             {prefixed(QStringLiteral("Tür sayısı "), change(text("old"), text("new"))),
