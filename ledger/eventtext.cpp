@@ -236,9 +236,9 @@ QString detailOf(const QString &kind, const QJsonObject &o)
     if (kind == QLatin1String("table_kind")) {
         const auto named = [&text](const char *key) {
             const QString name = text(key);
-            return name.isEmpty() ? QStringLiteral("tür yok") : name;
+            return name.isEmpty() ? QStringLiteral("yok") : name;
         };
-        return prefixed(QStringLiteral("Tür "), change(named("old"), named("new")));
+        return prefixed(QStringLiteral("Tür: "), change(named("old"), named("new")));
     }
     if (kind == QLatin1String("table_order"))
         return joined(
