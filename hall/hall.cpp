@@ -239,10 +239,7 @@ void Hall::listTables()
     if (m_register.known() && m_settings.known() &&
         tryStrToInt(m_register.value(RegisterLine::TableCount), &n))
         n = qBound(0, n, kMaxTables);
-    const QString prefix = m_settings.value(SettingsLine::TablePrefix);
-    for (int k = 1; k <= n; ++k)
-        m_names << (k <= m_layout.tables.size() ? m_layout.tables.at(k - 1).name
-                                                : kv::tableName(prefix, k));
+    m_names = namesOf(n);
     m_booked.assign(size_t(m_names.size()), RecordList());
     m_bookedAt.assign(size_t(m_names.size()), {});
     m_floor = counter::Floor();
@@ -340,8 +337,8 @@ QString Hall::tableName(int table) const
 {
     if (table >= 0 && table < m_names.size())
         return m_names.at(table);
-    if (table >= 0 && table < m_layout.tables.size())
-        return m_layout.tables.at(table).name;
+    if (table >= 0)
+        return namesOf(table + 1).value(table);
     return kv::tableName(m_settings.value(SettingsLine::TablePrefix), table + 1);
 }
 
@@ -1142,9 +1139,11 @@ void Hall::addTable()
     const int t = tableCount();
     if (!m_register.known() || !m_settings.known())
         throwError(QStringLiteral("Masa bilgileri okunamadığı için masa eklenemez."));
+    checkEditable();
     if (t >= kMaxTables)
         throwError(QStringLiteral("En fazla %1 masa olabilir.").arg(kMaxTables));
-    const QString name = kv::tableName(m_settings.value(SettingsLine::TablePrefix), t + 1);
+    // From the prefix, past the names taken; or as an entry left past the count names it.
+    const QString name = tableName(t);
     // Left by a count lowered earlier: never handed to a new guest unseen.
     if (!m_register.value(RegisterLine::date(t)).isEmpty())
         throwError(QStringLiteral("Kayıtlarda %1 için önceden kalmış bir hesap var; masa "
@@ -1160,11 +1159,7 @@ void Hall::addTable()
     next.set(RegisterLine::TableCount, QString::number(t + 1));
     for (int line : {RegisterLine::date(t), RegisterLine::startTime(t), RegisterLine::fee(t)})
         next.set(line, QString());
-    const auto listed = qScopeGuard([this] {
-        listTables();
-        loadExtras();
-        emit tablesChanged();
-    });
+    const auto listed = qScopeGuard([this] { relist(); });
     saveList(m_register, m_paths.registerFile(), next,
              newEvent(QStringLiteral("table_add"), name, {{"name", name}, {"count", t + 1}}));
 }
@@ -1187,6 +1182,7 @@ QString Hall::lastTableProblem() const
 
 void Hall::removeLastTable()
 {
+    checkEditable();
     if (const QString why = lastTableProblem(); !why.isEmpty())
         throwError(why);
     const int t = tableCount() - 1;
@@ -1194,13 +1190,10 @@ void Hall::removeLastTable()
     // Only the count changes: the register keeps its layout.
     RecordList next = m_register;
     next.set(RegisterLine::TableCount, QString::number(t));
-    const auto listed = qScopeGuard([this] {
-        listTables();
-        loadExtras();
-        emit tablesChanged();
-    });
+    const auto listed = qScopeGuard([this] { relist(); });
     saveList(m_register, m_paths.registerFile(), next,
              newEvent(QStringLiteral("table_remove"), name, {{"name", name}, {"count", t}}));
+    dropLayoutPast(t);
 }
 
 bool Hall::createTablesDropsExtras() const
@@ -1214,8 +1207,10 @@ bool Hall::createTablesDropsExtras() const
 
 void Hall::createTables(const QString &countText, const QString &prefix)
 {
+    checkEditable();
     const QStringList extrasFiles = files::list(m_paths.extrasDir());
     const QString oldCount = m_register.value(RegisterLine::TableCount);
+    const QString oldPrefix = m_settings.value(SettingsLine::TablePrefix);
     // From here the table list shows what the files hold, after a failure too.
     const auto listed = qScopeGuard([this] {
         listTables();
@@ -1254,6 +1249,7 @@ void Hall::createTables(const QString &countText, const QString &prefix)
         // in the tables event.
         m_operations->removeExtras(bill, file, {});
     }
+    keepLayoutOf(tableCount(), oldPrefix);
 }
 
 QJsonObject Hall::settingsChange(const RecordList &before, const RecordList &after)
@@ -1353,6 +1349,8 @@ bool Hall::catchUp()
     const auto floor = qScopeGuard([&] {
         if (changed) {
             m_preloaded = nullptr; // the step may have changed what was read
+            rereadLayout();
+            listTables();
             loadExtras();
             emit tablesChanged();
         }

@@ -199,18 +199,36 @@ public:
     // file could not be removed.
     void dropFreeExtras(int table);
     bool hasDroppableExtras(int table) const;
-    // The tables made anew: `count` tables named from `prefix`; every table extras file removed
-    // (what they held written to the ledger as dropped bills). Throws where a file cannot be
-    // written; the list follows what the files hold.
+    // The tables made anew: `count` tables, the own names of those that remain kept and the
+    // others named from `prefix`; every table extras file removed (what they held written to
+    // the ledger as dropped bills). Throws where a file cannot be written; the list follows
+    // what the files hold.
     void createTables(const QString &countText, const QString &prefix);
     // Whether creating tables drops extras, which the ledger must then take.
     bool createTablesDropsExtras() const;
-    // One table more, after the last, named from the prefix; no other table's account or
-    // extras is touched. Refused while its register lines or extras file hold something.
+    // One table more, after the last, named from the prefix (the next free number where an
+    // own name has its own); no other table's account or extras is touched. Refused while its
+    // register lines or extras file hold something.
     void addTable();
     // The last table gone, when it is free and holds no extras; else why not (empty: it can).
     QString lastTableProblem() const;
     void removeLastTable();
+
+    // ---- Editing the tables -------------------------------------------------------------
+    // Each is saved at once with its event and touches no other table's account or extras;
+    // each throws the operator's message and changes nothing when refused, and is refused
+    // while the tables file cannot be read. Afterwards the tables are listed again.
+    // The table kinds become `kinds`; origins[i] is the index kind i had (-1: a new one), none
+    // given: each keeps its place. A kind a table uses stays; the bands and minimum of a kind
+    // with an open table stay as they are. A kind's fee bills tables opened from then on.
+    void saveKinds(const QList<TableKind> &kinds, const QList<int> &origins = {});
+    // The table's own name; its extras file goes along, crash-safely.
+    void renameTable(int table, const QString &name);
+    // The table's kind (-1: none, the settings' fee); refused while it has an open account.
+    void setTableKind(int table, int kind);
+    // The table swaps places with the one above (-1) or below (+1); both must be free of
+    // accounts, which the register keeps by place.
+    void moveTable(int table, int by);
     // The settings saved as `next`; with a fee list when multiple fees are on.
     void saveSettings(const RecordList &next, const std::optional<QStringList> &fees);
     void saveCatalogue(const RecordList &next);
@@ -253,6 +271,25 @@ private:
     void recordCashierEvent(const QString &kind, const QByteArray &detail);
     bool takePreloaded(RecordList &list, const QString &path);
     void listTables();
+    // The names of the first `count` tables: own names, then names from the prefix, each with
+    // the next free number where its own is taken (ignoring case).
+    QStringList namesOf(int count) const;
+    // The layout with every listed table in it, by the name it has now: a rename above it then
+    // leaves the names below as they are.
+    TablesLayout fullLayout() const;
+    void checkEditable() const;
+    // The tables file saved as `next`, with the event.
+    void saveLayout(const TablesLayout &next, const ledger::NewEvent &change);
+    // The tables file read again, after a step that may have changed it.
+    void rereadLayout();
+    // The tables listed again; booking times kept, table i's taken from table from(i).
+    void relist(const std::function<int(int)> &from = {});
+    // After the last table went: its entry dropped (an entry past the count names nothing; the
+    // next table added would take it).
+    void dropLayoutPast(int count);
+    // After "Masa Oluştur": the entries of the tables that remain, the names that came from
+    // the old prefix following the new one.
+    void keepLayoutOf(int count, const QString &oldPrefix);
     void readExtrasTotal(int table);
     // A table's extras changed behind the cache: read again.
     void reread(int table);

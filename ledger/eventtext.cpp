@@ -250,6 +250,25 @@ QString detailOf(const QString &kind, const QJsonObject &o)
                        prefixed(QStringLiteral("masa adı "), text("prefix"))});
     if (kind == QLatin1String("table_add") || kind == QLatin1String("table_remove"))
         return joined({text("name"), prefixed(QStringLiteral("masa sayısı "), text("count"))});
+    if (kind == QLatin1String("table_rename"))
+        return change(text("old"), text("new"));
+    if (kind == QLatin1String("table_kind")) {
+        const auto named = [&text](const char *key) {
+            const QString name = text(key);
+            return name.isEmpty() ? QStringLiteral("yok") : name;
+        };
+        return prefixed(QStringLiteral("Tür: "), change(named("old"), named("new")));
+    }
+    if (kind == QLatin1String("table_order"))
+        return joined(
+            {text("name"), prefixed(QStringLiteral("sıra "), change(text("from"), text("to")))});
+    if (kind == QLatin1String("kinds"))
+        return joined(
+            {prefixed(QStringLiteral("Tür sayısı "), change(text("old"), text("new"))),
+             prefixed(QStringLiteral("eklenen: "), listOf(o.value(QLatin1String("added")))),
+             prefixed(QStringLiteral("çıkarılan: "), listOf(o.value(QLatin1String("removed")))),
+             prefixed(QStringLiteral("değişen: "), listOf(o.value(QLatin1String("changed"))))},
+            QStringLiteral("; "));
     if (kind == QLatin1String("wipe"))
         return suffixed(text("accounts"), QStringLiteral(" açık hesap silindi"));
     if (kind == QLatin1String("settings"))

@@ -32,7 +32,8 @@ struct Guard
 // whether later work changed its files.
 struct Operations::Step
 {
-    QString kind; // "settle", "move", "reopen", "restart", "clear", "remove", "file", "register"
+    QString kind; // "settle", "move", "reopen", "restart", "clear", "remove", "file", "register",
+                  // "rename"
     qint64 billId = 0;   // reopen: the bill cancelled
     QList<qint64> bills; // the bills the step wrote
     int table = -1;      // settle, reopen: the table; move: the source
@@ -40,8 +41,10 @@ struct Operations::Step
     int target = -1;     // move: the table the account goes to; clear: the register's length
     QString targetName;
     QStringList lines; // move, reopen, restart: the account's three register lines; remove,
-                       // file: the file; register: all its lines
-    std::optional<QByteArray> extras; // move, reopen: the extras file, none: no file; file: it
+                       // file: the file; register: all its lines; rename: the tables file and
+                       // its bytes in base64
+    std::optional<QByteArray> extras; // move, reopen, rename: the extras file, none: no file;
+                                      // file: it
     QList<Guard> guard;
     NewEvent event; // written with the step's done mark
     QString op;     // who made the step
@@ -245,6 +248,9 @@ Words wordsOf(const QString &kind)
     if (kind == QLatin1String("clear"))
         return {"masa bilgilerini silme", "masa bilgileri silinmedi",
                 "masa bilgileri yine de silindi"};
+    if (kind == QLatin1String("rename"))
+        return {"masa adını değiştirme", "masa adı değiştirilmedi",
+                "masa adı yine de değiştirildi"};
     return {"extraları silme", "extralar silinmedi", "extralar yine de silindi"};
 }
 } // namespace
@@ -349,6 +355,14 @@ Operations::Effects Operations::effects(const Step &s) const
     } else if (s.kind == QLatin1String("register")) {
         e.files << Effects::File{dataName(m_paths, m_paths.registerFile()),
                                  RecordList::toBytes(s.lines), false, true};
+    } else if (s.kind == QLatin1String("rename")) {
+        // The new file first, the old one last: in between both hold the same extras.
+        if (s.extras)
+            e.files << Effects::File{extrasFileName(s.targetName), s.extras};
+        e.files << Effects::File{s.lines.value(0),
+                                 QByteArray::fromBase64(s.lines.value(1).toLatin1())};
+        if (s.extras)
+            e.files << Effects::File{extrasFileName(s.tableName), std::nullopt};
     }
     return e;
 }
@@ -1045,6 +1059,36 @@ bool Operations::removeExtras(const std::optional<BillRecord> &discarded, const 
         return false;
     }
     return true;
+}
+
+void Operations::renameTable(const QString &from, const QString &to, const QString &path,
+                             const QByteArray &bytes, const NewEvent &event)
+{
+    const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
+    Step s;
+    s.kind = QStringLiteral("rename");
+    s.tableName = from;
+    s.targetName = to;
+    s.lines = QStringList{dataName(m_paths, path), QString::fromLatin1(bytes.toBase64())};
+    s.event = event;
+    s.op = m_operator;
+    if (!readExtras(m_paths, from)) {
+        runAnyway(s);
+        return;
+    }
+    // Two files move together: only the journal can finish or undo that after a crash.
+    finishPending();
+    qint64 id = 0;
+    try {
+        s.extras = readExtras(m_paths, from);
+        if (!files::isDir(m_paths.extrasDir()))
+            throwError(QStringLiteral("Cannot create file %1")
+                           .arg(files::native(m_paths.tableExtrasFile(to))));
+        id = begin(s, {});
+    } catch (const RuntimeError &e) {
+        failed(s, e, Outcome::Dropped);
+    }
+    run(s, id);
 }
 
 void Operations::saveFile(const QString &path, const QByteArray &bytes, const NewEvent &event)

@@ -91,6 +91,12 @@ public:
     // With no bill to write, clearing and removing are the counter's own saves (below).
     bool removeExtras(const std::optional<BillRecord> &discarded, const QString &file,
                       const NewEvent &event);
+    // A table's name changes from `from` to `to`: its extras file goes to the new name and the
+    // tables file `path` (in the data directory) becomes `bytes`, as one step. After any crash
+    // and the recovery, the extras stand under exactly the name the tables file gives. A table
+    // with no extras file needs no ledger: its step is a save of the tables file alone.
+    void renameTable(const QString &from, const QString &to, const QString &path,
+                     const QByteArray &bytes, const NewEvent &event);
 
     // The counter's own saves and events never stop for the ledger: while it cannot be
     // written, their events wait, chained, in the file beside it (each synced before its

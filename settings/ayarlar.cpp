@@ -6,6 +6,7 @@
 #include "applocale.h"
 #include "cashierspage.h"
 #include "hall.h"
+#include "kindspage.h"
 #include "layout.h"
 #include "messages.h"
 #include "names.h"
@@ -32,6 +33,9 @@ TForm3::TForm3(hall::Hall &hall, QWidget *parent)
     m_tablesPage = new TablesPage(m_hall, ui->PageControl1);
     m_tablesPage->approve = [this](const QString &action) { return approval(action); };
     ui->PageControl1->addTab(m_tablesPage, QStringLiteral("Masalar"));
+    m_kindsPage = new KindsPage(m_hall, ui->PageControl1);
+    m_kindsPage->approve = [this](const QString &action) { return approval(action); };
+    ui->PageControl1->addTab(m_kindsPage, QStringLiteral("Masa Türleri"));
     ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(40));
     for (TumNumberEdit *price : {ui->birim, ui->enaz, ui->fiyati})
         price->setAmount(true);
@@ -153,6 +157,7 @@ void showNumber(TumNumberEdit *box, const QString &line)
 
 void TForm3::fill()
 {
+    m_kindsPage->reload(); // edits left unsaved when the window was closed are gone
     const RecordList &s = settings();
     showNumber(ui->birim, s.value(SettingsLine::UnitFee));
     ui->Edit1->setText(s.value(SettingsLine::TablePrefix));

@@ -11,6 +11,7 @@ class QAction;
 class QListWidget;
 class QMenu;
 class CashiersPage;
+class KindsPage;
 class TablesPage;
 
 namespace Ui {
@@ -85,6 +86,7 @@ private:
     QDialog *m_feeEntry = nullptr;
     CashiersPage *m_cashiersPage = nullptr;
     TablesPage *m_tablesPage = nullptr;
+    KindsPage *m_kindsPage = nullptr;
     std::optional<kv::hall::Approval> approval(const QString &action);
     QMenu *PopupMenu1;
     QAction *Ekle1;

@@ -4,11 +4,13 @@
 
 #include <QWidget>
 
+class QComboBox;
 class QListWidget;
 class QPushButton;
 
-// The "Masalar" tab of the settings window: the tables one at a time. Adding a table or
-// removing the last one is saved at once and touches no other table's account or extras.
+// The "Masalar" tab of the settings window: the tables one at a time. Each change (add,
+// rename, kind, order, remove the last) is saved at once and touches no other table's account
+// or extras.
 class TablesPage : public QWidget
 {
     Q_OBJECT
@@ -19,9 +21,12 @@ public:
     // The Yönetici's approval each change needs; none asked when unset.
     kv::hall::Approve approve;
 
-    // Handlers, connected in the constructor.
-    void addClick();    // "Masa Ekle"
-    void removeClick(); // "Son Masayı Sil", after asking
+    // Handlers, connected in the constructor; each on the chosen table.
+    void addClick();            // "Masa Ekle"
+    void removeClick();         // "Son Masayı Sil", after asking
+    void renameClick();         // "Yeniden Adlandır", asking the new name
+    void kindChosen(int index); // the kind box: 0 none, else the kind's place + 1
+    void moveClick(int by);     // "Yukarı" (-1), "Aşağı" (+1)
 
     QListWidget *tableList() const { return m_list; }
 
@@ -30,11 +35,19 @@ protected:
 
 private:
     void refresh();
+    // The kind box and the buttons, for the chosen table.
+    void showChosen();
+    int chosen() const;
     // As "Masa Oluştur": a Yönetici's where one is needed.
-    std::optional<kv::hall::Approval> approved();
+    std::optional<kv::hall::Approval> approved(const QString &action);
 
     kv::hall::Hall &m_hall;
     QListWidget *m_list;
+    QComboBox *m_kind;
     QPushButton *m_add;
     QPushButton *m_remove;
+    QPushButton *m_rename;
+    QPushButton *m_up;
+    QPushButton *m_down;
+    int m_select = -1; // the row to choose once the tables are listed again
 };

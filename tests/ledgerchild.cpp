@@ -7,8 +7,9 @@
 // forth between tables 0 and 1. Register, file: a counter n is saved in the register's last
 // line or in table 0's extras file, each save with an event that carries it; waiting: as file,
 // with the ledger never opened, so the events wait beside it. Hall: the hall's own verbs, as
-// the windows call them: table 0 opened, two extras booked, one removed, the bill settled.
-// The bills of settle and restart carry their time in two segments.
+// the windows call them: table 0 opened, two extras booked, one removed, the bill settled,
+// and table 1, with an extra booked, renamed to Bahçe or back to Köşe. The bills of settle and
+// restart carry their time in two segments.
 #include "billing.h"
 #include "errors.h"
 #include "events.h"
@@ -80,6 +81,10 @@ int hallLoop(const Paths &paths)
         hall.book(0, 1);
         hall.removeExtra(0, 1);
         hall.settle(hall.accountRecord(0, counter::momentNow()));
+        if (hall.extrasSum(1) == 0)
+            hall.book(1, 0);
+        hall.renameTable(1, hall.tableName(1) == QStringLiteral("Bahçe") ? QStringLiteral("Köşe")
+                                                                         : QStringLiteral("Bahçe"));
         report(done, timer);
     }
 }

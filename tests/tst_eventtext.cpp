@@ -61,6 +61,14 @@ void TestEventText::detail_data()
         << "Fiş iptal edildi" << "Fiş 12, neden: deneme";
     QTest::newRow("tables") << "tables" << R"({"old":10,"new":12,"prefix":"Masa"})"
         << "Masalar oluşturuldu" << "Masa sayısı 10 → 12, masa adı Masa";
+    QTest::newRow("table_rename") << "table_rename" << R"({"old":"Masa 2","new":"Bahçe"})"
+        << "Masa adı değiştirildi" << "Masa 2 → Bahçe";
+    QTest::newRow("table_kind") << "table_kind" << R"({"old":"","new":"Bilardo"})"
+        << "Masa türü değiştirildi" << "Tür: yok → Bilardo";
+    QTest::newRow("table_order") << "table_order" << R"({"name":"Bahçe","from":2,"to":3})"
+        << "Masa sırası değiştirildi" << "Bahçe, sıra 2 → 3";
+    QTest::newRow("kinds") << "kinds" << R"({"old":1,"new":2,"added":["Okey"],"removed":[],"changed":["Bilardo"]})"
+        << "Masa türleri değiştirildi" << "Tür sayısı 1 → 2; eklenen: Okey; değişen: Bilardo";
     QTest::newRow("wipe") << "wipe" << R"({"accounts":3})" << "Masa bilgileri silindi" << "3 açık hesap silindi";
     QTest::newRow("settings") << "settings"
         << R"({"changed":{"unit_fee":{"old":"100","new":"150"},"minimum_charge_on":{"old":"F","new":"T"},"yeni":{"old":"a","new":"b"}}})"

@@ -88,6 +88,8 @@ private slots:
     void tablesFile_data();
     void tablesFile();
     void addingAndRemovingOneTable();
+    void editingOneTable_data();
+    void editingOneTable();
 };
 
 // The fee calculation, the floor and settling bill an account by the one rule.
@@ -569,6 +571,188 @@ void TestHall::addingAndRemovingOneTable()
         QVERIFY(e.text().startsWith("Kayıtlarda Masa 2 için önceden kalmış bir hesap var"));
     }
     QCOMPARE(f.hall.tableCount(), 1);
+}
+
+void TestHall::editingOneTable_data()
+{
+    QTest::addColumn<QString>("own");  // the tables file's names, split at '|'; '*': a Bilardo
+    QTest::addColumn<QString>("verb"); // rename, kind, move, add, remove, create, kinds
+    QTest::addColumn<int>("table");
+    QTest::addColumn<QString>("arg");
+    QTest::addColumn<QString>("names"); // after, split at '|'
+    QTest::addColumn<QString>("refused");
+    const QString plain = "Masa 1|Masa 2|Masa 3|Masa 4|Masa 5";
+    QTest::newRow("rename: the extras go along") << ""
+                                                 << "rename" << 1 << "Bahçe"
+                                                 << "Masa 1|Bahçe|Masa 3|Masa 4|Masa 5"
+                                                 << "";
+    QTest::newRow("rename an open table") << ""
+                                          << "rename" << 0 << "Köşe"
+                                          << "Köşe|Masa 2|Masa 3|Masa 4|Masa 5"
+                                          << "";
+    QTest::newRow("rename onto a file left behind")
+        << ""
+        << "rename" << 1 << "Eski" << plain << "%1 dosyası var: Masa 2 bu ada geçerse";
+    QTest::newRow("rename to a path")
+        << ""
+        << "rename" << 1 << "Masa/2" << plain << "Masa adı “/” karakterini içeremez";
+    QTest::newRow("rename onto another, in other cases")
+        << ""
+        << "rename" << 1 << "MASA 3" << plain << "“MASA 3” adında başka bir masa var";
+    QTest::newRow("kind") << ""
+                          << "kind" << 2 << "0" << plain << "";
+    QTest::newRow("kind of an open table")
+        << ""
+        << "kind" << 0 << "0" << plain << "Masa 1 açık: ücreti açılışta türünden alındı";
+    QTest::newRow("move down") << ""
+                               << "move" << 1 << "1"
+                               << "Masa 1|Masa 3|Masa 2|Masa 4|Masa 5"
+                               << "";
+    QTest::newRow("move up onto an open table")
+        << ""
+        << "move" << 1 << "-1" << plain << "Masa 1 açık: hesaplar masaların sırasıyla";
+    QTest::newRow("move an open table down")
+        << ""
+        << "move" << 3 << "1" << plain << "Masa 4 açık: hesaplar masaların sırasıyla";
+    QTest::newRow("add past an own name with the prefix's")
+        << "Masa 1|Masa 2|masa 6|Masa 4|Masa 5"
+        << "add" << 0 << ""
+        << "Masa 1|Masa 2|masa 6|Masa 4|Masa 5|Masa 7"
+        << "";
+    QTest::newRow("remove the last, its entry too") << "Masa 1|Masa 2|Masa 3|Masa 4|Son"
+                                                    << "remove" << 0 << ""
+                                                    << "Masa 1|Masa 2|Masa 3|Masa 4"
+                                                    << "";
+    QTest::newRow("Masa Oluştur: more, own names kept")
+        << "Bahçe|Köşe|Masa 7"
+        << "create" << 0 << "8 Masa"
+        << "Bahçe|Köşe|Masa 7|Masa 4|Masa 5|Masa 6|Masa 8|Masa 9"
+        << "";
+    QTest::newRow("Masa Oluştur: fewer") << "Bahçe|Köşe|Masa 7"
+                                         << "create" << 0 << "2 Masa"
+                                         << "Bahçe|Köşe"
+                                         << "";
+    QTest::newRow("Masa Oluştur: another prefix") << "Bahçe|Masa 2|Bilardo 2"
+                                                  << "create" << 0 << "4 Bilardo"
+                                                  << "Bahçe|Bilardo 3|Bilardo 2|Bilardo 4"
+                                                  << "";
+    QTest::newRow("kinds: one a table uses removed")
+        << "Masa 1|Masa 2|Masa 3*"
+        << "kinds" << 0 << "remove" << plain << "Bilardo türünü Masa 3 kullanıyor";
+    QTest::newRow("kinds: the bands of an open table's")
+        << "Masa 1*"
+        << "kinds" << 0 << "bands" << plain << "Masa 1 açık: Bilardo türünün zaman dilimleri";
+    QTest::newRow("kinds: the fee of an open table's") << "Masa 1*"
+                                                       << "kinds" << 0 << "fee" << plain << "";
+}
+
+// Each edit of one table is saved with its event and leaves every other table's account and
+// extras as they were; a refused one changes nothing.
+void TestHall::editingOneTable()
+{
+    QFETCH(QString, own);
+    QFETCH(QString, verb);
+    QFETCH(int, table);
+    QFETCH(QString, arg);
+    QFETCH(QString, names);
+    QFETCH(QString, refused);
+    QMap<int, QString> reg = openAt(0, "7.12.2026", "20:00:00", "100");
+    reg.insert(openAt(3, "7.12.2026", "21:00:00", "100"));
+    HallFixture f(5, {}, reg);
+    hall::TablesLayout layout;
+    layout.kinds << hall::TableKind{"Bilardo", 250, {}, {}};
+    for (const QString &name : own.split('|', Qt::SkipEmptyParts))
+        layout.tables << hall::TableSetup{QString(name).remove('*'), name.endsWith('*') ? 0 : -1};
+    RecordList(hall::tablesLines(layout)).save(f.paths.tablesFile());
+    f.load();
+    QVERIFY(f.hall.ledger().open(f.paths.ledgerFile(), ledger::Ledger::Check::Now));
+    const QStringList before = f.hall.tableNames();
+    const auto extrasOf = [&](const QString &name) {
+        return TestEnvironment::readBytes(f.paths.tableExtrasFile(name));
+    };
+    TestEnvironment::writeBytes(f.paths.tableExtrasFile(before[0]), "Su\r\n15\r\n");
+    TestEnvironment::writeBytes(f.paths.tableExtrasFile(before[1]), "Tost\r\n40\r\n");
+    TestEnvironment::writeBytes(f.paths.tableExtrasFile(before[3]), "Su\r\n15\r\n");
+    TestEnvironment::writeBytes(f.paths.tableExtrasFile("Eski"), "Çay\r\n5\r\n");
+    f.hall.loadExtras();
+    QList<QByteArray> extras;
+    QList<hall::Account> accounts;
+    for (int t = 0; t < before.size(); ++t) {
+        extras << extrasOf(before[t]);
+        accounts << f.hall.account(t);
+    }
+    const QByteArray tablesFile = TestEnvironment::readBytes(f.paths.tablesFile());
+    const int events = int(eventRows(f.hall.ledger().connectionName()).size());
+    QSignalSpy relisted(&f.hall, &hall::Hall::tablesChanged);
+
+    QString why;
+    try {
+        if (verb == "rename")
+            f.hall.renameTable(table, arg);
+        else if (verb == "kind")
+            f.hall.setTableKind(table, arg.toInt());
+        else if (verb == "move")
+            f.hall.moveTable(table, arg.toInt());
+        else if (verb == "add")
+            f.hall.addTable();
+        else if (verb == "remove")
+            f.hall.removeLastTable();
+        else if (verb == "kinds") {
+            QList<hall::TableKind> kinds = layout.kinds;
+            if (arg == "remove")
+                kinds.clear();
+            else if (arg == "bands")
+                kinds[0].bands << counter::RateBand{0x1f, QTime(10, 0), QTime(17, 0), 120};
+            else
+                kinds[0].fee = 300;
+            f.hall.saveKinds(kinds);
+        } else
+            f.hall.createTables(arg.section(' ', 0, 0), arg.section(' ', 1));
+    } catch (const RuntimeError &e) {
+        why = e.text();
+    }
+    QVERIFY2(refused.isEmpty() ? why.isEmpty()
+                               : why.startsWith(refused.arg(
+                                     QDir::toNativeSeparators(f.paths.tableExtrasFile("Eski")))),
+             qPrintable(why));
+    QCOMPARE(f.hall.tableNames(), names.split('|'));
+    // The files hold it: a start reads the same.
+    hall::Hall again(f.paths);
+    again.loadSettings();
+    again.loadRegister();
+    QCOMPARE(again.tableNames(), names.split('|'));
+    const QStringList rows = eventRows(f.hall.ledger().connectionName());
+    if (!refused.isEmpty()) {
+        QCOMPARE(rows.size(), events);
+        QCOMPARE(TestEnvironment::readBytes(f.paths.tablesFile()), tablesFile);
+        QVERIFY(relisted.isEmpty());
+    } else {
+        const QString kind = QMap<QString, QString>{
+            {"rename", "table_rename"}, {"kind", "table_kind"},     {"move", "table_order"},
+            {"add", "table_add"},       {"remove", "table_remove"}, {"create", "tables"},
+            {"kinds", "kinds"}}.value(verb);
+        QVERIFY2(rows.mid(events).join(';').contains(kind + " "), qPrintable(rows.join(';')));
+        QVERIFY(!relisted.isEmpty());
+    }
+    // An entry past the count names nothing: none is left.
+    if (verb == "remove" || verb == "create")
+        QVERIFY(again.tablesLayout().tables.size() <= again.tableCount());
+    if (verb == "kind" && refused.isEmpty())
+        QCOMPARE(f.hall.kindOf(table)->name, QStringLiteral("Bilardo"));
+    // Every account stays at its place; the extras stay with their table, wherever it went.
+    const bool moved = verb == "move" && refused.isEmpty();
+    for (int t = 0; t < std::min(f.hall.tableCount(), int(before.size())); ++t) {
+        const int was = moved && t == table                 ? table + arg.toInt()
+                        : moved && t == table + arg.toInt() ? table
+                                                            : t;
+        QCOMPARE(f.hall.account(t).time, accounts[t].time);
+        if (verb != "create")
+            QCOMPARE(extrasOf(f.hall.tableName(t)), extras[was]);
+    }
+    if (verb == "rename" && refused.isEmpty())
+        QCOMPARE(extrasOf(before[table]), QByteArray("<missing>"));
+    if (verb != "create")
+        QCOMPARE(extrasOf("Eski"), QByteArray("Çay\r\n5\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestHall)

@@ -3,7 +3,8 @@
 // either still open with no bill, or its bill is in the ledger exactly once (with its segments)
 // and its table is free; a moved account and its extras stand on exactly one table. Each step's
 // event is in the ledger exactly when its change is in the files, and the chain holds; through
-// the hall's verbs, the events read back give the files as they are.
+// the hall's verbs, the events read back give the files as they are, and a renamed table's
+// extras stand under exactly one name, the one the tables file gives.
 #include "testsupport.h"
 
 #include "events.h"
@@ -93,14 +94,20 @@ Seen TestLedgerSweep::recoverAndCheck(const QString &mode, const Paths &paths)
     };
     if (const ledger::ChainCheck chain = ledger::verifyChain(paths.ledgerFile()); !chain.ok)
         return {seen.recovered, chain.text};
-    // The events' kinds and details, in order.
+    // The events' kinds and details, in order; the hall's of table 0 alone.
     QList<std::pair<QString, QJsonObject>> events;
+    QString renamedTo = QStringLiteral("Masa 2");
     {
         QSqlQuery q(QSqlDatabase::database(ledger.connectionName()));
-        q.exec("SELECT kind, detail FROM events ORDER BY id");
-        while (q.next())
-            events.append({q.value(0).toString(),
-                           QJsonDocument::fromJson(q.value(1).toString().toUtf8()).object()});
+        q.exec("SELECT kind, detail, table_name FROM events ORDER BY id");
+        while (q.next()) {
+            const QJsonObject detail =
+                QJsonDocument::fromJson(q.value(1).toString().toUtf8()).object();
+            if (q.value(0).toString() == "table_rename")
+                renamedTo = detail.value("new").toString();
+            if (mode != "hall" || q.value(2).toString() == "Masa 1")
+                events.append({q.value(0).toString(), detail});
+        }
     }
     if (mode == "register" || mode == "file" || mode == "waiting") {
         // The events count 1..n, and n is what the file holds.
@@ -122,6 +129,19 @@ Seen TestLedgerSweep::recoverAndCheck(const QString &mode, const Paths &paths)
         return seen;
     }
     if (mode == "hall") {
+        // Table 1's extras under the one name the tables file and the last rename give.
+        const QStringList layout = RecordList::fromBytes(
+            TestEnvironment::readBytes(paths.tablesFile()).replace("<missing>", ""));
+        const QString name =
+            layout.size() > 2 ? layout.at(layout.size() - 2) : QStringLiteral("Masa 2");
+        QStringList holding;
+        for (const QString n : {"Masa 2", "Bahçe", "Köşe"})
+            if (TestEnvironment::readBytes(paths.tableExtrasFile(n)) != "<missing>")
+                holding << n;
+        if (holding != QStringList{name} || name != renamedTo)
+            return {seen.recovered, QStringLiteral("table 2 is %1 by the file, %2 by its events; "
+                                                   "extras under %3")
+                                        .arg(name, renamedTo, holding.join(','))};
         // Table 0's account and extras as its events tell them.
         int opens = 0, settles = 0;
         QStringList names;

@@ -2,9 +2,11 @@
 #include "ayarlar.h"
 #include "feecaption.h"
 #include "hall.h"
+#include "kindspage.h"
 #include "layout.h"
 #include "names.h"
 #include "recordlist.h"
+#include "tablesfile.h"
 #include "tablespage.h"
 #include "testsupport.h"
 #include "ucretgirisi.h"
@@ -13,11 +15,16 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
+#include <QTimeEdit>
 #include <QTimer>
 #include <QtTest>
 
@@ -130,6 +137,7 @@ private slots:
     void createTables();
     void lowerAndRaiseKeepsAccounts();
     void tablesOneAtATime();
+    void kindsAndTablesEdited();
     void clearRecords();
     void refusedTableActionsChangeNothing_data();
     void refusedTableActionsChangeNothing();
@@ -650,6 +658,67 @@ void TestSettings::tablesOneAtATime()
     reg[0] = QStringLiteral("3"); // nothing else of the register changes
     QCOMPARE(TestEnvironment::readBytes(main->paths().registerFile()), bytes(reg));
     QCOMPARE(items(&main->tables).last(), QStringLiteral("Masa 3"));
+}
+
+// Masa Türleri refuses overlapping bands naming both and keeps the edits; fixed, they are
+// saved; Masalar renames a table and gives it the kind through its controls.
+void TestSettings::kindsAndTablesEdited()
+{
+    QStringList reg = kv::defaultRegister();
+    reg[0] = QStringLiteral("2");
+    writeRegister(reg);
+    whileOpen([&] {
+        get<QTabWidget>("PageControl1")->setCurrentWidget(form3->findChild<KindsPage *>());
+        click("addKind");
+        QTest::keyClicks(get<QLineEdit>("kindName"), "Bilardo");
+        get<QSpinBox>("kindFee")->setValue(250);
+        click("addBand");
+        get<QSpinBox>("bandFee")->setValue(120);
+        click("addBand");
+        get<QTimeEdit>("bandFrom")->setTime(QTime(16, 0));
+        get<QTimeEdit>("bandTo")->setTime(QTime(21, 0));
+        get<QSpinBox>("bandFee")->setValue(200);
+        click("saveKinds");
+        QCOMPARE(msgs().errors, QStringList{"Bilardo: Zaman dilimleri çakışıyor: Pzt–Cum "
+                                            "10:00–17:00 ve Pzt–Cum 16:00–21:00"});
+        QCOMPARE(get<QTableWidget>("bandTable")->rowCount(), 2);
+        QCOMPARE(get<QTableWidget>("bandTable")->item(1, 0)->text(),
+                 QStringLiteral("Pzt–Cum 16:00–21:00"));
+        // Friday and Saturday nights.
+        for (const char *day : {"day1", "day2", "day3", "day4"})
+            get<QCheckBox>(day)->setChecked(false);
+        get<QCheckBox>("day6")->setChecked(true);
+        get<QTimeEdit>("bandFrom")->setTime(QTime(20, 0));
+        get<QTimeEdit>("bandTo")->setTime(QTime(3, 0));
+        click("saveKinds");
+        QCOMPARE(msgs().errors.size(), 1);
+
+        auto *tables = form3->findChild<TablesPage *>();
+        get<QTabWidget>("PageControl1")->setCurrentWidget(tables);
+        tables->tableList()->setCurrentRow(1);
+        QTimer::singleShot(0, form3, [] {
+            auto *ask = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            QVERIFY(ask);
+            QCOMPARE(ask->textValue(), QStringLiteral("Masa 2"));
+            ask->setTextValue(QStringLiteral("Bahçe"));
+            ask->accept();
+        });
+        click("renameTable");
+        QTest::keyClick(get<QComboBox>("tableKind"), Qt::Key_Down);
+        QCOMPARE(items(tables->tableList()), (QStringList{"Masa 1", "Bahçe · Bilardo"}));
+    });
+    QCOMPARE(msgs().errors.size(), 1);
+    kv::hall::TablesLayout saved;
+    saved.kinds << kv::hall::TableKind{
+        "Bilardo",
+        250,
+        {},
+        {{0x1f, QTime(10, 0), QTime(17, 0), 120}, {0x30, QTime(20, 0), QTime(3, 0), 200}}};
+    saved.tables = {{"Masa 1", -1}, {"Bahçe", 0}};
+    QCOMPARE(kv::hall::readTables(
+                 RecordList::fromBytes(TestEnvironment::readBytes(main->paths().tablesFile()))),
+             saved);
+    QCOMPARE(items(&main->tables), (QStringList{"Masa 1", "Bahçe"}));
 }
 
 void TestSettings::clearRecords()
