@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -228,13 +229,22 @@ void TestDesktop::mnemonicsTypeOnBothKeyboards()
     QWidget *w = windows().at(window)(desk);
     QVERIFY(w);
     // What a mnemonic is found in, grouped by where it acts: the window itself (its controls
-    // and its menu bar's titles) and each of its menus.
+    // and its menu bar's titles), each tab page (a hidden widget's mnemonic does not act, so a
+    // page shares letters only with the window's own controls) and each of its menus.
     std::map<QString, QStringList> scopes;
     const QString own = QStringLiteral("window");
+    const auto pageOf = [](QWidget *child) -> QWidget * {
+        for (QWidget *p = child; p && p->parentWidget(); p = p->parentWidget())
+            if (qobject_cast<QStackedWidget *>(p->parentWidget()) &&
+                qobject_cast<QTabWidget *>(p->parentWidget()->parentWidget()))
+                return p;
+        return nullptr;
+    };
     QList<QWidget *> all = w->findChildren<QWidget *>();
     all << w;
     for (QWidget *child : all) {
-        QStringList &texts = scopes[own];
+        QWidget *page = pageOf(child);
+        QStringList &texts = scopes[page ? QStringLiteral("page %1").arg(quintptr(page)) : own];
         if (auto *menu = qobject_cast<QMenu *>(child)) {
             for (QAction *a : menu->actions())
                 scopes[menu->objectName()] << a->text();
@@ -255,8 +265,10 @@ void TestDesktop::mnemonicsTypeOnBothKeyboards()
             for (int i = 0; i < tabs->count(); ++i)
                 texts << tabs->tabText(i);
     }
-    for (const auto &[scope, texts] : scopes) {
+    for (const auto &[scope, found] : scopes) {
         QSet<QChar> taken;
+        const QStringList texts =
+            scope.startsWith(QLatin1String("page ")) ? scopes[own] + found : found;
         for (const QString &text : texts) {
             const QChar key = mnemonic(text).toLower();
             if (key.isNull())
