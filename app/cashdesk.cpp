@@ -468,9 +468,11 @@ void CashDesk::MasayiTasiClick()
     const int from = openAccountTable(false);
     if (from < 0 || !ledgerReady(QStringLiteral("Hesap taşınmadı.")))
         return;
-    const QList<std::pair<int, QString>> free = m_hall.freeTables(from);
+    const QList<std::pair<int, QString>> free = m_hall.freeTables(from, from);
     if (free.isEmpty()) {
-        messages::inform(QStringLiteral("Hesabın taşınabileceği boş masa yok!"));
+        messages::inform(m_hall.kindOf(from)
+                             ? QStringLiteral("Hesabın taşınabileceği aynı türden boş masa yok!")
+                             : QStringLiteral("Hesabın taşınabileceği boş masa yok!"));
         return;
     }
     const int to = moveWindow()->choose(
@@ -618,7 +620,8 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
         }
     } else {
         // The guest's account must not vanish: it goes to a free table of the operator's choice.
-        const QList<std::pair<int, QString>> free = m_hall.freeTables(-1);
+        const QList<std::pair<int, QString>> free =
+            m_hall.freeTables(-1, bill->tablePos < m_hall.tableCount() ? bill->tablePos : -1);
         if (free.isEmpty()) {
             messages::inform(QStringLiteral("Fiş iptal edilmedi: %1 dolu ve hesabın yeniden "
                                             "açılabileceği boş masa yok.")

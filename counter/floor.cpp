@@ -51,12 +51,13 @@ MinimumCharge minimumOf(const RecordList &settings, const Pricing *pricing)
     return {true, strToInt(settings.value(SettingsLine::MinimumCharge))};
 }
 
-QDateTime accountStart(const StartLines &start, const Opening *opening)
+QDateTime accountStart(const StartLines &start, const Opening *opening, const QDateTime &now)
 {
     if (opening && opening->dateLine == start.dateLine && opening->timeLine == start.timeLine &&
         opening->utc.isValid())
         return opening->utc.toLocalTime();
-    return QDateTime(start.date, start.time.value_or(QTime(0, 0)));
+    return QDateTime(start.date.isValid() ? start.date : now.date(),
+                     start.time.value_or(QTime(0, 0)));
 }
 
 std::optional<qint64> accountElapsedMs(const RecordList &reg, int table, const Openings &openings,
@@ -88,9 +89,9 @@ Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
         StartLines::read(reg.value(RegisterLine::date(table)),
                          reg.value(RegisterLine::startTime(table)), now.wall.date());
     const auto opening = openings.constFind(table);
-    const QList<Segment> priced =
-        pricedSegments(accountStart(lines, opening == openings.cend() ? nullptr : &*opening),
-                       elapsed.value_or(0), fee, pricing ? *pricing : Pricing());
+    const QList<Segment> priced = pricedSegments(
+        accountStart(lines, opening == openings.cend() ? nullptr : &*opening, now.wall),
+        elapsed.value_or(0), fee, pricing ? *pricing : Pricing());
     if (segments)
         *segments = priced;
     return billOf(priced, fee, minimum, extras);
@@ -165,7 +166,7 @@ QList<int> Floor::refresh(const RecordList &reg, const RecordList &settings, con
                 in.paused = pausedBy(p->changes);
                 Priced &priced = m_priced[i];
                 const QDateTime startedAt =
-                    accountStart(lines, opening == openings.cend() ? nullptr : &*opening);
+                    accountStart(lines, opening == openings.cend() ? nullptr : &*opening, now);
                 if (priced.minute != in.minutes || priced.fee != in.fee ||
                     priced.start != startedAt || !(priced.pricing == *p)) {
                     const QList<Segment> segments = pricedSegments(startedAt, *elapsed, in.fee, *p);

@@ -53,8 +53,9 @@ QString feeLineOf(const RecordList &reg, const RecordList &settings, int table,
                   const Pricing *pricing = nullptr);
 // The minimum charge of table i's account: its pricing's, else the settings'.
 MinimumCharge minimumOf(const RecordList &settings, const Pricing *pricing);
-// Where table i's account started on the wall clock, for its rate bands.
-QDateTime accountStart(const StartLines &start, const Opening *opening);
+// Where table i's account started on the wall clock, for its rate bands; an unreadable date
+// counts as `now`'s own day, as its elapsed time does.
+QDateTime accountStart(const StartLines &start, const Opening *opening, const QDateTime &now);
 // Each table's pricing beyond the plain rule, by table.
 using Pricings = QHash<int, Pricing>;
 

@@ -33,6 +33,8 @@ bool bandOn(const RateBand &band, const QDate &day)
 QDateTime nextEdge(const QList<RateBand> &bands, const QDateTime &moment, const QDateTime &end)
 {
     QDateTime best;
+    if (!moment.isValid() || !end.isValid())
+        return best;
     const QDate last = businessDay(end);
     for (QDate day = businessDay(moment); day <= last && !best.isValid(); day = day.addDays(1))
         for (const RateBand &band : bands) {
@@ -128,6 +130,8 @@ QList<Segment> segmentsOf(const QDateTime &start, qint64 elapsedMs, const Tariff
         const qint64 minutes = wholeMinutes(elapsedMs);
         return {{Kind::Time, 0, elapsedMs, minutes, tariff.fee, minutes * tariff.fee / 60, {}}};
     }
+    // Without a start on the calendar no band can be placed: the kind's fee prices it all.
+    const QList<RateBand> bands = start.isValid() ? tariff.bands : QList<RateBand>();
     std::stable_sort(changes.begin(), changes.end(),
                      [](const TimeChange &a, const TimeChange &b) { return a.atMs < b.atMs; });
     const QDateTime end = start.addMSecs(elapsedMs);
@@ -137,7 +141,7 @@ QList<Segment> segmentsOf(const QDateTime &start, qint64 elapsedMs, const Tariff
     const auto feeAt = [&](qint64 at) {
         if (feeChanged)
             return ownFee;
-        const RateBand *band = bandAt(tariff.bands, start.addMSecs(at));
+        const RateBand *band = bandAt(bands, start.addMSecs(at));
         return band ? band->fee : ownFee;
     };
 
@@ -172,9 +176,8 @@ QList<Segment> segmentsOf(const QDateTime &start, qint64 elapsedMs, const Tariff
         if (next < changes.size())
             to = std::min(to, changes[next].atMs);
         // A pause stays one stretch whatever bands it crosses.
-        if (!paused && !feeChanged && !tariff.bands.isEmpty())
-            if (const QDateTime edge = nextEdge(tariff.bands, start.addMSecs(at), end);
-                edge.isValid())
+        if (!paused && !feeChanged && !bands.isEmpty())
+            if (const QDateTime edge = nextEdge(bands, start.addMSecs(at), end); edge.isValid())
                 to = std::min(to, start.msecsTo(edge));
         const qint64 minutes = minuteOf(to) - minuteOf(at);
         const qint64 fee = paused ? 0 : feeAt(at);

@@ -383,8 +383,23 @@ counter::Pricing Hall::pricing(int table) const
         p.ownFee = true;
     }
     if (const AccountTimes *t = timesOf(table)) {
-        p.startFee = t->startFee;
         p.changes = t->changes;
+        // A fee change is saved just before the line that shows the fee: it stands only once
+        // that line holds it, so a step cut short between the two changes no fee.
+        int now = 0;
+        if (tryStrToInt(shownFee(table), &now))
+            for (qsizetype k = p.changes.size() - 1; k >= 0; --k) {
+                if (p.changes.at(k).kind != counter::TimeChange::Kind::Fee)
+                    continue;
+                if (p.changes.at(k).fee == now)
+                    break;
+                p.changes.removeAt(k);
+            }
+        // Without a fee change the fee now prices all of it.
+        if (std::any_of(p.changes.cbegin(), p.changes.cend(), [](const counter::TimeChange &c) {
+                return c.kind == counter::TimeChange::Kind::Fee;
+            }))
+            p.startFee = t->startFee;
     }
     return p;
 }
@@ -499,11 +514,15 @@ bool Hall::isFree(int table) const
     return counter::isFreeTable(m_register, table, bookedOn(table));
 }
 
-QList<std::pair<int, QString>> Hall::freeTables(int except) const
+QList<std::pair<int, QString>> Hall::freeTables(int except, int like) const
 {
+    // An account is priced by its table's kind: it moves only where the same kind prices it.
+    const auto kindIndex = [this](int t) {
+        return t >= 0 && t < m_layout.tables.size() && kindOf(t) ? m_layout.tables.at(t).kind : -1;
+    };
     QList<std::pair<int, QString>> free;
     for (int t = 0; t < tableCount(); ++t)
-        if (t != except && isFree(t))
+        if (t != except && isFree(t) && (like < 0 || kindIndex(t) == kindIndex(like)))
             free.append({t, tableName(t)});
     return free;
 }
@@ -554,8 +573,9 @@ Calculation Hall::calculate(int table, qint64 elapsedMs)
         m_register.value(RegisterLine::startTime(table)), clock::now().date());
     const auto opening = openings().constFind(table);
     c.segments = counter::pricedSegments(
-        counter::accountStart(lines, opening == openings().cend() ? nullptr : &*opening), elapsedMs,
-        c.fee, p);
+        counter::accountStart(lines, opening == openings().cend() ? nullptr : &*opening,
+                              clock::now()),
+        elapsedMs, c.fee, p);
     c.bill = counter::billOf(c.segments, c.fee, counter::minimumOf(m_settings, &p), extras);
     c.minutes = c.bill.minutes;
     c.paused = counter::pausedBy(p.changes);
@@ -605,13 +625,15 @@ void Hall::changeFee(int table, const QString &fee, const counter::Moment &now, 
     next.set(RegisterLine::fee(table), fee);
     const QString old = m_register.value(RegisterLine::fee(table));
     int oldFee = 0, newFee = 0;
+    const bool feesRead = tryStrToInt(shownFee(table), &oldFee) && tryStrToInt(fee, &newFee);
     const std::optional<qint64> at = accountElapsedMs(table, now);
     QJsonObject detail{{"old", old}, {"new", fee}};
     // Time already played keeps its fee; a table that ran less than a minute has none.
-    const bool fromNow = !fromOpening && at && *at >= 60000 && tryStrToInt(old, &oldFee) &&
-                         tryStrToInt(fee, &newFee) && hasAccount(table);
+    const bool fromNow = !fromOpening && at && *at >= 60000 && feesRead && hasAccount(table);
     const AccountTimes *had = timesOf(table);
-    const bool timesChange = fromNow || (had && !had->changes.isEmpty());
+    // From the opening the new fee stands over the kind's bands too, as it stood over none.
+    const bool timesChange = fromNow || (had && !had->changes.isEmpty()) ||
+                             (feesRead && hasAccount(table) && !pricing(table).bands.isEmpty());
     if (timesChange) {
         QList<AccountTimes> times = timesWith(
             table,
@@ -628,7 +650,7 @@ void Hall::changeFee(int table, const QString &fee, const counter::Moment &now, 
                 t.changes.removeIf([](const counter::TimeChange &x) {
                     return x.kind == counter::TimeChange::Kind::Fee;
                 });
-                t.startFee = strToInt(fee);
+                t.startFee = newFee;
                 if (!pricing(table).bands.isEmpty())
                     t.changes.prepend(c);
             },
@@ -656,12 +678,14 @@ void Hall::saveTimes(QList<AccountTimes> next, const ledger::NewEvent &change, b
         throwError(m_timesProblem);
     // Entries of accounts that ended are dropped; a moved account's entry takes its table.
     QList<AccountTimes> kept;
+    // Accounts beyond the count (lowered by Masa Oluştur) keep theirs until they come back.
+    const int held = std::max(tableCount(), (int(m_register.count()) - 1) / 3);
     for (AccountTimes &t : next) {
         if (!prune) {
             kept << t;
             continue;
         }
-        for (int table = 0; table < tableCount(); ++table)
+        for (int table = 0; table < held; ++table)
             if (m_register.value(RegisterLine::date(table)) == t.dateLine &&
                 m_register.value(RegisterLine::startTime(table)) == t.timeLine &&
                 (table == t.table || m_register.value(RegisterLine::date(t.table)) != t.dateLine ||
@@ -824,6 +848,18 @@ void Hall::setStart(int table, const QDateTime &start, const QString &reason,
     mark.atMs = std::max<qint64>(0, *at + shift);
     mark.reason = text;
     moved.changes << mark;
+    // The time left after the corrections made before may not fall below zero.
+    counter::Pricing p = pricing(table);
+    p.changes = moved.changes;
+    p.startFee = moved.startFee;
+    const qint64 after =
+        counter::billOf(counter::pricedSegments(startAt, startAt.msecsTo(now.wall), fee, p), fee,
+                        {}, 0)
+            .minutes;
+    if (after < 0)
+        throwError(QStringLiteral("Bu başlangıçla süre %1 dakikaya düşer; başlangıç daha önce "
+                                  "olmalı.")
+                       .arg(after));
     // Both accounts' entries first, so that whichever lines the register holds after a crash
     // finds its own; the old one goes at the next save.
     both << moved;

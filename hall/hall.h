@@ -135,8 +135,9 @@ public:
     // The sum of the table's booked extras as read; stops at a price that is no number.
     qint64 extrasSum(int table);
     bool isFree(int table) const;
-    // The tables an account can be moved or reopened to, but `except`.
-    QList<std::pair<int, QString>> freeTables(int except) const;
+    // The tables an account can be moved or reopened to, but `except`; with `like`, only those
+    // of table `like`'s kind (an account keeps the kind that prices it).
+    QList<std::pair<int, QString>> freeTables(int except, int like = -1) const;
     const RecordList &catalogue() const { return m_catalogue; }
     bool feeListExists() const;
     QStringList feeList() const;

@@ -1,5 +1,6 @@
 #include "tablesfile.h"
 
+#include "codec.h"
 #include "errors.h"
 #include "names.h"
 
@@ -157,6 +158,12 @@ QString tablesProblem(const TablesLayout &layout)
     for (const TableKind &kind : layout.kinds) {
         if (kind.name.trimmed().isEmpty())
             return QStringLiteral("Her masa türünün bir adı olmalı.");
+        // Kept in a Windows-1254 file, one name to a line.
+        if (!canEncode1254(kind.name) ||
+            std::any_of(kind.name.cbegin(), kind.name.cend(),
+                        [](QChar c) { return c.category() == QChar::Other_Control; }))
+            return QStringLiteral("\"%1\" masa türü adında kullanılamayan bir işaret var.")
+                .arg(kind.name);
         for (const QString &other : kinds)
             if (other.compare(kind.name, Qt::CaseInsensitive) == 0)
                 return QStringLiteral("\"%1\" adlı iki masa türü var.").arg(kind.name);

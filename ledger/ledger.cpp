@@ -1233,7 +1233,8 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
         if (!s.exec())
             throwError(QStringLiteral("Defter okunamadı: %1").arg(s.lastError().text()));
         while (s.next())
-            out[index.value(s.value(0).toLongLong())].segments << segmentOf(s);
+            if (const auto at = index.constFind(s.value(0).toLongLong()); at != index.cend())
+                out[*at].segments << segmentOf(s);
     }
     if (!full)
         return out;
@@ -1249,8 +1250,9 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
         throwError(QStringLiteral("Defter okunamadı: %1").arg(e.lastError().text()));
     while (e.next()) {
         requireWhole(e, {2}, "bill_extras", e.value(0));
-        out[index.value(e.value(0).toLongLong())].extras
-            << BookedExtra{e.value(1).toString(), e.value(2).toLongLong(), e.value(3).toInt() != 0};
+        if (const auto at = index.constFind(e.value(0).toLongLong()); at != index.cend())
+            out[*at].extras << BookedExtra{e.value(1).toString(), e.value(2).toLongLong(),
+                                           e.value(3).toInt() != 0};
     }
     return out;
 }

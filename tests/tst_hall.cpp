@@ -328,6 +328,10 @@ void TestHall::tablesFile_data()
         << "";
     QTest::newRow("own names alone") << head + "0|2|Cam Kenarı||Köşe|"
                                      << "";
+    QTest::newRow("a kind named beyond the code page")
+        << head + "1|Bilardo ☃|80||0|0"
+        << "Masa bilgileri dosyası kullanılamıyor: \"Bilardo ☃\" masa türü adında kullanılamayan "
+           "bir işaret var.";
     QTest::newRow("another file") << "Su|15"
                                   << "Masa bilgileri dosyasının 1. satırı okunamadı: başlık "
                                      "\"KELVORA MASALAR 1\" olmalı";
@@ -408,6 +412,27 @@ void TestHall::timeAsHallsPriceIt_data()
                                        << "07.12 04:00 open; 07.12 08:00 end"
                                        << "240 700 700"
                                        << "120@150=300 120@200=400";
+    QTest::newRow("fee from the opening over bands, after a pause")
+        << "250 -|1-5 10:00-17:00 120"
+        << "07.12 16:30 open; 07.12 16:40 pause; 07.12 16:50 resume; 07.12 17:10 fee 300 open; "
+           "07.12 17:30 end"
+        << "50 250 250"
+        << "10@300=50 P 10 40@300=200";
+    QTest::newRow("start date unreadable, bands")
+        << "250 -|1-7 18:00-20:00 100"
+        << "07.12 17:00 open; 07.12 19:00 handdate; 07.12 19:00 end"
+        << "120 350 350"
+        << "60@250=250 60@100=100";
+    QTest::newRow("fee change cut short before the register")
+        << ""
+        << "07.12 18:00 open 120; 07.12 19:00 fee 180 now; 07.12 19:00 regfee 120; 07.12 20:00 end"
+        << "120 240 240"
+        << "120@120=240";
+    QTest::newRow("start set past the corrections")
+        << ""
+        << "07.12 18:00 open 120; 07.12 18:30 correct -20; 07.12 18:30 start 18:25"
+        << "error: Bu başlangıçla süre -15 dakikaya düşer; başlangıç daha önce olmalı."
+        << "";
     QTest::newRow("start set earlier")
         << ""
         << "07.12 18:30 open 120; 07.12 19:00 start 18:00; 07.12 20:00 end"
@@ -454,6 +479,13 @@ void TestHall::timeAsHallsPriceIt()
         f.env.setNow(at);
         return counter::Moment{at, {}, 0};
     };
+    // A register line changed by hand, read again as at a start.
+    const auto handEdit = [&](int line, const QString &text) {
+        RecordList reg = f.hall.registerLines();
+        reg.set(line, text);
+        reg.save(f.paths.registerFile());
+        f.hall.loadRegister();
+    };
     counter::Moment end;
     for (const QString &step : script.split(';')) {
         const QStringList w = step.trimmed().split(' ');
@@ -473,8 +505,17 @@ void TestHall::timeAsHallsPriceIt()
             f.hall.changeFee(0, w[3], at, w[4] == "open");
         else if (verb == "correct")
             f.hall.correctTime(0, w[3].toLongLong(), "Geç oturdu", at);
-        else if (verb == "start")
-            f.hall.setStart(0, momentAt(w[0], w[3]).wall, "Saat yanlış girildi", at);
+        else if (verb == "start") {
+            try {
+                f.hall.setStart(0, momentAt(w[0], w[3]).wall, "Saat yanlış girildi", at);
+            } catch (const RuntimeError &e) {
+                QCOMPARE("error: " + e.text(), bill);
+                return;
+            }
+        } else if (verb == "handdate")
+            handEdit(RegisterLine::date(0), "x");
+        else if (verb == "regfee")
+            handEdit(RegisterLine::fee(0), w[3]);
         else if (verb == "unit") {
             RecordList next = f.hall.settings();
             next.set(SettingsLine::UnitFee, w[3]);
@@ -505,6 +546,9 @@ void TestHall::timeAsHallsPriceIt()
     QCOMPARE(f.hall.floor().row(0).bill, std::optional(record.bill));
     const hall::Calculation c = f.hall.calculate(0, *f.hall.accountElapsedMs(0, end));
     QCOMPARE(c.bill, record.bill);
+    // An account moves only where its kind prices it: Bilardo 2 has none.
+    if (!kind.isEmpty())
+        QVERIFY(f.hall.freeTables(0, 0).isEmpty());
 }
 
 // The tables file reads back what was written, and a hand-edited one is taken whole or not at
