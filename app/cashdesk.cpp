@@ -443,6 +443,14 @@ void CashDesk::HesabiKapatClick()
     // The bill of this moment, by the one billing rule, with the extras the file holds now.
     const counter::Moment now = counter::momentNow();
     const ledger::BillRecord record = m_hall.accountRecord(i, now);
+    // Without the tables file or the times file an account of a kind, or one paused or
+    // corrected, is billed by its register lines alone: never paid so without a look.
+    const QString unread =
+        !m_hall.layoutProblem().isEmpty() ? m_hall.layoutProblem() : m_hall.timesProblem();
+    if (!record.openedDate.isEmpty() && !unread.isEmpty() &&
+        !messages::ask(unread + QStringLiteral("\n\nBu hesap masa türü, durdurma ve düzeltmeler "
+                                               "olmadan hesaplandı. Yine de kapatılsın mı?")))
+        return;
     // A clock set wrong, or an account forgotten for days: the operator looks before it is paid.
     if (!record.openedDate.isEmpty()) {
         const std::optional<qint64> elapsed = m_hall.accountElapsedMs(i, now);

@@ -604,7 +604,10 @@ void Hall::restartAccount(int table, const QString &fee, const counter::Moment &
 {
     const QString date = shortDate(at.wall.date());
     const QString time = longTime(at.wall.time());
-    const auto shown = qScopeGuard([&] { emit tableChanged(table); });
+    const auto shown = qScopeGuard([&] {
+        dropEndedTimes();
+        emit tableChanged(table);
+    });
     ledger::BillRecord dropped = droppedTime(table, at, QStringLiteral("Yeniden başlatıldı"));
     dropped.restart = true;
     const QJsonObject detail{
@@ -1069,6 +1072,7 @@ void Hall::settle(const ledger::BillRecord &record)
         reread(record.tablePos);
         emit tableChanged(record.tablePos);
     });
+    const auto dropped = qScopeGuard([&] { dropEndedTimes(); });
     m_operations->settle(record, newEvent(QStringLiteral("settle"), record.tableName,
                                           {{"minutes", record.bill.minutes},
                                            {"time_charge", record.bill.timeCharge},
@@ -1118,6 +1122,63 @@ void Hall::cancel(qint64 id, const QString &reason, const QDateTime &now,
     // Best effort: without it the reopened account is billed by its register text.
     if (reopen && opening)
         m_ledger->setOpening(reopen->table, opening);
+    // Running on from its start, the account takes back its pauses and corrections.
+    if (reopen && bill && m_timesProblem.isEmpty() &&
+        m_register.value(RegisterLine::date(reopen->table)) == bill->openedDate &&
+        m_register.value(RegisterLine::startTime(reopen->table)) == bill->openedTime) {
+        if (auto times =
+                timesOfBill(*bill, reopen->table, !pricing(reopen->table).bands.isEmpty())) {
+            try {
+                saveTimes(m_times + QList<AccountTimes>{*times}, {});
+            } catch (const RuntimeError &) {
+                // Billed by its lines alone, as an account without them.
+            }
+        }
+    }
+}
+
+std::optional<AccountTimes> Hall::timesOfBill(const ledger::BillRecord &bill, int table, bool bands)
+{
+    using Kind = counter::TimeChange::Kind;
+    AccountTimes t{table, bill.openedDate, bill.openedTime, 0, {}};
+    std::optional<qint64> fee;
+    for (const counter::Segment &s : bill.segments) {
+        switch (s.kind) {
+        case counter::Segment::Kind::Pause:
+            t.changes << counter::TimeChange{Kind::Pause, s.fromMs, 0, 0, {}}
+                      << counter::TimeChange{Kind::Resume, s.toMs, 0, 0, {}};
+            break;
+        case counter::Segment::Kind::Correction:
+            t.changes << counter::TimeChange{Kind::Correction, s.fromMs, 0, s.minutes, s.reason};
+            break;
+        case counter::Segment::Kind::Time:
+            // Under bands a segment's own fee may be the band's: only a plain table's tell.
+            if (!fee)
+                t.startFee = *(fee = s.fee);
+            else if (!bands && s.fee != *fee)
+                t.changes << counter::TimeChange{Kind::Fee, s.fromMs, *(fee = s.fee), 0, {}};
+            break;
+        }
+    }
+    if (t.changes.isEmpty())
+        return std::nullopt;
+    return t;
+}
+
+void Hall::dropEndedTimes()
+{
+    // Only where an entry no longer names an account: no write at every settle.
+    const bool ended = std::any_of(m_times.cbegin(), m_times.cend(), [this](const AccountTimes &t) {
+        return m_register.value(RegisterLine::date(t.table)) != t.dateLine ||
+               m_register.value(RegisterLine::startTime(t.table)) != t.timeLine;
+    });
+    if (!ended || !m_timesProblem.isEmpty())
+        return;
+    try {
+        saveTimes(m_times, {});
+    } catch (const RuntimeError &) {
+        // Left behind, an entry names no account: the next save drops it.
+    }
 }
 
 bool Hall::wipeDropsTime() const
@@ -1131,6 +1192,7 @@ bool Hall::wipeDropsTime() const
 void Hall::wipeAccounts()
 {
     const auto shown = qScopeGuard([&] {
+        dropEndedTimes();
         emit accountsCleared();
         emit tablesChanged();
     });

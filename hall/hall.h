@@ -310,6 +310,12 @@ private:
     QList<AccountTimes> timesWith(int table, const std::function<void(AccountTimes &)> &change,
                                   qint64 feeNow) const;
     counter::Pricings pricings() const;
+    // An ended account's times dropped (settled, restarted, wiped); best effort.
+    void dropEndedTimes();
+    // The times a bill's segments kept, for its account reopened at `table`; fee changes only
+    // where no bands priced it. None when it had none.
+    static std::optional<AccountTimes> timesOfBill(const ledger::BillRecord &bill, int table,
+                                                   bool bands);
     // Puts the times file back as it is now, when a step's later file could not be saved.
     std::function<void()> timesUndo();
     static QJsonObject settingsChange(const RecordList &before, const RecordList &after);

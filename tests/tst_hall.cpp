@@ -433,6 +433,12 @@ void TestHall::timeAsHallsPriceIt_data()
         << "07.12 18:00 open 120; 07.12 18:30 correct -20; 07.12 18:30 start 18:25"
         << "error: Bu başlangıçla süre -15 dakikaya düşer; başlangıç daha önce olmalı."
         << "";
+    QTest::newRow("settled, cancelled and reopened")
+        << ""
+        << "07.12 18:00 open 120; 07.12 18:30 pause; 07.12 18:40 resume; 07.12 19:00 correct -5; "
+           "07.12 19:10 reopen; 07.12 20:00 end"
+        << "105 210 210"
+        << "30@120=60 P 10 20@120=40 C -5@120=-10 60@120=120";
     QTest::newRow("start set earlier")
         << ""
         << "07.12 18:30 open 120; 07.12 19:00 start 18:00; 07.12 20:00 end"
