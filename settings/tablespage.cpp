@@ -134,14 +134,19 @@ std::optional<hall::Approval> TablesPage::approved(const QString &action)
     return approve ? approve(action) : m_hall.noneAsked();
 }
 
-void TablesPage::addClick()
+void TablesPage::change(const QString &action, int select, const std::function<void()> &verb)
 {
-    const std::optional<hall::Approval> approval = approved(QStringLiteral("create_tables"));
+    const std::optional<hall::Approval> approval = approved(action);
     if (!approval)
         return;
     const auto reset = qScopeGuard([this] { m_select = -1; });
-    m_select = m_hall.tableCount();
-    m_hall.addTable();
+    m_select = select;
+    verb();
+}
+
+void TablesPage::addClick()
+{
+    change(QStringLiteral("create_tables"), m_hall.tableCount(), [this] { m_hall.addTable(); });
 }
 
 void TablesPage::removeClick()
@@ -171,12 +176,7 @@ void TablesPage::renameClick()
     ask.setCancelButtonText(QStringLiteral("Vazgeç"));
     if (ask.exec() != QDialog::Accepted || ask.textValue() == m_hall.tableName(t))
         return;
-    const std::optional<hall::Approval> approval = approved(QStringLiteral("edit_tables"));
-    if (!approval)
-        return;
-    const auto reset = qScopeGuard([this] { m_select = -1; });
-    m_select = t;
-    m_hall.renameTable(t, ask.textValue());
+    change(QStringLiteral("edit_tables"), t, [&] { m_hall.renameTable(t, ask.textValue()); });
 }
 
 void TablesPage::kindChosen(int index)
@@ -188,12 +188,7 @@ void TablesPage::kindChosen(int index)
     if (kind ==
         (t < m_hall.tablesLayout().tables.size() ? m_hall.tablesLayout().tables.at(t).kind : -1))
         return;
-    const std::optional<hall::Approval> approval = approved(QStringLiteral("edit_tables"));
-    if (!approval)
-        return;
-    const auto reset = qScopeGuard([this] { m_select = -1; });
-    m_select = t;
-    m_hall.setTableKind(t, kind);
+    change(QStringLiteral("edit_tables"), t, [&] { m_hall.setTableKind(t, kind); });
 }
 
 void TablesPage::moveClick(int by)
@@ -201,10 +196,6 @@ void TablesPage::moveClick(int by)
     const int t = chosen();
     if (t < 0)
         return;
-    const std::optional<hall::Approval> approval = approved(QStringLiteral("edit_tables"));
-    if (!approval)
-        return;
-    const auto reset = qScopeGuard([this] { m_select = -1; });
-    m_select = t + by; // the table goes along
-    m_hall.moveTable(t, by);
+    // The table goes along: its new row is chosen.
+    change(QStringLiteral("edit_tables"), t + by, [&] { m_hall.moveTable(t, by); });
 }

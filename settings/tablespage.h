@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QComboBox;
 class QListWidget;
 class QPushButton;
@@ -40,6 +42,8 @@ private:
     int chosen() const;
     // As "Masa Oluştur": a Yönetici's where one is needed.
     std::optional<kv::hall::Approval> approved(const QString &action);
+    // An approved change, after which row `select` is chosen.
+    void change(const QString &action, int select, const std::function<void()> &verb);
 
     kv::hall::Hall &m_hall;
     QListWidget *m_list;
