@@ -352,15 +352,20 @@ const TableKind *Hall::kindOf(int table) const
 
 const AccountTimes *Hall::timesOf(int table) const
 {
+    return entryOf(m_times, table);
+}
+
+const AccountTimes *Hall::entryOf(const QList<AccountTimes> &times, int table) const
+{
     const QString date = m_register.value(RegisterLine::date(table));
     if (date.isEmpty())
         return nullptr;
     const QString time = m_register.value(RegisterLine::startTime(table));
-    for (const AccountTimes &t : m_times)
+    for (const AccountTimes &t : times)
         if (t.table == table && t.dateLine == date && t.timeLine == time)
             return &t;
     // A move cut short before its times followed: the entry its account left behind.
-    for (const AccountTimes &t : m_times)
+    for (const AccountTimes &t : times)
         if (t.dateLine == date && t.timeLine == time &&
             (m_register.value(RegisterLine::date(t.table)) != date ||
              m_register.value(RegisterLine::startTime(t.table)) != time))
@@ -731,12 +736,11 @@ std::function<void()> Hall::timesUndo()
 }
 
 QList<AccountTimes> Hall::timesWith(int table, const std::function<void(AccountTimes &)> &change,
-                                    qint64 feeNow) const
+                                    qint64 feeNow, std::optional<QList<AccountTimes>> base) const
 {
-    QList<AccountTimes> next = m_times;
-    const AccountTimes *now = timesOf(table);
-    if (now) {
-        change(next[now - m_times.constData()]);
+    QList<AccountTimes> next = base ? std::move(*base) : m_times;
+    if (const AccountTimes *now = entryOf(next, table)) {
+        change(next[now - next.constData()]);
     } else {
         AccountTimes made;
         made.table = table;
@@ -1387,16 +1391,13 @@ void Hall::saveSettings(const RecordList &next, const std::optional<QStringList>
             const std::optional<qint64> at = accountElapsedMs(t, now);
             if (!hasAccount(t) || kindOf(t) || !at || *at < 60000)
                 continue;
-            std::swap(times, m_times); // each table's entry found in what was built so far
-            QList<AccountTimes> with = timesWith(
+            times = timesWith(
                 t,
                 [&](AccountTimes &a) {
                     a.changes << counter::TimeChange{
                         counter::TimeChange::Kind::Fee, *at, newAmount, 0, {}};
                 },
-                oldAmount);
-            std::swap(times, m_times);
-            times = with;
+                oldAmount, std::move(times));
             timesChanged = true;
         }
     }

@@ -306,9 +306,13 @@ private:
     // The open accounts' time changes saved as `next` with the event; stale entries dropped.
     // Kept: entries of no open account stay too (the step before a register change).
     void saveTimes(QList<AccountTimes> next, const ledger::NewEvent &change, bool prune = true);
-    // The times of table i's account to change: its entry, made when it has none.
+    // The times of table i's account to change: its entry in `base` (the file's when none),
+    // made when it has none.
     QList<AccountTimes> timesWith(int table, const std::function<void(AccountTimes &)> &change,
-                                  qint64 feeNow) const;
+                                  qint64 feeNow,
+                                  std::optional<QList<AccountTimes>> base = std::nullopt) const;
+    // Table i's account's entry in `times`, as timesOf() finds it in the file's.
+    const AccountTimes *entryOf(const QList<AccountTimes> &times, int table) const;
     counter::Pricings pricings() const;
     // An ended account's times dropped (settled, restarted, wiped); best effort.
     void dropEndedTimes();
