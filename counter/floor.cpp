@@ -60,6 +60,15 @@ QDateTime accountStart(const StartLines &start, const Opening *opening, const QD
                      start.time.value_or(QTime(0, 0)));
 }
 
+QDateTime accountStart(const RecordList &reg, int table, const Openings &openings,
+                       const QDateTime &now)
+{
+    const auto opening = openings.constFind(table);
+    return accountStart(StartLines::read(reg.value(RegisterLine::date(table)),
+                                         reg.value(RegisterLine::startTime(table)), now.date()),
+                        opening == openings.cend() ? nullptr : &*opening, now);
+}
+
 std::optional<qint64> accountElapsedMs(const RecordList &reg, int table, const Openings &openings,
                                        const Moment &now)
 {
@@ -85,13 +94,9 @@ Bill accountBill(const RecordList &reg, const RecordList &settings, int table,
         strToTime(reg.at(RegisterLine::startTime(table))); // stops with why
     const int fee = strToInt(feeLineOf(reg, settings, table, pricing));
     const MinimumCharge minimum = minimumOf(settings, pricing);
-    const StartLines lines =
-        StartLines::read(reg.value(RegisterLine::date(table)),
-                         reg.value(RegisterLine::startTime(table)), now.wall.date());
-    const auto opening = openings.constFind(table);
-    const QList<Segment> priced = pricedSegments(
-        accountStart(lines, opening == openings.cend() ? nullptr : &*opening, now.wall),
-        elapsed.value_or(0), fee, pricing ? *pricing : Pricing());
+    const QList<Segment> priced =
+        pricedSegments(accountStart(reg, table, openings, now.wall), elapsed.value_or(0), fee,
+                       pricing ? *pricing : Pricing());
     if (segments)
         *segments = priced;
     return billOf(priced, fee, minimum, extras);

@@ -56,6 +56,9 @@ MinimumCharge minimumOf(const RecordList &settings, const Pricing *pricing);
 // Where table i's account started on the wall clock, for its rate bands; an unreadable date
 // counts as `now`'s own day, as its elapsed time does.
 QDateTime accountStart(const StartLines &start, const Opening *opening, const QDateTime &now);
+// The same for table i's account as the register and the ledger's openings hold it.
+QDateTime accountStart(const RecordList &reg, int table, const Openings &openings,
+                       const QDateTime &now);
 // Each table's pricing beyond the plain rule, by table.
 using Pricings = QHash<int, Pricing>;
 

@@ -565,23 +565,17 @@ Calculation Hall::calculate(int table, qint64 elapsedMs)
     c.minutes = c.free ? 0 : counter::wholeMinutes(elapsedMs);
     c.fee = table < 0 ? 0 : strToInt(shownFee(table));
     const qint64 extras = table < 0 ? 0 : extrasSum(table);
-    counter::MinimumCharge minimum;
-    if (!c.free && isOn(m_settings.at(SettingsLine::MinimumChargeOn)))
-        minimum = {true, strToInt(m_settings.at(SettingsLine::MinimumCharge))};
     const counter::Pricing p = c.free ? counter::Pricing() : pricing(table);
-    if (p.plain() && !p.minimum) {
+    // A free table's bill is its extras alone: no minimum charge.
+    const counter::MinimumCharge minimum =
+        c.free ? counter::MinimumCharge() : counter::minimumOf(m_settings, &p);
+    if (p.plain()) {
         c.bill = counter::bill(c.minutes, c.fee, minimum, extras);
         return c;
     }
-    const counter::StartLines lines = counter::StartLines::read(
-        m_register.value(RegisterLine::date(table)),
-        m_register.value(RegisterLine::startTime(table)), clock::now().date());
-    const auto opening = openings().constFind(table);
     c.segments = counter::pricedSegments(
-        counter::accountStart(lines, opening == openings().cend() ? nullptr : &*opening,
-                              clock::now()),
-        elapsedMs, c.fee, p);
-    c.bill = counter::billOf(c.segments, c.fee, counter::minimumOf(m_settings, &p), extras);
+        counter::accountStart(m_register, table, openings(), clock::now()), elapsedMs, c.fee, p);
+    c.bill = counter::billOf(c.segments, c.fee, minimum, extras);
     c.minutes = c.bill.minutes;
     c.paused = counter::pausedBy(p.changes);
     return c;

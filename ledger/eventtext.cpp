@@ -113,6 +113,20 @@ QString extraOf(const QJsonValue &v)
         QStringLiteral(" "));
 }
 
+QString listOf(const QJsonValue &v);
+
+// A list saved anew: its count before and after, what was added, removed and changed.
+QString listChangeOf(const QString &counted, const QJsonObject &o)
+{
+    const auto text = [&o](const char *key) { return textOf(o.value(QLatin1String(key))); };
+    return joined(
+        {prefixed(counted, change(text("old"), text("new"))),
+         prefixed(QStringLiteral("eklenen: "), listOf(o.value(QLatin1String("added")))),
+         prefixed(QStringLiteral("çıkarılan: "), listOf(o.value(QLatin1String("removed")))),
+         prefixed(QStringLiteral("değişen: "), listOf(o.value(QLatin1String("changed"))))},
+        QStringLiteral("; "));
+}
+
 QString listOf(const QJsonValue &v)
 {
     QStringList items;
@@ -263,23 +277,13 @@ QString detailOf(const QString &kind, const QJsonObject &o)
         return joined(
             {text("name"), prefixed(QStringLiteral("sıra "), change(text("from"), text("to")))});
     if (kind == QLatin1String("kinds"))
-        return joined(
-            {prefixed(QStringLiteral("Tür sayısı "), change(text("old"), text("new"))),
-             prefixed(QStringLiteral("eklenen: "), listOf(o.value(QLatin1String("added")))),
-             prefixed(QStringLiteral("çıkarılan: "), listOf(o.value(QLatin1String("removed")))),
-             prefixed(QStringLiteral("değişen: "), listOf(o.value(QLatin1String("changed"))))},
-            QStringLiteral("; "));
+        return listChangeOf(QStringLiteral("Tür sayısı "), o);
     if (kind == QLatin1String("wipe"))
         return suffixed(text("accounts"), QStringLiteral(" açık hesap silindi"));
     if (kind == QLatin1String("settings"))
         return settingsOf(o);
     if (kind == QLatin1String("catalogue"))
-        return joined(
-            {prefixed(QStringLiteral("Çeşit sayısı "), change(text("old"), text("new"))),
-             prefixed(QStringLiteral("eklenen: "), listOf(o.value(QLatin1String("added")))),
-             prefixed(QStringLiteral("çıkarılan: "), listOf(o.value(QLatin1String("removed")))),
-             prefixed(QStringLiteral("değişen: "), listOf(o.value(QLatin1String("changed"))))},
-            QStringLiteral("; "));
+        return listChangeOf(QStringLiteral("Çeşit sayısı "), o);
     if (kind == QLatin1String("cashier"))
         return cashierOf(o);
     if (kind == QLatin1String("login") || kind == QLatin1String("logout"))
