@@ -186,12 +186,40 @@ public:
     // The bill of table i's account at `now`, as settling writes it; a free table's bills its
     // extras alone. Throws where a line cannot be read.
     ledger::BillRecord accountRecord(int table, const counter::Moment &now) const;
-    // Settles the bill (see Operations::settle); the table is free after it.
+    // Settles the bill (see Operations::settle); the table is free after it. Without a
+    // settlement what is left after the payments taken ahead is paid in cash, as always.
     void settle(const ledger::BillRecord &record);
+    // Paid as `s` says: its payments, with those taken ahead, must add up to the net total.
+    // Throws the operator's message, nothing done, when they do not.
+    void settle(ledger::BillRecord record, counter::Settlement s);
+
+    // ---- Money --------------------------------------------------------------------------
+    // Payments taken ahead on table i's open account ("Ayrı Öde"); none while the ledger
+    // cannot be read.
+    QList<counter::Payment> paidAhead(int table) const;
+    // The bill's figures under `s`, the payments taken ahead on its table put first in it.
+    counter::Due due(const ledger::BillRecord &record, counter::Settlement &s) const;
+    // Part of table i paid now ("Ayrı Öde"): the booked extras at `extras` as a bill of their
+    // own, and `amount` on the account, both paid by `method` (a tab: `customer`'s). The
+    // account stays open with the rest.
+    void payApart(int table, const QList<int> &extras, qint64 amount, counter::Method method,
+                  const QString &customer, const counter::Moment &now);
+    // Why an account cannot be restarted or wiped away: money was taken on it. Empty: it can.
+    QString paidAheadProblem(int table) const;
+    // A payment against a customer's tab, by cash or card.
+    void collect(const QString &customer, counter::Method method, qint64 amount);
+    QStringList customers() const;
+    // The shift open now; none when none is (settling needs none).
+    std::optional<ledger::Shift> currentShift() const;
+    void openShift(qint64 floatCash);
+    // The open shift closed with the cash counted; its report as it closed.
+    ledger::ShiftReport closeShift(qint64 counted, const QString &note);
+    void cashOut(qint64 amount, const QString &reason);
     void move(int from, int to);
+    // `refunded`: what the bill took in cash or by card was given back.
     void cancel(qint64 id, const QString &reason, const QDateTime &now,
                 const std::optional<ledger::Operations::Reopen> &reopen,
-                const std::optional<counter::Opening> &opening);
+                const std::optional<counter::Opening> &opening, bool refunded = false);
     // Every account emptied (their extras stay on their tables): each as a dropped bill.
     void wipeAccounts();
     // Whether wiping drops any account's time, which the ledger must then take.
@@ -263,6 +291,9 @@ signals:
     void accountsCleared();
     void settingsChanged();
     void catalogueChanged();
+    // Money changed hands outside a settle: a tab collected, a shift opened or closed, cash
+    // taken out.
+    void moneyChanged();
 
 private:
     friend class Approval;

@@ -2,6 +2,7 @@
 
 #include "billing.h"
 #include "events.h"
+#include "payment.h"
 #include "segments.h"
 
 #include <QByteArray>
@@ -53,8 +54,83 @@ struct BillRecord
     bool restart = false;
     // Its step was found half done after later work changed its table: to be looked at.
     bool review = false;
+    // How it was paid: the discount and treats with their amounts, and the payments (those
+    // taken ahead on the account first). A bill of an older ledger reads as paid in cash.
+    counter::Settlement settlement;
+    // Extras paid apart from their open account ("Ayrı Öde"); the account ran on.
+    bool part = false;
 
     bool cancelled() const { return cancelledAt.isValid(); }
+    // Its figures as paid: gross (the total), treats, discount, net and the payments' sum.
+    counter::Due due() const;
+};
+
+// The three methods' sums.
+struct MethodSums
+{
+    qint64 cash = 0, card = 0, tab = 0;
+    qint64 &of(counter::Method method);
+    qint64 sum() const { return cash + card + tab; }
+    bool operator==(const MethodSums &) const = default;
+};
+
+// One movement of a customer's tab: a bill put on it (positive) or a payment against it
+// (negative).
+struct TabLine
+{
+    QString customer;
+    QDateTime at;
+    qint64 amount = 0;
+    counter::Method method = counter::Method::Tab; // a collection's: cash or card
+    qint64 billId = 0;                              // 0 for a collection
+    QString tableName;
+    bool cancelled = false; // its bill was cancelled: not owed
+    QString op;
+};
+
+struct TabBalance
+{
+    QString customer;
+    qint64 balance = 0; // what is owed now
+    QDateTime last;     // the last movement
+};
+
+// A cashier's shift at the counter: the float put in the drawer, and at its close the cash
+// expected and counted.
+struct Shift
+{
+    qint64 id = 0;
+    QString cashier;
+    QDateTime openedAt, closedAt; // closedAt invalid while it is open
+    qint64 floatCash = 0;
+    std::optional<qint64> expected, counted;
+    QString note;
+    bool isOpen() const { return id && !closedAt.isValid(); }
+};
+
+struct CashOut
+{
+    QDateTime at;
+    qint64 amount = 0;
+    QString reason, op;
+};
+
+// What a shift saw, from its opening to its closing (or to `until` while it is open).
+struct ShiftReport
+{
+    Shift shift;
+    QDateTime until;
+    QList<BillRecord> bills;     // closed in it, restarts included, in closing order
+    QList<BillRecord> cancelled; // cancelled in it (whenever they were closed)
+    qint64 gross = 0, discounts = 0, treats = 0, net = 0; // of its bills that stand
+    MethodSums taken;     // payments taken in it: at settles and ahead on open accounts
+    MethodSums collected; // tab payments taken in it (cash and card)
+    MethodSums refunded;  // given back at cancels in it (cash and card)
+    QList<TabLine> tabMoves; // every tab's movements in it
+    QList<CashOut> outs;
+    qint64 cashOut = 0;
+    // float + cash taken + tab collections in cash − cash refunds − cash taken out.
+    qint64 expectedCash() const;
 };
 
 class Ledger
@@ -177,6 +253,24 @@ public:
     // An account moved from one table to another takes its opening along.
     bool moveOpening(int from, int to) noexcept;
 
+    // ---- Money --------------------------------------------------------------------------
+    // Payments taken ahead on table i's open account, not yet on a bill, oldest first.
+    QList<counter::Payment> paymentsAhead(int table) const;
+    // The customers known for tabs, by name.
+    QStringList customers() const;
+    // Every customer's tab, those who owe first.
+    QList<TabBalance> tabBalances() const;
+    // One customer's tab, oldest first.
+    QList<TabLine> tabLines(const QString &customer) const;
+    // Tab payments taken in [from, to), by method.
+    MethodSums collections(const QDateTime &from, const QDateTime &to) const;
+    // The shift open now; none when none is.
+    std::optional<Shift> currentShift() const;
+    std::optional<Shift> shift(qint64 id) const;
+    // The shifts opened in [from, to), in order.
+    QList<Shift> shifts(const QDateTime &from, const QDateTime &to) const;
+    ShiftReport shiftReport(const Shift &shift, const QDateTime &until) const;
+
 private:
     // Writes the openings' changes in one transaction, without waiting for a lock.
     bool changeOpenings(const std::function<bool(QSqlQuery &)> &change) noexcept;
@@ -244,6 +338,9 @@ struct DayTotals
     // figures left as they were closed.
     qint64 earlierCancels = 0;
     qint64 earlierCancelTotal = 0;
+    // Of the bills paid: before and after treats and discounts, and how they were paid.
+    qint64 gross = 0, discounts = 0, treats = 0, net = 0;
+    MethodSums byMethod;
     bool operator==(const DayTotals &) const = default;
 };
 DayTotals dayTotals(const QList<BillRecord> &bills, const QList<BillRecord> &earlierCancelled = {});

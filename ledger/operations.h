@@ -61,10 +61,13 @@ public:
     // is it left for finishPending(), and no step runs until then.
 
     // Records the bill and frees its table: register lines emptied, extras file emptied.
-    // Returns the bill's id.
+    // The bill's settlement goes with it in the same transaction: its discount, treats and
+    // payments; a payment taken ahead (its id) is tied to the bill, the others are written,
+    // and a tab's customer is added to the customers when new. Returns the bill's id.
     // Its event's detail gets the bill's id as "bill", and the bill its event's id and hash.
     qint64 settle(const BillRecord &bill, const NewEvent &event);
-    // The account of table `from` (lines and extras) goes to the free table `to`.
+    // The account of table `from` (lines, extras and payments taken ahead) goes to the free
+    // table `to`.
     void move(int from, int to, const NewEvent &event);
     // Cancels a bill with a reason. With a table, its account is opened again there with the
     // register lines `lines` (none: as the bill was opened), and as its extras file `extras`
@@ -76,8 +79,12 @@ public:
         std::optional<QByteArray> extras;
         QStringList lines = {};
     };
+    // Its payments are cancelled with it; `refunded`: the money taken in cash or by card was
+    // given back, written as refunds of the same methods at `now` (a tab's part is simply no
+    // longer owed).
     void cancel(qint64 billId, const QString &reason, const QDateTime &now,
-                const std::optional<Reopen> &reopen, const NewEvent &event);
+                const std::optional<Reopen> &reopen, const NewEvent &event,
+                bool refunded = false);
 
     // What the operator drops without a sale is written as bills closed and cancelled (each
     // with its reason) in the same step as the file change that drops it.
@@ -97,6 +104,24 @@ public:
     // with no extras file needs no ledger: its step is a save of the tables file alone.
     void renameTable(const QString &from, const QString &to, const QString &path,
                      const QByteArray &bytes, const NewEvent &event);
+
+    // Part of an open table paid now, as one step: `bill` (extras chosen, paid; none: none
+    // chosen) written with its payments and the table's extras file made `rest`, and `ahead`
+    // (none: nothing) kept as taken on the open account. Its register lines stay.
+    void payApart(int table, const std::optional<BillRecord> &bill, const QByteArray &rest,
+                  const std::optional<counter::Payment> &ahead, const NewEvent &event);
+
+    // Money that changes no record file: each is one transaction with its event, and needs the
+    // ledger (NotTaken where it cannot be written: nothing done).
+    // A payment against a customer's tab (cash or card).
+    void collect(const QString &customer, const counter::Payment &payment, const NewEvent &event);
+    // A shift opened by `cashier` with `floatCash` in the drawer; its id.
+    qint64 openShift(const QString &cashier, qint64 floatCash, const NewEvent &event);
+    // The open shift closed: the cash expected and counted, and a note.
+    void closeShift(qint64 id, qint64 expected, qint64 counted, const QString &note,
+                    const NewEvent &event);
+    // Cash taken out of the drawer, for a reason.
+    void cashOut(qint64 amount, const QString &reason, const NewEvent &event);
 
     // The counter's own saves and events never stop for the ledger: while it cannot be
     // written, their events wait, chained, in the file beside it (each synced before its
