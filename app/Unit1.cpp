@@ -289,6 +289,11 @@ void TForm1::connectHandlers()
     connect(ui->MasayiTasi1, &QAction::triggered, this, cash(&CashDesk::MasayiTasiClick));
     connect(ui->GunSonu1, &QAction::triggered, this, cash(&CashDesk::GunSonuClick));
     connect(ui->IslemGecmisi1, &QAction::triggered, this, cash(&CashDesk::IslemGecmisiClick));
+    connect(ui->Veresiye1, &QAction::triggered, this, cash(&CashDesk::VeresiyeClick));
+    connect(ui->VardiyaAc1, &QAction::triggered, this, cash(&CashDesk::VardiyaAcClick));
+    connect(ui->KasadanCikis1, &QAction::triggered, this, cash(&CashDesk::KasadanCikisClick));
+    connect(ui->VardiyaKapat1, &QAction::triggered, this, cash(&CashDesk::VardiyaKapatClick));
+    connect(ui->VardiyaRaporu1, &QAction::triggered, this, cash(&CashDesk::VardiyaRaporuClick));
     connect(ui->DefteriDogrula1, &QAction::triggered, this, cash(&CashDesk::DefteriDogrulaClick));
     connect(ui->KasiyerDegistir1, &QAction::triggered, this, cash(&CashDesk::KasiyerDegistirClick));
     connect(Timer1, &QTimer::timeout, this, on(&TForm1::Timer1Timer));

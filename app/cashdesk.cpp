@@ -9,8 +9,12 @@
 #include "floor.h"
 #include "historywindow.h"
 #include "messages.h"
+#include "moneyfields.h"
 #include "movewindow.h"
 #include "pindialog.h"
+#include "shiftreportwindow.h"
+#include "shiftwindows.h"
+#include "tabswindow.h"
 
 #include <QApplication>
 #include <QFile>
@@ -523,6 +527,137 @@ void CashDesk::IslemGecmisiClick()
     if (!ledgerReady({}, false))
         return;
     historyWindow()->openAt(clock::now());
+}
+
+TabsWindow *CashDesk::tabsWindow()
+{
+    if (!m_tabs) {
+        m_tabs = new TabsWindow(m_window);
+        m_tabs->setLedger(&m_hall.ledger());
+        m_tabs->collect = [this](const QString &customer, counter::Method method, qint64 amount) {
+            const auto status = qScopeGuard([this] { updateLedgerStatus(); });
+            if (!ledgerReady(QStringLiteral("Tahsilat alınmadı.")))
+                return false;
+            const auto approval = askApproval(m_hall, m_window, QStringLiteral("tab"));
+            if (!approval || !taken([&] { m_hall.collect(customer, method, amount); }))
+                return false;
+            messages::inform(QStringLiteral("%1 borcundan %2 %3 tahsil edildi.")
+                                 .arg(customer, counter::amountText(amount),
+                                      counter::methodText(method).toLower()));
+            return true;
+        };
+    }
+    return m_tabs;
+}
+
+OpenShiftWindow *CashDesk::openShiftWindow()
+{
+    if (!m_openShift)
+        m_openShift = new OpenShiftWindow(m_window);
+    return m_openShift;
+}
+
+CashOutWindow *CashDesk::cashOutWindow()
+{
+    if (!m_cashOut)
+        m_cashOut = new CashOutWindow(m_window);
+    return m_cashOut;
+}
+
+CloseShiftWindow *CashDesk::closeShiftWindow()
+{
+    if (!m_closeShift)
+        m_closeShift = new CloseShiftWindow(m_window);
+    return m_closeShift;
+}
+
+ShiftReportWindow *CashDesk::shiftReportWindow()
+{
+    if (!m_shiftReport)
+        m_shiftReport = new ShiftReportWindow(m_window);
+    return m_shiftReport;
+}
+
+void CashDesk::VeresiyeClick()
+{
+    if (!ledgerReady({}, false))
+        return;
+    tabsWindow()->open();
+}
+
+void CashDesk::VardiyaAcClick()
+{
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
+    if (!ledgerReady(QStringLiteral("Vardiya açılmadı.")))
+        return;
+    if (const std::optional<ledger::Shift> open = m_hall.currentShift()) {
+        messages::inform(QStringLiteral("%1 vardiyası %2'den beri açık; yenisi için önce onu "
+                                        "kapatın.")
+                             .arg(cashierText(open->cashier), momentText(open->openedAt)));
+        return;
+    }
+    bool done = false;
+    OpenShiftWindow *w = openShiftWindow();
+    w->apply = [&](qint64 floatCash) { done = taken([&] { m_hall.openShift(floatCash); }); };
+    if (w->ask(m_hall.operatorName(), clock::now()) && done)
+        messages::inform(QStringLiteral("Vardiya açıldı."));
+}
+
+void CashDesk::KasadanCikisClick()
+{
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
+    if (!ledgerReady(QStringLiteral("Kasadan çıkış kaydedilmedi.")))
+        return;
+    const auto approval = askApproval(m_hall, m_window, QStringLiteral("cash_out"));
+    if (!approval)
+        return;
+    bool done = false;
+    CashOutWindow *w = cashOutWindow();
+    w->apply = [&](qint64 amount, const QString &reason) {
+        done = taken([&] { m_hall.cashOut(amount, reason); });
+    };
+    if (w->ask() && done)
+        messages::inform(QStringLiteral("Kasadan çıkış kaydedildi."));
+}
+
+void CashDesk::VardiyaKapatClick()
+{
+    const auto status = qScopeGuard([this] { updateLedgerStatus(); });
+    if (!ledgerReady(QStringLiteral("Vardiya kapatılmadı.")))
+        return;
+    const std::optional<ledger::Shift> open = m_hall.currentShift();
+    if (!open) {
+        messages::inform(QStringLiteral("Açık vardiya yok."));
+        return;
+    }
+    std::optional<ledger::ShiftReport> closed;
+    CloseShiftWindow *w = closeShiftWindow();
+    w->apply = [&](qint64 counted, const QString &note) {
+        taken([&] { closed = m_hall.closeShift(counted, note); });
+    };
+    if (w->ask(m_hall.ledger().shiftReport(*open, clock::now())) && closed)
+        shiftReportWindow()->showReport(*closed);
+}
+
+void CashDesk::VardiyaRaporuClick()
+{
+    if (!ledgerReady({}, false))
+        return;
+    const QDateTime now = clock::now();
+    std::optional<ledger::Shift> shown = m_hall.currentShift();
+    if (!shown) {
+        // The last one closed; none before the first.
+        const QList<ledger::Shift> all =
+            m_hall.ledger().shifts(QDateTime(QDate(2000, 1, 1), QTime(0, 0)), now.addDays(1));
+        if (!all.isEmpty())
+            shown = all.last();
+    }
+    if (!shown) {
+        messages::inform(QStringLiteral("Henüz vardiya açılmadı."));
+        return;
+    }
+    shiftReportWindow()->showReport(
+        m_hall.ledger().shiftReport(*shown, shown->isOpen() ? now : shown->closedAt));
 }
 
 void CashDesk::DefteriDogrulaClick()

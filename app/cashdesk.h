@@ -18,6 +18,11 @@ class BillWindow;
 class MoveWindow;
 class DayEndWindow;
 class HistoryWindow;
+class TabsWindow;
+class OpenShiftWindow;
+class CashOutWindow;
+class CloseShiftWindow;
+class ShiftReportWindow;
 
 // The cash desk: settling a table when the guest pays, moving an account to another table,
 // and the day's takings, over the hall's ledger: it asks what the operator must say, calls the
@@ -69,6 +74,11 @@ public:
     void GunSonuClick();         // "Gün Sonu", F9
     void IslemGecmisiClick();    // "İşlem Geçmişi"
     void DefteriDogrulaClick();  // "Defteri Doğrula"
+    void VeresiyeClick();        // "Veresiye"
+    void VardiyaAcClick();       // "Vardiya Aç"
+    void KasadanCikisClick();    // "Kasadan Çıkış"
+    void VardiyaKapatClick();    // "Vardiya Kapat"
+    void VardiyaRaporuClick();   // "Vardiya Raporu"
     // "İptal Et" in the day-end window: the bill is cancelled with its reason, and its account
     // reopened when its table is free.
     void cancelBill(qint64 id, const QString &reason);
@@ -99,6 +109,11 @@ public:
     MoveWindow *moveWindow();
     DayEndWindow *dayEndWindow();
     HistoryWindow *historyWindow();
+    TabsWindow *tabsWindow();
+    OpenShiftWindow *openShiftWindow();
+    CashOutWindow *cashOutWindow();
+    CloseShiftWindow *closeShiftWindow();
+    ShiftReportWindow *shiftReportWindow();
 
 signals:
     // A table's account changed here: shown again where it is selected.
@@ -148,6 +163,11 @@ private:
     MoveWindow *m_move = nullptr;
     DayEndWindow *m_dayEnd = nullptr;
     HistoryWindow *m_history = nullptr;
+    TabsWindow *m_tabs = nullptr;
+    OpenShiftWindow *m_openShift = nullptr;
+    CashOutWindow *m_cashOut = nullptr;
+    CloseShiftWindow *m_closeShift = nullptr;
+    ShiftReportWindow *m_shiftReport = nullptr;
     bool m_defer = false;
     bool m_openPending = false;
     QPointer<QObject> m_inputGate;

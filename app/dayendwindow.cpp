@@ -62,6 +62,14 @@ QString openedTimeField(const ledger::BillRecord &b)
         return textField(b.openedTime);
     }
 }
+QString collectedText(const ledger::MethodSums &sums)
+{
+    const QString all = counter::amountText(sums.sum());
+    return sums.sum()
+               ? QStringLiteral("%1 (nakit %2, kart %3)")
+                     .arg(all, counter::amountText(sums.cash), counter::amountText(sums.card))
+               : all;
+}
 } // namespace
 
 DayEndWindow::DayEndWindow(QWidget *parent)
@@ -133,6 +141,8 @@ void DayEndWindow::showDay(const QDate &day)
                                : QList<ledger::BillRecord>());
     m_earlierCancelled =
         m_ledger ? m_ledger->cancelledFromEarlierDays(from, to) : QList<ledger::BillRecord>();
+    m_collected =
+        m_ledger && m_ledger->readable() ? m_ledger->collections(from, to) : ledger::MethodSums();
     fitColumns();
     showTotals();
 }
@@ -225,6 +235,16 @@ void DayEndWindow::showTotals()
     ui->EarlierCancelValue->setText(QStringLiteral("%1 fiş · −%2")
                                         .arg(t.earlierCancels)
                                         .arg(counter::amountText(t.earlierCancelTotal)));
+    // The day's sales by how they were paid; tabs collected today are money in, not sales.
+    using counter::amountText;
+    ui->Brut->setText(amountText(t.gross));
+    ui->IndirimIkram->setText(
+        QStringLiteral("%1 / %2").arg(amountText(t.discounts), amountText(t.treats)));
+    ui->Net->setText(amountText(t.net));
+    ui->Yontemler->setText(QStringLiteral("%1 / %2 / %3")
+                               .arg(amountText(t.byMethod.cash), amountText(t.byMethod.card),
+                                    amountText(t.byMethod.tab)));
+    ui->Tahsilat->setText(collectedText(m_collected));
     ui->ChainValue->setText(m_ledger && m_ledger->readable() ? m_ledger->chainHead().shortText()
                                                              : QStringLiteral("-"));
 }

@@ -61,5 +61,6 @@ private:
     DayBillsModel *m_bills;
     // Bills of earlier days cancelled on the day shown.
     QList<kv::ledger::BillRecord> m_earlierCancelled;
+    kv::ledger::MethodSums m_collected; // tabs paid on the day shown
     QSortFilterProxyModel *m_sorted;
 };

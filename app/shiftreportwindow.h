@@ -1,0 +1,26 @@
+#pragma once
+
+#include "ledger.h"
+
+#include <QDialog>
+
+namespace Ui {
+class ShiftReportWindow;
+}
+
+// "Vardiya Raporu": what a shift saw, from its opening to its closing (or to now while it is
+// open), and its drawer's count.
+class ShiftReportWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit ShiftReportWindow(QWidget *parent = nullptr);
+    ~ShiftReportWindow() override;
+
+    // Shows the report until the window is closed.
+    void showReport(const kv::ledger::ShiftReport &report);
+    static QString html(const kv::ledger::ShiftReport &report);
+
+    Ui::ShiftReportWindow *ui;
+};
