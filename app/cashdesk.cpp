@@ -591,9 +591,10 @@ void CashDesk::VardiyaAcClick()
     if (!ledgerReady(QStringLiteral("Vardiya açılmadı.")))
         return;
     if (const std::optional<ledger::Shift> open = m_hall.currentShift()) {
-        messages::inform(QStringLiteral("%1 vardiyası %2'den beri açık; yenisi için önce onu "
-                                        "kapatın.")
-                             .arg(cashierText(open->cashier), momentText(open->openedAt)));
+        const QString who = open->cashier == QLatin1String("-") ? QString() : open->cashier + ", ";
+        messages::inform(QStringLiteral("Bir vardiya zaten açık (%1%2 açıldı); yenisi için önce "
+                                        "onu kapatın.")
+                             .arg(who, momentText(open->openedAt)));
         return;
     }
     bool done = false;

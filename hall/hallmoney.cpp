@@ -89,9 +89,8 @@ void Hall::openShift(qint64 floatCash)
     if (floatCash < 0)
         throwError(QStringLiteral("Kasadaki para eksi olamaz."));
     if (const std::optional<ledger::Shift> open = currentShift())
-        throwError(
-            QStringLiteral("%1 vardiyası açık (%2); önce onu kapatın.")
-                .arg(open->cashier, open->openedAt.toString(QStringLiteral("dd.MM.yyyy HH:mm"))));
+        throwError(QStringLiteral("Bir vardiya zaten açık (%1); önce onu kapatın.")
+                       .arg(open->openedAt.toString(QStringLiteral("dd.MM.yyyy HH:mm"))));
     m_operations->openShift(
         m_operator, floatCash,
         newEvent(QStringLiteral("shift_open"), QString(), {{"float", floatCash}}, floatCash));

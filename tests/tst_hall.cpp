@@ -90,6 +90,8 @@ private slots:
     void addingAndRemovingOneTable();
     void editingOneTable_data();
     void editingOneTable();
+    void tabsAndShifts_data();
+    void tabsAndShifts();
 };
 
 // The fee calculation, the floor and settling bill an account by the one rule.
@@ -803,6 +805,132 @@ void TestHall::editingOneTable()
         QCOMPARE(extrasOf(before[table]), QByteArray("<missing>"));
     if (verb != "create")
         QCOMPARE(extrasOf("Eski"), QByteArray("Çay\r\n5\r\n"));
+}
+
+// A tab is owed until it is collected, in parts, by cash or card; a shift's drawer should hold
+// its float and the cash that came in less the cash that went out, and the count is kept
+// against it.
+void TestHall::tabsAndShifts_data()
+{
+    QTest::addColumn<QString>("script");  // steps, one a line
+    QTest::addColumn<QString>("owed");    // "customer amount|…" afterwards
+    QTest::addColumn<qint64>("expected"); // at the close; -1: not closed
+    QTest::addColumn<qint64>("difference");
+    QTest::addColumn<QString>("refused"); // what the steps refused, "|" between
+
+    QTest::newRow("tab collected in two parts")
+        << "tab Ali 300\ncollect Ali cash 100\ncollect ali card 200"
+        << "Ali 0" << qint64(-1) << qint64(0) << "";
+    QTest::newRow("no more than is owed")
+        << "tab Ali 300\ncollect Ali cash 301\ncollect Veli cash 10\ncollect Ali tab 10"
+        << "Ali 300" << qint64(-1) << qint64(0)
+        << "Tahsil edilen tutar Ali borcundan (300 TL) fazla olamaz.|Veli adına ödenmemiş "
+           "veresiye yok.|Veresiye nakit ya da kartla tahsil edilir.";
+    QTest::newRow("a cancelled bill is not owed")
+        << "tab Ali 300\ncancel\ncollect Ali cash 100"
+        << "Ali 0" << qint64(-1) << qint64(0) << "Ali adına ödenmemiş veresiye yok.";
+    // 500 + 200 + 100 − 80 = 720; the card collection stays out of the drawer.
+    QTest::newRow("counted short")
+        << "open 500\ncash 200\nout 80 tedarikçi\ntab Ali 300\ncollect Ali cash 100\n"
+           "collect Ali card 50\nclose 700 eksik çıktı"
+        << "Ali 150" << qint64(720) << qint64(-20) << "";
+    QTest::newRow("a cash refund leaves the drawer")
+        << "open 100\ncash 150\ncash 60\nrefund\nclose 260"
+        << "" << qint64(250) << qint64(10) << "";
+    QTest::newRow("one shift at a time")
+        << "close 0\nopen 100\nopen 50\nout 0 boş\nout 20  \nclose 100"
+        << "" << qint64(100) << qint64(0)
+        << "Açık vardiya yok.|Bir vardiya zaten açık (07.12.2026 21:32); önce onu kapatın.|Tutar "
+           "sıfırdan büyük olmalı.|Kasadan çıkışın nedenini yazın.";
+}
+
+void TestHall::tabsAndShifts()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, owed);
+    QFETCH(qint64, expected);
+    QFETCH(qint64, difference);
+    QFETCH(QString, refused);
+    HallFixture f(2);
+    f.load();
+    QVERIFY(f.hall.ledger().open(f.paths.ledgerFile(), ledger::Ledger::Check::Now));
+    const QString connection = f.hall.ledger().connectionName();
+    QSignalSpy changed(&f.hall, &hall::Hall::moneyChanged);
+    const QDateTime start = f.env.now();
+    // A bill of extras alone on a free table, worth `amount`.
+    const auto bill = [&](qint64 amount) {
+        f.book(0, QStringLiteral("Tost\r\n%1\r\n").arg(amount).toUtf8());
+        f.hall.loadExtras();
+        return f.hall.accountRecord(0, counter::momentNow());
+    };
+    std::optional<ledger::ShiftReport> closed;
+    QStringList refusals;
+    int step = 0;
+    for (const QString &line : script.split('\n')) {
+        f.env.setNow(start.addSecs(60 * ++step));
+        const QStringList w = line.split(' ');
+        const qsizetype events = eventRows(connection).size();
+        const qsizetype told = changed.size();
+        const bool money = QStringList{"open", "out", "collect", "close"}.contains(w[0]);
+        try {
+            if (w[0] == "open") {
+                f.hall.openShift(w[1].toLongLong());
+            } else if (w[0] == "cash") {
+                f.hall.settle(bill(w[1].toLongLong()));
+            } else if (w[0] == "tab") {
+                ledger::BillRecord record = bill(w[2].toLongLong());
+                counter::Payment p;
+                p.method = counter::Method::Tab;
+                p.amount = record.bill.total;
+                p.customer = w[1];
+                p.at = f.env.now();
+                record.settlement.payments = {p};
+                f.hall.operations().settle(record,
+                                           {"settle", record.tableName, "{}", record.bill.total});
+            } else if (w[0] == "cancel" || w[0] == "refund") {
+                f.hall.cancel(f.hall.ledger().billCount(), "yanlış", f.env.now(), std::nullopt,
+                              std::nullopt, w[0] == "refund");
+            } else if (w[0] == "out") {
+                f.hall.cashOut(w[1].toLongLong(), w.mid(2).join(' '));
+            } else if (w[0] == "collect") {
+                const auto method = counter::methodOf(w[2]);
+                QVERIFY(method);
+                f.hall.collect(w[1], *method, w[3].toLongLong());
+            } else if (w[0] == "close") {
+                closed = f.hall.closeShift(w[1].toLongLong(), w.mid(2).join(' '));
+            } else {
+                QFAIL(qPrintable(line));
+            }
+            QCOMPARE(eventRows(connection).size(), events + 1);
+            if (money)
+                QCOMPARE(changed.size(), told + 1);
+        } catch (const RuntimeError &e) {
+            refusals << e.text();
+            QCOMPARE(eventRows(connection).size(), events); // nothing written
+        }
+    }
+    QCOMPARE(refusals.join('|'), refused);
+
+    QStringList balances;
+    for (const ledger::TabBalance &b : f.hall.ledger().tabBalances())
+        balances << QStringLiteral("%1 %2").arg(b.customer).arg(b.balance);
+    QCOMPARE(balances.join('|'), owed);
+
+    QCOMPARE(closed.has_value(), expected >= 0);
+    if (closed) {
+        QCOMPARE(closed->expectedCash(), expected);
+        QCOMPARE(closed->shift.expected, std::optional<qint64>(expected));
+        QCOMPARE(*closed->shift.counted - expected, difference);
+        QVERIFY(closed->shift.closedAt.isValid());
+        QVERIFY(!f.hall.currentShift());
+        // As kept: a report read later says the same.
+        const std::optional<ledger::Shift> kept = f.hall.ledger().shift(closed->shift.id);
+        QVERIFY(kept);
+        QCOMPARE(kept->counted, closed->shift.counted);
+        QCOMPARE(kept->note, script.split('\n').last().section(' ', 2));
+        QCOMPARE(f.hall.ledger().shiftReport(*kept, kept->closedAt).expectedCash(), expected);
+    }
+    QVERIFY(ledger::verifyChain(f.paths.ledgerFile()).ok);
 }
 
 QTEST_GUILESS_MAIN(TestHall)
