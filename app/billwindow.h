@@ -1,15 +1,22 @@
 #pragma once
 
 #include "ledger.h"
+#include "payment.h"
 
 #include <QDialog>
+
+#include <functional>
 
 namespace Ui {
 class BillWindow;
 }
+namespace kv::hall {
+class Hall;
+}
 
 // "Hesap Özeti": the itemised bill of a table at the moment of closing, shown before the
-// guest pays. "Ödendi, Kapat" accepts it, "Vazgeç" leaves the account open.
+// guest pays, with how it is paid. "Ödendi, Kapat" accepts it (what is left then paid in
+// cash), "Vazgeç" leaves the account open, "Ayrı Öde" closes it asking for a part payment.
 class BillWindow : public QDialog
 {
     Q_OBJECT
@@ -18,10 +25,40 @@ public:
     explicit BillWindow(QWidget *parent = nullptr);
     ~BillWindow() override;
 
-    // Fills the window with the bill; the amounts in the program's amount format.
+    // The window's result when "Ayrı Öde" was chosen.
+    static constexpr int ApartAsked = 2;
+
+    // The hall that works out the figures; without it nothing can be paid but in cash.
+    void setHall(kv::hall::Hall *hall) { m_hall = hall; }
+    // Asks a Yönetici's approval of an action where one is needed; false when refused.
+    std::function<bool(const QString &action)> approve;
+
+    // Fills the window with the bill to pay; nothing given off, all of it in cash.
     void fill(const kv::ledger::BillRecord &bill);
     // Shows a bill of the ledger, with what became of it, until it is closed; nothing to pay.
     void showStored(const kv::ledger::BillRecord &bill);
+    // How it is to be paid, once accepted: the payments add up to the net total.
+    const kv::counter::Settlement &settlement() const { return m_settlement; }
 
     Ui::BillWindow *ui;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void showBill(const kv::ledger::BillRecord &bill);
+    // The payment side as the settlement stands; `due` its figures.
+    void showPayment(const kv::counter::Due &due, bool paying);
+    void refresh();
+    void take(kv::counter::Method method);
+    void removePayment();
+    void editDiscount();
+    void editTreats();
+    void paid();
+    std::optional<qint64> amountTyped() const;
+
+    kv::hall::Hall *m_hall = nullptr;
+    kv::ledger::BillRecord m_record;
+    kv::counter::Settlement m_settlement;
+    qint64 m_change = 0;
 };

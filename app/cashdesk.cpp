@@ -11,6 +11,7 @@
 #include "messages.h"
 #include "moneyfields.h"
 #include "movewindow.h"
+#include "paydialogs.h"
 #include "pindialog.h"
 #include "shiftreportwindow.h"
 #include "shiftwindows.h"
@@ -77,8 +78,19 @@ bool CashDesk::anchorChain()
 
 BillWindow *CashDesk::billWindow()
 {
-    if (!m_bill)
+    if (!m_bill) {
         m_bill = new BillWindow(m_window);
+        m_bill->setHall(&m_hall);
+        // The first Yönetici who approves stands for the rest of the bill, until it is paid.
+        m_bill->approve = [this](const QString &action) {
+            std::optional<hall::Approval> approval = askApproval(m_hall, m_window, action);
+            if (!approval)
+                return false;
+            if (!m_billApproval && !m_hall.approver().isEmpty())
+                m_billApproval.emplace(std::move(*approval));
+            return true;
+        };
+    }
     return m_bill;
 }
 
@@ -463,15 +475,66 @@ void CashDesk::HesabiKapatClick()
             return;
     }
     BillWindow *window = billWindow();
+    // An approval given in the window lasts until the bill is paid or left.
+    const auto approved = qScopeGuard([this] { m_billApproval.reset(); });
     window->fill(record);
-    if (window->exec() != QDialog::Accepted)
+    const int result = window->exec();
+    if (result == BillWindow::ApartAsked) {
+        payApart(i);
         return;
+    }
+    if (result != QDialog::Accepted)
+        return;
+    const counter::Settlement settlement = window->settlement();
     {
         const auto shown = qScopeGuard([&] { emit accountShown(i); });
-        if (!taken([&] { m_hall.settle(record); }))
+        if (!taken([&] { m_hall.settle(record, settlement); }))
             return; // nothing done
     }
     messages::inform(record.tableName + QStringLiteral(" için hesap kapatıldı!"));
+}
+
+void CashDesk::payApart(int table)
+{
+    const counter::Moment now = counter::momentNow();
+    const ledger::BillRecord record = m_hall.accountRecord(table, now);
+    QList<PayItem> extras;
+    for (int k = 0; k < record.extras.size(); ++k)
+        extras << PayItem{record.extras.at(k).name, record.extras.at(k).price, k};
+    qint64 before = 0;
+    for (const counter::Payment &p : m_hall.paidAhead(table))
+        before += p.amount;
+    // Only an open account can take an amount on it.
+    const qint64 owed =
+        record.openedDate.isEmpty() ? 0 : record.bill.total - record.bill.extrasTotal - before;
+    ApartDialog dialog(QStringLiteral("%1: şimdi ödenen kısım masadan düşülür, hesap açık kalır.")
+                           .arg(record.tableName),
+                       extras, owed, m_hall.customers(), m_window);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const std::optional<hall::Approval> approval =
+        dialog.method() == counter::Method::Tab
+            ? askApproval(m_hall, m_window, QStringLiteral("tab"))
+            : std::optional<hall::Approval>(m_hall.noneAsked());
+    if (!approval)
+        return;
+    const qint64 paid = [&] {
+        qint64 sum = dialog.amount();
+        for (const int k : dialog.ticked())
+            sum += record.extras.value(k).price;
+        return sum;
+    }();
+    {
+        const auto shown = qScopeGuard([&] { emit accountShown(table); });
+        if (!taken([&] {
+                m_hall.payApart(table, dialog.ticked(), dialog.amount(), dialog.method(),
+                                dialog.customer(), now);
+            }))
+            return;
+    }
+    messages::inform(QStringLiteral("%1: %2 %3 olarak ayrı ödendi.")
+                         .arg(record.tableName, counter::amountText(paid),
+                              counter::methodText(dialog.method()).toLower()));
 }
 
 void CashDesk::MasayiTasiClick()
@@ -729,10 +792,22 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
     if (!approval)
         return;
     const QString name = bill->tableName;
+    // Money taken in cash or by card either went back to the guest or stays in the drawer.
+    const bool took =
+        std::any_of(bill->settlement.payments.cbegin(), bill->settlement.payments.cend(),
+                    [](const counter::Payment &p) { return p.method != counter::Method::Tab; });
+    const bool refunded = took && messages::ask(QStringLiteral("Ödenen tutar iade edildi mi?"));
+    // Extras paid apart left an account that runs on: nothing to reopen.
+    if (bill->part) {
+        if (!taken([&] { m_hall.cancel(id, reason, now, std::nullopt, std::nullopt, refunded); }))
+            return;
+        messages::inform(QStringLiteral("Fiş iptal edildi."));
+        return;
+    }
     // An earlier day is closed: its guest left long ago, and its figures stay as they were.
     // The cancel is taken off today's total.
     if (ledger::businessDay(bill->closedAt) != ledger::businessDay(now)) {
-        if (!taken([&] { m_hall.cancel(id, reason, now, std::nullopt, std::nullopt); }))
+        if (!taken([&] { m_hall.cancel(id, reason, now, std::nullopt, std::nullopt, refunded); }))
             return;
         messages::inform(QStringLiteral("Fiş iptal edildi. Önceki bir iş gününün fişi olduğundan "
                                         "%1 hesabı yeniden açılmadı; tutarı bugünün gün sonundan "
@@ -800,7 +875,7 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
     }
     {
         const auto shown = qScopeGuard([&] { emit accountShown(reopen->table); });
-        if (!taken([&] { m_hall.cancel(id, reason, now, reopen, opening); }))
+        if (!taken([&] { m_hall.cancel(id, reason, now, reopen, opening, refunded); }))
             return; // nothing done
     }
     if (reopen->table == bill->tablePos)

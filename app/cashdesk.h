@@ -128,6 +128,8 @@ signals:
     void cashierShown(const QString &text);
 
 private:
+    // "Ayrı Öde": part of the table paid now, the account left open.
+    void payApart(int table);
     // Asks for a PIN; false when given up.
     bool login();
     // With cashiers set up and nobody at the counter, asks until a PIN is given or the
@@ -160,6 +162,8 @@ private:
     kv::hall::Hall &m_hall;
     QWidget *m_window;
     BillWindow *m_bill = nullptr;
+    // Given in the bill window, held until its bill is paid or left.
+    std::optional<kv::hall::Approval> m_billApproval;
     MoveWindow *m_move = nullptr;
     DayEndWindow *m_dayEnd = nullptr;
     HistoryWindow *m_history = nullptr;

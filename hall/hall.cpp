@@ -56,6 +56,20 @@ qint64 priceSum(const QList<ledger::BookedExtra> &extras)
     return total;
 }
 
+QJsonObject cancelDetail(qint64 id, const QString &reason, const QString &reopenedOn,
+                         const std::optional<ledger::BillRecord> &bill, bool refunded)
+{
+    QJsonObject detail{{"bill", id},
+                       {"reason", reason},
+                       {"reopened_on", reopenedOn.isEmpty() ? QJsonValue() : reopenedOn}};
+    // Whether money went back is said where the bill took any in cash or by card.
+    if (bill &&
+        std::any_of(bill->settlement.payments.cbegin(), bill->settlement.payments.cend(),
+                    [](const counter::Payment &p) { return p.method != counter::Method::Tab; }))
+        detail.insert(QStringLiteral("refunded"), refunded);
+    return detail;
+}
+
 QJsonObject extrasJson(const QList<ledger::BookedExtra> &extras)
 {
     QJsonArray list;
@@ -601,6 +615,9 @@ void Hall::openAccount(int table, const QString &fee, const counter::Moment &at)
 
 void Hall::restartAccount(int table, const QString &fee, const counter::Moment &at)
 {
+    // Money taken on the account would be left on no bill.
+    if (const QString paid = paidAheadProblem(table); !paid.isEmpty())
+        throwError(paid);
     const QString date = shortDate(at.wall.date());
     const QString time = longTime(at.wall.time());
     const auto shown = qScopeGuard([&] {
@@ -1064,21 +1081,6 @@ std::optional<ledger::BillRecord> Hall::droppedExtras(const QString &file, const
     return record;
 }
 
-void Hall::settle(const ledger::BillRecord &record)
-{
-    const auto shown = qScopeGuard([&] {
-        reread(record.tablePos);
-        emit tableChanged(record.tablePos);
-    });
-    const auto dropped = qScopeGuard([&] { dropEndedTimes(); });
-    m_operations->settle(record, newEvent(QStringLiteral("settle"), record.tableName,
-                                          {{"minutes", record.bill.minutes},
-                                           {"time_charge", record.bill.timeCharge},
-                                           {"extras_total", record.bill.extrasTotal},
-                                           {"total", record.bill.total}},
-                                          record.bill.total));
-}
-
 void Hall::move(int from, int to)
 {
     // The booking times go with the extras, once the files are read again.
@@ -1101,7 +1103,7 @@ void Hall::move(int from, int to)
 
 void Hall::cancel(qint64 id, const QString &reason, const QDateTime &now,
                   const std::optional<ledger::Operations::Reopen> &reopen,
-                  const std::optional<counter::Opening> &opening)
+                  const std::optional<counter::Opening> &opening, bool refunded)
 {
     const auto shown = qScopeGuard([&] {
         if (reopen) {
@@ -1112,11 +1114,11 @@ void Hall::cancel(qint64 id, const QString &reason, const QDateTime &now,
     const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
     m_operations->cancel(
         id, reason, now, reopen,
-        newEvent(QStringLiteral("cancel"), bill ? bill->tableName : QString(),
-                 {{"bill", id},
-                  {"reason", reason},
-                  {"reopened_on", reopen ? QJsonValue(tableName(reopen->table)) : QJsonValue()}},
-                 bill ? std::optional<qint64>(-bill->bill.total) : std::nullopt));
+        newEvent(
+            QStringLiteral("cancel"), bill ? bill->tableName : QString(),
+            cancelDetail(id, reason, reopen ? tableName(reopen->table) : QString(), bill, refunded),
+            bill ? std::optional<qint64>(-bill->due().net) : std::nullopt),
+        refunded);
     // Best effort: without it the reopened account is billed by its register text.
     if (reopen && opening)
         m_ledger->setOpening(reopen->table, opening);
@@ -1189,6 +1191,9 @@ bool Hall::wipeDropsTime() const
 
 void Hall::wipeAccounts()
 {
+    for (int t = 0; RegisterLine::fee(t) < m_register.count(); ++t)
+        if (const QString paid = paidAheadProblem(t); !paid.isEmpty())
+            throwError(paid);
     const auto shown = qScopeGuard([&] {
         dropEndedTimes();
         emit accountsCleared();

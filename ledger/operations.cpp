@@ -952,7 +952,8 @@ void Operations::move(int from, int to, const NewEvent &event)
 }
 
 void Operations::cancel(qint64 billId, const QString &reason, const QDateTime &now,
-                        const std::optional<Reopen> &reopen, const NewEvent &event)
+                        const std::optional<Reopen> &reopen, const NewEvent &event,
+                        [[maybe_unused]] bool refunded)
 {
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();

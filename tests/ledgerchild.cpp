@@ -7,9 +7,10 @@
 // forth between tables 0 and 1. Register, file: a counter n is saved in the register's last
 // line or in table 0's extras file, each save with an event that carries it; waiting: as file,
 // with the ledger never opened, so the events wait beside it. Hall: the hall's own verbs, as
-// the windows call them: table 0 opened, two extras booked, one removed, the bill settled,
-// and table 1, with an extra booked, renamed to Bahçe or back to Köşe. The bills of settle and
-// restart carry their time in two segments.
+// the windows call them: table 0 opened, two extras booked, one removed and booked again,
+// the first paid apart with an amount ahead, the bill settled by card and cash, and table 1, with
+// an extra booked, renamed to Bahçe or back to Köşe. The bills of settle and restart carry their
+// time in two segments.
 #include "billing.h"
 #include "errors.h"
 #include "events.h"
@@ -80,7 +81,23 @@ int hallLoop(const Paths &paths)
         hall.book(0, 0);
         hall.book(0, 1);
         hall.removeExtra(0, 1);
-        hall.settle(hall.accountRecord(0, counter::momentNow()));
+        // Part paid ahead, the rest split between card and cash.
+        hall.book(0, 1);
+        qint64 owed = hall.accountRecord(0, counter::momentNow()).bill.total;
+        for (const counter::Payment &p : hall.paidAhead(0))
+            owed -= p.amount;
+        const qint64 first = hall.booked(0).value(1).toLongLong();
+        hall.payApart(0, {0}, qBound(qint64(0), owed - first, qint64(5000)), counter::Method::Cash,
+                      {}, counter::momentNow());
+        const ledger::BillRecord bill = hall.accountRecord(0, counter::momentNow());
+        counter::Settlement paid;
+        const qint64 left = hall.due(bill, paid).left;
+        const qint64 card = left > 1000 ? left - 1000 : left;
+        if (card > 0)
+            paid.payments << counter::Payment{counter::Method::Card, card, {}, {}};
+        if (left > card)
+            paid.payments << counter::Payment{counter::Method::Cash, left - card, {}, {}};
+        hall.settle(bill, paid);
         if (hall.extrasSum(1) == 0)
             hall.book(1, 0);
         hall.renameTable(1, hall.tableName(1) == QStringLiteral("Bahçe") ? QStringLiteral("Köşe")

@@ -90,6 +90,8 @@ private slots:
     void addingAndRemovingOneTable();
     void editingOneTable_data();
     void editingOneTable();
+    void takingTheMoney_data();
+    void takingTheMoney();
     void tabsAndShifts_data();
     void tabsAndShifts();
 };
@@ -807,6 +809,140 @@ void TestHall::editingOneTable()
         QCOMPARE(extrasOf("Eski"), QByteArray("Çay\r\n5\r\n"));
 }
 
+// A bill paid as halls take the money: treats, a discount rounded down to the lira, parts by
+// method, part of a table paid ahead, a cancel that gives the money back. `script` runs on
+// table 1 (opened 20:00 at 120 TL/h, a water 15 and a toast 40 booked), settled at 21:30
+// (180 TL of time); `stored` is the settled bill as the ledger gives it back (gross/treats/
+// discount/net, then its payments), `money` the payment rows that stand, by kind and method.
+void TestHall::takingTheMoney_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("money");
+    QTest::newRow("Enter: all in cash") << "enter"
+                                        << "235/0/0/235 cash 235"
+                                        << "sale cash 235";
+    QTest::newRow("10% off 235 is 23, rounded down") << "discount 10%; pay cash 212; settle"
+                                                     << "235/0/23/212 cash 212"
+                                                     << "sale cash 212";
+    QTest::newRow("an extra on the house") << "treat 1; pay cash 195; settle"
+                                           << "235/40/0/195 cash 195"
+                                           << "sale cash 195";
+    QTest::newRow("the time on the house, 10% off the rest")
+        << "treat -1; discount 10%; pay cash 50; settle"
+        << "235/180/5/50 cash 50"
+        << "sale cash 50";
+    QTest::newRow("part cash, the rest card") << "discount 35; pay cash 100; pay card 100; settle"
+                                              << "235/0/35/200 cash 100 card 100"
+                                              << "sale card 100; sale cash 100";
+    QTest::newRow("on a tab") << "pay cash 35; pay tab Ali 200; settle"
+                              << "235/0/0/235 cash 35 tab 200"
+                              << "sale cash 35; sale tab 200";
+    QTest::newRow("water and 100 paid ahead, then the rest") << "apart 0 100 card; enter"
+                                                             << "220/0/0/220 card 100* cash 120"
+                                                             << "sale card 115; sale cash 120";
+    QTest::newRow("paid ahead, moved, then settled")
+        << "apart - 50 cash; move; pay card 185; settle"
+        << "235/0/0/235 cash 50* card 185"
+        << "sale card 185; sale cash 50";
+    QTest::newRow("paid ahead: no restart") << "apart - 50 cash; restart!"
+                                            << "-"
+                                            << "sale cash 50";
+    QTest::newRow("more ahead than owed is refused") << "apart - 236 cash!"
+                                                     << "-"
+                                                     << "";
+    QTest::newRow("short payments are refused") << "pay cash 100; settle!"
+                                                << "-"
+                                                << "";
+    QTest::newRow("payments beyond the net are refused") << "pay cash 200; discount 50%; settle!"
+                                                         << "-"
+                                                         << "";
+    QTest::newRow("cancelled, money given back")
+        << "pay card 35; pay cash 200; settle; cancel refund"
+        << "235/0/0/235 card 35 cash 200"
+        << "refund card 35; refund cash 200";
+    QTest::newRow("cancelled, money kept") << "pay tab Ali 35; pay cash 200; settle; cancel"
+                                           << "235/0/0/235 tab 35 cash 200"
+                                           << "";
+}
+
+void TestHall::takingTheMoney()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, stored);
+    QFETCH(QString, money);
+    HallFixture f(3, {{SettingsLine::UnitFee, "120"}}, openAt(1, "7.12.2026", "20:00:00", "120"));
+    f.book(1, "Su\r\n15\r\nTost\r\n40\r\n");
+    f.load();
+    QVERIFY(f.hall.ledger().open(f.paths.ledgerFile(), ledger::Ledger::Check::Now));
+    f.env.setNow("2026-12-07T21:30:00");
+    int table = 1;
+    counter::Settlement s;
+    qint64 billId = 0;
+    for (const QString &step : script.split("; ")) {
+        const bool refused = step.endsWith('!');
+        const QStringList w = step.chopped(refused ? 1 : 0).split(' ');
+        const auto method = [](const QString &key) { return *counter::methodOf(key); };
+        try {
+            if (w[0] == "discount")
+                s.discount = w[1].endsWith('%')
+                                 ? counter::Discount{0, w[1].chopped(1).toInt(), "müdavim"}
+                                 : counter::Discount{w[1].toLongLong(), 0, "müdavim"};
+            else if (w[0] == "treat")
+                s.treats << counter::Treat{w[1].toInt(), 0, "özür"};
+            else if (w[0] == "pay")
+                s.payments << counter::Payment{
+                    method(w[1]), w.last().toLongLong(), w.size() > 3 ? w[2] : QString(), {}};
+            else if (w[0] == "apart")
+                f.hall.payApart(table, w[1] == "-" ? QList<int>() : QList<int>{w[1].toInt()},
+                                w[2].toLongLong(), method(w[3]), {}, counter::momentNow());
+            else if (w[0] == "move")
+                f.hall.move(table, 2), table = 2;
+            else if (w[0] == "restart")
+                f.hall.restartAccount(table, "120", counter::momentNow());
+            else if (w[0] == "enter")
+                f.hall.settle(f.hall.accountRecord(table, counter::momentNow())),
+                    billId = f.hall.ledger().billCount();
+            else if (w[0] == "settle")
+                f.hall.settle(f.hall.accountRecord(table, counter::momentNow()), s),
+                    billId = f.hall.ledger().billCount();
+            else if (w[0] == "cancel")
+                f.hall.cancel(billId, "yanlış", counter::momentNow().wall, std::nullopt,
+                              std::nullopt, w.size() > 1);
+            QVERIFY2(!refused, qPrintable(step + " was taken"));
+        } catch (const RuntimeError &e) {
+            QVERIFY2(refused, qPrintable(step + ": " + e.message()));
+        }
+    }
+    if (stored == "-") {
+        // Refused: the account runs on as it was, with no bill.
+        QVERIFY(f.hall.hasAccount(table));
+    } else {
+        const std::optional<ledger::BillRecord> bill = f.hall.ledger().bill(billId);
+        QVERIFY(bill);
+        const counter::Due d = bill->due();
+        QStringList got{
+            QStringLiteral("%1/%2/%3/%4").arg(d.gross).arg(d.treats).arg(d.discount).arg(d.net)};
+        for (const counter::Payment &p : bill->settlement.payments)
+            got << QStringLiteral("%1 %2%3")
+                       .arg(counter::methodKey(p.method))
+                       .arg(p.amount)
+                       .arg(p.ahead ? "*" : "");
+        QCOMPARE(got.join(' '), stored);
+        QVERIFY(f.hall.isFree(table));
+        QVERIFY(f.hall.paidAhead(table).isEmpty());
+    }
+    QSqlQuery q(QSqlDatabase::database(f.hall.ledger().connectionName()));
+    QVERIFY(q.exec("SELECT kind, method, SUM(amount) FROM payments WHERE cancelled_at IS NULL"
+                   " GROUP BY kind, method ORDER BY kind, method"));
+    QStringList rows;
+    while (q.next())
+        rows << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()}
+                    .join(' ');
+    QCOMPARE(rows.join("; "), money);
+    QVERIFY(ledger::verifyChain(f.paths.ledgerFile()).ok);
+}
+
 // A tab is owed until it is collected, in parts, by cash or card; a shift's drawer should hold
 // its float and the cash that came in less the cash that went out, and the count is kept
 // against it.
@@ -878,15 +1014,13 @@ void TestHall::tabsAndShifts()
             } else if (w[0] == "cash") {
                 f.hall.settle(bill(w[1].toLongLong()));
             } else if (w[0] == "tab") {
-                ledger::BillRecord record = bill(w[2].toLongLong());
+                counter::Settlement s;
                 counter::Payment p;
                 p.method = counter::Method::Tab;
-                p.amount = record.bill.total;
+                p.amount = w[2].toLongLong();
                 p.customer = w[1];
-                p.at = f.env.now();
-                record.settlement.payments = {p};
-                f.hall.operations().settle(record,
-                                           {"settle", record.tableName, "{}", record.bill.total});
+                s.payments = {p};
+                f.hall.settle(bill(p.amount), s);
             } else if (w[0] == "cancel" || w[0] == "refund") {
                 f.hall.cancel(f.hall.ledger().billCount(), "yanlış", f.env.now(), std::nullopt,
                               std::nullopt, w[0] == "refund");
