@@ -9,6 +9,9 @@
 #include "hakkinda.h"
 #include "ileride.h"
 #include "movewindow.h"
+#include "shiftreportwindow.h"
+#include "shiftwindows.h"
+#include "tabswindow.h"
 #include "trayservice.h"
 #include "ucretgirisi.h"
 
@@ -196,6 +199,11 @@ const std::map<QString, std::function<QWidget *(Desk &)>> &windows()
         {"bill", [](Desk &d) -> QWidget * { return d.forms.Cash->billWindow(); }},
         {"move", [](Desk &d) -> QWidget * { return d.forms.Cash->moveWindow(); }},
         {"day end", [](Desk &d) -> QWidget * { return d.forms.Cash->dayEndWindow(); }},
+        {"tabs", [](Desk &d) -> QWidget * { return d.forms.Cash->tabsWindow(); }},
+        {"open shift", [](Desk &d) -> QWidget * { return d.forms.Cash->openShiftWindow(); }},
+        {"cash out", [](Desk &d) -> QWidget * { return d.forms.Cash->cashOutWindow(); }},
+        {"close shift", [](Desk &d) -> QWidget * { return d.forms.Cash->closeShiftWindow(); }},
+        {"shift report", [](Desk &d) -> QWidget * { return d.forms.Cash->shiftReportWindow(); }},
     };
     return all;
 }
