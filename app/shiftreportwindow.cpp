@@ -26,7 +26,7 @@ QString row(const QString &caption, const QString &value, bool strong = false)
 
 QString heading(const QString &text)
 {
-    return QStringLiteral("<h3>%1</h3>").arg(text.toHtmlEscaped());
+    return QStringLiteral("<h3 style=\"margin-top:14px\">%1</h3>").arg(text.toHtmlEscaped());
 }
 
 QString table(const QString &rows)
@@ -83,13 +83,34 @@ QString ShiftReportWindow::html(const ledger::ShiftReport &r)
                         ? QStringLiteral("Kapanış: %1").arg(momentText(s.closedAt))
                         : QStringLiteral("Vardiya açık; %1 itibarıyla").arg(momentText(r.until)));
 
-    // Bills closed in the shift.
+    // The drawer first: it is what the closing is about.
+    QString drawer =
+        row(QStringLiteral("Devir (açılışta kasadaki)"), amountText(s.floatCash)) +
+        row(QStringLiteral("+ Nakit ödemeler"), amountText(r.taken.cash)) +
+        row(QStringLiteral("+ Nakit veresiye tahsilatı"), amountText(r.collected.cash)) +
+        row(QStringLiteral("− Nakit iadeler"), amountText(r.refunded.cash)) +
+        row(QStringLiteral("− Kasadan çıkış"), amountText(r.cashOut));
+    // A closed shift shows what was kept at its close.
+    const qint64 expected = s.expected.value_or(r.expectedCash());
+    drawer += row(QStringLiteral("Olması gereken"), amountText(expected), true);
+    if (s.counted) {
+        const qint64 difference = *s.counted - expected;
+        drawer += row(QStringLiteral("Sayılan"), amountText(*s.counted), true);
+        drawer += QStringLiteral("<tr><td>Fark</td><td align=\"right\" style=\"color:%1\"><b>%2"
+                                 "</b></td></tr>")
+                      .arg(difference < 0   ? QStringLiteral("#d00000")
+                           : difference > 0 ? QStringLiteral("#006000")
+                                            : QStringLiteral("black"),
+                           differenceText(difference).toHtmlEscaped());
+    }
+    if (!s.note.isEmpty())
+        drawer += row(QStringLiteral("Not"), s.note);
+
     qint64 standing = 0, restarts = 0;
     QString bills = QStringLiteral("<tr><th>No</th><th>Saat</th><th>Masa</th><th>Brüt</th>"
                                    "<th>İndirim</th><th>İkram</th><th>Net</th><th>Ödeme</th></tr>");
     for (const ledger::BillRecord &b : r.bills) {
         const counter::Due due = b.due();
-        QString paid = b.cancelled() ? ledger::statusText(b) : paidText(b);
         if (b.restart)
             ++restarts;
         else if (!b.cancelled())
@@ -97,23 +118,32 @@ QString ShiftReportWindow::html(const ledger::ShiftReport &r)
         bills += QStringLiteral("<tr>") + cell(QString::number(b.id), true) +
                  cell(timeOf(b.closedAt)) + cell(b.tableName) + cell(amountText(due.gross), true) +
                  cell(amountText(due.discount), true) + cell(amountText(due.treats), true) +
-                 cell(amountText(due.net), true) + cell(paid) + QStringLiteral("</tr>");
+                 cell(amountText(due.net), true) +
+                 cell(b.cancelled() ? ledger::statusText(b) : paidText(b)) +
+                 QStringLiteral("</tr>");
     }
-    out += heading(QStringLiteral("Fişler (%1)").arg(standing));
-    if (!r.bills.isEmpty())
-        out += QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">%1</table>")
-                   .arg(bills);
-    out += table(row(QStringLiteral("Brüt"), amountText(r.gross)) +
-                 row(QStringLiteral("İndirim"), amountText(r.discounts)) +
-                 row(QStringLiteral("İkram"), amountText(r.treats)) +
-                 row(QStringLiteral("Net"), amountText(r.net), true));
+    const QString sales =
+        row(QStringLiteral("Fiş"), QString::number(standing)) +
+        row(QStringLiteral("Brüt"), amountText(r.gross)) +
+        row(QStringLiteral("İndirim"), amountText(r.discounts)) +
+        row(QStringLiteral("İkram"), amountText(r.treats)) +
+        row(QStringLiteral("Net"), amountText(r.net), true) +
+        row(QStringLiteral("Nakit"), amountText(r.taken.cash)) +
+        row(QStringLiteral("Kart"), amountText(r.taken.card)) +
+        row(QStringLiteral("Veresiye"), amountText(r.taken.tab)) +
+        row(QStringLiteral("Veresiye tahsilatı (nakit)"), amountText(r.collected.cash)) +
+        row(QStringLiteral("Veresiye tahsilatı (kart)"), amountText(r.collected.card));
+    out += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"0\"><tr><td valign=\"top\">%1"
+                          "%2</td><td width=\"40\"></td><td valign=\"top\">%3%4</td></tr></table>")
+               .arg(heading(QStringLiteral("Kasa")), table(drawer),
+                    heading(QStringLiteral("Satış ve ödemeler")), table(sales));
 
-    out += heading(QStringLiteral("Ödemeler"));
-    out += table(row(QStringLiteral("Nakit"), amountText(r.taken.cash)) +
-                 row(QStringLiteral("Kart"), amountText(r.taken.card)) +
-                 row(QStringLiteral("Veresiye"), amountText(r.taken.tab)) +
-                 row(QStringLiteral("Veresiye tahsilatı (nakit)"), amountText(r.collected.cash)) +
-                 row(QStringLiteral("Veresiye tahsilatı (kart)"), amountText(r.collected.card)));
+    out += heading(QStringLiteral("Fişler"));
+    out +=
+        r.bills.isEmpty()
+            ? QStringLiteral("<p>Fiş yok.</p>")
+            : QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">%1</table>")
+                  .arg(bills);
 
     if (!r.tabMoves.isEmpty()) {
         QString moves;
@@ -142,30 +172,14 @@ QString ShiftReportWindow::html(const ledger::ShiftReport &r)
     QString cancels;
     for (const ledger::BillRecord &b : r.cancelled)
         if (!b.restart)
-            cancels += QStringLiteral("<tr>") + cell(QStringLiteral("Fiş %1").arg(b.id)) +
-                       cell(b.tableName) + cell(amountText(b.bill.total), true) +
-                       cell(b.cancelReason) + QStringLiteral("</tr>");
-    out +=
-        table(cancels + row(QStringLiteral("Yeniden başlatılan hesap"), QString::number(restarts)) +
-              row(QStringLiteral("İade (nakit)"), amountText(r.refunded.cash)) +
-              row(QStringLiteral("İade (kart)"), amountText(r.refunded.card)));
-
-    out += heading(QStringLiteral("Kasa"));
-    QString drawer =
-        row(QStringLiteral("Devir (açılışta kasadaki)"), amountText(s.floatCash)) +
-        row(QStringLiteral("+ Nakit ödemeler"), amountText(r.taken.cash)) +
-        row(QStringLiteral("+ Nakit veresiye tahsilatı"), amountText(r.collected.cash)) +
-        row(QStringLiteral("− Nakit iadeler"), amountText(r.refunded.cash)) +
-        row(QStringLiteral("− Kasadan çıkış"), amountText(r.cashOut));
-    // A closed shift shows what was kept at its close.
-    const qint64 expected = s.expected.value_or(r.expectedCash());
-    drawer += row(QStringLiteral("Olması gereken"), amountText(expected), true);
-    if (s.counted) {
-        drawer += row(QStringLiteral("Sayılan"), amountText(*s.counted), true);
-        drawer += row(QStringLiteral("Fark"), differenceText(*s.counted - expected), true);
-    }
-    out += table(drawer);
-    if (!s.note.isEmpty())
-        out += QStringLiteral("<p>Not: %1</p>").arg(s.note.toHtmlEscaped());
+            cancels += QStringLiteral("<tr>") + cell(timeOf(b.cancelledAt)) +
+                       cell(QStringLiteral("Fiş %1 · %2").arg(b.id).arg(b.tableName)) +
+                       cell(amountText(b.bill.total), true) + cell(b.cancelReason) +
+                       QStringLiteral("</tr>");
+    if (!cancels.isEmpty())
+        out += table(cancels);
+    out += table(row(QStringLiteral("Yeniden başlatılan hesap"), QString::number(restarts)) +
+                 row(QStringLiteral("İade (nakit)"), amountText(r.refunded.cash)) +
+                 row(QStringLiteral("İade (kart)"), amountText(r.refunded.card)));
     return out;
 }
