@@ -45,7 +45,7 @@ void TestShift::shiftThroughTheWindows()
     desk.prepare(1);
     desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Tost", "40"});
     desk.start();
-    CashDesk *cash = desk.forms.Cash.get();
+    CashDesk *cash = desk.forms.Cash;
     desk.env.setNow("2026-12-07T21:00:00");
 
     QDialog *opening = cash->openShiftWindow();
@@ -61,7 +61,11 @@ void TestShift::shiftThroughTheWindows()
 
     desk.env.setNow("2026-12-07T21:10:00");
     desk.select(0);
-    settle(desk); // 40 TL, in cash
+    // 40 TL, paid in full in cash as "Ödendi, Kapat" pays it.
+    QDialog *bill = cash->billWindow();
+    ModalDriver paid(bill, {[&] { press(bill, "PaidButton"); }});
+    desk.run([&] { cash->HesabiKapatClick(); });
+    QVERIFY(paid.sawOpen && !paid.leftOpen);
 
     // The reason is required: the window stays open until it is given.
     desk.env.setNow("2026-12-07T21:20:00");
@@ -81,24 +85,27 @@ void TestShift::shiftThroughTheWindows()
     QDialog *closing = cash->closeShiftWindow();
     QDialog *report = cash->shiftReportWindow();
     QString expected, difference, shown, again;
-    ModalDriver closed(closing, {[&] {
-                           expected = child<QLabel>(closing, "Beklenen")->text();
-                           QTest::keyClicks(child(closing, "Sayilan"), "520");
-                           difference = child<QLabel>(closing, "Fark")->text();
-                           type(closing, "Not", "sayım");
-                           press(closing, "Tamam");
-                       }});
-    ModalDriver reported(report, {[&] {
-                             shown =
-                                 child<QTextBrowser>(report, "Rapor")->toPlainText().simplified();
-                             press(report, "Kapat");
-                         }});
-    desk.ui()->VardiyaKapat1->trigger();
-    QVERIFY(closed.sawOpen && !closed.leftOpen && reported.sawOpen && !reported.leftOpen);
+    {
+        // Each window's driver ends with it.
+        ModalDriver closed(closing, {[&] {
+                               expected = child<QLabel>(closing, "Beklenen")->text();
+                               QTest::keyClicks(child(closing, "Sayilan"), "520");
+                               difference = child<QLabel>(closing, "Fark")->text();
+                               type(closing, "Not", "sayım");
+                               press(closing, "Tamam");
+                           }});
+        ModalDriver reported(
+            report, {[&] {
+                shown = child<QTextBrowser>(report, "Rapor")->toPlainText().simplified();
+                press(report, "Kapat");
+            }});
+        desk.ui()->VardiyaKapat1->trigger();
+        QVERIFY(closed.sawOpen && !closed.leftOpen && reported.sawOpen && !reported.leftOpen);
+    }
     QCOMPARE(expected, QStringLiteral("525 TL"));
     QCOMPARE(difference, QStringLiteral("−5 TL eksik"));
     for (const char *line : {"Nakit 40 TL", "Kasadan çıkış 15 TL", "Olması gereken 525 TL",
-                             "Sayılan 520 TL", "Fark −5 TL eksik", "bozuk para", "Not: sayım"})
+                             "Sayılan 520 TL", "Fark −5 TL eksik", "bozuk para", "Not sayım"})
         QVERIFY2(shown.contains(QString::fromUtf8(line)), qPrintable(shown));
 
     // With none open, the report is the last one closed.
