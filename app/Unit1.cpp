@@ -203,6 +203,10 @@ void TForm1::setupStatusBar()
     StatusCashier->setObjectName(QStringLiteral("StatusCashier"));
     StatusCashier->setFrameShape(QFrame::StyledPanel);
     StatusCashier->hide();
+    StatusShift = new QLabel(this);
+    StatusShift->setObjectName(QStringLiteral("StatusShift"));
+    StatusShift->setFrameShape(QFrame::StyledPanel);
+    StatusShift->hide();
     StatusChain = new QPushButton(QStringLiteral("Defter bozulmuş!"), this);
     StatusChain->setObjectName(QStringLiteral("StatusChain"));
     StatusChain->setFlat(true);
@@ -214,6 +218,7 @@ void TForm1::setupStatusBar()
     ui->StatusBar1->addWidget(StatusChain);
     ui->StatusBar1->addWidget(StatusLedger);
     ui->StatusBar1->addWidget(StatusCashier);
+    ui->StatusBar1->addWidget(StatusShift);
     ui->StatusBar1->setSizeGripEnabled(false);
 }
 
@@ -234,6 +239,10 @@ void TForm1::setCashDesk(CashDesk *cash)
     connect(cash, &CashDesk::cashierShown, this, [this](const QString &text) {
         StatusCashier->setText(text);
         StatusCashier->setVisible(!text.isEmpty());
+    });
+    connect(cash, &CashDesk::shiftShown, this, [this](const QString &text) {
+        StatusShift->setText(text);
+        StatusShift->setVisible(!text.isEmpty());
     });
 }
 

@@ -133,6 +133,7 @@ public:
     QLabel *StatusPanel1;     // the uptime text
     QLabel *StatusLedger;     // why the cash desk cannot work now; hidden while it can
     QLabel *StatusCashier;    // who is at the counter; hidden without cashiers
+    QLabel *StatusShift;      // the shift open now; hidden while none is
     QPushButton *StatusChain; // a broken event chain, until acknowledged
     QTimer *Timer1;
     QTimer *Timer2;

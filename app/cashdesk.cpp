@@ -45,6 +45,7 @@ CashDesk::CashDesk(hall::Hall &hall, QWidget *window)
     m_watch = new QTimer(this);
     m_watch->setInterval(5000);
     connect(m_watch, &QTimer::timeout, this, [this] { updateLedgerStatus(); });
+    connect(&m_hall, &hall::Hall::moneyChanged, this, [this] { showShift(); });
 }
 
 CashDesk::~CashDesk()
@@ -265,6 +266,7 @@ void CashDesk::checkLedger()
                 [this, found] { reportWhenIdle(*found); });
         m_chainWalk->start();
     }
+    showShift();
 }
 
 void CashDesk::reportWhenIdle(const ledger::ChainCheck &check)
@@ -427,6 +429,18 @@ void CashDesk::showCashier()
     emit cashierShown(who ? QStringLiteral("Kasiyer: %1 (%2)").arg(who->name, who->role)
                       : m_hall.cashiers().any() ? QStringLiteral("Kasiyer girişi yok")
                                                 : QString());
+}
+
+void CashDesk::showShift()
+{
+    const std::optional<ledger::Shift> open = m_hall.currentShift();
+    if (!open) {
+        emit shiftShown(QString());
+        return;
+    }
+    const QString who = open->cashier == QLatin1String("-") ? QString() : open->cashier + ", ";
+    emit shiftShown(
+        QStringLiteral("Vardiya açık (%1açılış %2)").arg(who, momentText(open->openedAt)));
 }
 
 void CashDesk::cashiersChanged()

@@ -126,6 +126,8 @@ signals:
     void chainWarning(const QString &text);
     // Who is at the counter, for the status bar; empty without cashiers.
     void cashierShown(const QString &text);
+    // The shift open now, for the status bar; empty while none is.
+    void shiftShown(const QString &text);
 
 private:
     // "Ayrı Öde": part of the table paid now, the account left open.
@@ -138,6 +140,7 @@ private:
     // The start's word on the chain, once no dialog is open.
     void reportWhenIdle(const kv::ledger::ChainCheck &check);
     void showCashier();
+    void showShift();
     // Opens the ledger and finishes a step left unfinished; false after saying why not.
     bool openNow();
     // Whether the ledger can be used now, with every step left unfinished dealt with; else

@@ -58,6 +58,8 @@ void TestShift::shiftThroughTheWindows()
     desk.ui()->VardiyaAc1->trigger();
     QVERIFY(opened.sawOpen && !opened.leftOpen);
     QCOMPARE(cashier, QStringLiteral("(kasiyer tanımlı değil)"));
+    QLabel *status = child<QLabel>(desk.form(), "StatusShift");
+    QCOMPARE(status->text(), QStringLiteral("Vardiya açık (açılış 07.12.2026 21:00)"));
 
     desk.env.setNow("2026-12-07T21:10:00");
     desk.select(0);
@@ -102,6 +104,7 @@ void TestShift::shiftThroughTheWindows()
         desk.ui()->VardiyaKapat1->trigger();
         QVERIFY(closed.sawOpen && !closed.leftOpen && reported.sawOpen && !reported.leftOpen);
     }
+    QVERIFY(status->text().isEmpty());
     QCOMPARE(expected, QStringLiteral("525 TL"));
     QCOMPARE(difference, QStringLiteral("−5 TL eksik"));
     for (const char *line : {"Nakit 40 TL", "Kasadan çıkış 15 TL", "Olması gereken 525 TL",
