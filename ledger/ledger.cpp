@@ -268,9 +268,10 @@ counter::Method methodRead(const QSqlQuery &q, int column, const char *table)
 }
 
 // Each bill's treats and payments taken at its settle or ahead (not refunds), from the two
-// queries as bound and run here; `index` finds a bill by its id.
+// queries as bound and run here; `index` finds a bill by its id. Without `times` the payments'
+// moments are left unread: a local time costs a look at the time zone each.
 void readMoney(QList<BillRecord> &out, const QHash<qint64, qsizetype> &index, QSqlQuery &treats,
-               QSqlQuery &payments, const QVariantList &values)
+               QSqlQuery &payments, const QVariantList &values, bool times = true)
 {
     for (QSqlQuery *q : {&treats, &payments}) {
         const auto done = qScopeGuard([q] { q->finish(); });
@@ -297,7 +298,8 @@ void readMoney(QList<BillRecord> &out, const QHash<qint64, qsizetype> &index, QS
             p.method = methodRead(*q, 2, "payments");
             p.amount = q->value(3).toLongLong();
             p.customer = q->value(4).toString();
-            p.at = fromIsoText(q->value(5).toString());
+            if (times)
+                p.at = fromIsoText(q->value(5).toString());
             p.ahead = q->value(6).toInt() != 0;
             b.settlement.payments << p;
         }
@@ -1405,20 +1407,22 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
         out << billOf(q, full, m_money);
     }
     if (m_money && !out.isEmpty()) {
-        // Gün Sonu adds up each method: the day's in two reads.
+        // Gün Sonu adds up each method: the day's in two reads, in the order the indexes give
+        // them (no sorting). Those taken ahead were written before their settle's.
         static const QByteArray dayTreats =
             QStringLiteral("SELECT %1 FROM bill_treats t JOIN bills b ON b.id = t.bill_id"
-                           " WHERE b.closed_at >= ? AND b.closed_at < ? ORDER BY t.bill_id, t.pos")
+                           " WHERE b.closed_at >= ? AND b.closed_at < ?"
+                           " ORDER BY b.closed_at, b.id, t.pos")
                 .arg(QLatin1String(kTreatColumns))
                 .toUtf8();
         static const QByteArray dayPayments =
             QStringLiteral("SELECT %1 FROM payments p JOIN bills b ON b.id = p.bill_id"
                            " WHERE b.closed_at >= ? AND b.closed_at < ? AND p.kind = 'sale'"
-                           " ORDER BY p.bill_id, p.ahead DESC, p.id")
+                           " ORDER BY b.closed_at, b.id, p.id")
                 .arg(QLatin1String(kPaymentColumns))
                 .toUtf8();
         readMoney(out, index, statement(dayTreats.constData()), statement(dayPayments.constData()),
-                  {isoText(from), isoText(to)});
+                  {isoText(from), isoText(to)}, full);
     }
     if (m_segments && !out.isEmpty()) {
         // Gün Sonu's export counts them: the day's in one read.

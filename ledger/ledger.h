@@ -234,8 +234,8 @@ public:
     const QString &path() const { return m_path; }
 
     // The bills closed in [from, to), in the order they were closed. A listing leaves out
-    // what only a bill's own view needs: its extras, the extras file it carries and the
-    // register's fee line.
+    // what only a bill's own view needs: its extras, the extras file it carries, the
+    // register's fee line and when each payment was taken.
     enum class Detail { Full, Listing };
     QList<BillRecord> bills(const QDateTime &from, const QDateTime &to,
                             Detail detail = Detail::Full) const;
