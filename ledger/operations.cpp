@@ -942,9 +942,9 @@ struct PaymentRow
 
 qint64 insertPayment(const Ledger &ledger, const PaymentRow &p, const QString &op)
 {
-    const QString customer = p.method == counter::Method::Tab || !p.customer.trimmed().isEmpty()
-                                 ? customerOf(ledger, p.customer)
-                                 : QString();
+    // Only a tab makes a customer known; a collection names one already known.
+    const QString customer =
+        p.method == counter::Method::Tab ? customerOf(ledger, p.customer) : p.customer.trimmed();
     QSqlQuery &q = ledger.statement(
         "INSERT INTO payments(kind, bill_id, table_pos, opened_date, opened_time, ahead, at,"
         " method, amount, customer, operator) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
