@@ -181,6 +181,8 @@ private slots:
     void settlementRoundTrip();
     void moneyThroughAShift_data();
     void moneyThroughAShift();
+    void moneyNeedsTheLedger_data();
+    void moneyNeedsTheLedger();
     void droppedMoneyStepIsUndone_data();
     void droppedMoneyStepIsUndone();
     void olderLedgerIsUpgraded_data();
@@ -737,6 +739,61 @@ void TestLedger::moneyThroughAShift()
     QCOMPARE(till.rows("SELECT kind FROM events ORDER BY id"),
              (QList<QVariantList>{{"shift_open"}, {"tab_collect"}, {"cash_out"}}));
     QVERIFY(ledger::verifyChain(till.desk.paths.ledgerFile()).ok);
+}
+
+void TestLedger::moneyNeedsTheLedger_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QString>("said"); // how the refusal ends
+    QTest::newRow("collect") << "collect"
+                             << "tahsilat kaydedilmedi.";
+    QTest::newRow("open a shift") << "shift_open"
+                                  << "vardiya açılmadı.";
+    QTest::newRow("cash out") << "cash_out"
+                              << "kasadan çıkış kaydedilmedi.";
+    QTest::newRow("pay ahead") << "part"
+                               << "ödeme alınmadı.";
+}
+
+void TestLedger::moneyNeedsTheLedger()
+{
+    // Another program holds the ledger: the money is not taken, and the operator is told.
+    QFETCH(QString, step);
+    QFETCH(QString, said);
+    using M = counter::Method;
+    Till till;
+    ledger::BillRecord b = till.bill(1, 400);
+    b.settlement.payments = {paid(M::Tab, 400, "Ahmet")};
+    till.ops->settle(b, {});
+    const QString everything = "SELECT (SELECT count(*) FROM payments), (SELECT count(*) FROM"
+                               " shifts), (SELECT count(*) FROM cash_outs)";
+    const QList<QVariantList> before = till.rows(everything);
+    QString refusal;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        db.setDatabaseName(till.desk.paths.ledgerFile());
+        QVERIFY(db.open());
+        QSqlQuery hold(db);
+        QVERIFY(hold.exec("BEGIN IMMEDIATE"));
+        try {
+            if (step == "collect")
+                till.ops->collect("Ahmet", paid(M::Cash, 100), {"tab_collect", {}, "{}", 100});
+            else if (step == "shift_open")
+                till.ops->openShift("Ayşe", 500, {"shift_open", {}, "{}", 500});
+            else if (step == "cash_out")
+                till.ops->cashOut(50, "Tüpçü", {"cash_out", {}, "{}", 50});
+            else
+                till.ops->payApart(0, {}, {}, paid(M::Card, 100), {"pay_apart", {}, "{}", 100});
+        } catch (const ledger::NotTaken &e) {
+            refusal = e.text();
+        }
+        hold.exec("ROLLBACK");
+    }
+    QSqlDatabase::removeDatabase("holder");
+    QVERIFY2(refusal.startsWith("Defter başka bir program tarafından kullanılıyor; " + said),
+             qPrintable(refusal));
+    QCOMPARE(till.rows(everything), before);
+    QVERIFY(!till.ops->status().isEmpty());
 }
 
 void TestLedger::droppedMoneyStepIsUndone_data()
