@@ -807,10 +807,18 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
         return;
     const QString name = bill->tableName;
     // Money taken in cash or by card either went back to the guest or stays in the drawer.
-    const bool took =
-        std::any_of(bill->settlement.payments.cbegin(), bill->settlement.payments.cend(),
-                    [](const counter::Payment &p) { return p.method != counter::Method::Tab; });
-    const bool refunded = took && messages::ask(QStringLiteral("Ödenen tutar iade edildi mi?"));
+    // Asked where a drawer is counted (a shift is open) or the bill was paid other than whole
+    // in cash at the settle; otherwise the cancel runs as it always did.
+    const QList<counter::Payment> &paid = bill->settlement.payments;
+    const bool took = std::any_of(paid.cbegin(), paid.cend(), [](const counter::Payment &p) {
+        return p.method != counter::Method::Tab;
+    });
+    const bool plain =
+        paid.size() <= 1 && std::all_of(paid.cbegin(), paid.cend(), [](const auto &p) {
+            return p.method == counter::Method::Cash && !p.ahead;
+        });
+    const bool refunded = took && (m_hall.currentShift() || !plain) &&
+                          messages::ask(QStringLiteral("Ödenen tutar iade edildi mi?"));
     // Extras paid apart left an account that runs on: nothing to reopen.
     if (bill->part) {
         if (!taken([&] { m_hall.cancel(id, reason, now, std::nullopt, std::nullopt, refunded); }))

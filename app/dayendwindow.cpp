@@ -309,8 +309,12 @@ QByteArray DayEndWindow::csv(const QList<ledger::BillRecord> &bills)
     QStringList lines{QStringLiteral(
         "Fiş No;Kapanış;Masa;Açılış Tarihi;Açılış Saati;Süre (dk);Saatlik Ücret;Saat Tutarı;"
         "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni;Durum;Faturalanan dk;"
-        "Durdurulan dk")};
+        "Durdurulan dk;Brüt;İndirim;İkram;Net;Nakit;Kart;Veresiye")};
     for (const ledger::BillRecord &b : bills) {
+        const counter::Due due = b.due();
+        ledger::MethodSums paid;
+        for (const counter::Payment &p : b.settlement.payments)
+            paid.of(p.method) += p.amount;
         QStringList f{QString::number(b.id),
                       momentField(b.closedAt),
                       textField(b.tableName),
@@ -326,7 +330,14 @@ QByteArray DayEndWindow::csv(const QList<ledger::BillRecord> &bills)
                       textField(b.cancelReason),
                       textField(ledger::statusText(b)),
                       QString::number(ledger::billedMinutes(b)),
-                      QString::number(ledger::pausedMinutes(b))};
+                      QString::number(ledger::pausedMinutes(b)),
+                      QString::number(due.gross),
+                      QString::number(due.discount),
+                      QString::number(due.treats),
+                      QString::number(due.net),
+                      QString::number(paid.cash),
+                      QString::number(paid.card),
+                      QString::number(paid.tab)};
         lines << f.join(QLatin1Char(';'));
     }
     return QByteArray("\xEF\xBB\xBF") + (lines.join(QStringLiteral("\r\n")) + "\r\n").toUtf8();

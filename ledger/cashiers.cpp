@@ -158,6 +158,10 @@ const QList<Action> &Cashiers::actions()
         {"settings", QStringLiteral("Ayarlar")},
         {"catalogue", QStringLiteral("Fiyat listesi")},
         {"cashiers", QStringLiteral("Kasiyerler")},
+        {"discount", QStringLiteral("İndirim")},
+        {"treat", QStringLiteral("İkram")},
+        {"tab", QStringLiteral("Veresiye")},
+        {"cash_out", QStringLiteral("Kasadan Çıkış")},
     };
     return all;
 }

@@ -2,6 +2,7 @@
 
 #include "applocale.h"
 #include "floor.h"
+#include "payment.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -197,6 +198,34 @@ QString cashierOf(const QJsonObject &o)
     return joined({action, withRole}, QStringLiteral(": "));
 }
 
+// "Nakit", "Kart", "Veresiye"; a key of another version as it is.
+QString methodName(const QJsonValue &v)
+{
+    const QString key = textOf(v);
+    const std::optional<counter::Method> m = counter::methodOf(key);
+    return m ? counter::methodText(*m) : key;
+}
+
+// "Ahmet" as "(Ahmet)": whose tab.
+QString whoseOf(const QJsonObject &o)
+{
+    return prefixed(QStringLiteral("("),
+                    suffixed(textOf(o.value(QLatin1String("customer"))), QStringLiteral(")")));
+}
+
+// How a settle was paid: "Nakit 100 TL, Veresiye 50 TL (Ahmet)".
+QString paymentsOf(const QJsonObject &o)
+{
+    QStringList payments;
+    for (const QJsonValue &v : o.value(QLatin1String("payments")).toArray()) {
+        const QJsonObject p = v.toObject();
+        payments << joined({methodName(p.value(QLatin1String("method"))),
+                            moneyOf(p.value(QLatin1String("amount"))), whoseOf(p)},
+                           QStringLiteral(" "));
+    }
+    return joined(payments);
+}
+
 QString detailOf(const QString &kind, const QJsonObject &o)
 {
     const auto text = [&o](const char *key) { return textOf(o.value(QLatin1String(key))); };
@@ -247,17 +276,67 @@ QString detailOf(const QString &kind, const QJsonObject &o)
                                         prefixed(QStringLiteral("süre "), money("time_charge")),
                                         prefixed(QStringLiteral("extra "), money("extras_total")),
                                         prefixed(QStringLiteral("toplam "), money("total"))});
-        return joined({prefixed(QStringLiteral("Fiş "), text("bill")), figures},
+        // Only what was given or taken off: a bill paid whole says what it always said.
+        const auto given = [&o](const char *key, const QString &word) {
+            const std::optional<qint64> n = wholeOf(o.value(QLatin1String(key)));
+            return n && *n != 0 ? word + amountText(*n) : QString();
+        };
+        const QString paid = joined({figures, given("treats", QStringLiteral("ikram ")),
+                                     given("discount", QStringLiteral("indirim ")),
+                                     prefixed(QStringLiteral("net "), money("net"))});
+        return joined(
+            {joined({prefixed(QStringLiteral("Fiş "), text("bill")), paid}, QStringLiteral(": ")),
+             paymentsOf(o)},
+            QStringLiteral("; "));
+    }
+    if (kind == QLatin1String("pay_apart")) {
+        const QString ahead = wholeOf(o.value(QLatin1String("ahead"))).value_or(0) != 0
+                                  ? prefixed(QStringLiteral("hesaba "), money("ahead"))
+                                  : QString();
+        const QString names = listOf(o.value(QLatin1String("extras")));
+        const QString extras =
+            names.isEmpty()
+                ? QString()
+                : joined({names, prefixed(QStringLiteral("("),
+                                          suffixed(money("extras_total"), QStringLiteral(")")))},
+                         QStringLiteral(" "));
+        return joined({prefixed(QStringLiteral("Fiş "), text("bill")),
+                       joined({extras, ahead,
+                               joined({methodName(o.value(QLatin1String("method"))), whoseOf(o)},
+                                      QStringLiteral(" "))},
+                              QStringLiteral("; "))},
                       QStringLiteral(": "));
     }
+    if (kind == QLatin1String("tab_collect"))
+        return joined({text("customer"), methodName(o.value(QLatin1String("method")))});
+    if (kind == QLatin1String("shift_open"))
+        return prefixed(QStringLiteral("Kasadaki para "), money("float"));
+    if (kind == QLatin1String("shift_close")) {
+        const std::optional<qint64> difference = wholeOf(o.value(QLatin1String("difference")));
+        return joined({prefixed(QStringLiteral("Vardiya "), text("shift")),
+                       joined({prefixed(QStringLiteral("beklenen "), money("expected")),
+                               prefixed(QStringLiteral("sayılan "), money("counted")),
+                               prefixed(QStringLiteral("fark "),
+                                        difference && *difference > 0
+                                            ? QLatin1Char('+') + amountText(*difference)
+                                            : money("difference")),
+                               prefixed(QStringLiteral("not: "), text("note"))})},
+                      QStringLiteral(": "));
+    }
+    if (kind == QLatin1String("cash_out"))
+        return prefixed(QStringLiteral("neden: "), text("reason"));
     if (kind == QLatin1String("move"))
         return joined({text("from"), text("to")}, kArrow);
     if (kind == QLatin1String("cancel")) {
         const QString reopened = text("reopened_on");
+        const QJsonValue refunded = o.value(QLatin1String("refunded"));
         return joined({prefixed(QStringLiteral("Fiş "), text("bill")),
                        prefixed(QStringLiteral("neden: "), text("reason")),
                        suffixed(reopened.isEmpty() ? QString() : withLocative(reopened),
-                                QStringLiteral(" yeniden açıldı"))});
+                                QStringLiteral(" yeniden açıldı")),
+                       !refunded.isBool()  ? QString()
+                       : refunded.toBool() ? QStringLiteral("ödenen tutar iade edildi")
+                                           : QStringLiteral("ödenen tutar iade edilmedi")});
     }
     if (kind == QLatin1String("tables"))
         return joined({prefixed(QStringLiteral("Masa sayısı "), change(text("old"), text("new"))),
@@ -347,6 +426,11 @@ const std::pair<const char *, const char *> kKinds[] = {
     {"settle", "Hesap kapatıldı"},
     {"move", "Masa taşındı"},
     {"cancel", "Fiş iptal edildi"},
+    {"pay_apart", "Ayrı ödeme alındı"},
+    {"tab_collect", "Veresiye tahsil edildi"},
+    {"cash_out", "Kasadan çıkış"},
+    {"shift_open", "Vardiya açıldı"},
+    {"shift_close", "Vardiya kapatıldı"},
     {"tables", "Masalar oluşturuldu"},
     {"table_add", "Masa eklendi"},
     {"table_remove", "Masa silindi"},

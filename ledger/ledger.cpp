@@ -49,7 +49,9 @@ const char *const kSchema[] = {
     " extras_total INTEGER NOT NULL, total INTEGER NOT NULL, cancelled_at TEXT,"
     " cancel_reason TEXT, fee_line TEXT NOT NULL, extras_file BLOB,"
     " restart INTEGER NOT NULL DEFAULT 0, review INTEGER NOT NULL DEFAULT 0,"
-    " settle_event INTEGER, settle_hash TEXT) STRICT",
+    " settle_event INTEGER, settle_hash TEXT, discount INTEGER NOT NULL DEFAULT 0,"
+    " discount_percent INTEGER NOT NULL DEFAULT 0, discount_reason TEXT NOT NULL DEFAULT '',"
+    " treats INTEGER NOT NULL DEFAULT 0, net INTEGER, part INTEGER NOT NULL DEFAULT 0) STRICT",
     "CREATE INDEX bills_by_closing ON bills(closed_at)",
     // Gün Sonu finds the earlier days' bills cancelled on the day shown.
     "CREATE INDEX bills_by_cancel ON bills(cancelled_at) WHERE cancelled_at IS NOT NULL",
@@ -86,13 +88,36 @@ const char *const kSchema[] = {
     " pin_hash TEXT NOT NULL, position INTEGER NOT NULL) STRICT",
     // Which role an action needs, where cashiers are set up.
     "CREATE TABLE permissions(action TEXT NOT NULL PRIMARY KEY, role TEXT NOT NULL) STRICT",
+    // What a bill gave on the house: the time charge (extra -1) or a booked extra.
+    "CREATE TABLE bill_treats(bill_id INTEGER NOT NULL REFERENCES bills(id),"
+    " pos INTEGER NOT NULL, extra INTEGER NOT NULL, amount INTEGER NOT NULL,"
+    " reason TEXT NOT NULL DEFAULT '', PRIMARY KEY(bill_id, pos)) STRICT",
+    // Money taken ('sale': at a settle, or ahead on an open account with no bill yet),
+    // taken against a tab ('collect') or given back ('refund'); method 'cash', 'card', 'tab'.
+    "CREATE TABLE payments(id INTEGER PRIMARY KEY, kind TEXT NOT NULL,"
+    " bill_id INTEGER REFERENCES bills(id), table_pos INTEGER, opened_date TEXT,"
+    " opened_time TEXT, ahead INTEGER NOT NULL DEFAULT 0, at TEXT NOT NULL,"
+    " method TEXT NOT NULL, amount INTEGER NOT NULL, customer TEXT NOT NULL DEFAULT '',"
+    " operator TEXT NOT NULL, cancelled_at TEXT) STRICT",
+    "CREATE INDEX payments_by_bill ON payments(bill_id)",
+    "CREATE INDEX payments_by_at ON payments(at)",
+    "CREATE INDEX payments_by_customer ON payments(customer)",
+    "CREATE TABLE customers(name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
+    " created_at TEXT NOT NULL) STRICT",
+    "CREATE TABLE shifts(id INTEGER PRIMARY KEY, cashier TEXT NOT NULL, opened_at TEXT NOT NULL,"
+    " float INTEGER NOT NULL, closed_at TEXT, expected INTEGER, counted INTEGER,"
+    " note TEXT NOT NULL DEFAULT '') STRICT",
+    "CREATE TABLE cash_outs(id INTEGER PRIMARY KEY, at TEXT NOT NULL, amount INTEGER NOT NULL,"
+    " reason TEXT NOT NULL, operator TEXT NOT NULL) STRICT",
 };
 
 // Version 2 marks restart bills and the extras they leave on their table; version 3 keeps
 // steps' guards, bills set aside for review, the ledger's id and openings as instants, and
 // declares its tables STRICT; version 4 keeps the chained events, the cashiers and their
-// permissions, and ties each bill to its settle event; version 5 keeps each bill's segments.
-constexpr int kSchemaVersion = 5;
+// permissions, and ties each bill to its settle event; version 5 keeps each bill's segments;
+// version 6 keeps how each bill was paid (discount, treats, payments), tabs and shifts.
+constexpr int kSchemaVersion = 6;
+constexpr int kMoneySince = 6;
 constexpr int kIdSince = 3;
 // What each version added to the tables of the first, which an older ledger lacks.
 struct Added
@@ -102,15 +127,48 @@ struct Added
     int version;
 };
 constexpr Added kAdded[] = {
-    {"bills", "restart", 2},     {"bill_extras", "carried", 2}, {"bills", "review", 3},
-    {"journal", "guard", 3},     {"journal", "bill_ids", 3},    {"ledger_info", nullptr, 3},
-    {"openings", nullptr, 3},    {"bills", "settle_event", 4},  {"bills", "settle_hash", 4},
-    {"journal", "event", 4},     {"events", nullptr, 4},        {"cashiers", nullptr, 4},
-    {"permissions", nullptr, 4}, {"bill_segments", nullptr, 5},
+    {"bills", "restart", 2},
+    {"bill_extras", "carried", 2},
+    {"bills", "review", 3},
+    {"journal", "guard", 3},
+    {"journal", "bill_ids", 3},
+    {"ledger_info", nullptr, 3},
+    {"openings", nullptr, 3},
+    {"bills", "settle_event", 4},
+    {"bills", "settle_hash", 4},
+    {"journal", "event", 4},
+    {"events", nullptr, 4},
+    {"cashiers", nullptr, 4},
+    {"permissions", nullptr, 4},
+    {"bill_segments", nullptr, 5},
+    {"bills", "discount", 6},
+    {"bills", "discount_percent", 6},
+    {"bills", "discount_reason", 6},
+    {"bills", "treats", 6},
+    {"bills", "net", 6},
+    {"bills", "part", 6},
+    {"bill_treats", nullptr, 6},
+    {"payments", nullptr, 6},
+    {"customers", nullptr, 6},
+    {"shifts", nullptr, 6},
+    {"cash_outs", nullptr, 6},
 };
 // The tables an upgrade makes again, STRICT, with their rows (those the file has). A table
 // that refers to bills is among them: renaming bills would rewrite its reference.
-const char *const kRebuilt[] = {"bills", "bill_extras", "bill_segments", "journal"};
+const char *const kRebuilt[] = {"bills",       "bill_extras", "bill_segments",
+                                "bill_treats", "payments",    "journal"};
+// The indexes of the tables made again: each goes with its table as it is renamed.
+const char *const kRebuiltIndexes[] = {"bills_by_closing", "bills_by_cancel",
+                                       "journal_open",     "payments_by_bill",
+                                       "payments_by_at",   "payments_by_customer"};
+// A bill of a ledger before payments were kept was paid in cash, whole: cancelled bills and
+// restarts took nothing.
+const char *const kPaidInCash[] = {
+    "UPDATE bills SET net = total",
+    "INSERT INTO payments(kind, bill_id, at, method, amount, operator)"
+    " SELECT 'sale', id, closed_at, 'cash', total, '-' FROM bills"
+    " WHERE cancelled_at IS NULL AND restart = 0 AND total > 0 ORDER BY id",
+};
 
 int addedIn(const QString &table, const QString &column = QString())
 {
@@ -119,17 +177,6 @@ int addedIn(const QString &table, const QString &column = QString())
             (a.column ? column == QLatin1String(a.column) : column.isEmpty()))
             return a.version;
     return 1;
-}
-
-// A bill's columns, as billOf() reads them: a listing reads the first sixteen, leaving out
-// the fee line and the extras file, whose pages it need not read.
-QString billColumns(bool full = true)
-{
-    const QString listed = QStringLiteral(
-        "id, table_pos, table_name, fee, closed_at, minutes, time_charge, minimum_applied,"
-        " extras_total, total, cancelled_at, cancel_reason, opened_date, opened_time, restart,"
-        " review");
-    return full ? listed + QStringLiteral(", fee_line, extras_file") : listed;
 }
 
 // Money and counts are whole numbers in the program's own files (STRICT tables); a file that
@@ -149,7 +196,23 @@ void requireWhole(const QSqlQuery &q, std::initializer_list<int> columns, const 
     }
 }
 
-BillRecord billOf(const QSqlQuery &q, bool full = true)
+// A bill's columns, as billOf() reads them: the first sixteen, then (where the file keeps them)
+// its discount and whether it was paid apart; a listing leaves out the fee line and the extras
+// file, whose pages it need not read.
+QString billColumns(bool full = true, bool money = true)
+{
+    QString columns = QStringLiteral(
+        "id, table_pos, table_name, fee, closed_at, minutes, time_charge, minimum_applied,"
+        " extras_total, total, cancelled_at, cancel_reason, opened_date, opened_time, restart,"
+        " review");
+    if (money)
+        columns += QStringLiteral(", discount, discount_percent, discount_reason, part");
+    if (full)
+        columns += QStringLiteral(", fee_line, extras_file");
+    return columns;
+}
+
+BillRecord billOf(const QSqlQuery &q, bool full = true, bool money = true)
 {
     requireWhole(q, {0, 1, 3, 5, 6, 7, 8, 9, 14, 15}, "bills", q.value(0));
     BillRecord r;
@@ -170,12 +233,77 @@ BillRecord billOf(const QSqlQuery &q, bool full = true)
     r.openedTime = q.value(13).toString();
     r.restart = q.value(14).toInt() != 0;
     r.review = q.value(15).toInt() != 0;
+    int next = 16;
+    if (money) {
+        requireWhole(q, {16, 17, 19}, "bills", q.value(0));
+        r.settlement.discount = {q.value(16).toLongLong(), q.value(17).toInt(),
+                                 q.value(18).toString()};
+        r.part = q.value(19).toInt() != 0;
+        next = 20;
+    } else if (!r.cancelled() && !r.restart && r.bill.total > 0) {
+        // Written before payments were kept: paid in cash, whole, as an upgrade reads it.
+        r.settlement.payments = {{counter::Method::Cash, r.bill.total, {}, r.closedAt, false, 0}};
+    }
     if (!full)
         return r;
-    r.feeLine = q.value(16).toString();
-    if (!q.value(17).isNull())
-        r.extrasFile = q.value(17).toByteArray();
+    r.feeLine = q.value(next).toString();
+    if (!q.value(next + 1).isNull())
+        r.extrasFile = q.value(next + 1).toByteArray();
     return r;
+}
+
+// The columns readMoney() reads, each table's bill id first.
+constexpr char kTreatColumns[] = "t.bill_id, t.extra, t.amount, t.reason";
+constexpr char kPaymentColumns[] = "p.bill_id, p.id, p.method, p.amount, p.customer, p.at, p.ahead";
+
+counter::Method methodRead(const QSqlQuery &q, int column, const char *table)
+{
+    const QString key = q.value(column).toString();
+    // Read as cash, a method of another version's would be counted unseen.
+    if (const std::optional<counter::Method> m = counter::methodOf(key))
+        return *m;
+    throwError(QStringLiteral("Defter okunamadı: %1 tablosundaki bir ödemenin yöntemi "
+                              "bilinmiyor: \"%2\".")
+                   .arg(QLatin1String(table), key.left(40)));
+}
+
+// Each bill's treats and payments taken at its settle or ahead (not refunds), from the two
+// queries as bound and run here; `index` finds a bill by its id. Without `times` the payments'
+// moments are left unread: a local time costs a look at the time zone each.
+void readMoney(QList<BillRecord> &out, const QHash<qint64, qsizetype> &index, QSqlQuery &treats,
+               QSqlQuery &payments, const QVariantList &values, bool times = true)
+{
+    for (QSqlQuery *q : {&treats, &payments}) {
+        const auto done = qScopeGuard([q] { q->finish(); });
+        q->setForwardOnly(true);
+        for (int k = 0; k < values.size(); ++k)
+            q->bindValue(k, values.at(k));
+        if (!q->exec())
+            throwError(QStringLiteral("Defter okunamadı: %1").arg(q->lastError().text()));
+        const bool isTreat = q == &treats;
+        while (q->next()) {
+            const auto at = index.constFind(q->value(0).toLongLong());
+            if (at == index.cend())
+                continue;
+            BillRecord &b = out[*at];
+            if (isTreat) {
+                requireWhole(*q, {1, 2}, "bill_treats", q->value(0));
+                b.settlement.treats << counter::Treat{q->value(1).toInt(), q->value(2).toLongLong(),
+                                                      q->value(3).toString()};
+                continue;
+            }
+            requireWhole(*q, {1, 3, 6}, "payments", q->value(0));
+            counter::Payment p;
+            p.id = q->value(1).toLongLong();
+            p.method = methodRead(*q, 2, "payments");
+            p.amount = q->value(3).toLongLong();
+            p.customer = q->value(4).toString();
+            if (times)
+                p.at = fromIsoText(q->value(5).toString());
+            p.ahead = q->value(6).toInt() != 0;
+            b.settlement.payments << p;
+        }
+    }
 }
 
 // A segment's columns, the bill's id first, as segmentOf() reads them.
@@ -441,7 +569,8 @@ bool keepsBills(const QString &withLog, const QString &alone, const QString &con
 // Every write of the program also rewrites the row of the ledger's id, so that each log it
 // leaves holds that page: another ledger's log then brings another id into the copy checked.
 // Triggers of the connection alone (TEMP): the file holds none.
-const char *const kIdInEveryLog[] = {"bills", "journal", "openings"};
+const char *const kIdInEveryLog[] = {"bills",    "journal", "openings",
+                                     "payments", "shifts",  "cash_outs"};
 
 // A ledger's id: 128 random bits as hex.
 QString newId()
@@ -522,6 +651,15 @@ DayTotals dayTotals(const QList<BillRecord> &bills, const QList<BillRecord> &ear
         t.timeCharges += b.bill.timeCharge;
         t.extras += b.bill.extrasTotal;
         t.total += b.bill.total;
+        // As they were paid, like the rest of its own day's figures: a later cancel, which
+        // cancels the payments too, is that day's.
+        const counter::Due d = b.due();
+        t.gross += d.gross;
+        t.treats += d.treats;
+        t.discounts += d.discount;
+        t.net += d.net;
+        for (const counter::Payment &p : b.settlement.payments)
+            t.byMethod.of(p.method) += p.amount;
     }
     for (const BillRecord &b : earlierCancelled) {
         ++t.earlierCancels;
@@ -529,6 +667,38 @@ DayTotals dayTotals(const QList<BillRecord> &bills, const QList<BillRecord> &ear
     }
     t.total -= t.earlierCancelTotal;
     return t;
+}
+
+counter::Due BillRecord::due() const
+{
+    counter::Due d;
+    d.gross = bill.total;
+    for (const counter::Treat &t : settlement.treats)
+        d.treats += t.amount;
+    d.discount = settlement.discount.amount;
+    d.net = d.gross - d.treats - d.discount;
+    for (const counter::Payment &p : settlement.payments)
+        d.paid += p.amount;
+    d.left = d.net - d.paid;
+    return d;
+}
+
+qint64 &MethodSums::of(counter::Method method)
+{
+    switch (method) {
+    case counter::Method::Card:
+        return card;
+    case counter::Method::Tab:
+        return tab;
+    case counter::Method::Cash:
+        break;
+    }
+    return cash;
+}
+
+qint64 ShiftReport::expectedCash() const
+{
+    return shift.floatCash + taken.cash + collected.cash - refunded.cash - cashOut;
 }
 
 QLatin1String segmentKindName(counter::Segment::Kind kind)
@@ -707,7 +877,9 @@ bool Ledger::open(const QString &path, Check check)
     m_open = false;
     m_checkPending = false;
     m_readOnly = false;
-    m_segments = true; // a ledger that may be written has them, upgraded where it had not
+    // A ledger that may be written has them, upgraded where it had not.
+    m_segments = true;
+    m_money = true;
     m_logTaken = false;
     const files::Kind kind = files::kind(path);
     if (kind == files::Kind::Other) {
@@ -908,7 +1080,7 @@ bool Ledger::openReadOnly(const QString &why, bool newer)
         return false;
     // Gün Sonu reads these columns: a file without them cannot be shown at all.
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    if (!q.exec(QStringLiteral("SELECT %1 FROM bills LIMIT 0").arg(billColumns())) ||
+    if (!q.exec(QStringLiteral("SELECT %1 FROM bills LIMIT 0").arg(billColumns(true, false))) ||
         !q.exec(QStringLiteral("SELECT bill_id, pos, name, price, carried FROM bill_extras"
                                " LIMIT 0"))) {
         fail(why);
@@ -917,6 +1089,17 @@ bool Ledger::openReadOnly(const QString &why, bool newer)
     // A ledger from before segments were kept shows its bills without them.
     m_segments =
         q.exec(QStringLiteral("SELECT pos, %1 FROM bill_segments LIMIT 0").arg(segmentColumns()));
+    // One from before payments were kept shows its bills as paid in cash.
+    m_money = q.exec(QStringLiteral("SELECT %1 FROM bills LIMIT 0").arg(billColumns(false))) &&
+              q.exec(QStringLiteral("SELECT %1 FROM bill_treats t LIMIT 0")
+                         .arg(QLatin1String(kTreatColumns))) &&
+              q.exec(QStringLiteral("SELECT %1, kind, cancelled_at, table_pos FROM payments p"
+                                    " LIMIT 0")
+                         .arg(QLatin1String(kPaymentColumns))) &&
+              q.exec(QStringLiteral("SELECT name FROM customers LIMIT 0")) &&
+              q.exec(QStringLiteral("SELECT id, cashier, opened_at, float, closed_at, expected,"
+                                    " counted, note FROM shifts LIMIT 0")) &&
+              q.exec(QStringLiteral("SELECT at, amount, reason, operator FROM cash_outs LIMIT 0"));
     q.finish();
     m_open = true;
     m_readOnly = true;
@@ -1053,7 +1236,7 @@ bool Ledger::upgrade()
     keepIdFile(beside, id);
     const QString keepId =
         QStringLiteral("INSERT OR REPLACE INTO ledger_info(key, value) VALUES('id', '%1')").arg(id);
-    if (!(version == kSchemaVersion ? runOnce({keepId}) : rebuildStrict(keepId)))
+    if (!(version == kSchemaVersion ? runOnce({keepId}) : rebuildStrict(keepId, version)))
         return false;
     return markEveryWrite();
 }
@@ -1076,7 +1259,7 @@ bool Ledger::markEveryWrite()
     return true;
 }
 
-bool Ledger::rebuildStrict(const QString &keepId)
+bool Ledger::rebuildStrict(const QString &keepId, int from)
 {
     // Each table made again as a fresh ledger declares it, STRICT, its rows copied: a value of
     // another type stops it all, and the file stays as it was.
@@ -1093,9 +1276,8 @@ bool Ledger::rebuildStrict(const QString &keepId)
     QStringList before;
     for (const QString &table : kept.keys())
         before << QStringLiteral("ALTER TABLE %1 RENAME TO old_%1").arg(table);
-    before << QStringLiteral("DROP INDEX IF EXISTS bills_by_closing")
-           << QStringLiteral("DROP INDEX IF EXISTS bills_by_cancel")
-           << QStringLiteral("DROP INDEX IF EXISTS journal_open");
+    for (const char *index : kRebuiltIndexes)
+        before << QStringLiteral("DROP INDEX IF EXISTS %1").arg(QLatin1String(index));
     // Tables that are not made again stay as they are where a later version made them.
     for (const char *sql : kSchema)
         before << QString::fromLatin1(sql)
@@ -1130,6 +1312,9 @@ bool Ledger::rebuildStrict(const QString &keepId)
     }
     for (const QString &table : kept.keys())
         ok = ok && q.exec(QStringLiteral("DROP TABLE old_%1").arg(table));
+    if (from < kMoneySince)
+        for (const char *sql : kPaidInCash)
+            ok = ok && q.exec(QLatin1String(sql));
     ok = ok && q.exec(keepId) &&
          q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kSchemaVersion)) && db.commit();
     if (!ok) {
@@ -1196,17 +1381,20 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
         return out;
     const bool full = detail == Detail::Full;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    const auto select = [](bool full) {
+    const auto select = [](bool full, bool money) {
         return QStringLiteral("SELECT %1 FROM bills WHERE closed_at >= ? AND closed_at < ?"
                               " ORDER BY closed_at, id")
-            .arg(billColumns(full));
+            .arg(billColumns(full, money));
     };
     // A day's listing is asked each time Gün Sonu shows a day: its statement is kept.
-    static const QByteArray listing = select(false).toUtf8();
+    static const QByteArray listing = select(false, true).toUtf8();
+    static const QByteArray olderListing = select(false, false).toUtf8();
     std::optional<QSqlQuery> fullQuery;
     if (full)
-        fullQuery.emplace(db).prepare(select(true));
-    QSqlQuery &q = full ? *fullQuery : statement(listing.constData());
+        fullQuery.emplace(db).prepare(select(true, m_money));
+    QSqlQuery &q = full      ? *fullQuery
+                   : m_money ? statement(listing.constData())
+                             : statement(olderListing.constData());
     const auto done = qScopeGuard([&q] { q.finish(); }); // no read left open
     q.setForwardOnly(true);
     q.bindValue(0, isoText(from));
@@ -1216,7 +1404,25 @@ QList<BillRecord> Ledger::bills(const QDateTime &from, const QDateTime &to, Deta
     QHash<qint64, qsizetype> index;
     while (q.next()) {
         index.insert(q.value(0).toLongLong(), out.size());
-        out << billOf(q, full);
+        out << billOf(q, full, m_money);
+    }
+    if (m_money && !out.isEmpty()) {
+        // Gün Sonu adds up each method: the day's in two reads, in the order the indexes give
+        // them (no sorting). Those taken ahead were written before their settle's.
+        static const QByteArray dayTreats =
+            QStringLiteral("SELECT %1 FROM bill_treats t JOIN bills b ON b.id = t.bill_id"
+                           " WHERE b.closed_at >= ? AND b.closed_at < ?"
+                           " ORDER BY b.closed_at, b.id, t.pos")
+                .arg(QLatin1String(kTreatColumns))
+                .toUtf8();
+        static const QByteArray dayPayments =
+            QStringLiteral("SELECT %1 FROM payments p JOIN bills b ON b.id = p.bill_id"
+                           " WHERE b.closed_at >= ? AND b.closed_at < ? AND p.kind = 'sale'"
+                           " ORDER BY b.closed_at, b.id, p.id")
+                .arg(QLatin1String(kPaymentColumns))
+                .toUtf8();
+        readMoney(out, index, statement(dayTreats.constData()), statement(dayPayments.constData()),
+                  {isoText(from), isoText(to)}, full);
     }
     if (m_segments && !out.isEmpty()) {
         // Gün Sonu's export counts them: the day's in one read.
@@ -1263,13 +1469,16 @@ std::optional<BillRecord> Ledger::bill(qint64 id) const
         return std::nullopt;
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("SELECT %1 FROM bills WHERE id = ?").arg(billColumns()));
+    q.prepare(QStringLiteral("SELECT %1 FROM bills WHERE id = ?").arg(billColumns(true, m_money)));
     q.addBindValue(id);
     if (!q.exec())
         throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
     if (!q.next())
         return std::nullopt;
-    BillRecord r = billOf(q);
+    QList<BillRecord> one{billOf(q, true, m_money)};
+    q.finish();
+    fillMoney(one);
+    BillRecord r = one.takeFirst();
     QSqlQuery e(db);
     e.prepare(QStringLiteral(
         "SELECT name, price, carried FROM bill_extras WHERE bill_id = ? ORDER BY pos"));
@@ -1307,20 +1516,48 @@ QList<BillRecord> Ledger::cancelledFromEarlierDays(const QDateTime &from, const 
     if (!readable())
         return out;
     // A restart's bill is cancelled as it is written: never of an earlier day.
-    static const QByteArray sql =
-        QStringLiteral("SELECT %1 FROM bills WHERE cancelled_at >= ? AND cancelled_at < ?"
-                       " AND closed_at < ? AND restart = 0 ORDER BY cancelled_at, id")
-            .arg(billColumns(false))
+    const auto select = [](bool money) {
+        return QStringLiteral("SELECT %1 FROM bills WHERE cancelled_at >= ? AND cancelled_at < ?"
+                              " AND closed_at < ? AND restart = 0 ORDER BY cancelled_at, id")
+            .arg(billColumns(false, money))
             .toUtf8();
-    QSqlQuery &q = statement(sql.constData());
-    const auto done = qScopeGuard([&q] { q.finish(); });
-    q.setForwardOnly(true);
-    bindAll(q, {isoText(from), isoText(to), isoText(from)});
-    if (!q.exec())
-        throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
-    while (q.next())
-        out << billOf(q, false);
+    };
+    static const QByteArray sql = select(true), olderSql = select(false);
+    QSqlQuery &q = statement(m_money ? sql.constData() : olderSql.constData());
+    {
+        const auto done = qScopeGuard([&q] { q.finish(); });
+        q.setForwardOnly(true);
+        bindAll(q, {isoText(from), isoText(to), isoText(from)});
+        if (!q.exec())
+            throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
+        while (q.next())
+            out << billOf(q, false, m_money);
+    }
+    fillMoney(out);
     return out;
+}
+
+void Ledger::fillMoney(QList<BillRecord> &bills) const
+{
+    if (!m_money || bills.isEmpty())
+        return;
+    // Few bills, known by their ids: numbers, written into the statement as they are.
+    QHash<qint64, qsizetype> index;
+    QStringList ids;
+    for (qsizetype k = 0; k < bills.size(); ++k) {
+        index.insert(bills.at(k).id, k);
+        ids << QString::number(bills.at(k).id);
+    }
+    const QString in = ids.join(QLatin1Char(','));
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery treats(db), payments(db);
+    treats.prepare(QStringLiteral("SELECT %1 FROM bill_treats t WHERE t.bill_id IN (%2)"
+                                  " ORDER BY t.bill_id, t.pos")
+                       .arg(QLatin1String(kTreatColumns), in));
+    payments.prepare(QStringLiteral("SELECT %1 FROM payments p WHERE p.bill_id IN (%2)"
+                                    " AND p.kind = 'sale' ORDER BY p.bill_id, p.ahead DESC, p.id")
+                         .arg(QLatin1String(kPaymentColumns), in));
+    readMoney(bills, index, treats, payments, {});
 }
 
 const counter::Openings &Ledger::openings() const
@@ -1425,6 +1662,278 @@ bool Ledger::moveOpening(int from, int to) noexcept
             m_openings->remove(to);
     }
     return done;
+}
+
+namespace {
+// The money of a file only read from before it was kept: none.
+[[noreturn]] void unreadable(const QSqlQuery &q)
+{
+    throwError(QStringLiteral("Defter okunamadı: %1").arg(q.lastError().text()));
+}
+
+void run(QSqlQuery &q, const QVariantList &values = {})
+{
+    q.setForwardOnly(true);
+    for (int k = 0; k < values.size(); ++k)
+        q.bindValue(k, values.at(k));
+    if (!q.exec())
+        unreadable(q);
+}
+
+constexpr char kShiftColumns[] =
+    "id, cashier, opened_at, float, closed_at, expected, counted, note";
+
+Shift shiftOf(const QSqlQuery &q)
+{
+    requireWhole(q, {0, 3}, "shifts", q.value(0));
+    Shift s;
+    s.id = q.value(0).toLongLong();
+    s.cashier = q.value(1).toString();
+    s.openedAt = fromIsoText(q.value(2).toString());
+    s.floatCash = q.value(3).toLongLong();
+    if (!q.value(4).isNull())
+        s.closedAt = fromIsoText(q.value(4).toString());
+    if (!q.value(5).isNull())
+        s.expected = q.value(5).toLongLong();
+    if (!q.value(6).isNull())
+        s.counted = q.value(6).toLongLong();
+    s.note = q.value(7).toString();
+    return s;
+}
+
+// A tab's movements: the tab part of a sale (owed) and each collection against it.
+constexpr char kTabLines[] =
+    "SELECT p.customer, p.at, p.amount, p.kind, p.method, p.bill_id, b.table_name,"
+    " p.cancelled_at IS NOT NULL OR b.cancelled_at IS NOT NULL, p.operator"
+    " FROM payments p LEFT JOIN bills b ON b.id = p.bill_id"
+    " WHERE ((p.kind = 'sale' AND p.method = 'tab') OR p.kind = 'collect')";
+
+TabLine tabLineOf(const QSqlQuery &q)
+{
+    requireWhole(q, {2}, "payments", q.value(5));
+    TabLine t;
+    t.customer = q.value(0).toString();
+    t.at = fromIsoText(q.value(1).toString());
+    const bool collect = q.value(3).toString() == QLatin1String("collect");
+    t.amount = collect ? -q.value(2).toLongLong() : q.value(2).toLongLong();
+    t.method = collect ? methodRead(q, 4, "payments") : counter::Method::Tab;
+    t.billId = q.value(5).toLongLong();
+    t.tableName = q.value(6).toString();
+    t.cancelled = q.value(7).toInt() != 0;
+    t.op = q.value(8).toString();
+    return t;
+}
+
+bool byName(const QString &a, const QString &b)
+{
+    return QString::localeAwareCompare(a, b) < 0;
+}
+} // namespace
+
+QList<counter::Payment> Ledger::paymentsAhead(int table) const
+{
+    QList<counter::Payment> out;
+    if (!readable() || !m_money)
+        return out;
+    QSqlQuery &q = statement("SELECT id, method, amount, customer, at FROM payments"
+                             " WHERE bill_id IS NULL AND ahead = 1 AND cancelled_at IS NULL"
+                             " AND table_pos = ? ORDER BY id");
+    const auto done = qScopeGuard([&q] { q.finish(); });
+    run(q, {table});
+    while (q.next()) {
+        requireWhole(q, {0, 2}, "payments", q.value(0));
+        counter::Payment p;
+        p.id = q.value(0).toLongLong();
+        p.method = methodRead(q, 1, "payments");
+        p.amount = q.value(2).toLongLong();
+        p.customer = q.value(3).toString();
+        p.at = fromIsoText(q.value(4).toString());
+        p.ahead = true;
+        out << p;
+    }
+    return out;
+}
+
+QStringList Ledger::customers() const
+{
+    QStringList out;
+    if (!readable() || !m_money)
+        return out;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT name FROM customers"));
+    run(q);
+    while (q.next())
+        out << q.value(0).toString();
+    std::sort(out.begin(), out.end(), byName);
+    return out;
+}
+
+QList<TabBalance> Ledger::tabBalances() const
+{
+    QList<TabBalance> out;
+    if (!readable() || !m_money)
+        return out;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    // A tab part of a cancelled bill was cancelled with it: no longer owed.
+    q.prepare(
+        QStringLiteral("SELECT c.name, coalesce(sum(CASE p.kind WHEN 'collect' THEN -p.amount"
+                       " ELSE p.amount END), 0), max(p.at) FROM customers c LEFT JOIN payments p"
+                       " ON p.customer = c.name AND p.cancelled_at IS NULL"
+                       " AND ((p.kind = 'sale' AND p.method = 'tab') OR p.kind = 'collect')"
+                       " GROUP BY c.name"));
+    run(q);
+    while (q.next()) {
+        requireWhole(q, {1}, "payments", q.value(0));
+        TabBalance t;
+        t.customer = q.value(0).toString();
+        t.balance = q.value(1).toLongLong();
+        if (!q.value(2).isNull())
+            t.last = fromIsoText(q.value(2).toString());
+        out << t;
+    }
+    std::sort(out.begin(), out.end(), [](const TabBalance &a, const TabBalance &b) {
+        if ((a.balance > 0) != (b.balance > 0))
+            return a.balance > 0;
+        return byName(a.customer, b.customer);
+    });
+    return out;
+}
+
+QList<TabLine> Ledger::tabLines(const QString &customer) const
+{
+    QList<TabLine> out;
+    if (!readable() || !m_money)
+        return out;
+    static const QByteArray sql = QByteArray(kTabLines) + " AND p.customer = ? ORDER BY p.at, p.id";
+    QSqlQuery &q = statement(sql.constData());
+    const auto done = qScopeGuard([&q] { q.finish(); });
+    run(q, {customer});
+    while (q.next())
+        out << tabLineOf(q);
+    return out;
+}
+
+MethodSums Ledger::collections(const QDateTime &from, const QDateTime &to) const
+{
+    MethodSums out;
+    if (!readable() || !m_money)
+        return out;
+    QSqlQuery &q = statement("SELECT method, sum(amount) FROM payments WHERE kind = 'collect'"
+                             " AND at >= ? AND at < ? AND cancelled_at IS NULL GROUP BY method");
+    const auto done = qScopeGuard([&q] { q.finish(); });
+    run(q, {isoText(from), isoText(to)});
+    while (q.next()) {
+        requireWhole(q, {1}, "payments", QStringLiteral("-"));
+        out.of(methodRead(q, 0, "payments")) += q.value(1).toLongLong();
+    }
+    return out;
+}
+
+std::optional<Shift> Ledger::currentShift() const
+{
+    if (!readable() || !m_money)
+        return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT %1 FROM shifts WHERE closed_at IS NULL ORDER BY id DESC"
+                             " LIMIT 1")
+                  .arg(QLatin1String(kShiftColumns)));
+    run(q);
+    if (!q.next())
+        return std::nullopt;
+    return shiftOf(q);
+}
+
+std::optional<Shift> Ledger::shift(qint64 id) const
+{
+    if (!readable() || !m_money)
+        return std::nullopt;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(
+        QStringLiteral("SELECT %1 FROM shifts WHERE id = ?").arg(QLatin1String(kShiftColumns)));
+    run(q, {id});
+    if (!q.next())
+        return std::nullopt;
+    return shiftOf(q);
+}
+
+QList<Shift> Ledger::shifts(const QDateTime &from, const QDateTime &to) const
+{
+    QList<Shift> out;
+    if (!readable() || !m_money)
+        return out;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("SELECT %1 FROM shifts WHERE opened_at >= ? AND opened_at < ?"
+                             " ORDER BY opened_at, id")
+                  .arg(QLatin1String(kShiftColumns)));
+    run(q, {isoText(from), isoText(to)});
+    while (q.next())
+        out << shiftOf(q);
+    return out;
+}
+
+ShiftReport Ledger::shiftReport(const Shift &shift, const QDateTime &until) const
+{
+    ShiftReport r;
+    r.shift = shift;
+    r.until = shift.closedAt.isValid() ? shift.closedAt : until;
+    if (!readable() || !m_money)
+        return r;
+    const QString from = isoText(shift.openedAt), to = isoText(r.until);
+    r.bills = bills(shift.openedAt, r.until, Detail::Listing);
+    for (const BillRecord &b : std::as_const(r.bills)) {
+        // Cancelled after the shift, it stood in it.
+        if (b.cancelled() && b.cancelledAt < r.until)
+            continue;
+        const counter::Due d = b.due();
+        r.gross += d.gross;
+        r.discounts += d.discount;
+        r.treats += d.treats;
+        r.net += d.net;
+    }
+    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT %1 FROM bills WHERE cancelled_at >= ? AND cancelled_at < ?"
+                             " AND restart = 0 ORDER BY cancelled_at, id")
+                  .arg(billColumns(false)));
+    run(q, {from, to});
+    while (q.next())
+        r.cancelled << billOf(q, false);
+    q.finish();
+    fillMoney(r.cancelled);
+    // Whatever became of their bills since: the drawer took the money then.
+    q.prepare(QStringLiteral("SELECT kind, method, sum(amount) FROM payments WHERE at >= ?"
+                             " AND at < ? GROUP BY kind, method"));
+    run(q, {from, to});
+    while (q.next()) {
+        requireWhole(q, {2}, "payments", QStringLiteral("-"));
+        const QString kind = q.value(0).toString();
+        MethodSums *sums = kind == QLatin1String("sale")      ? &r.taken
+                           : kind == QLatin1String("collect") ? &r.collected
+                           : kind == QLatin1String("refund")  ? &r.refunded
+                                                              : nullptr;
+        if (!sums)
+            throwError(QStringLiteral("Defter okunamadı: payments tablosunda bilinmeyen bir "
+                                      "ödeme türü var: \"%1\".")
+                           .arg(kind.left(40)));
+        sums->of(methodRead(q, 1, "payments")) += q.value(2).toLongLong();
+    }
+    q.finish();
+    q.prepare(QLatin1String(kTabLines) +
+              QStringLiteral(" AND p.at >= ? AND p.at < ? ORDER BY p.at, p.id"));
+    run(q, {from, to});
+    while (q.next())
+        r.tabMoves << tabLineOf(q);
+    q.finish();
+    q.prepare(QStringLiteral("SELECT at, amount, reason, operator FROM cash_outs WHERE at >= ?"
+                             " AND at < ? ORDER BY at, id"));
+    run(q, {from, to});
+    while (q.next()) {
+        requireWhole(q, {1}, "cash_outs", QStringLiteral("-"));
+        r.outs << CashOut{fromIsoText(q.value(0).toString()), q.value(1).toLongLong(),
+                          q.value(2).toString(), q.value(3).toString()};
+        r.cashOut += r.outs.constLast().amount;
+    }
+    return r;
 }
 
 } // namespace kv::ledger

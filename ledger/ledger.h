@@ -234,8 +234,8 @@ public:
     const QString &path() const { return m_path; }
 
     // The bills closed in [from, to), in the order they were closed. A listing leaves out
-    // what only a bill's own view needs: its extras, the extras file it carries and the
-    // register's fee line.
+    // what only a bill's own view needs: its extras, the extras file it carries, the
+    // register's fee line and when each payment was taken.
     enum class Detail { Full, Listing };
     QList<BillRecord> bills(const QDateTime &from, const QDateTime &to,
                             Detail detail = Detail::Full) const;
@@ -272,6 +272,8 @@ public:
     ShiftReport shiftReport(const Shift &shift, const QDateTime &until) const;
 
 private:
+    // Reads the bills' treats and payments.
+    void fillMoney(QList<BillRecord> &bills) const;
     // Writes the openings' changes in one transaction, without waiting for a lock.
     bool changeOpenings(const std::function<bool(QSqlQuery &)> &change) noexcept;
 
@@ -295,7 +297,8 @@ private:
     bool openReadOnly(const QString &why, bool newer);
     // Brings a ledger of an older version to this one, in one transaction, and gives it an id.
     bool upgrade();
-    bool rebuildStrict(const QString &keepId);
+    // `from`: the version it had.
+    bool rebuildStrict(const QString &keepId, int from);
     bool markEveryWrite();
     // Runs the statements and sets the schema's version, in one transaction.
     bool runOnce(QStringList statements);
@@ -309,6 +312,7 @@ private:
     std::optional<ChainCheck> m_startChain;
     bool m_readOnly = false;
     bool m_segments = false; // it keeps bills' segments (a file only read may not)
+    bool m_money = false;    // it keeps how bills were paid, tabs and shifts (likewise)
     bool m_logTaken = false; // a log found beside it was its own, and is read into it
     QString m_problem;
     QString m_shortProblem;

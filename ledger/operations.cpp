@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "errors.h"
+#include "floor.h"
 #include "sqlwrite.h"
 
 #include <QCryptographicHash>
@@ -33,18 +34,19 @@ struct Guard
 struct Operations::Step
 {
     QString kind; // "settle", "move", "reopen", "restart", "clear", "remove", "file", "register",
-                  // "rename"
+                  // "rename", "part"; and without files "collect", "shift_open",
+                  // "shift_close", "cash_out"
     qint64 billId = 0;   // reopen: the bill cancelled
     QList<qint64> bills; // the bills the step wrote
-    int table = -1;      // settle, reopen: the table; move: the source
+    int table = -1;      // settle, reopen, part: the table; move: the source
     QString tableName;   // its extras file's name when the step began
     int target = -1;     // move: the table the account goes to; clear: the register's length
     QString targetName;
     QStringList lines; // move, reopen, restart: the account's three register lines; remove,
                        // file: the file; register: all its lines; rename: the tables file and
-                       // its bytes in base64
+                       // its bytes in base64; part: the id of the payment taken ahead
     std::optional<QByteArray> extras; // move, reopen, rename: the extras file, none: no file;
-                                      // file: it
+                                      // file: it; part: what the extras file keeps
     QList<Guard> guard;
     NewEvent event; // written with the step's done mark
     QString op;     // who made the step
@@ -251,6 +253,16 @@ Words wordsOf(const QString &kind)
     if (kind == QLatin1String("rename"))
         return {"masa adını değiştirme", "masa adı değiştirilmedi",
                 "masa adı yine de değiştirildi"};
+    if (kind == QLatin1String("part"))
+        return {"ayrı ödeme", "ödeme alınmadı", "ödeme yine de alındı"};
+    if (kind == QLatin1String("collect"))
+        return {"veresiye tahsilatı", "tahsilat kaydedilmedi", "tahsilat yine de kaydedildi"};
+    if (kind == QLatin1String("shift_open"))
+        return {"vardiya açma", "vardiya açılmadı", "vardiya yine de açıldı"};
+    if (kind == QLatin1String("shift_close"))
+        return {"vardiya kapatma", "vardiya kapatılmadı", "vardiya yine de kapatıldı"};
+    if (kind == QLatin1String("cash_out"))
+        return {"kasadan çıkış", "kasadan çıkış kaydedilmedi", "kasadan çıkış yine de kaydedildi"};
     return {"extraları silme", "extralar silinmedi", "extralar yine de silindi"};
 }
 } // namespace
@@ -341,6 +353,8 @@ Operations::Effects Operations::effects(const Step &s) const
         account(s.table, s.lines);
     } else if (s.kind == QLatin1String("restart")) {
         account(s.table, s.lines);
+    } else if (s.kind == QLatin1String("part")) {
+        e.files << Effects::File{extrasFileName(s.tableName), s.extras};
     } else if (s.kind == QLatin1String("clear")) {
         // A step of an older journal did not record the register's length.
         const int end = s.target >= 0 ? s.target : m_register.count();
@@ -525,7 +539,7 @@ void Operations::writeEvent(const Step &s)
     if (s.event.isEmpty())
         return;
     const Event e = insertEvent(m_ledger, s.event, s.op, eventTime(clock::now()));
-    if (s.kind != QLatin1String("settle") || s.bills.isEmpty())
+    if ((s.kind != QLatin1String("settle") && s.kind != QLatin1String("part")) || s.bills.isEmpty())
         return;
     QSqlQuery &q =
         m_ledger.statement("UPDATE bills SET settle_event = ?, settle_hash = ? WHERE id = ?");
@@ -551,11 +565,30 @@ void Operations::drop(qint64 id, const Step &s)
         for (qint64 bill : s.bills) {
             exec("DELETE FROM bill_extras WHERE bill_id = ?", bill);
             exec("DELETE FROM bill_segments WHERE bill_id = ?", bill);
+            exec("DELETE FROM bill_treats WHERE bill_id = ?", bill);
+            exec("DELETE FROM payments WHERE bill_id = ? AND ahead = 0", bill);
+            // Taken ahead, they stay on the account the step left open.
+            exec("UPDATE payments SET bill_id = NULL WHERE bill_id = ?", bill);
             exec("DELETE FROM bills WHERE id = ?", bill);
         }
-        if (s.kind == QLatin1String("reopen"))
+        if (s.kind == QLatin1String("reopen")) {
             exec("UPDATE bills SET cancelled_at = NULL, cancel_reason = NULL WHERE id = ?",
                  s.billId);
+            exec("UPDATE payments SET cancelled_at = NULL WHERE bill_id = ? AND kind = 'sale'",
+                 s.billId);
+            exec("DELETE FROM payments WHERE bill_id = ? AND kind = 'refund'", s.billId);
+        }
+        if (s.kind == QLatin1String("part") && s.lines.value(0).toLongLong() > 0)
+            exec("DELETE FROM payments WHERE id = ? AND bill_id IS NULL",
+                 s.lines.value(0).toLongLong());
+        if (s.kind == QLatin1String("move")) {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("UPDATE payments SET table_pos = ? WHERE table_pos = ?"
+                                     " AND ahead = 1 AND bill_id IS NULL"));
+            q.addBindValue(s.table);
+            q.addBindValue(s.target);
+            execOrThrow(m_ledger, q);
+        }
         exec("DELETE FROM journal WHERE id = ?", id);
     });
 }
@@ -865,20 +898,105 @@ bool Operations::finishPending()
     return changed;
 }
 
+namespace {
+const QVariant kNoText(QMetaType(QMetaType::QString));
+const QVariant kNoNumber(QMetaType(QMetaType::LongLong));
+
+// A tab's customer, added when new; the name as the customers first wrote it, so that a tab
+// is one whatever the case it is typed in.
+QString customerOf(const Ledger &ledger, const QString &typed)
+{
+    const QString name = typed.trimmed();
+    QSqlQuery &add =
+        ledger.statement("INSERT OR IGNORE INTO customers(name, created_at) VALUES(?, ?)");
+    bindAll(add, {name, isoText(clock::now())});
+    execOrThrow(ledger, add);
+    QSqlQuery &known = ledger.statement("SELECT name FROM customers WHERE name = ?");
+    const auto done = qScopeGuard([&known] { known.finish(); });
+    known.bindValue(0, name);
+    execOrThrow(ledger, known);
+    return known.next() ? known.value(0).toString() : name;
+}
+
+// What a payment must be to be written: money, and a tab's with whose it is.
+void vetPayment(const counter::Payment &p)
+{
+    if (p.amount <= 0)
+        throwError(QStringLiteral("Ödeme tutarı sıfırdan büyük olmalı."));
+    if (p.method == counter::Method::Tab && p.customer.trimmed().isEmpty())
+        throwError(QStringLiteral("Veresiye için müşterinin adını yazın."));
+}
+
+struct PaymentRow
+{
+    const char *kind = "sale";
+    qint64 bill = 0; // 0: none
+    int table = -1;  // -1: none
+    QString openedDate, openedTime;
+    bool ahead = false;
+    QDateTime at;
+    counter::Method method = counter::Method::Cash;
+    qint64 amount = 0;
+    QString customer;
+};
+
+qint64 insertPayment(const Ledger &ledger, const PaymentRow &p, const QString &op)
+{
+    // Only a tab makes a customer known; a collection names one already known.
+    const QString customer =
+        p.method == counter::Method::Tab ? customerOf(ledger, p.customer) : p.customer.trimmed();
+    QSqlQuery &q = ledger.statement(
+        "INSERT INTO payments(kind, bill_id, table_pos, opened_date, opened_time, ahead, at,"
+        " method, amount, customer, operator) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const bool opened = !p.openedDate.isEmpty() || !p.openedTime.isEmpty();
+    bindAll(q, {QString::fromLatin1(p.kind), p.bill ? QVariant(p.bill) : kNoNumber,
+                p.table >= 0 ? QVariant(p.table) : kNoNumber, opened ? text(p.openedDate) : kNoText,
+                opened ? text(p.openedTime) : kNoText, int(p.ahead),
+                isoText(p.at.isValid() ? p.at : clock::now()),
+                QString(counter::methodKey(p.method)), p.amount, text(customer), text(op)});
+    execOrThrow(ledger, q);
+    return q.lastInsertId().toLongLong();
+}
+} // namespace
+
 qint64 Operations::insertBill(const BillRecord &b)
 {
+    const counter::Due due = b.due();
+    // Paid, its payments are what it took: never more, never less.
+    if (!b.settlement.payments.isEmpty() && due.paid != due.net)
+        throwError(QStringLiteral("Ödemeler (%1) ödenecek tutarı (%2) tutmuyor.")
+                       .arg(counter::amountText(due.paid), counter::amountText(due.net)));
+    for (const counter::Payment &p : b.settlement.payments)
+        vetPayment(p);
     QSqlQuery &q = m_ledger.statement(
         "INSERT INTO bills(table_pos, table_name, opened_date, opened_time, fee, closed_at,"
         " minutes, time_charge, minimum_applied, extras_total, total, fee_line, extras_file,"
-        " cancelled_at, cancel_reason, restart)"
-        " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    const QVariant noText(QMetaType(QMetaType::QString));
-    bindAll(q, {QVariant(b.tablePos), text(b.tableName), text(b.openedDate), text(b.openedTime),
-                QVariant(b.bill.fee), QVariant(isoText(b.closedAt)), QVariant(b.bill.minutes),
-                QVariant(b.bill.timeCharge), QVariant(int(b.bill.minimumApplied)),
-                QVariant(b.bill.extrasTotal), QVariant(b.bill.total), text(b.feeLine),
-                blob(b.extrasFile), b.cancelled() ? QVariant(isoText(b.cancelledAt)) : noText,
-                b.cancelled() ? QVariant(b.cancelReason) : noText, QVariant(int(b.restart))});
+        " cancelled_at, cancel_reason, restart, discount, discount_percent, discount_reason,"
+        " treats, net, part)"
+        " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    const counter::Discount &off = b.settlement.discount;
+    bindAll(q, {QVariant(b.tablePos),
+                text(b.tableName),
+                text(b.openedDate),
+                text(b.openedTime),
+                QVariant(b.bill.fee),
+                QVariant(isoText(b.closedAt)),
+                QVariant(b.bill.minutes),
+                QVariant(b.bill.timeCharge),
+                QVariant(int(b.bill.minimumApplied)),
+                QVariant(b.bill.extrasTotal),
+                QVariant(b.bill.total),
+                text(b.feeLine),
+                blob(b.extrasFile),
+                b.cancelled() ? QVariant(isoText(b.cancelledAt)) : kNoText,
+                b.cancelled() ? QVariant(b.cancelReason) : kNoText,
+                QVariant(int(b.restart)),
+                off.amount,
+                off.percent,
+                text(off.reason),
+                due.treats,
+                due.net,
+                int(b.part)});
     execOrThrow(m_ledger, q);
     const qint64 billId = q.lastInsertId().toLongLong();
     static const ManyRows extras("INSERT INTO bill_extras(bill_id, pos, name, price, carried)", 5);
@@ -896,6 +1014,32 @@ qint64 Operations::insertBill(const BillRecord &b)
                 {billId, int(pos), QString(segmentKindName(x.kind)), x.fromMs, x.toMs, x.minutes,
                  x.fee, x.charge, text(x.reason)});
     });
+    for (qsizetype pos = 0; pos < b.settlement.treats.size(); ++pos) {
+        const counter::Treat &t = b.settlement.treats.at(pos);
+        QSqlQuery &tq = m_ledger.statement(
+            "INSERT INTO bill_treats(bill_id, pos, extra, amount, reason) VALUES(?, ?, ?, ?, ?)");
+        bindAll(tq, {billId, int(pos), t.extra, t.amount, text(t.reason)});
+        execOrThrow(m_ledger, tq);
+    }
+    for (const counter::Payment &p : b.settlement.payments) {
+        if (!p.ahead || !p.id) {
+            insertPayment(m_ledger,
+                          {"sale", billId, b.tablePos, b.openedDate, b.openedTime, false,
+                           p.at.isValid() ? p.at : b.closedAt, p.method, p.amount, p.customer},
+                          m_operator);
+            continue;
+        }
+        // Taken ahead on this account: tied to its bill, once.
+        QSqlQuery &tie = m_ledger.statement(
+            "UPDATE payments SET bill_id = ? WHERE id = ? AND bill_id IS NULL AND ahead = 1"
+            " AND cancelled_at IS NULL AND kind = 'sale' AND method = ? AND amount = ?");
+        bindAll(tie, {billId, p.id, QString(counter::methodKey(p.method)), p.amount});
+        execOrThrow(m_ledger, tie);
+        if (tie.numRowsAffected() != 1)
+            throwError(QStringLiteral("Masada önceden alınan %1 ödeme defterde bu hesabın "
+                                      "ödemesi olarak bulunamadı.")
+                           .arg(counter::amountText(p.amount)));
+    }
     return billId;
 }
 
@@ -944,7 +1088,14 @@ void Operations::move(int from, int to, const NewEvent &event)
             throwError(QStringLiteral("Cannot create file %1")
                            .arg(files::native(m_paths.tableExtrasFile(s.targetName))));
         s.extras = readExtras(m_paths, s.tableName);
-        id = begin(s, {});
+        id = begin(s, [&] {
+            // The money taken ahead on the account goes with it.
+            QSqlQuery &q = m_ledger.statement(
+                "UPDATE payments SET table_pos = ? WHERE table_pos = ? AND ahead = 1"
+                " AND bill_id IS NULL AND cancelled_at IS NULL");
+            bindAll(q, {to, from});
+            execOrThrow(m_ledger, q);
+        });
     } catch (const RuntimeError &e) {
         failed(s, e, Outcome::Dropped);
     }
@@ -952,8 +1103,7 @@ void Operations::move(int from, int to, const NewEvent &event)
 }
 
 void Operations::cancel(qint64 billId, const QString &reason, const QDateTime &now,
-                        const std::optional<Reopen> &reopen, const NewEvent &event,
-                        [[maybe_unused]] bool refunded)
+                        const std::optional<Reopen> &reopen, const NewEvent &event, bool refunded)
 {
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
@@ -970,6 +1120,20 @@ void Operations::cancel(qint64 billId, const QString &reason, const QDateTime &n
         q.addBindValue(reason);
         q.addBindValue(billId);
         execOrThrow(m_ledger, q);
+        // Given back, cash and card are written as refunds; a tab's part is simply not owed.
+        if (refunded) {
+            QSqlQuery &r = m_ledger.statement(
+                "INSERT INTO payments(kind, bill_id, table_pos, at, method, amount, operator)"
+                " SELECT 'refund', bill_id, table_pos, ?, method, amount, ? FROM payments"
+                " WHERE bill_id = ? AND kind = 'sale' AND cancelled_at IS NULL"
+                " AND method IN ('cash', 'card') ORDER BY id");
+            bindAll(r, {isoText(now), text(m_operator), billId});
+            execOrThrow(m_ledger, r);
+        }
+        QSqlQuery &p = m_ledger.statement("UPDATE payments SET cancelled_at = ? WHERE bill_id = ?"
+                                          " AND kind = 'sale' AND cancelled_at IS NULL");
+        bindAll(p, {isoText(now), billId});
+        execOrThrow(m_ledger, p);
     };
     Step s;
     s.kind = QStringLiteral("reopen");
@@ -1090,6 +1254,172 @@ void Operations::renameTable(const QString &from, const QString &to, const QStri
         failed(s, e, Outcome::Dropped);
     }
     run(s, id);
+}
+
+void Operations::payApart(int table, const std::optional<BillRecord> &bill, const QByteArray &rest,
+                          const std::optional<counter::Payment> &ahead, const NewEvent &event)
+{
+    Step s;
+    s.kind = QStringLiteral("part");
+    s.table = table;
+    s.tableName = m_tableName(table);
+    s.event = event;
+    s.op = m_operator;
+    if (ahead)
+        vetPayment(*ahead);
+    // Kept on the open account until its bill is paid.
+    const auto takeAhead = [&] {
+        if (!ahead)
+            return;
+        const qint64 id =
+            insertPayment(m_ledger,
+                          {"sale", 0, table, m_register.value(RegisterLine::date(table)),
+                           m_register.value(RegisterLine::startTime(table)), true, ahead->at,
+                           ahead->method, ahead->amount, ahead->customer},
+                          m_operator);
+        s.lines = QStringList{QString::number(id)};
+    };
+    if (!bill) {
+        if (ahead)
+            ledgerOnly(s, takeAhead);
+        return;
+    }
+    const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
+    finishPending();
+    s.extras = rest;
+    qint64 id = 0;
+    try {
+        id = begin(s, [&] {
+            BillRecord b = *bill;
+            b.part = true;
+            s.bills = {insertBill(b)};
+            if (!s.event.isEmpty())
+                s.event.detail = withBill(s.event.detail, s.bills.first());
+            takeAhead();
+        });
+    } catch (const RuntimeError &e) {
+        failed(s, e, Outcome::Dropped);
+    }
+    run(s, id);
+}
+
+void Operations::ledgerOnly(Step &s, const std::function<void()> &body)
+{
+    const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
+    try {
+        finishPending();
+        transaction(m_ledger, [&](QSqlDatabase &) {
+            body();
+            writeEvent(s);
+        });
+        m_unwritable.clear();
+    } catch (const LedgerError &e) {
+        failed(s, e, Outcome::Dropped);
+    }
+}
+
+void Operations::collect(const QString &customer, const counter::Payment &payment,
+                         const NewEvent &event)
+{
+    if (customer.trimmed().isEmpty())
+        throwError(QStringLiteral("Tahsilat için müşterinin adını yazın."));
+    if (payment.method == counter::Method::Tab)
+        throwError(QStringLiteral("Veresiye borcu nakit ya da kartla tahsil edilir."));
+    if (payment.amount <= 0)
+        throwError(QStringLiteral("Tahsil edilecek tutar sıfırdan büyük olmalı."));
+    Step s;
+    s.kind = QStringLiteral("collect");
+    s.event = event;
+    s.op = m_operator;
+    ledgerOnly(s, [&] {
+        // What is owed now, read in the transaction that takes the payment.
+        QSqlQuery &q = m_ledger.statement(
+            "SELECT c.name, coalesce(sum(CASE p.kind WHEN 'collect' THEN -p.amount"
+            " ELSE p.amount END), 0) FROM customers c LEFT JOIN payments p"
+            " ON p.customer = c.name AND p.cancelled_at IS NULL"
+            " AND ((p.kind = 'sale' AND p.method = 'tab') OR p.kind = 'collect')"
+            " WHERE c.name = ? GROUP BY c.name");
+        q.bindValue(0, customer.trimmed());
+        execOrThrow(m_ledger, q);
+        const bool known = q.next();
+        const QString name = known ? q.value(0).toString() : customer.trimmed();
+        const qint64 owed = known ? q.value(1).toLongLong() : 0;
+        q.finish();
+        if (payment.amount > owed)
+            throwError(
+                QStringLiteral("Tahsil edilecek tutar (%1), %2 adlı müşterinin "
+                               "veresiye borcunu (%3) aşıyor.")
+                    .arg(counter::amountText(payment.amount), name, counter::amountText(owed)));
+        insertPayment(
+            m_ledger,
+            {"collect", 0, -1, {}, {}, false, payment.at, payment.method, payment.amount, name},
+            m_operator);
+    });
+}
+
+qint64 Operations::openShift(const QString &cashier, qint64 floatCash, const NewEvent &event)
+{
+    if (floatCash < 0)
+        throwError(QStringLiteral("Kasadaki para eksi olamaz."));
+    Step s;
+    s.kind = QStringLiteral("shift_open");
+    s.event = event;
+    s.op = m_operator;
+    qint64 id = 0;
+    ledgerOnly(s, [&] {
+        QSqlQuery &open = m_ledger.statement("SELECT 1 FROM shifts WHERE closed_at IS NULL");
+        execOrThrow(m_ledger, open);
+        const bool one = open.next();
+        open.finish();
+        if (one)
+            throwError(QStringLiteral("Açık bir vardiya var."));
+        QSqlQuery &q =
+            m_ledger.statement("INSERT INTO shifts(cashier, opened_at, float) VALUES(?, ?, ?)");
+        bindAll(q, {cashier.trimmed().isEmpty() ? QStringLiteral("-") : cashier.trimmed(),
+                    isoText(clock::now()), floatCash});
+        execOrThrow(m_ledger, q);
+        id = q.lastInsertId().toLongLong();
+    });
+    return id;
+}
+
+void Operations::closeShift(qint64 id, qint64 expected, qint64 counted, const QString &note,
+                            const NewEvent &event)
+{
+    if (counted < 0)
+        throwError(QStringLiteral("Sayılan para eksi olamaz."));
+    Step s;
+    s.kind = QStringLiteral("shift_close");
+    s.event = event;
+    s.op = m_operator;
+    ledgerOnly(s, [&] {
+        QSqlQuery &q = m_ledger.statement(
+            "UPDATE shifts SET closed_at = ?, expected = ?, counted = ?, note = ?"
+            " WHERE id = ? AND closed_at IS NULL");
+        bindAll(q, {isoText(clock::now()), expected, counted, text(note.trimmed()), id});
+        execOrThrow(m_ledger, q);
+        if (q.numRowsAffected() != 1)
+            throwError(
+                QStringLiteral("Bu vardiya açık değil; başka bir yerde kapatılmış olabilir."));
+    });
+}
+
+void Operations::cashOut(qint64 amount, const QString &reason, const NewEvent &event)
+{
+    if (amount <= 0)
+        throwError(QStringLiteral("Kasadan çıkan tutar sıfırdan büyük olmalı."));
+    if (reason.trimmed().isEmpty())
+        throwError(QStringLiteral("Kasadan çıkışın nedenini yazın."));
+    Step s;
+    s.kind = QStringLiteral("cash_out");
+    s.event = event;
+    s.op = m_operator;
+    ledgerOnly(s, [&] {
+        QSqlQuery &q = m_ledger.statement(
+            "INSERT INTO cash_outs(at, amount, reason, operator) VALUES(?, ?, ?, ?)");
+        bindAll(q, {isoText(clock::now()), amount, reason.trimmed(), text(m_operator)});
+        execOrThrow(m_ledger, q);
+    });
 }
 
 void Operations::saveFile(const QString &path, const QByteArray &bytes, const NewEvent &event)

@@ -148,6 +148,9 @@ private:
     // The step's guard, and what a rollback puts back.
     void prepare(Step &step) const;
     qint64 insertBill(const BillRecord &bill);
+    // Money that changes no file: `body` and the step's event in one transaction, NotTaken
+    // where the ledger cannot take it.
+    void ledgerOnly(Step &step, const std::function<void()> &body);
     // A step that writes bills nobody paid, and drops what they record; with no bill, a save
     // of the counter's own.
     void discard(Step &step, const QList<BillRecord> &discarded);

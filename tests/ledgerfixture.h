@@ -5,6 +5,7 @@
 
 #include "billwindow.h"
 #include "cashdesk.h"
+#include "ui_billwindow.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -15,7 +16,7 @@
 inline void settle(Desk &desk, bool pay = true)
 {
     BillWindow *w = desk.forms.Cash->billWindow();
-    ModalDriver driver(w, {[w, pay] { pay ? w->accept() : w->reject(); }});
+    ModalDriver driver(w, {[w, pay] { pay ? w->ui->PaidButton->click() : w->reject(); }});
     desk.run([&] { desk.forms.Cash->HesabiKapatClick(); });
 }
 

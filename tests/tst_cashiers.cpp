@@ -415,7 +415,7 @@ void TestCashiers::permissions_data()
     QTest::newRow("wipe to Kasiyer") << "wipe" << kKasiyer << "";
     QTest::newRow("cashiers to Kasiyer")
         << "cashiers" << kKasiyer << "Kasiyerleri yalnız Yönetici değiştirebilir.";
-    QTest::newRow("unknown action") << "discount" << kKasiyer << "Bilinmeyen işlem: discount";
+    QTest::newRow("unknown action") << "refund" << kKasiyer << "Bilinmeyen işlem: refund";
 }
 
 void TestCashiers::permissions()

@@ -54,11 +54,35 @@ void TestEventText::detail_data()
     QTest::newRow("settle") << "settle"
         << R"({"bill":12,"minutes":95,"time_charge":238,"extras_total":45,"total":283})"
         << "Hesap kapatıldı" << "Fiş 12: 95 dakika, süre 238 TL, extra 45 TL, toplam 283 TL";
+    QTest::newRow("settle, paid in parts") << "settle"
+        << R"({"bill":12,"minutes":95,"time_charge":238,"extras_total":45,"total":283,"gross":283,"discount":23,"treats":45,"net":215,"payments":[{"method":"cash","amount":100},{"method":"card","amount":65},{"method":"tab","amount":50,"customer":"Ahmet"}]})"
+        << "Hesap kapatıldı"
+        << "Fiş 12: 95 dakika, süre 238 TL, extra 45 TL, toplam 283 TL, ikram 45 TL, indirim 23 TL, net 215 TL; Nakit 100 TL, Kart 65 TL, Veresiye 50 TL (Ahmet)";
+    QTest::newRow("pay_apart") << "pay_apart"
+        << R"({"bill":13,"extras":["Çay","Tost"],"extras_total":45,"ahead":100,"method":"tab","customer":"Ahmet"})"
+        << "Ayrı ödeme alındı" << "Fiş 13: Çay, Tost (45 TL); hesaba 100 TL; Veresiye (Ahmet)";
+    QTest::newRow("pay_apart, an amount alone") << "pay_apart"
+        << R"({"extras":[],"extras_total":0,"ahead":100,"method":"card"})"
+        << "Ayrı ödeme alındı" << "hesaba 100 TL; Kart";
+    QTest::newRow("tab_collect") << "tab_collect" << R"({"customer":"Ahmet","method":"card"})"
+        << "Veresiye tahsil edildi" << "Ahmet, Kart";
+    QTest::newRow("shift_open") << "shift_open" << R"({"float":500})" << "Vardiya açıldı" << "Kasadaki para 500 TL";
+    QTest::newRow("shift_close, short") << "shift_close"
+        << R"({"shift":3,"expected":1250,"counted":1240,"difference":-10,"note":"bozuk para"})"
+        << "Vardiya kapatıldı" << "Vardiya 3: beklenen 1.250 TL, sayılan 1.240 TL, fark -10 TL, not: bozuk para";
+    QTest::newRow("shift_close, over") << "shift_close"
+        << R"({"shift":3,"expected":1250,"counted":1260,"difference":10,"note":""})"
+        << "Vardiya kapatıldı" << "Vardiya 3: beklenen 1.250 TL, sayılan 1.260 TL, fark +10 TL";
+    QTest::newRow("cash_out") << "cash_out" << R"({"reason":"Tüpçü"})" << "Kasadan çıkış" << "neden: Tüpçü";
     QTest::newRow("move") << "move" << R"({"from":"Masa 1","to":"Masa 2"})" << "Masa taşındı" << "Masa 1 → Masa 2";
     QTest::newRow("cancel, reopened") << "cancel" << R"({"bill":12,"reason":"yanlış masa","reopened_on":"Masa 3"})"
         << "Fiş iptal edildi" << "Fiş 12, neden: yanlış masa, Masa 3'te yeniden açıldı";
     QTest::newRow("cancel, not reopened") << "cancel" << R"({"bill":12,"reason":"deneme","reopened_on":null})"
         << "Fiş iptal edildi" << "Fiş 12, neden: deneme";
+    QTest::newRow("cancel, refunded") << "cancel" << R"({"bill":12,"reason":"deneme","reopened_on":null,"refunded":true})"
+        << "Fiş iptal edildi" << "Fiş 12, neden: deneme, ödenen tutar iade edildi";
+    QTest::newRow("cancel, kept") << "cancel" << R"({"bill":12,"reason":"deneme","refunded":false})"
+        << "Fiş iptal edildi" << "Fiş 12, neden: deneme, ödenen tutar iade edilmedi";
     QTest::newRow("tables") << "tables" << R"({"old":10,"new":12,"prefix":"Masa"})"
         << "Masalar oluşturuldu" << "Masa sayısı 10 → 12, masa adı Masa";
     QTest::newRow("table_rename") << "table_rename" << R"({"old":"Masa 2","new":"Bahçe"})"

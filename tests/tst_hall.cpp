@@ -911,7 +911,7 @@ void TestHall::takingTheMoney()
                               std::nullopt, w.size() > 1);
             QVERIFY2(!refused, qPrintable(step + " was taken"));
         } catch (const RuntimeError &e) {
-            QVERIFY2(refused, qPrintable(step + ": " + e.message()));
+            QVERIFY2(refused, qPrintable(step + ": " + e.text()));
         }
     }
     if (stored == "-") {

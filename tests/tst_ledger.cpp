@@ -61,6 +61,95 @@ bool execAll(const QString &file, const QStringList &statements)
     return ok;
 }
 
+// What a ledger made now holds that version 5 did not: taken away, it is as version 5 left it.
+const QStringList kBeforeMoney{"DROP TABLE bill_treats",
+                               "DROP TABLE payments",
+                               "DROP TABLE customers",
+                               "DROP TABLE shifts",
+                               "DROP TABLE cash_outs",
+                               "ALTER TABLE bills DROP COLUMN discount",
+                               "ALTER TABLE bills DROP COLUMN discount_percent",
+                               "ALTER TABLE bills DROP COLUMN discount_reason",
+                               "ALTER TABLE bills DROP COLUMN treats",
+                               "ALTER TABLE bills DROP COLUMN net",
+                               "ALTER TABLE bills DROP COLUMN part"};
+
+// The ledger's steps over a desk's files, without the windows: Masa 1 open since 20:00 with
+// Çay (50 TL) and Tost (150 TL), Masa 2 open since 20:30, Masa 3 free.
+struct Till
+{
+    Desk desk;
+    ledger::Ledger ledger;
+    RecordList reg;
+    std::unique_ptr<ledger::Operations> ops;
+
+    Till()
+    {
+        QMap<int, QString> r = account(0, "7.12.2026", "20:00:00", "600");
+        r.insert(account(1, "7.12.2026", "20:30:00", "600"));
+        desk.prepare(3, {}, r);
+        desk.writeLines(desk.paths.tableExtrasFile("Masa 1"), {"Çay", "50", "Tost", "150"});
+        start();
+    }
+    // As a new start finds the files.
+    void start()
+    {
+        ops.reset();
+        reg.load(desk.paths.registerFile());
+        QVERIFY(ledger.open(desk.paths.ledgerFile()));
+        ops = std::make_unique<ledger::Operations>(
+            ledger, reg, desk.paths, [](int t) { return "Masa " + QString::number(t + 1); });
+    }
+    // Table t's account as a bill: `time` for its time, and Masa 1's extras.
+    ledger::BillRecord bill(int t, qint64 time) const
+    {
+        ledger::BillRecord b;
+        b.tablePos = t;
+        b.tableName = "Masa " + QString::number(t + 1);
+        b.openedDate = reg.value(RegisterLine::date(t));
+        b.openedTime = reg.value(RegisterLine::startTime(t));
+        b.feeLine = "600";
+        b.closedAt = desk.env.now();
+        if (t == 0)
+            b.extras = {{"Çay", 50}, {"Tost", 150}};
+        b.bill = {60, 600, time, false, t == 0 ? 200 : 0, time + (t == 0 ? 200 : 0)};
+        return b;
+    }
+    QList<QVariantList> rows(const QString &sql) const
+    {
+        return ::rows(desk.paths.ledgerFile(), sql);
+    }
+};
+
+counter::Payment paid(counter::Method method, qint64 amount, const QString &customer = {})
+{
+    return {method, amount, customer, {}, false, 0};
+}
+
+// "cash 300" for each payment, "ahead" after one taken ahead, the customer after a tab's.
+QStringList paymentsText(const QList<counter::Payment> &payments)
+{
+    QStringList out;
+    for (const counter::Payment &p : payments)
+        out << QStringLiteral("%1 %2%3%4")
+                   .arg(counter::methodKey(p.method))
+                   .arg(p.amount)
+                   .arg(p.customer.isEmpty() ? QString() : " " + p.customer,
+                        p.ahead ? " ahead" : "");
+    return out;
+}
+
+// The text thrown, empty when nothing was.
+template <class F> QString thrown(F &&f)
+{
+    try {
+        f();
+    } catch (const RuntimeError &e) {
+        return e.text();
+    }
+    return {};
+}
+
 // Two tables, both open since the evening.
 void prepareTwoOpen(Desk &desk)
 {
@@ -88,6 +177,14 @@ private slots:
     void cancellingReopens_data();
     void cancellingReopens();
     void dayTotals();
+    void settlementRoundTrip_data();
+    void settlementRoundTrip();
+    void moneyThroughAShift_data();
+    void moneyThroughAShift();
+    void moneyNeedsTheLedger_data();
+    void moneyNeedsTheLedger();
+    void droppedMoneyStepIsUndone_data();
+    void droppedMoneyStepIsUndone();
     void olderLedgerIsUpgraded_data();
     void olderLedgerIsUpgraded();
     void ledgerNotOursIsOnlyRead_data();
@@ -496,6 +593,271 @@ void TestLedger::dayTotals()
              QStringLiteral("Yeniden başlatıldı (21:15:03)"));
 }
 
+void TestLedger::settlementRoundTrip_data()
+{
+    QTest::addColumn<QList<int>>("treated"); // the extras on the house; -1: the time charge
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<qint64>("discount"); // as an amount, where no percentage
+    QTest::addColumn<qint64>("ahead");    // cash taken ahead with "Ayrı Öde"
+    QTest::addColumn<QStringList>("payments");
+    QTest::addColumn<qint64>("net");
+    QTest::addColumn<QList<qint64>>("byMethod"); // cash, card, tab
+    // Masa 1: 800 TL of time, Çay 50 TL and Tost 150 TL.
+    QTest::newRow("nothing given: written as before")
+        << QList<int>{} << 0 << qint64(0) << qint64(0) << QStringList{} << qint64(1000)
+        << QList<qint64>{0, 0, 0};
+    QTest::newRow("paid whole in cash")
+        << QList<int>{} << 0 << qint64(0) << qint64(0) << QStringList{"cash 1000"} << qint64(1000)
+        << QList<qint64>{1000, 0, 0};
+    // 10 % of 950; part of it taken ahead, the rest by card and on Ahmet's tab.
+    QTest::newRow("a treat, a percentage, split three ways")
+        << QList<int>{0} << 10 << qint64(0) << qint64(100)
+        << QStringList{"card 355", "tab 400 Ahmet"} << qint64(855) << QList<qint64>{100, 355, 400};
+    // 7 % of 850 is 59.5: 59.
+    QTest::newRow("a percentage, rounded down")
+        << QList<int>{1} << 7 << qint64(0) << qint64(0) << QStringList{"cash 791"} << qint64(791)
+        << QList<qint64>{791, 0, 0};
+    QTest::newRow("the time on the house, an amount off")
+        << QList<int>{-1, 0} << 0 << qint64(33) << qint64(0) << QStringList{"card 117"}
+        << qint64(117) << QList<qint64>{0, 117, 0};
+}
+
+void TestLedger::settlementRoundTrip()
+{
+    // Written as the hall works it out, read back whole and in the day's listing.
+    QFETCH(QList<int>, treated);
+    QFETCH(int, percent);
+    QFETCH(qint64, discount);
+    QFETCH(qint64, ahead);
+    QFETCH(QStringList, payments);
+    QFETCH(qint64, net);
+    QFETCH(QList<qint64>, byMethod);
+    Till till;
+    if (ahead)
+        till.ops->payApart(0, {}, {}, paid(counter::Method::Cash, ahead), {});
+    ledger::BillRecord b = till.bill(0, 800);
+    counter::Settlement &s = b.settlement;
+    for (int t : treated)
+        s.treats << counter::Treat{t, 0, "ev sahibi"};
+    s.discount = {discount, percent, discount || percent ? "müdavim" : ""};
+    s.payments = till.ledger.paymentsAhead(0);
+    QCOMPARE(s.payments.size(), ahead ? 1 : 0);
+    for (const QString &p : payments)
+        s.payments << paid(*counter::methodOf(p.section(' ', 0, 0)),
+                           p.section(' ', 1, 1).toLongLong(), p.section(' ', 2));
+    QCOMPARE(counter::dueOf(b.bill, {50, 150}, s).net, net);
+    const qint64 id = till.ops->settle(b, {});
+    const QStringList expected =
+        (ahead ? QStringList{QStringLiteral("cash %1 ahead").arg(ahead)} : QStringList()) +
+        payments;
+    const ledger::BillRecord read = *till.ledger.bill(id);
+    QCOMPARE(read.settlement.discount, s.discount);
+    QCOMPARE(read.settlement.treats, s.treats);
+    QCOMPARE(paymentsText(read.settlement.payments), expected);
+    QCOMPARE(read.due().net, net);
+    QCOMPARE(read.due().left, payments.isEmpty() && !ahead ? net : 0);
+    const QList<ledger::BillRecord> day = till.ledger.bills(
+        ledger::businessDayStart(QDate(2026, 12, 7)), ledger::businessDayStart(QDate(2026, 12, 8)),
+        ledger::Ledger::Detail::Listing);
+    QCOMPARE(day.size(), 1);
+    QCOMPARE(day.first().due(), read.due());
+    QCOMPARE(paymentsText(day.first().settlement.payments), expected);
+    const ledger::DayTotals totals = ledger::dayTotals(day);
+    QCOMPARE(totals.net, net);
+    QCOMPARE((QList<qint64>{totals.byMethod.cash, totals.byMethod.card, totals.byMethod.tab}),
+             byMethod);
+    QCOMPARE(till.rows("SELECT net, treats, part FROM bills"),
+             (QList<QVariantList>{{net, read.due().treats, 0}}));
+    // Those of the settle at its closing, the one taken ahead when it was.
+    QCOMPARE(till.rows("SELECT DISTINCT at FROM payments WHERE ahead = 0"),
+             payments.isEmpty() ? QList<QVariantList>{}
+                                : QList<QVariantList>{{"2026-12-07T21:15:03"}});
+    QVERIFY(till.ledger.paymentsAhead(0).isEmpty());
+    const bool tab = byMethod.at(2) > 0;
+    QCOMPARE(till.ledger.customers(), tab ? QStringList{"Ahmet"} : QStringList());
+    if (tab)
+        QCOMPARE(till.ledger.tabBalances().first().balance, byMethod.at(2));
+}
+
+void TestLedger::moneyThroughAShift_data()
+{
+    QTest::addColumn<bool>("refunded");
+    QTest::addColumn<qint64>("expected"); // cash in the drawer at the close
+    // 500 + 300 cash taken + 200 collected − 50 taken out, less the refund of 300.
+    QTest::newRow("cancelled, money given back") << true << qint64(650);
+    QTest::newRow("cancelled, money kept") << false << qint64(950);
+}
+
+void TestLedger::moneyThroughAShift()
+{
+    QFETCH(bool, refunded);
+    QFETCH(qint64, expected);
+    using M = counter::Method;
+    Till till;
+    const qint64 shiftId = till.ops->openShift("Ayşe", 500, {"shift_open", {}, "{}", 500});
+    QCOMPARE(thrown([&] { till.ops->openShift("Ayşe", 0, {}); }),
+             QStringLiteral("Açık bir vardiya var."));
+    // Masa 1: 1000 TL in three parts; Masa 2: 400 TL all on Ahmet's tab.
+    ledger::BillRecord a = till.bill(0, 800);
+    a.settlement.payments = {paid(M::Cash, 300), paid(M::Card, 200), paid(M::Tab, 500, "Ahmet")};
+    const qint64 aId = till.ops->settle(a, {});
+    ledger::BillRecord b = till.bill(1, 400);
+    b.settlement.payments = {paid(M::Tab, 400, "ahmet ")};
+    till.ops->settle(b, {});
+    QCOMPARE(till.ledger.tabBalances().first().balance, 900);
+    till.ops->collect("Ahmet", paid(M::Cash, 200), {"tab_collect", {}, "{}", 200});
+    till.ops->cashOut(50, "Tüpçü", {"cash_out", {}, "{}", 50});
+    till.ops->cancel(aId, "yanlış masa", till.desk.env.now(), {}, {}, refunded);
+    QCOMPARE(till.rows("SELECT count(*) FROM payments WHERE bill_id = 1 AND kind = 'sale'"
+                       " AND cancelled_at IS NULL"),
+             QList<QVariantList>{{0}});
+    QCOMPARE(till.rows("SELECT method, amount FROM payments WHERE kind = 'refund'"),
+             refunded ? (QList<QVariantList>{{"cash", 300}, {"card", 200}})
+                      : QList<QVariantList>{});
+    // The tab part of the cancelled bill is no longer owed: 400 − 200, then paid off by card.
+    QCOMPARE(till.ledger.tabBalances().first().balance, 200);
+    QCOMPARE(thrown([&] { till.ops->collect("Ahmet", paid(M::Card, 201), {}); }),
+             QStringLiteral("Tahsil edilecek tutar (201 TL), Ahmet adlı müşterinin veresiye "
+                            "borcunu (200 TL) aşıyor."));
+    till.ops->collect("AHMET", paid(M::Card, 200), {});
+    QCOMPARE(till.ledger.tabBalances().first().balance, 0);
+    QCOMPARE(till.ledger.tabLines("Ahmet").size(), 4);
+    const ledger::ShiftReport r =
+        till.ledger.shiftReport(*till.ledger.currentShift(), till.desk.env.now().addSecs(1));
+    QCOMPARE(r.taken, (ledger::MethodSums{300, 200, 900}));
+    QCOMPARE(r.collected, (ledger::MethodSums{200, 200, 0}));
+    QCOMPARE(r.refunded, (refunded ? ledger::MethodSums{300, 200, 0} : ledger::MethodSums{}));
+    QCOMPARE(r.cashOut, 50);
+    QCOMPARE(r.net, 400);
+    QCOMPARE(r.cancelled.size(), 1);
+    QCOMPARE(r.expectedCash(), expected);
+    till.ops->closeShift(shiftId, r.expectedCash(), expected - 10, "bozuk para", {});
+    QVERIFY(!till.ledger.currentShift());
+    QCOMPARE(till.rows("SELECT expected, counted, note FROM shifts"),
+             (QList<QVariantList>{{expected, expected - 10, "bozuk para"}}));
+    // Each with its event, chained.
+    QCOMPARE(till.rows("SELECT kind FROM events ORDER BY id"),
+             (QList<QVariantList>{{"shift_open"}, {"tab_collect"}, {"cash_out"}}));
+    QVERIFY(ledger::verifyChain(till.desk.paths.ledgerFile()).ok);
+}
+
+void TestLedger::moneyNeedsTheLedger_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addColumn<QString>("said"); // how the refusal ends
+    QTest::newRow("collect") << "collect"
+                             << "tahsilat kaydedilmedi.";
+    QTest::newRow("open a shift") << "shift_open"
+                                  << "vardiya açılmadı.";
+    QTest::newRow("cash out") << "cash_out"
+                              << "kasadan çıkış kaydedilmedi.";
+    QTest::newRow("pay ahead") << "part"
+                               << "ödeme alınmadı.";
+}
+
+void TestLedger::moneyNeedsTheLedger()
+{
+    // Another program holds the ledger: the money is not taken, and the operator is told.
+    QFETCH(QString, step);
+    QFETCH(QString, said);
+    using M = counter::Method;
+    Till till;
+    ledger::BillRecord b = till.bill(1, 400);
+    b.settlement.payments = {paid(M::Tab, 400, "Ahmet")};
+    till.ops->settle(b, {});
+    const QString everything = "SELECT (SELECT count(*) FROM payments), (SELECT count(*) FROM"
+                               " shifts), (SELECT count(*) FROM cash_outs)";
+    const QList<QVariantList> before = till.rows(everything);
+    QString refusal;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "holder");
+        db.setDatabaseName(till.desk.paths.ledgerFile());
+        QVERIFY(db.open());
+        QSqlQuery hold(db);
+        QVERIFY(hold.exec("BEGIN IMMEDIATE"));
+        try {
+            if (step == "collect")
+                till.ops->collect("Ahmet", paid(M::Cash, 100), {"tab_collect", {}, "{}", 100});
+            else if (step == "shift_open")
+                till.ops->openShift("Ayşe", 500, {"shift_open", {}, "{}", 500});
+            else if (step == "cash_out")
+                till.ops->cashOut(50, "Tüpçü", {"cash_out", {}, "{}", 50});
+            else
+                till.ops->payApart(0, {}, {}, paid(M::Card, 100), {"pay_apart", {}, "{}", 100});
+        } catch (const ledger::NotTaken &e) {
+            refusal = e.text();
+        }
+        hold.exec("ROLLBACK");
+    }
+    QSqlDatabase::removeDatabase("holder");
+    QVERIFY2(refusal.startsWith("Defter başka bir program tarafından kullanılıyor; " + said),
+             qPrintable(refusal));
+    QCOMPARE(till.rows(everything), before);
+    QVERIFY(!till.ops->status().isEmpty());
+}
+
+void TestLedger::droppedMoneyStepIsUndone_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::newRow("pay apart") << "part";
+    QTest::newRow("move, with money taken ahead") << "move";
+    QTest::newRow("settle, with money taken ahead") << "settle";
+    QTest::newRow("cancel, refunded and reopened") << "reopen";
+}
+
+void TestLedger::droppedMoneyStepIsUndone()
+{
+    // A step whose files were found as before is dropped at the next start: the ledger is as it
+    // was before it, money and all.
+    QFETCH(QString, step);
+    using M = counter::Method;
+    Till till;
+    till.ops->payApart(0, {}, {}, paid(M::Card, 100), {});
+    qint64 paidId = 0;
+    if (step == "reopen") {
+        ledger::BillRecord b = till.bill(1, 400);
+        b.settlement.payments = {paid(M::Cash, 400)};
+        paidId = till.ops->settle(b, {});
+    }
+    const QString ledgerState =
+        "SELECT 'p', id, bill_id, table_pos, ahead, cancelled_at, kind FROM payments UNION ALL"
+        " SELECT 'b', id, cancelled_at, 0, 0, 0, 0 FROM bills UNION ALL"
+        " SELECT 't', bill_id, pos, 0, 0, 0, 0 FROM bill_treats ORDER BY 1, 2";
+    const QList<QVariantList> before = till.rows(ledgerState);
+    const QStringList reg = till.desk.readLines(till.desk.paths.registerFile());
+    const QByteArray extras = TestEnvironment::readBytes(till.desk.paths.tableExtrasFile("Masa 1"));
+    if (step == "part") {
+        ledger::BillRecord tea = till.bill(0, 0);
+        tea.extras = {{"Çay", 50}};
+        tea.bill = {0, 600, 0, false, 50, 50};
+        tea.settlement.payments = {paid(M::Cash, 50)};
+        till.ops->payApart(0, tea, RecordList::toBytes({"Tost", "150"}), paid(M::Cash, 200), {});
+    } else if (step == "move") {
+        till.ops->move(0, 2, {});
+        QCOMPARE(till.ledger.paymentsAhead(2).size(), 1);
+    } else if (step == "settle") {
+        ledger::BillRecord b = till.bill(0, 800);
+        b.settlement.treats = {{0, 50, "ev sahibi"}};
+        b.settlement.payments = till.ledger.paymentsAhead(0) << paid(M::Cash, 850);
+        till.ops->settle(b, {});
+        QVERIFY(till.ledger.paymentsAhead(0).isEmpty());
+    } else {
+        till.ops->cancel(paidId, "yanlış masa", till.desk.env.now(),
+                         ledger::Operations::Reopen{2, std::nullopt}, {}, true);
+    }
+    QVERIFY(till.rows(ledgerState) != before);
+    // Its files as before, its mark never written.
+    till.desk.writeLines(till.desk.paths.registerFile(), reg);
+    TestEnvironment::writeBytes(till.desk.paths.tableExtrasFile("Masa 1"), extras);
+    QFile::remove(till.desk.paths.tableExtrasFile("Masa 3"));
+    QVERIFY(execAll(till.desk.paths.ledgerFile(),
+                    {"UPDATE journal SET done = 0 WHERE id = (SELECT max(id) FROM journal)"}));
+    till.start();
+    till.ops->finishPending();
+    QCOMPARE(till.rows(ledgerState), before);
+    QCOMPARE(till.ledger.paymentsAhead(0).size(), 1);
+}
+
 void TestLedger::olderLedgerIsUpgraded_data()
 {
     QTest::addColumn<int>("version");
@@ -508,6 +870,8 @@ void TestLedger::olderLedgerIsUpgraded_data()
     QTest::newRow("version 3") << 3 << "250" << true;
     // With its chained events, which the upgrade keeps as they are.
     QTest::newRow("version 4") << 4 << "250" << true;
+    // Its paid bills become payments in cash; its cancelled bills and restarts none.
+    QTest::newRow("version 5") << 5 << "250" << true;
 }
 
 void TestLedger::olderLedgerIsUpgraded()
@@ -525,13 +889,15 @@ void TestLedger::olderLedgerIsUpgraded()
         const QString db = desk.paths.ledgerFile();
         keptId =
             rows(db, "SELECT value FROM ledger_info WHERE key = 'id'").value(0).value(0).toString();
-        if (version == 4) {
+        if (version >= 4) {
             ledger::Ledger made;
             QVERIFY(made.open(db));
             for (const char *kind : {"login", "fee"})
                 made.appendEvent({kind, {}, "{}", {}}, "Ayşe");
         }
-        QStringList older{"DROP TABLE bill_segments"};
+        QStringList older = kBeforeMoney;
+        if (version < 5)
+            older << "DROP TABLE bill_segments";
         if (version == 3)
             older << "DROP TABLE events"
                   << "DROP TABLE cashiers"
@@ -548,6 +914,14 @@ void TestLedger::olderLedgerIsUpgraded()
                             " '7.12.2026', '18:00:00', 100, '2026-12-07T19:30:00', 90, 150, 0, 100,"
                             " 250, '100')",
                             "INSERT INTO bill_extras VALUES(1, 0, 'Çay', 15, 0)",
+                            "INSERT INTO bills(id, table_pos, table_name, opened_date, opened_time,"
+                            " fee, closed_at, minutes, time_charge, minimum_applied, extras_total,"
+                            " total, fee_line, cancelled_at, cancel_reason, restart)"
+                            " VALUES(3, 0, 'Masa 1', '7.12.2026', '19:00:00', 100,"
+                            " '2026-12-07T19:40:00', 40, 70, 0, 0, 70, '100',"
+                            " '2026-12-07T19:45:00', 'deneme', 0), (4, 1, 'Masa 2', '7.12.2026',"
+                            " '19:30:00', 100, '2026-12-07T19:50:00', 20, 35, 0, 0, 35, '100',"
+                            " '2026-12-07T19:50:00', 'Yeniden başlatıldı', 1)",
                             QStringLiteral("PRAGMA user_version = %1").arg(version)}));
         chain = rows(db, "SELECT id, hash FROM events ORDER BY id");
         QCOMPARE(chain.isEmpty(), version == 3);
@@ -593,9 +967,19 @@ void TestLedger::olderLedgerIsUpgraded()
     settle(desk);
     QCOMPARE(desk.env.messages().infos, QStringList{"Masa 1 için hesap kapatıldı!"});
     const QString db = desk.paths.ledgerFile();
-    QCOMPARE(rows(db, "PRAGMA user_version"), QList<QVariantList>{{5}});
+    QCOMPARE(rows(db, "PRAGMA user_version"), QList<QVariantList>{{6}});
+    const QList<QVariantList> old =
+        version >= 3 ? QList<QVariantList>{{1, 0, 115}, {2, 0, 250}, {3, 0, 70}, {4, 1, 35}}
+                     : QList<QVariantList>{{1, 0, 115}, {2, 0, 250}};
     QCOMPARE(rows(db, "SELECT id, restart, total FROM bills"),
-             (QList<QVariantList>{{1, 0, 115}, {2, 0, 250}, {3, 0, 1250000}}));
+             (old + QList<QVariantList>{{old.size() + 1, 0, 1250000}}));
+    QCOMPARE(rows(db, "SELECT count(*) FROM bills WHERE net IS NOT total"),
+             QList<QVariantList>{{0}});
+    QCOMPARE(rows(db, QStringLiteral("SELECT bill_id, kind, method, amount, at, operator FROM"
+                                     " payments WHERE bill_id <= %1 ORDER BY id")
+                          .arg(old.size())),
+             (QList<QVariantList>{{1, "sale", "cash", 115, "2026-12-07T19:00:00", "-"},
+                                  {2, "sale", "cash", 250, "2026-12-07T19:30:00", "-"}}));
     QCOMPARE(rows(db, "SELECT name, carried FROM bill_extras"), (QList<QVariantList>{{"Çay", 0}}));
     // Its tables as a new ledger's: STRICT, with their indexes; its id kept beside it too.
     QCOMPARE(rows(db, "SELECT count(*) FROM pragma_table_list WHERE schema = 'main' AND"
@@ -604,17 +988,25 @@ void TestLedger::olderLedgerIsUpgraded()
     QCOMPARE(rows(db, "SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY 1"),
              (QList<QVariantList>{{"bill_extras"},
                                   {"bill_segments"},
+                                  {"bill_treats"},
                                   {"bills"},
                                   {"bills_by_cancel"},
                                   {"bills_by_closing"},
+                                  {"cash_outs"},
                                   {"cashiers"},
+                                  {"customers"},
                                   {"events"},
                                   {"events_by_at"},
                                   {"journal"},
                                   {"journal_open"},
                                   {"ledger_info"},
                                   {"openings"},
-                                  {"permissions"}}));
+                                  {"payments"},
+                                  {"payments_by_at"},
+                                  {"payments_by_bill"},
+                                  {"payments_by_customer"},
+                                  {"permissions"},
+                                  {"shifts"}}));
     const QList<QVariantList> id = rows(db, "SELECT value FROM ledger_info WHERE key = 'id'");
     QCOMPARE(id.value(0).value(0).toString().size(), 32);
     if (!keptId.isEmpty())
@@ -823,16 +1215,21 @@ void TestLedger::exportCsv()
     QVERIFY(csv.startsWith("\xEF\xBB\xBF"));
     const QStringList lines = QString::fromUtf8(csv.mid(3)).split("\r\n", Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 4);
-    QVERIFY(lines[0].endsWith(";Durum;Faturalanan dk;Durdurulan dk"));
+    QVERIFY(lines[0].endsWith(
+        ";Durum;Faturalanan dk;Durdurulan dk;Brüt;İndirim;İkram;Net;Nakit;Kart;Veresiye"));
     // Billed and stopped minutes from the segments; without them, the bill's minutes.
     QCOMPARE(lines[1],
              QStringLiteral("1;07.12.2026 21:15:03;Masa 1;07.12.2026;20:00:00;75;1000000;"
                             "1250000;Hayır;15;1250015;07.12.2026 21:15:03;"
-                            "\"deneme; \"\"iade\"\"\";\"İptal: deneme; \"\"iade\"\"\";75;0"));
-    QCOMPARE(lines[2], QStringLiteral("2;07.12.2026 21:15:03;Masa 2;07.12.2026;21:00:00;15;1000000;"
-                                      "250000;Hayır;0;250000;;;Ödendi;15;0"));
+                            "\"deneme; \"\"iade\"\"\";\"İptal: deneme; \"\"iade\"\"\";75;0;"
+                            "1250015;0;0;1250015;1250015;0;0"));
+    QCOMPARE(lines[2],
+             QStringLiteral("2;07.12.2026 21:15:03;Masa 2;07.12.2026;21:00:00;15;1000000;"
+                            "250000;Hayır;0;250000;;;Ödendi;15;0;250000;0;0;250000;250000;0;"
+                            "0"));
     QCOMPARE(lines[3], QStringLiteral("3;07.12.2026 21:30:00;Masa 2;07.12.2026;20:00:00;35;1000000;"
-                                      "583334;Hayır;0;583334;;;Ödendi;35;15"));
+                                      "583334;Hayır;0;583334;;;Ödendi;35;15;583334;0;0;583334;0;0;"
+                                      "0"));
     // The export closes the day: the chain's head is shown and anchored beside the ledger.
     const ledger::ChainHead head = desk.forms.Cash->ledger().chainHead();
     QCOMPARE(head.id, 4); // three settles and the cancel
@@ -896,6 +1293,11 @@ void TestLedger::exportedCells()
         b.cancelReason = reason;
     }
     b.restart = restart;
+    // The figures as paid: the Çay on the house, 50 off, the rest in three parts.
+    b.settlement = {{50, 0, "müdavim"},
+                    {{0, 60, "ev sahibi"}},
+                    {paid(counter::Method::Cash, 300), paid(counter::Method::Card, 100),
+                     paid(counter::Method::Tab, 58, "Ahmet")}};
 
     Desk desk;
     desk.prepare(1);
@@ -911,8 +1313,8 @@ void TestLedger::exportedCells()
              "\xEF\xBB\xBF"
              "Fiş No;Kapanış;Masa;Açılış Tarihi;Açılış Saati;Süre (dk);Saatlik Ücret;Saat Tutarı;"
              "En Az Ücret;Extralar;Toplam;İptal Zamanı;İptal Nedeni;Durum;Faturalanan dk;"
-             "Durdurulan dk\r\n7;" +
-                 line.toUtf8() + ";122;0\r\n");
+             "Durdurulan dk;Brüt;İndirim;İkram;Net;Nakit;Kart;Veresiye\r\n7;" +
+                 line.toUtf8() + ";122;0;568;50;60;458;300;100;58\r\n");
 }
 
 void TestLedger::momentsReadAsQtReadsThem_data()
@@ -1316,15 +1718,14 @@ void TestLedger::ledgerNotOursIsOnlyRead_data()
         << QStringList{"CREATE TABLE notes(x)"} << "tablosu var: notes"
         << "";
     QTest::newRow("a newer version")
-        << QStringList{"ALTER TABLE bills ADD COLUMN discount INTEGER NOT NULL DEFAULT 0",
-                       "ALTER TABLE bills ADD COLUMN deleted INTEGER NOT NULL DEFAULT 0",
-                       "PRAGMA user_version = 6"}
+        << QStringList{"ALTER TABLE bills ADD COLUMN deleted INTEGER NOT NULL DEFAULT 0",
+                       "PRAGMA user_version = 7"}
         << "daha yeni"
         << "";
     // An older version's, without segments: its bills are shown without them.
     QTest::newRow("an older version with a view")
-        << QStringList{"DROP TABLE bill_segments", "PRAGMA user_version = 4",
-                       "CREATE VIEW paid AS SELECT * FROM bills"}
+        << kBeforeMoney + QStringList{"DROP TABLE bill_segments", "PRAGMA user_version = 4",
+                                      "CREATE VIEW paid AS SELECT * FROM bills"}
         << "görünümü"
         << "";
     QTest::newRow("another program's")
