@@ -1878,11 +1878,14 @@ ShiftReport Ledger::shiftReport(const Shift &shift, const QDateTime &until) cons
     r.until = shift.closedAt.isValid() ? shift.closedAt : until;
     if (!readable() || !m_money)
         return r;
-    const QString from = isoText(shift.openedAt), to = isoText(r.until);
-    r.bills = bills(shift.openedAt, r.until, Detail::Listing);
+    // Moments are kept to the second: what was taken in the closing's own second is the
+    // closing shift's, never left out of every shift.
+    const QDateTime end = r.until.addSecs(1);
+    const QString from = isoText(shift.openedAt), to = isoText(end);
+    r.bills = bills(shift.openedAt, end, Detail::Listing);
     for (const BillRecord &b : std::as_const(r.bills)) {
         // Cancelled after the shift, it stood in it.
-        if (b.cancelled() && b.cancelledAt < r.until)
+        if (b.cancelled() && b.cancelledAt < end)
             continue;
         const counter::Due d = b.due();
         r.gross += d.gross;

@@ -1373,10 +1373,17 @@ qint64 Operations::openShift(const QString &cashier, qint64 floatCash, const New
         open.finish();
         if (one)
             throwError(QStringLiteral("Açık bir vardiya var."));
+        // The last shift owns its closing's whole second: this one starts after it.
+        QSqlQuery &last = m_ledger.statement("SELECT max(closed_at) FROM shifts");
+        execOrThrow(m_ledger, last);
+        QDateTime at = clock::now();
+        if (last.next() && !last.value(0).isNull())
+            at = qMax(at, fromIsoText(last.value(0).toString()).addSecs(1));
+        last.finish();
         QSqlQuery &q =
             m_ledger.statement("INSERT INTO shifts(cashier, opened_at, float) VALUES(?, ?, ?)");
         bindAll(q, {cashier.trimmed().isEmpty() ? QStringLiteral("-") : cashier.trimmed(),
-                    isoText(clock::now()), floatCash});
+                    isoText(at), floatCash});
         execOrThrow(m_ledger, q);
         id = q.lastInsertId().toLongLong();
     });
