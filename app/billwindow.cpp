@@ -27,7 +27,7 @@ BillWindow::BillWindow(QWidget *parent) : QDialog(parent), ui(new Ui::BillWindow
     ui->PaymentsList->setItemDelegate(payments);
     ui->AmountEdit->installEventFilter(this);
     ui->PaymentsList->installEventFilter(this);
-    connect(ui->PaidButton, &QPushButton::clicked, this, &BillWindow::paid);
+    connect(ui->PaidButton, &QPushButton::clicked, this, &BillWindow::accept);
     connect(ui->CancelButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(ui->CashButton, &QPushButton::clicked, this, [this] { take(counter::Method::Cash); });
     connect(ui->CardButton, &QPushButton::clicked, this, [this] { take(counter::Method::Card); });
@@ -310,10 +310,10 @@ void BillWindow::editTreats()
     refresh();
 }
 
-void BillWindow::paid()
+void BillWindow::accept()
 {
     if (!m_hall) {
-        accept();
+        QDialog::accept();
         return;
     }
     counter::Settlement s = m_settlement;
@@ -330,7 +330,7 @@ void BillWindow::paid()
         return;
     }
     m_settlement = s;
-    accept();
+    QDialog::accept();
 }
 
 bool BillWindow::eventFilter(QObject *watched, QEvent *event)

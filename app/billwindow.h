@@ -42,6 +42,9 @@ public:
 
     Ui::BillWindow *ui;
 
+    // "Ödendi, Kapat": what is left is paid in cash, as it always was.
+    void accept() override;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -54,7 +57,6 @@ private:
     void removePayment();
     void editDiscount();
     void editTreats();
-    void paid();
     std::optional<qint64> amountTyped() const;
 
     kv::hall::Hall *m_hall = nullptr;

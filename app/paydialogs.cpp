@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStringListModel>
 #include <QVBoxLayout>
 
 using namespace kv;
@@ -73,11 +74,20 @@ void setUpCustomerBox(QComboBox *box, const QStringList &customers)
     box->setInsertPolicy(QComboBox::NoInsert);
     box->lineEdit()->setPlaceholderText(QStringLiteral("Müşterinin adı"));
     box->lineEdit()->setMaxLength(80);
-    auto *completer = new QCompleter(customers, box);
-    completer->setCaseSensitivity(Qt::CaseInsensitive);
-    completer->setFilterMode(Qt::MatchContains);
-    completer->setCompletionMode(QCompleter::PopupCompletion);
-    box->setCompleter(completer);
+    // One completer a box, its list renewed: a window filled at every bill keeps no others.
+    auto *model = box->findChild<QStringListModel *>(QStringLiteral("customerNames"));
+    if (!model) {
+        model = new QStringListModel(box);
+        model->setObjectName(QStringLiteral("customerNames"));
+    }
+    model->setStringList(customers);
+    if (!box->completer() || box->completer()->model() != model) {
+        auto *completer = new QCompleter(model, box);
+        completer->setCaseSensitivity(Qt::CaseInsensitive);
+        completer->setFilterMode(Qt::MatchContains);
+        completer->setCompletionMode(QCompleter::PopupCompletion);
+        box->setCompleter(completer);
+    }
 }
 
 DiscountDialog::DiscountDialog(const counter::Discount &now, qint64 base, QWidget *parent)
