@@ -247,8 +247,22 @@ void BillWindow::take(counter::Method method)
 void BillWindow::removePayment()
 {
     const int row = ui->PaymentsList->currentRow();
-    if (row < 0 || row >= m_settlement.payments.size() || m_settlement.payments.at(row).ahead)
+    if (row < 0 || row >= m_settlement.payments.size())
         return;
+    // Money taken ahead was taken: it goes back only as a refund, written at once.
+    if (const counter::Payment &p = m_settlement.payments.at(row); p.ahead) {
+        if (!messages::ask(QStringLiteral("Önceden ayrı alınan %1 (%2) iade edilsin mi?")
+                               .arg(counter::amountText(p.amount), counter::methodText(p.method))))
+            return;
+        try {
+            m_hall->returnAhead(m_record.tablePos, p.id);
+        } catch (const RuntimeError &e) {
+            messages::showError(e.text());
+        }
+        m_change = 0;
+        refresh();
+        return;
+    }
     m_settlement.payments.removeAt(row);
     m_change = 0;
     refresh();
@@ -272,7 +286,9 @@ void BillWindow::editDiscount()
     m_change = 0;
     refresh();
     if (m_hall->due(m_record, m_settlement).left < 0)
-        messages::showError(QStringLiteral("Önceden ayrı ödenen tutar, indirimli tutarı aşıyor."));
+        messages::showError(QStringLiteral("Önceden ayrı ödenen tutar, indirimli tutarı aşıyor. "
+                                           "Fazlası için ayrı ödemeyi seçip Delete ile iade "
+                                           "edin."));
 }
 
 void BillWindow::editTreats()

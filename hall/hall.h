@@ -206,6 +206,9 @@ public:
                   const QString &customer, const counter::Moment &now);
     // Why an account cannot be restarted or wiped away: money was taken on it. Empty: it can.
     QString paidAheadProblem(int table) const;
+    // A payment taken ahead on table i's account given back to the guest (say, after its
+    // time was corrected below what was paid).
+    void returnAhead(int table, qint64 payment);
     // A payment against a customer's tab, by cash or card.
     void collect(const QString &customer, counter::Method method, qint64 amount);
     QStringList customers() const;

@@ -58,8 +58,25 @@ QString Hall::paidAheadProblem(int table) const
     if (!sum)
         return QString();
     return QStringLiteral("%1 hesabından %2 ayrı ödendi. Bu hesap yeniden başlatılamaz ve "
-                          "silinemez; önce Hesabı Kapat ile kapatın.")
+                          "silinemez; önce Hesabı Kapat ile kapatın ya da orada ayrı ödemeyi "
+                          "iade edin.")
         .arg(tableName(table), counter::amountText(sum));
+}
+
+void Hall::returnAhead(int table, qint64 payment)
+{
+    const QList<counter::Payment> ahead = paidAhead(table);
+    const auto p = std::find_if(ahead.cbegin(), ahead.cend(),
+                                [payment](const counter::Payment &a) { return a.id == payment; });
+    if (p == ahead.cend())
+        throwError(QStringLiteral("Bu ödeme artık masada değil."));
+    QJsonObject detail{{"payment", payment}, {"method", QString(counter::methodKey(p->method))}};
+    if (!p->customer.isEmpty())
+        detail.insert(QStringLiteral("customer"), p->customer);
+    m_operations->returnAhead(
+        payment, newEvent(QStringLiteral("return_ahead"), tableName(table), detail, -p->amount));
+    emit tableChanged(table);
+    emit moneyChanged();
 }
 
 counter::Due Hall::due(const ledger::BillRecord &record, counter::Settlement &s) const
@@ -85,6 +102,12 @@ void Hall::settle(ledger::BillRecord record, counter::Settlement s)
 {
     const counter::Due d = due(record, s);
     const QString problem = counter::settlementProblem(record.bill, pricesOf(record), s, true);
+    const bool aheadOnly = std::all_of(s.payments.cbegin(), s.payments.cend(),
+                                       [](const counter::Payment &p) { return p.ahead; });
+    if (!problem.isEmpty() && d.left < 0 && aheadOnly)
+        throwError(QStringLiteral("Önceden ayrı ödenen %1, ödenecek tutarı (%2) aşıyor. Hesap "
+                                  "Özeti'nde ayrı ödemeyi seçip Delete ile iade edin.")
+                       .arg(counter::amountText(d.paid), counter::amountText(d.net)));
     if (!problem.isEmpty())
         throwError(problem);
     for (counter::Payment &p : s.payments) {

@@ -309,6 +309,9 @@ QString detailOf(const QString &kind, const QJsonObject &o)
     }
     if (kind == QLatin1String("tab_collect"))
         return joined({text("customer"), methodName(o.value(QLatin1String("method")))});
+    if (kind == QLatin1String("return_ahead"))
+        return joined({methodName(o.value(QLatin1String("method"))), whoseOf(o)},
+                      QStringLiteral(" "));
     if (kind == QLatin1String("shift_open"))
         return prefixed(QStringLiteral("Kasadaki para "), money("float"));
     if (kind == QLatin1String("shift_close")) {
@@ -428,6 +431,7 @@ const std::pair<const char *, const char *> kKinds[] = {
     {"cancel", "Fiş iptal edildi"},
     {"pay_apart", "Ayrı ödeme alındı"},
     {"tab_collect", "Veresiye tahsil edildi"},
+    {"return_ahead", "Ayrı ödeme iade edildi"},
     {"cash_out", "Kasadan çıkış"},
     {"shift_open", "Vardiya açıldı"},
     {"shift_close", "Vardiya kapatıldı"},

@@ -597,10 +597,24 @@ void Operations::setAside(qint64 id, const Step &s)
 {
     transaction(m_ledger, [&](QSqlDatabase &db) {
         const auto exec = [&](const char *sql, qint64 value) { execOn(m_ledger, db, sql, value); };
-        for (qint64 bill : s.bills)
+        for (qint64 bill : s.bills) {
             exec("UPDATE bills SET review = 1 WHERE id = ?", bill);
+            // The account stays where the files left it: so does the money taken ahead on it.
+            exec("UPDATE payments SET bill_id = NULL WHERE bill_id = ? AND ahead = 1", bill);
+        }
         if (s.billId)
             exec("UPDATE bills SET review = 1 WHERE id = ?", s.billId);
+        if (s.kind == QLatin1String("part") && s.lines.value(0).toLongLong() > 0)
+            exec("DELETE FROM payments WHERE id = ? AND bill_id IS NULL",
+                 s.lines.value(0).toLongLong());
+        if (s.kind == QLatin1String("move")) {
+            QSqlQuery q(db);
+            q.prepare(QStringLiteral("UPDATE payments SET table_pos = ? WHERE table_pos = ?"
+                                     " AND ahead = 1 AND bill_id IS NULL"));
+            q.addBindValue(s.table);
+            q.addBindValue(s.target);
+            execOrThrow(m_ledger, q);
+        }
         exec("UPDATE journal SET done = 2 WHERE id = ?", id);
     });
     const QString table = s.kind == QLatin1String("move")
@@ -1426,6 +1440,43 @@ void Operations::cashOut(qint64 amount, const QString &reason, const NewEvent &e
             "INSERT INTO cash_outs(at, amount, reason, operator) VALUES(?, ?, ?, ?)");
         bindAll(q, {isoText(clock::now()), amount, reason.trimmed(), text(m_operator)});
         execOrThrow(m_ledger, q);
+    });
+}
+
+void Operations::returnAhead(qint64 payment, const NewEvent &event)
+{
+    Step s;
+    s.kind = QStringLiteral("return_ahead");
+    s.event = event;
+    s.op = m_operator;
+    ledgerOnly(s, [&] {
+        QSqlQuery &q = m_ledger.statement(
+            "SELECT table_pos, opened_date, opened_time, method, amount, customer FROM payments"
+            " WHERE id = ? AND bill_id IS NULL AND ahead = 1 AND cancelled_at IS NULL"
+            " AND kind = 'sale'");
+        q.bindValue(0, payment);
+        execOrThrow(m_ledger, q);
+        if (!q.next()) {
+            q.finish();
+            throwError(QStringLiteral("Bu ödeme artık masada değil."));
+        }
+        PaymentRow back{"refund",
+                        0,
+                        q.value(0).toInt(),
+                        q.value(1).toString(),
+                        q.value(2).toString(),
+                        false,
+                        clock::now(),
+                        counter::methodOf(q.value(3).toString()).value_or(counter::Method::Cash),
+                        q.value(4).toLongLong(),
+                        q.value(5).toString()};
+        q.finish();
+        QSqlQuery &cancel = m_ledger.statement("UPDATE payments SET cancelled_at = ? WHERE id = ?");
+        bindAll(cancel, {isoText(back.at), payment});
+        execOrThrow(m_ledger, cancel);
+        // A tab's part is simply no longer owed; cash and card go back to the guest.
+        if (back.method != counter::Method::Tab)
+            insertPayment(m_ledger, back, m_operator);
     });
 }
 

@@ -122,6 +122,9 @@ public:
                     const NewEvent &event);
     // Cash taken out of the drawer, for a reason.
     void cashOut(qint64 amount, const QString &reason, const NewEvent &event);
+    // A payment taken ahead on an open account given back: it no longer counts, and its cash
+    // or card leaves as a refund (a tab's part is simply no longer owed).
+    void returnAhead(qint64 payment, const NewEvent &event);
 
     // The counter's own saves and events never stop for the ledger: while it cannot be
     // written, their events wait, chained, in the file beside it (each synced before its

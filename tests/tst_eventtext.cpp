@@ -64,6 +64,8 @@ void TestEventText::detail_data()
     QTest::newRow("pay_apart, an amount alone") << "pay_apart"
         << R"({"extras":[],"extras_total":0,"ahead":100,"method":"card"})"
         << "Ayrı ödeme alındı" << "hesaba 100 TL; Kart";
+    QTest::newRow("return_ahead") << "return_ahead" << R"({"payment":7,"method":"tab","customer":"Ahmet"})"
+        << "Ayrı ödeme iade edildi" << "Veresiye (Ahmet)";
     QTest::newRow("tab_collect") << "tab_collect" << R"({"customer":"Ahmet","method":"card"})"
         << "Veresiye tahsil edildi" << "Ahmet, Kart";
     QTest::newRow("shift_open") << "shift_open" << R"({"float":500})" << "Vardiya açıldı" << "Kasadaki para 500 TL";

@@ -848,6 +848,10 @@ void TestHall::takingTheMoney_data()
     QTest::newRow("paid ahead: no restart") << "apart - 50 cash; restart!"
                                             << "-"
                                             << "sale cash 50";
+    QTest::newRow("time corrected below what was paid ahead: given back, then settled")
+        << "apart - 170 cash; correct -60; enter!; return; enter"
+        << "115/0/0/115 cash 115"
+        << "refund cash 170; sale cash 115";
     QTest::newRow("more ahead than owed is refused") << "apart - 236 cash!"
                                                      << "-"
                                                      << "";
@@ -898,6 +902,10 @@ void TestHall::takingTheMoney()
                                 w[2].toLongLong(), method(w[3]), {}, counter::momentNow());
             else if (w[0] == "move")
                 f.hall.move(table, 2), table = 2;
+            else if (w[0] == "correct")
+                f.hall.correctTime(table, w[1].toLongLong(), "yanlış", counter::momentNow());
+            else if (w[0] == "return")
+                f.hall.returnAhead(table, f.hall.paidAhead(table).value(0).id);
             else if (w[0] == "restart")
                 f.hall.restartAccount(table, "120", counter::momentNow());
             else if (w[0] == "enter")
