@@ -817,8 +817,9 @@ void CashDesk::cancelBill(qint64 id, const QString &reason)
         paid.size() <= 1 && std::all_of(paid.cbegin(), paid.cend(), [](const auto &p) {
             return p.method == counter::Method::Cash && !p.ahead;
         });
-    const bool refunded = took && (m_hall.currentShift() || !plain) &&
-                          messages::ask(QStringLiteral("Ödenen tutar iade edildi mi?"));
+    std::optional<bool> refunded;
+    if (took && (m_hall.currentShift() || !plain))
+        refunded = messages::ask(QStringLiteral("Ödenen tutar iade edildi mi?"));
     // Extras paid apart left an account that runs on: nothing to reopen.
     if (bill->part) {
         if (!taken([&] { m_hall.cancel(id, reason, now, std::nullopt, std::nullopt, refunded); }))

@@ -57,16 +57,14 @@ qint64 priceSum(const QList<ledger::BookedExtra> &extras)
 }
 
 QJsonObject cancelDetail(qint64 id, const QString &reason, const QString &reopenedOn,
-                         const std::optional<ledger::BillRecord> &bill, bool refunded)
+                         std::optional<bool> refunded)
 {
     QJsonObject detail{{"bill", id},
                        {"reason", reason},
                        {"reopened_on", reopenedOn.isEmpty() ? QJsonValue() : reopenedOn}};
-    // Whether money went back is said where the bill took any in cash or by card.
-    if (bill &&
-        std::any_of(bill->settlement.payments.cbegin(), bill->settlement.payments.cend(),
-                    [](const counter::Payment &p) { return p.method != counter::Method::Tab; }))
-        detail.insert(QStringLiteral("refunded"), refunded);
+    // Said only where the operator was asked.
+    if (refunded)
+        detail.insert(QStringLiteral("refunded"), *refunded);
     return detail;
 }
 
@@ -1103,7 +1101,7 @@ void Hall::move(int from, int to)
 
 void Hall::cancel(qint64 id, const QString &reason, const QDateTime &now,
                   const std::optional<ledger::Operations::Reopen> &reopen,
-                  const std::optional<counter::Opening> &opening, bool refunded)
+                  const std::optional<counter::Opening> &opening, std::optional<bool> refunded)
 {
     const auto shown = qScopeGuard([&] {
         if (reopen) {
@@ -1114,11 +1112,10 @@ void Hall::cancel(qint64 id, const QString &reason, const QDateTime &now,
     const std::optional<ledger::BillRecord> bill = m_ledger->bill(id);
     m_operations->cancel(
         id, reason, now, reopen,
-        newEvent(
-            QStringLiteral("cancel"), bill ? bill->tableName : QString(),
-            cancelDetail(id, reason, reopen ? tableName(reopen->table) : QString(), bill, refunded),
-            bill ? std::optional<qint64>(-bill->due().net) : std::nullopt),
-        refunded);
+        newEvent(QStringLiteral("cancel"), bill ? bill->tableName : QString(),
+                 cancelDetail(id, reason, reopen ? tableName(reopen->table) : QString(), refunded),
+                 bill ? std::optional<qint64>(-bill->due().net) : std::nullopt),
+        refunded.value_or(false));
     // Best effort: without it the reopened account is billed by its register text.
     if (reopen && opening)
         m_ledger->setOpening(reopen->table, opening);

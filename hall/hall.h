@@ -219,10 +219,12 @@ public:
     ledger::ShiftReport closeShift(qint64 counted, const QString &note);
     void cashOut(qint64 amount, const QString &reason);
     void move(int from, int to);
-    // `refunded`: what the bill took in cash or by card was given back.
+    // `refunded`: whether what the bill took in cash or by card was given back; none when the
+    // operator was not asked (nothing is written back then).
     void cancel(qint64 id, const QString &reason, const QDateTime &now,
                 const std::optional<ledger::Operations::Reopen> &reopen,
-                const std::optional<counter::Opening> &opening, bool refunded = false);
+                const std::optional<counter::Opening> &opening,
+                std::optional<bool> refunded = std::nullopt);
     // Every account emptied (their extras stay on their tables): each as a dropped bill.
     void wipeAccounts();
     // Whether wiping drops any account's time, which the ledger must then take.

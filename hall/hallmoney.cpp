@@ -16,8 +16,13 @@ std::optional<ledger::TabBalance> tabOf(const ledger::Ledger &l, const QString &
 {
     if (!l.readable())
         return std::nullopt;
-    for (const ledger::TabBalance &b : l.tabBalances())
-        if (b.customer.compare(customer, Qt::CaseInsensitive) == 0)
+    // The name as written first: two tabs written apart before they were matched stay apart.
+    const QList<ledger::TabBalance> all = l.tabBalances();
+    for (const ledger::TabBalance &b : all)
+        if (b.customer == customer.trimmed())
+            return b;
+    for (const ledger::TabBalance &b : all)
+        if (b.customer.compare(customer.trimmed(), Qt::CaseInsensitive) == 0)
             return b;
     return std::nullopt;
 }

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -918,9 +919,25 @@ const QVariant kNoNumber(QMetaType(QMetaType::LongLong));
 
 // A tab's customer, added when new; the name as the customers first wrote it, so that a tab
 // is one whatever the case it is typed in.
-QString customerOf(const Ledger &ledger, const QString &typed)
+// A customer's name as first written, where one matches it letter for letter under Turkish
+// casing ("özge" is "Özge", "ali" is "ALİ"); SQLite's own NOCASE folds English letters only.
+QString knownCustomer(const Ledger &ledger, const QString &typed)
 {
     const QString name = typed.trimmed();
+    static const QLocale turkish(QLocale::Turkish, QLocale::Turkey);
+    const QString folded = turkish.toLower(name);
+    QSqlQuery &all = ledger.statement("SELECT name FROM customers");
+    const auto done = qScopeGuard([&all] { all.finish(); });
+    execOrThrow(ledger, all);
+    while (all.next())
+        if (turkish.toLower(all.value(0).toString()) == folded)
+            return all.value(0).toString();
+    return name;
+}
+
+QString customerOf(const Ledger &ledger, const QString &typed)
+{
+    const QString name = knownCustomer(ledger, typed);
     QSqlQuery &add =
         ledger.statement("INSERT OR IGNORE INTO customers(name, created_at) VALUES(?, ?)");
     bindAll(add, {name, isoText(clock::now())});
@@ -1353,7 +1370,7 @@ void Operations::collect(const QString &customer, const counter::Payment &paymen
             " ON p.customer = c.name AND p.cancelled_at IS NULL"
             " AND ((p.kind = 'sale' AND p.method = 'tab') OR p.kind = 'collect')"
             " WHERE c.name = ? GROUP BY c.name");
-        q.bindValue(0, customer.trimmed());
+        q.bindValue(0, knownCustomer(m_ledger, customer));
         execOrThrow(m_ledger, q);
         const bool known = q.next();
         const QString name = known ? q.value(0).toString() : customer.trimmed();
