@@ -98,11 +98,11 @@ void BillWindow::showPayment(const counter::Due &d, bool paying)
                                                   ? QStringLiteral("Saat tutarı")
                                                   : m_record.extras.value(t.extra).name,
                                               amountText(t.amount));
+    QString treated = treats.join(QStringLiteral(", "));
     if (!treats.isEmpty() && !s.treats.first().reason.isEmpty())
-        treats << QStringLiteral("(%1)").arg(s.treats.first().reason);
-    ui->TreatsValue->setText(
-        QStringLiteral("−%1").arg(amountText(d.treats)) +
-        (treats.isEmpty() ? QString() : QLatin1Char('\n') + treats.join(", ")));
+        treated += QStringLiteral(" (%1)").arg(s.treats.first().reason);
+    ui->TreatsValue->setText(QStringLiteral("−%1").arg(amountText(d.treats)) +
+                             (treated.isEmpty() ? QString() : QLatin1Char('\n') + treated));
     ui->TreatsCaption->setVisible(d.treats > 0);
     ui->TreatsValue->setVisible(d.treats > 0);
     QString discount = QStringLiteral("−%1").arg(amountText(d.discount));

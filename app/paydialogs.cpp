@@ -133,6 +133,12 @@ DiscountDialog::DiscountDialog(const counter::Discount &now, qint64 base, QWidge
         check();
     });
     connect(m_byAmount, &QRadioButton::toggled, this, &DiscountDialog::check);
+    // Alt+T or Alt+Y chooses the way and goes to its figure, ready to be typed over.
+    for (auto [radio, spin] : {std::pair{m_byAmount, m_amount}, std::pair{m_byPercent, m_percent}})
+        connect(radio, &QRadioButton::clicked, spin, [spin = spin] {
+            spin->setFocus();
+            spin->selectAll();
+        });
     connect(m_reason, &QLineEdit::textChanged, this, &DiscountDialog::check);
     (now.percent > 0 ? m_percent : m_amount)->setFocus();
     check();
