@@ -559,6 +559,22 @@ void execOn(const Ledger &ledger, const QSqlDatabase &db, const char *sql, qint6
 }
 } // namespace
 
+void Operations::keepAheadOnAccount(const QSqlDatabase &db, const Step &s) const
+{
+    // A part step's ahead payment was never taken; a move's go back to the table it left.
+    if (s.kind == QLatin1String("part") && s.lines.value(0).toLongLong() > 0)
+        execOn(m_ledger, db, "DELETE FROM payments WHERE id = ? AND bill_id IS NULL",
+               s.lines.value(0).toLongLong());
+    if (s.kind == QLatin1String("move")) {
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral("UPDATE payments SET table_pos = ? WHERE table_pos = ?"
+                                 " AND ahead = 1 AND bill_id IS NULL"));
+        q.addBindValue(s.table);
+        q.addBindValue(s.target);
+        execOrThrow(m_ledger, q);
+    }
+}
+
 void Operations::drop(qint64 id, const Step &s)
 {
     transaction(m_ledger, [&](QSqlDatabase &db) {
@@ -579,17 +595,7 @@ void Operations::drop(qint64 id, const Step &s)
                  s.billId);
             exec("DELETE FROM payments WHERE bill_id = ? AND kind = 'refund'", s.billId);
         }
-        if (s.kind == QLatin1String("part") && s.lines.value(0).toLongLong() > 0)
-            exec("DELETE FROM payments WHERE id = ? AND bill_id IS NULL",
-                 s.lines.value(0).toLongLong());
-        if (s.kind == QLatin1String("move")) {
-            QSqlQuery q(db);
-            q.prepare(QStringLiteral("UPDATE payments SET table_pos = ? WHERE table_pos = ?"
-                                     " AND ahead = 1 AND bill_id IS NULL"));
-            q.addBindValue(s.table);
-            q.addBindValue(s.target);
-            execOrThrow(m_ledger, q);
-        }
+        keepAheadOnAccount(db, s);
         exec("DELETE FROM journal WHERE id = ?", id);
     });
 }
@@ -605,17 +611,7 @@ void Operations::setAside(qint64 id, const Step &s)
         }
         if (s.billId)
             exec("UPDATE bills SET review = 1 WHERE id = ?", s.billId);
-        if (s.kind == QLatin1String("part") && s.lines.value(0).toLongLong() > 0)
-            exec("DELETE FROM payments WHERE id = ? AND bill_id IS NULL",
-                 s.lines.value(0).toLongLong());
-        if (s.kind == QLatin1String("move")) {
-            QSqlQuery q(db);
-            q.prepare(QStringLiteral("UPDATE payments SET table_pos = ? WHERE table_pos = ?"
-                                     " AND ahead = 1 AND bill_id IS NULL"));
-            q.addBindValue(s.table);
-            q.addBindValue(s.target);
-            execOrThrow(m_ledger, q);
-        }
+        keepAheadOnAccount(db, s);
         exec("UPDATE journal SET done = 2 WHERE id = ?", id);
     });
     const QString table = s.kind == QLatin1String("move")

@@ -17,6 +17,8 @@
 // one and at start-up, so whenever the process dies an account is either still open with no
 // bill, or its bill is in the ledger exactly once and its table is free; a moved account and
 // its extras stand on exactly one table.
+class QSqlDatabase;
+
 namespace kv::ledger {
 
 // A table's extras file byte for byte; nullopt when there is none.
@@ -83,8 +85,7 @@ public:
     // given back, written as refunds of the same methods at `now` (a tab's part is simply no
     // longer owed).
     void cancel(qint64 billId, const QString &reason, const QDateTime &now,
-                const std::optional<Reopen> &reopen, const NewEvent &event,
-                bool refunded = false);
+                const std::optional<Reopen> &reopen, const NewEvent &event, bool refunded = false);
 
     // What the operator drops without a sale is written as bills closed and cancelled (each
     // with its reason) in the same step as the file change that drops it.
@@ -167,6 +168,9 @@ private:
     void writeEvent(const Step &step);
     // Deletes the step and undoes what it wrote to the ledger, in one transaction.
     void drop(qint64 id, const Step &step);
+    // Inside drop's or setAside's transaction: money taken ahead stays with the account where
+    // the step's files left it.
+    void keepAheadOnAccount(const QSqlDatabase &db, const Step &step) const;
     void setAside(qint64 id, const Step &step);
     // Runs the step's file changes; a failure is rolled back or finished before it is thrown.
     void run(Step &step, qint64 id);
