@@ -35,6 +35,8 @@
 #include <QStatusBar>
 #include <QStyle>
 
+#include <functional>
+
 using namespace kv;
 
 const QString TForm1::kPlaceholder = QStringLiteral("Eklemek İçin Çift Tıklayın");
@@ -286,8 +288,8 @@ void TForm1::connectHandlers()
     connect(m_exitAction, &QAction::triggered, this, on(&TForm1::k1Click));
     const auto cash = [this](void (CashDesk::*handler)()) {
         return [this, handler] {
-            if (m_cash)
-                guard([&] { (m_cash->*handler)(); });
+            if (CashDesk *desk = m_cash)
+                guard([desk, handler] { std::invoke(handler, desk); });
         };
     };
     connect(ui->Durdur, &QPushButton::clicked, this, on(&TForm1::DurdurClick));
