@@ -1330,6 +1330,16 @@ void Operations::payApart(int table, const std::optional<BillRecord> &bill, cons
     run(s, id);
 }
 
+void Operations::ledgerOnly(const QString &kind, const NewEvent &event,
+                            const std::function<void()> &body)
+{
+    Step s;
+    s.kind = kind;
+    s.event = event;
+    s.op = m_operator;
+    ledgerOnly(s, body);
+}
+
 void Operations::ledgerOnly(Step &s, const std::function<void()> &body)
 {
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
@@ -1354,11 +1364,7 @@ void Operations::collect(const QString &customer, const counter::Payment &paymen
         throwError(QStringLiteral("Veresiye borcu nakit ya da kartla tahsil edilir."));
     if (payment.amount <= 0)
         throwError(QStringLiteral("Tahsil edilecek tutar sıfırdan büyük olmalı."));
-    Step s;
-    s.kind = QStringLiteral("collect");
-    s.event = event;
-    s.op = m_operator;
-    ledgerOnly(s, [&] {
+    ledgerOnly(QStringLiteral("collect"), event, [&] {
         // What is owed now, read in the transaction that takes the payment.
         QSqlQuery &q = m_ledger.statement(
             "SELECT c.name, coalesce(sum(CASE p.kind WHEN 'collect' THEN -p.amount"
@@ -1388,12 +1394,8 @@ qint64 Operations::openShift(const QString &cashier, qint64 floatCash, const New
 {
     if (floatCash < 0)
         throwError(QStringLiteral("Kasadaki para eksi olamaz."));
-    Step s;
-    s.kind = QStringLiteral("shift_open");
-    s.event = event;
-    s.op = m_operator;
     qint64 id = 0;
-    ledgerOnly(s, [&] {
+    ledgerOnly(QStringLiteral("shift_open"), event, [&] {
         QSqlQuery &open = m_ledger.statement("SELECT 1 FROM shifts WHERE closed_at IS NULL");
         execOrThrow(m_ledger, open);
         const bool one = open.next();
@@ -1422,11 +1424,7 @@ void Operations::closeShift(qint64 id, qint64 expected, qint64 counted, const QS
 {
     if (counted < 0)
         throwError(QStringLiteral("Sayılan para eksi olamaz."));
-    Step s;
-    s.kind = QStringLiteral("shift_close");
-    s.event = event;
-    s.op = m_operator;
-    ledgerOnly(s, [&] {
+    ledgerOnly(QStringLiteral("shift_close"), event, [&] {
         QSqlQuery &q = m_ledger.statement(
             "UPDATE shifts SET closed_at = ?, expected = ?, counted = ?, note = ?"
             " WHERE id = ? AND closed_at IS NULL");
@@ -1444,11 +1442,7 @@ void Operations::cashOut(qint64 amount, const QString &reason, const NewEvent &e
         throwError(QStringLiteral("Kasadan çıkan tutar sıfırdan büyük olmalı."));
     if (reason.trimmed().isEmpty())
         throwError(QStringLiteral("Kasadan çıkışın nedenini yazın."));
-    Step s;
-    s.kind = QStringLiteral("cash_out");
-    s.event = event;
-    s.op = m_operator;
-    ledgerOnly(s, [&] {
+    ledgerOnly(QStringLiteral("cash_out"), event, [&] {
         QSqlQuery &q = m_ledger.statement(
             "INSERT INTO cash_outs(at, amount, reason, operator) VALUES(?, ?, ?, ?)");
         bindAll(q, {isoText(clock::now()), amount, reason.trimmed(), text(m_operator)});
@@ -1458,11 +1452,7 @@ void Operations::cashOut(qint64 amount, const QString &reason, const NewEvent &e
 
 void Operations::returnAhead(qint64 payment, const NewEvent &event)
 {
-    Step s;
-    s.kind = QStringLiteral("return_ahead");
-    s.event = event;
-    s.op = m_operator;
-    ledgerOnly(s, [&] {
+    ledgerOnly(QStringLiteral("return_ahead"), event, [&] {
         QSqlQuery &q = m_ledger.statement(
             "SELECT table_pos, opened_date, opened_time, method, amount, customer FROM payments"
             " WHERE id = ? AND bill_id IS NULL AND ahead = 1 AND cancelled_at IS NULL"

@@ -155,6 +155,8 @@ private:
     // Money that changes no file: `body` and the step's event in one transaction, NotTaken
     // where the ledger cannot take it.
     void ledgerOnly(Step &step, const std::function<void()> &body);
+    // The same, for a step of `kind` made by the one at the counter.
+    void ledgerOnly(const QString &kind, const NewEvent &event, const std::function<void()> &body);
     // A step that writes bills nobody paid, and drops what they record; with no bill, a save
     // of the counter's own.
     void discard(Step &step, const QList<BillRecord> &discarded);
