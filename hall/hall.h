@@ -7,6 +7,7 @@
 #include "layout.h"
 #include "ledger.h"
 #include "operations.h"
+#include "printersetup.h"
 #include "recordlist.h"
 #include "tablesfile.h"
 
@@ -269,6 +270,15 @@ public:
     // Reads the catalogue again from its file.
     void reloadCatalogue();
 
+    // ---- Printing -----------------------------------------------------------------------
+    // How the hall prints; the defaults (nothing prints) where its file is missing or cannot
+    // be read, and then printerProblem() says why.
+    const print::PrinterSetup &printerSetup() const { return m_printer; }
+    const QString &printerProblem() const { return m_printerProblem; }
+    // Saved with its event ("printer_setup", what changed); throws the operator's message and
+    // changes nothing when refused.
+    void savePrinterSetup(const print::PrinterSetup &next);
+
     // The hall's cashiers; their changes and the PIN prompt's events go into the event log.
     ledger::Cashiers &cashiers() { return *m_cashiers; }
 
@@ -378,6 +388,9 @@ private:
     RecordList m_timesFile;
     QList<AccountTimes> m_times;
     QString m_timesProblem;
+    RecordList m_printerFile;
+    print::PrinterSetup m_printer;
+    QString m_printerProblem;
     // Each listed table's booked extras, as its file holds them once read.
     std::vector<RecordList> m_booked;
     // When each of a table's booked extras was booked here (time since boot; the least qint64:

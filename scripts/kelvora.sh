@@ -14,7 +14,7 @@ packages=(
   xvfb xauth xdotool x11-utils x11-apps imagemagick trayer openbox wmctrl
   dpkg-dev lintian appstream desktop-file-utils file librsvg2-bin
   clang libclang-rt-14-dev
-  dbus-daemon at-spi2-core python3-pyatspi
+  dbus-daemon at-spi2-core python3-pyatspi poppler-utils
 )
 
 install_missing() {

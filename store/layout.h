@@ -21,6 +21,8 @@ public:
     QString tablesFile() const { return m_root + QStringLiteral("/Zorbelayarmasalar.dll"); }
     // Open accounts' pauses, fee changes and corrections (hall::AccountTimes).
     QString timesFile() const { return m_root + QStringLiteral("/Zorbelayarsüre.dll"); }
+    // Where and how the hall prints (print::PrinterSetup).
+    QString printerFile() const { return m_root + QStringLiteral("/Zorbelayaryazıcı.dll"); }
     // The day ledger of settled bills (SQLite).
     QString ledgerFile() const { return m_root + QStringLiteral("/Defter.db"); }
     // The ledger's id, kept beside it (Ledger::idFile of ledgerFile()).

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "printersetup.h"
+#include "receipt.h"
+
+#include <QObject>
+
+// Prints receipts where the setup says, off the window's thread: the counter never waits for
+// a printer, and a printer that does not answer is given up after a timeout and said.
+namespace kv::print {
+
+// What is printed: the drawer kicks for a bill paid in cash only.
+enum class Purpose { Bill, CashBill, Copy, Report, Test };
+
+class Printer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Printer(QObject *parent = nullptr);
+    // Returns at once; a job still running ends on its own timeout.
+    ~Printer() override;
+
+    // How long a printer may take to answer (connect, status, write) before it is given up.
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    int timeoutMs() const { return m_timeoutMs; }
+
+    // Starts printing and returns at once; finished() says how it went. `title` names the job
+    // (and the PDF file: "<folder>/<title> <yyyy-MM-dd HH.mm.ss>.pdf").
+    void print(const Receipt &receipt, const PrinterSetup &setup, Purpose purpose,
+               const QString &title);
+    // Jobs started and not finished.
+    int pending() const { return m_pending; }
+
+signals:
+    // `ok`: printed (`message` says where, e.g. the PDF's path); else `message` says why not,
+    // in Turkish, for the operator.
+    void finished(bool ok, const QString &message);
+
+private:
+    int m_timeoutMs = 5000;
+    int m_pending = 0;
+};
+
+} // namespace kv::print
