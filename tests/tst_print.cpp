@@ -1,5 +1,7 @@
 // A receipt laid out to its roll and turned into a receipt printer's bytes.
+#include "errors.h"
 #include "escpos.h"
+#include "printersetup.h"
 #include "receipt.h"
 
 #include <QtTest>
@@ -17,6 +19,8 @@ private slots:
     void laidOutToTheRoll();
     void escPosBytes_data();
     void escPosBytes();
+    void printerFile_data();
+    void printerFile();
 };
 
 void TestPrint::turkishInCodePage857_data()
@@ -134,6 +138,80 @@ void TestPrint::escPosBytes()
                            "ay" +
                            QByteArray(24, ' ') + "15 TL\n"));
     QVERIFY(bytes.endsWith(tail));
+}
+
+void TestPrint::printerFile_data()
+{
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QString>("address"); // the hall's address read
+    QTest::addColumn<QString>("error");   // what reading says, in part
+    QTest::addColumn<QString>("problem");
+    print::PrinterSetup full;
+    full.kind = print::PrinterSetup::Kind::Network;
+    full.host = "192.168.1.40";
+    full.port = 9101;
+    full.paperMm = 58;
+    full.codePage = 61;
+    full.cut = false;
+    full.drawer = true;
+    full.pdfFolder = "C:\\Fişler";
+    full.hallName = "Şirin Bilardo";
+    full.hallAddress = "Çarşı Cad. 5\nKadıköy \\ İstanbul";
+    full.autoPrint = true;
+    const QStringList lines = print::printerLines(full);
+    const QString header = lines.first();
+    QTest::newRow("every value, a newline and a backslash kept") << lines << full.hallAddress << ""
+                                                                 << "";
+    QTest::newRow("unknown keys left alone, defaults kept")
+        << QStringList{header, "renk=mavi", "tur=pdf", "pdfklasoru=/tmp"} << ""
+        << ""
+        << "";
+    QTest::newRow("no address for a network printer") << QStringList{header, "tur=ag"} << ""
+                                                      << ""
+                                                      << "Fiş yazıcısının adresi girilmedi.";
+    QTest::newRow("PDF without a folder") << QStringList{header, "tur=pdf"} << ""
+                                          << ""
+                                          << "PDF için bir klasör seçilmedi.";
+    QTest::newRow("a name the file cannot hold") << QStringList{header, "salonadi=Café ☕"} << ""
+                                                 << ""
+                                                 << "Salonun adında kaydedilemeyen bir işaret var.";
+    QTest::newRow("wrong header") << QStringList{"KELVORA"} << ""
+                                  << "1. satırı"
+                                  << "";
+    QTest::newRow("a line without a key") << QStringList{header, "tur=yok", "=x"} << ""
+                                          << "3. satırı"
+                                          << "";
+    QTest::newRow("a stray backslash") << QStringList{header, "salonadresi=a\\"} << ""
+                                       << "2. satırı okunamadı: değerde geçersiz"
+                                       << "";
+    QTest::newRow("port out of range") << QStringList{header, "port=70000"} << ""
+                                       << "2. satırı okunamadı: 1 ile 65535"
+                                       << "";
+    QTest::newRow("paper neither 58 nor 80") << QStringList{header, "kagit=70"} << ""
+                                             << "2. satırı"
+                                             << "";
+}
+
+void TestPrint::printerFile()
+{
+    QFETCH(QStringList, lines);
+    QFETCH(QString, address);
+    QFETCH(QString, error);
+    QFETCH(QString, problem);
+    print::PrinterSetup setup;
+    try {
+        setup = print::readPrinter(lines);
+        QVERIFY2(error.isEmpty(), "read what it should have refused");
+    } catch (const RuntimeError &e) {
+        QVERIFY2(!error.isEmpty() && e.text().contains(error), qPrintable(e.text()));
+        return;
+    }
+    QCOMPARE(setup.hallAddress, address);
+    QCOMPARE(print::printerProblem(setup), problem);
+    const QStringList written = print::printerLines(setup);
+    for (const QString &line : written)
+        QVERIFY(!line.contains('\n'));
+    QCOMPARE(print::readPrinter(written), setup);
 }
 
 QTEST_GUILESS_MAIN(TestPrint)
