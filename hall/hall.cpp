@@ -217,6 +217,7 @@ QStringList Hall::loadRegister()
 QStringList Hall::loadLayout()
 {
     QStringList told;
+    loadPrinter();
     // A file missing is a hall without own names, kinds or time changes: as before them.
     const auto read = [&](RecordList &file, const QString &path, QString &problem,
                           const std::function<void(const QStringList &)> &take) {

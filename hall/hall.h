@@ -276,7 +276,7 @@ public:
     const print::PrinterSetup &printerSetup() const { return m_printer; }
     const QString &printerProblem() const { return m_printerProblem; }
     // Saved with its event ("printer_setup", what changed); throws the operator's message and
-    // changes nothing when refused.
+    // changes nothing when refused. A file that could not be read is replaced by it.
     void savePrinterSetup(const print::PrinterSetup &next);
 
     // The hall's cashiers; their changes and the PIN prompt's events go into the event log.
@@ -306,6 +306,7 @@ signals:
     void accountsCleared();
     void settingsChanged();
     void catalogueChanged();
+    void printerChanged();
     // Money changed hands outside a settle: a tab collected, a shift opened or closed, cash
     // taken out.
     void moneyChanged();
@@ -349,6 +350,8 @@ private:
                   const ledger::NewEvent &change);
     // The tables file and the times file read; what the operator is told where they cannot be.
     QStringList loadLayout();
+    // The printer file read; never throws: a file that cannot be read leaves the defaults.
+    void loadPrinter();
     // The open accounts' time changes saved as `next` with the event; stale entries dropped.
     // Kept: entries of no open account stay too (the step before a register change).
     void saveTimes(QList<AccountTimes> next, const ledger::NewEvent &change, bool prune = true);

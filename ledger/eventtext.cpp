@@ -181,6 +181,52 @@ QString settingsOf(const QJsonObject &o)
     return joined(parts, QStringLiteral("; "));
 }
 
+// The printer's setup as the Yazıcı tab names it: "Yazdırma: Yazdırma yok → PDF dosyası".
+QString printerOf(const QJsonObject &o)
+{
+    static const QHash<QString, QString> labels{
+        {QStringLiteral("kind"), QStringLiteral("Yazdırma")},
+        {QStringLiteral("host"), QStringLiteral("Adres")},
+        {QStringLiteral("port"), QStringLiteral("Port")},
+        {QStringLiteral("device"), QStringLiteral("Aygıt")},
+        {QStringLiteral("paper_mm"), QStringLiteral("Kâğıt")},
+        {QStringLiteral("code_page"), QStringLiteral("Kod sayfası")},
+        {QStringLiteral("cut"), QStringLiteral("Kesici")},
+        {QStringLiteral("drawer"), QStringLiteral("Para çekmecesi")},
+        {QStringLiteral("system_printer"), QStringLiteral("Sistem yazıcısı")},
+        {QStringLiteral("pdf_folder"), QStringLiteral("PDF klasörü")},
+        {QStringLiteral("hall_name"), QStringLiteral("Salon adı")},
+        {QStringLiteral("hall_address"), QStringLiteral("Adres satırı")},
+        {QStringLiteral("auto_print"), QStringLiteral("Otomatik yazdırma")},
+    };
+    static const QHash<QString, QString> kinds{
+        {QStringLiteral("none"), QStringLiteral("Yazdırma yok")},
+        {QStringLiteral("network"), QStringLiteral("Fiş yazıcısı (ağ)")},
+        {QStringLiteral("device"), QStringLiteral("Fiş yazıcısı (aygıt)")},
+        {QStringLiteral("system"), QStringLiteral("Sistem yazıcısı")},
+        {QStringLiteral("pdf"), QStringLiteral("PDF dosyası")},
+    };
+    QStringList parts;
+    const QJsonObject changed = o.value(QLatin1String("changed")).toObject();
+    for (auto i = changed.begin(); i != changed.end(); ++i) {
+        const QJsonObject values = i.value().toObject();
+        const auto valueOf = [&](const char *which) {
+            const QJsonValue v = values.value(QLatin1String(which));
+            if (v.isBool())
+                return v.toBool() ? QStringLiteral("açık") : QStringLiteral("kapalı");
+            const QString text = textOf(v);
+            if (i.key() == QLatin1String("kind"))
+                return kinds.value(text, text);
+            if (i.key() == QLatin1String("paper_mm") && !text.isEmpty())
+                return text + QStringLiteral(" mm");
+            return text.isEmpty() && v.isString() ? QStringLiteral("boş") : text;
+        };
+        parts << labels.value(i.key(), clean(i.key())) + QStringLiteral(": ") +
+                     change(valueOf("old"), valueOf("new"));
+    }
+    return joined(parts, QStringLiteral("; "));
+}
+
 QString cashierOf(const QJsonObject &o)
 {
     const QString action = textOf(o.value(QLatin1String("action")));
@@ -364,6 +410,13 @@ QString detailOf(const QString &kind, const QJsonObject &o)
         return suffixed(text("accounts"), QStringLiteral(" açık hesap silindi"));
     if (kind == QLatin1String("settings"))
         return settingsOf(o);
+    if (kind == QLatin1String("printer_setup"))
+        return printerOf(o);
+    if (kind == QLatin1String("print")) {
+        const QJsonValue copy = o.value(QLatin1String("copy"));
+        return joined({prefixed(QStringLiteral("Fiş "), text("bill")), text("table"),
+                       copy.isBool() && copy.toBool() ? QStringLiteral("kopya") : QString()});
+    }
     if (kind == QLatin1String("catalogue"))
         return listChangeOf(QStringLiteral("Çeşit sayısı "), o);
     if (kind == QLatin1String("cashier"))
@@ -448,6 +501,8 @@ const std::pair<const char *, const char *> kKinds[] = {
     {"wipe", "Masa bilgileri silindi"},
     {"settings", "Ayarlar değiştirildi"},
     {"catalogue", "Fiyat listesi değiştirildi"},
+    {"printer_setup", "Yazıcı ayarları değişti"},
+    {"print", "Fiş yazdırıldı"},
     {"cashier", "Kasiyer değiştirildi"},
     {"login", "Giriş"},
     {"logout", "Çıkış"},

@@ -101,6 +101,11 @@ void TestEventText::detail_data()
         << "Ayarlar değiştirildi" << "En az ücret uygulanır: kapalı → açık; Birim ücret: 100 → 150; yeni: a → b";
     QTest::newRow("catalogue") << "catalogue" << R"({"old":12,"new":13,"added":["Çay","Su"],"removed":["Kola"],"changed":[]})"
         << "Fiyat listesi değiştirildi" << "Çeşit sayısı 12 → 13; eklenen: Çay, Su; çıkarılan: Kola";
+    QTest::newRow("printer_setup") << "printer_setup"
+        << R"({"changed":{"kind":{"old":"none","new":"pdf"},"pdf_folder":{"old":"","new":"/srv/fiş"},"paper_mm":{"old":80,"new":58},"auto_print":{"old":false,"new":true}}})"
+        << "Yazıcı ayarları değişti" << "Otomatik yazdırma: kapalı → açık; Yazdırma: Yazdırma yok → PDF dosyası; Kâğıt: 80 mm → 58 mm; PDF klasörü: boş → /srv/fiş";
+    QTest::newRow("print, a copy") << "print" << R"({"bill":12,"table":"Masa 3","copy":true})"
+        << "Fiş yazdırıldı" << "Fiş 12, Masa 3, kopya";
     QTest::newRow("cashier") << "cashier" << R"({"action":"add","name":"Ayşe","role":"Yönetici"})"
         << "Kasiyer değiştirildi" << "Eklendi: Ayşe (Yönetici)";
     QTest::newRow("login") << "login" << R"({"name":"Ayşe"})" << "Giriş" << "Ayşe";

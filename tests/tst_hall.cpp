@@ -94,6 +94,8 @@ private slots:
     void takingTheMoney();
     void tabsAndShifts_data();
     void tabsAndShifts();
+    void printerSetup_data();
+    void printerSetup();
 };
 
 // The fee calculation, the floor and settling bill an account by the one rule.
@@ -1073,6 +1075,64 @@ void TestHall::tabsAndShifts()
         QCOMPARE(f.hall.ledger().shiftReport(*kept, kept->closedAt).expectedCash(), expected);
     }
     QVERIFY(ledger::verifyChain(f.paths.ledgerFile()).ok);
+}
+
+
+void TestHall::printerSetup_data()
+{
+    using Kind = print::PrinterSetup::Kind;
+    QTest::addColumn<QByteArray>("file"); // empty: none
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("an unreadable file, replaced by a save")
+        << QByteArray("\x01\x02 bozuk\r\n") << int(Kind::Pdf) << "/tmp/fişler" << true;
+    QTest::newRow("a setup refused") << QByteArray() << int(Kind::Pdf) << "" << false;
+}
+
+// A printer file that cannot be read never stops the start; the operator's save replaces it,
+// and a setup that cannot print is refused with nothing written.
+void TestHall::printerSetup()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, kind);
+    QFETCH(QString, folder);
+    QFETCH(bool, saved);
+    HallFixture f(2);
+    if (!file.isEmpty())
+        TestEnvironment::writeBytes(f.paths.printerFile(), file);
+    f.load();
+    QVERIFY(f.hall.ledger().open(f.paths.ledgerFile(), ledger::Ledger::Check::Now));
+    QCOMPARE(f.hall.tableCount(), 2);
+    QCOMPARE(f.hall.printerSetup(), print::PrinterSetup());
+    QCOMPARE(f.hall.printerProblem().isEmpty(), file.isEmpty());
+
+    print::PrinterSetup next;
+    next.kind = print::PrinterSetup::Kind(kind);
+    next.pdfFolder = folder;
+    next.hallName = "Köşe Salonu";
+    QSignalSpy changed(&f.hall, &hall::Hall::printerChanged);
+    try {
+        f.hall.savePrinterSetup(next);
+        QVERIFY(saved);
+    } catch (const RuntimeError &e) {
+        QVERIFY(!saved);
+        QCOMPARE(e.text(), print::printerProblem(next));
+    }
+    const QStringList events = eventRows(f.hall.ledger().connectionName());
+    if (!saved) {
+        QCOMPARE(QFile::exists(f.paths.printerFile()), !file.isEmpty());
+        QVERIFY(events.isEmpty());
+        return;
+    }
+    QCOMPARE(f.hall.printerSetup(), next);
+    QVERIFY(f.hall.printerProblem().isEmpty());
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(events, QStringList{"printer_setup -"});
+    hall::Hall again(f.paths);
+    again.loadSettings();
+    again.loadRegister();
+    QCOMPARE(again.printerSetup(), next);
 }
 
 QTEST_GUILESS_MAIN(TestHall)
