@@ -11,6 +11,7 @@
 #include "messages.h"
 #include "names.h"
 #include "placement.h"
+#include "printerpage.h"
 #include "tablespage.h"
 
 #include <QAction>
@@ -36,6 +37,9 @@ TForm3::TForm3(hall::Hall &hall, QWidget *parent)
     m_kindsPage = new KindsPage(m_hall, ui->PageControl1);
     m_kindsPage->approve = [this](const QString &action) { return approval(action); };
     ui->PageControl1->addTab(m_kindsPage, QStringLiteral("Masa Türleri"));
+    m_printerPage = new PrinterPage(m_hall, ui->PageControl1);
+    m_printerPage->approve = [this](const QString &action) { return approval(action); };
+    ui->PageControl1->addTab(m_printerPage, QStringLiteral("Yazıcı"));
     ui->Image1->setPixmap(style()->standardIcon(QStyle::SP_FileDialogDetailedView).pixmap(40));
     for (TumNumberEdit *price : {ui->birim, ui->enaz, ui->fiyati})
         price->setAmount(true);
@@ -158,6 +162,7 @@ void showNumber(TumNumberEdit *box, const QString &line)
 void TForm3::fill()
 {
     m_kindsPage->reload(); // edits left unsaved when the window was closed are gone
+    m_printerPage->reload();
     const RecordList &s = settings();
     showNumber(ui->birim, s.value(SettingsLine::UnitFee));
     ui->Edit1->setText(s.value(SettingsLine::TablePrefix));

@@ -12,6 +12,7 @@ class QListWidget;
 class QMenu;
 class CashiersPage;
 class KindsPage;
+class PrinterPage;
 class TablesPage;
 
 namespace Ui {
@@ -41,6 +42,7 @@ public:
     // Adds the "Kasiyerler" tab, over the hall's cashiers.
     void setCashiers(kv::ledger::Cashiers *cashiers);
     CashiersPage *cashiersPage() const { return m_cashiersPage; }
+    PrinterPage *printerPage() const { return m_printerPage; }
     // The fee list `ListBox2`; the fee entry window adds new fees to it.
     QListWidget *feeList() const;
     // The working copy of the extras catalogue (`ListBox1`).
@@ -87,6 +89,7 @@ private:
     CashiersPage *m_cashiersPage = nullptr;
     TablesPage *m_tablesPage = nullptr;
     KindsPage *m_kindsPage = nullptr;
+    PrinterPage *m_printerPage = nullptr;
     std::optional<kv::hall::Approval> approval(const QString &action);
     QMenu *PopupMenu1;
     QAction *Ekle1;
