@@ -21,6 +21,7 @@
 #include "messages.h"
 #include "pindialog.h"
 #include "placement.h"
+#include "printdesk.h"
 #include "rowdelegate.h"
 #include "trayservice.h"
 #include "ucretsecimi.h"
@@ -227,6 +228,8 @@ void TForm1::setupStatusBar()
 void TForm1::setCashDesk(CashDesk *cash)
 {
     m_cash = cash;
+    connect(cash->printDesk(), &PrintDesk::printed, this,
+            [this](const QString &text) { ui->StatusBar1->showMessage(text, 10000); });
     cash->selectedTable = [this] { return selectedTable(); };
     connect(cash, &CashDesk::accountShown, this, [this](int table) { accountChanged(table); });
     connect(cash, &CashDesk::tableChosen, this, [this](int table) { selectTable(table); });

@@ -11,6 +11,7 @@
 #include "rowdelegate.h"
 
 #include <QKeyEvent>
+#include <QShortcut>
 
 using namespace kv;
 
@@ -35,6 +36,24 @@ BillWindow::BillWindow(QWidget *parent) : QDialog(parent), ui(new Ui::BillWindow
     connect(ui->DiscountButton, &QPushButton::clicked, this, &BillWindow::editDiscount);
     connect(ui->TreatButton, &QPushButton::clicked, this, &BillWindow::editTreats);
     connect(ui->ApartButton, &QPushButton::clicked, this, [this] { done(ApartAsked); });
+    // Printing starts and returns: the bill stays open to be paid.
+    const auto print = [this] {
+        if (printBill && ui->PrintButton->isVisible())
+            guard([this] { printBill(m_record, m_stored); });
+    };
+    connect(ui->PrintButton, &QPushButton::clicked, this, print);
+    auto *f7 = new QShortcut(QKeySequence(Qt::Key_F7), this);
+    connect(f7, &QShortcut::activated, this, print);
+    connect(ui->PreviewButton, &QPushButton::clicked, this, [this] {
+        if (previewBill)
+            guard([this] { previewBill(m_record, m_stored); });
+    });
+}
+
+void BillWindow::showPrinting()
+{
+    ui->PrintButton->setVisible(bool(printBill));
+    ui->PreviewButton->setVisible(bool(previewBill));
 }
 
 BillWindow::~BillWindow()
@@ -155,6 +174,8 @@ void BillWindow::refresh()
 
 void BillWindow::fill(const ledger::BillRecord &b)
 {
+    m_stored = false;
+    showPrinting();
     m_record = b;
     m_settlement = {};
     m_change = 0;
@@ -171,6 +192,8 @@ void BillWindow::fill(const ledger::BillRecord &b)
 
 void BillWindow::showStored(const ledger::BillRecord &b)
 {
+    m_stored = true;
+    showPrinting();
     m_record = b;
     m_settlement = b.settlement;
     m_change = 0;

@@ -32,6 +32,10 @@ public:
     void setHall(kv::hall::Hall *hall) { m_hall = hall; }
     // Asks a Yönetici's approval of an action where one is needed; false when refused.
     std::function<bool(const QString &action)> approve;
+    // "Yazdır" (F7) and "Önizleme": the bill as the window shows it; `stored`: a bill of the
+    // ledger, printed again. Without them the buttons are hidden.
+    std::function<void(const kv::ledger::BillRecord &bill, bool stored)> printBill;
+    std::function<void(const kv::ledger::BillRecord &bill, bool stored)> previewBill;
 
     // Fills the window with the bill to pay; nothing given off, all of it in cash.
     void fill(const kv::ledger::BillRecord &bill);
@@ -59,7 +63,10 @@ private:
     void editTreats();
     std::optional<qint64> amountTyped() const;
 
+    void showPrinting();
+
     kv::hall::Hall *m_hall = nullptr;
+    bool m_stored = false;
     kv::ledger::BillRecord m_record;
     kv::counter::Settlement m_settlement;
     qint64 m_change = 0;

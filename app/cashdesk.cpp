@@ -13,6 +13,7 @@
 #include "movewindow.h"
 #include "paydialogs.h"
 #include "pindialog.h"
+#include "printdesk.h"
 #include "shiftreportwindow.h"
 #include "shiftwindows.h"
 #include "tabswindow.h"
@@ -33,7 +34,7 @@ const QString kSelectTable = QStringLiteral("İşlem Yapacağınız Masayı Seç
 } // namespace
 
 CashDesk::CashDesk(hall::Hall &hall, QWidget *window)
-    : QObject(window), m_hall(hall), m_window(window)
+    : QObject(window), m_hall(hall), m_window(window), m_print(new PrintDesk(hall, window))
 {
     // While another program holds the ledger the window keeps answering, and the wait is shown
     // and can be given up.
@@ -91,6 +92,14 @@ BillWindow *CashDesk::billWindow()
                 m_billApproval.emplace(std::move(*approval));
             return true;
         };
+        // Before paying, the bill as it stands; a bill of the ledger, again as a copy.
+        using print::Purpose;
+        m_bill->printBill = [this](const ledger::BillRecord &bill, bool stored) {
+            m_print->printBill(bill, stored ? Purpose::Copy : Purpose::Bill);
+        };
+        m_bill->previewBill = [this](const ledger::BillRecord &bill, bool stored) {
+            m_print->previewBill(bill, stored ? Purpose::Copy : Purpose::Bill);
+        };
     }
     return m_bill;
 }
@@ -118,6 +127,19 @@ DayEndWindow *CashDesk::dayEndWindow()
         m_dayEnd->showBill = [this](qint64 id) {
             if (const std::optional<ledger::BillRecord> bill = m_hall.ledger().bill(id))
                 billWindow()->showStored(*bill);
+        };
+        // Straight to the printer: the row chosen names the bill, and the guest is waiting.
+        m_dayEnd->printBill = [this](qint64 id) {
+            if (const std::optional<ledger::BillRecord> bill = m_hall.ledger().bill(id))
+                m_print->printBill(*bill, print::Purpose::Copy);
+        };
+        m_dayEnd->printReport = [this](const QDate &day, const ledger::DayTotals &totals,
+                                       const QList<ledger::BillRecord> &bills) {
+            const ledger::Ledger &l = m_hall.ledger();
+            const ledger::ChainHead head = l.readable() ? l.chainHead() : ledger::ChainHead();
+            m_print->preview(
+                print::dayReceipt(day, totals, bills, head, m_print->heading(), clock::now()),
+                print::Purpose::Report, QStringLiteral("Gün Sonu %1").arg(shortDate(day)));
         };
     }
     return m_dayEnd;
@@ -500,12 +522,35 @@ void CashDesk::HesabiKapatClick()
     if (result != QDialog::Accepted)
         return;
     const counter::Settlement settlement = window->settlement();
+    qint64 id = 0;
     {
         const auto shown = qScopeGuard([&] { emit accountShown(i); });
-        if (!taken([&] { m_hall.settle(record, settlement); }))
+        if (!taken([&] { id = m_hall.settle(record, settlement); }))
             return; // nothing done
     }
+    if (m_hall.printerSetup().autoPrint) {
+        ledger::BillRecord paid = record;
+        paid.settlement = settlement;
+        printPaid(id, paid);
+    }
     messages::inform(record.tableName + QStringLiteral(" için hesap kapatıldı!"));
+}
+
+void CashDesk::printPaid(qint64 id, const ledger::BillRecord &record)
+{
+    // The bill as the ledger wrote it (its number, its payments' moments); as settled where it
+    // cannot be read back.
+    ledger::BillRecord bill = record;
+    bill.id = id;
+    try {
+        if (std::optional<ledger::BillRecord> stored = m_hall.ledger().bill(id))
+            bill = *stored;
+    } catch (const RuntimeError &) {
+    }
+    const bool cash =
+        std::any_of(bill.settlement.payments.cbegin(), bill.settlement.payments.cend(),
+                    [](const counter::Payment &p) { return p.method == counter::Method::Cash; });
+    m_print->printBill(bill, cash ? print::Purpose::CashBill : print::Purpose::Bill, true);
 }
 
 void CashDesk::payApart(int table)
@@ -650,8 +695,16 @@ CloseShiftWindow *CashDesk::closeShiftWindow()
 
 ShiftReportWindow *CashDesk::shiftReportWindow()
 {
-    if (!m_shiftReport)
+    if (!m_shiftReport) {
         m_shiftReport = new ShiftReportWindow(m_window);
+        m_shiftReport->printReport = [this](const ledger::ShiftReport &report) {
+            const ledger::Ledger &l = m_hall.ledger();
+            const ledger::ChainHead head = l.readable() ? l.chainHead() : ledger::ChainHead();
+            m_print->print(print::shiftReceipt(report, head, m_print->heading()),
+                           print::Purpose::Report,
+                           QStringLiteral("Vardiya %1").arg(report.shift.id));
+        };
+    }
     return m_shiftReport;
 }
 

@@ -23,6 +23,7 @@ class OpenShiftWindow;
 class CashOutWindow;
 class CloseShiftWindow;
 class ShiftReportWindow;
+class PrintDesk;
 
 // The cash desk: settling a table when the guest pays, moving an account to another table,
 // and the day's takings, over the hall's ledger: it asks what the operator must say, calls the
@@ -104,6 +105,8 @@ public:
     static QString strayExtrasQuestion(const kv::counter::Booked &booked);
 
     kv::ledger::Ledger &ledger() { return m_hall.ledger(); }
+    // What the counter prints.
+    PrintDesk *printDesk() const { return m_print; }
     // The windows are made at their first use, and kept.
     BillWindow *billWindow();
     MoveWindow *moveWindow();
@@ -141,6 +144,8 @@ private:
     void reportWhenIdle(const kv::ledger::ChainCheck &check);
     void showCashier();
     void showShift();
+    // A bill just paid, printed when the setup says so; the bill is paid whatever happens.
+    void printPaid(qint64 id, const kv::ledger::BillRecord &record);
     // Opens the ledger and finishes a step left unfinished; false after saying why not.
     bool openNow();
     // Whether the ledger can be used now, with every step left unfinished dealt with; else
@@ -164,6 +169,7 @@ private:
 
     kv::hall::Hall &m_hall;
     QWidget *m_window;
+    PrintDesk *m_print;
     BillWindow *m_bill = nullptr;
     // Given in the bill window, held until its bill is paid or left.
     std::optional<kv::hall::Approval> m_billApproval;

@@ -112,6 +112,9 @@ DayEndWindow::DayEndWindow(QWidget *parent)
         });
     });
     connect(ui->ExportButton, &QPushButton::clicked, this, on(&DayEndWindow::ExportClick));
+    connect(ui->PrintBillButton, &QPushButton::clicked, this, on(&DayEndWindow::PrintBillClick));
+    connect(ui->PrintReportButton, &QPushButton::clicked, this,
+            on(&DayEndWindow::PrintReportClick));
     connect(ui->CloseButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->DayEdit, &QDateEdit::dateChanged, this,
             [this](const QDate &day) { guard([&] { showDay(day); }); });
@@ -249,14 +252,35 @@ void DayEndWindow::showTotals()
                                                              : QStringLiteral("-"));
 }
 
-void DayEndWindow::CancelBillClick()
+qint64 DayEndWindow::chosenBill(const QString &none) const
 {
     const QModelIndexList chosen = ui->BillsTable->selectionModel()->selectedRows();
     if (chosen.isEmpty()) {
-        messages::inform(QStringLiteral("İptal edilecek fişi seçin!"));
-        return;
+        messages::inform(none);
+        return 0;
     }
-    const qint64 id = chosen.first().data(DayBillsModel::BillRole).toLongLong();
+    return chosen.first().data(DayBillsModel::BillRole).toLongLong();
+}
+
+void DayEndWindow::PrintBillClick()
+{
+    const qint64 id = chosenBill(QStringLiteral("Yazdırılacak fişi seçin!"));
+    if (id != 0 && printBill)
+        printBill(id);
+}
+
+void DayEndWindow::PrintReportClick()
+{
+    if (printReport)
+        printReport(ui->DayEdit->date(), ledger::dayTotals(m_bills->bills(), m_earlierCancelled),
+                    m_bills->bills());
+}
+
+void DayEndWindow::CancelBillClick()
+{
+    const qint64 id = chosenBill(QStringLiteral("İptal edilecek fişi seçin!"));
+    if (id == 0)
+        return;
     const QList<ledger::BillRecord> &bills = m_bills->bills();
     const auto bill = std::find_if(bills.cbegin(), bills.cend(),
                                    [id](const ledger::BillRecord &b) { return b.id == id; });

@@ -30,6 +30,12 @@ public:
     std::function<void(qint64 bill, const QString &reason)> cancelBill;
     // Shows a bill of the ledger whole.
     std::function<void(qint64 bill)> showBill;
+    // Prints a bill of the ledger again, marked as a copy.
+    std::function<void(qint64 bill)> printBill;
+    // Prints the report of the day shown: its totals and bills.
+    std::function<void(const QDate &day, const kv::ledger::DayTotals &totals,
+                       const QList<kv::ledger::BillRecord> &bills)>
+        printReport;
     // The day's export is a closing: the chain's head is anchored.
     std::function<void()> dayClosed;
     // Asks the reason of a cancel; none when the operator gave up. A dialog unless replaced.
@@ -44,8 +50,10 @@ public:
     const QList<kv::ledger::BillRecord> &shownBills() const;
 
     // Handlers.
-    void CancelBillClick(); // "İptal Et"
-    void ExportClick();     // "Dışa Aktar"
+    void CancelBillClick();  // "İptal Et"
+    void ExportClick();      // "Dışa Aktar"
+    void PrintBillClick();   // "Fişi Yazdır"
+    void PrintReportClick(); // "Raporu Yazdır"
 
     // The bills as a CSV file a Turkish spreadsheet opens: UTF-8 with a byte-order mark,
     // ";" between fields, a header row, amounts as plain integers.
@@ -54,6 +62,8 @@ public:
     Ui::DayEndWindow *ui;
 
 private:
+    // The bill chosen in the list; 0 after saying none is.
+    qint64 chosenBill(const QString &none) const;
     void fitColumns();
     void showTotals();
 

@@ -2,6 +2,7 @@
 #include "ui_shiftreportwindow.h"
 
 #include "floor.h"
+#include "messages.h"
 #include "moneyfields.h"
 #include "placement.h"
 
@@ -59,6 +60,10 @@ ShiftReportWindow::ShiftReportWindow(QWidget *parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     centreAtEveryShowing(this);
     connect(ui->Kapat, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->Yazdir, &QPushButton::clicked, this, [this] {
+        if (printReport)
+            guard([this] { printReport(m_report); });
+    });
 }
 
 ShiftReportWindow::~ShiftReportWindow()
@@ -68,6 +73,8 @@ ShiftReportWindow::~ShiftReportWindow()
 
 void ShiftReportWindow::showReport(const ledger::ShiftReport &report)
 {
+    m_report = report;
+    ui->Yazdir->setVisible(bool(printReport));
     ui->Rapor->setHtml(html(report));
     ui->Kapat->setFocus();
     exec();

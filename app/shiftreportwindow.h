@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 namespace Ui {
 class ShiftReportWindow;
 }
@@ -18,9 +20,15 @@ public:
     explicit ShiftReportWindow(QWidget *parent = nullptr);
     ~ShiftReportWindow() override;
 
+    // Prints the report shown.
+    std::function<void(const kv::ledger::ShiftReport &report)> printReport;
+
     // Shows the report until the window is closed.
     void showReport(const kv::ledger::ShiftReport &report);
     static QString html(const kv::ledger::ShiftReport &report);
 
     Ui::ShiftReportWindow *ui;
+
+private:
+    kv::ledger::ShiftReport m_report;
 };

@@ -19,6 +19,8 @@
 #include "messageboxes.h"
 #include "messages.h"
 #include "preload.h"
+#include "printdesk.h"
+#include "printerpage.h"
 #include "trayservice.h"
 #include "ucretgirisi.h"
 #include "ucretsecimi.h"
@@ -27,6 +29,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QLibraryInfo>
+#include <QPointer>
 #include <QScreen>
 #include <QTranslator>
 
@@ -127,6 +130,17 @@ void wireForms(Forms &forms, TrayService *tray, bool deferLedger)
             return askApproval(*hall, form1, action);
         };
         form3->setCashiers(&hall->cashiers());
+        // The test page prints the setup on screen through the counter's printing.
+        QPointer<PrinterPage> page = form3->printerPage();
+        page->printTest = [cash, page](const print::Receipt &receipt,
+                                       const print::PrinterSetup &setup) {
+            cash->printDesk()->printWith(receipt, setup, print::Purpose::Test,
+                                         QStringLiteral("Deneme Sayfası"),
+                                         [page](bool ok, const QString &message) {
+                                             if (page)
+                                                 page->testDone(ok, message);
+                                         });
+        };
         auto entry = std::make_unique<TForm6>(form1);
         entry->setFeeList(form3->feeList());
         form3->setFeeEntryWindow(entry.get());

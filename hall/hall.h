@@ -189,10 +189,11 @@ public:
     ledger::BillRecord accountRecord(int table, const counter::Moment &now) const;
     // Settles the bill (see Operations::settle); the table is free after it. Without a
     // settlement what is left after the payments taken ahead is paid in cash, as always.
-    void settle(const ledger::BillRecord &record);
+    // Each returns the bill's id in the ledger.
+    qint64 settle(const ledger::BillRecord &record);
     // Paid as `s` says: its payments, with those taken ahead, must add up to the net total.
     // Throws the operator's message, nothing done, when they do not.
-    void settle(ledger::BillRecord record, counter::Settlement s);
+    qint64 settle(ledger::BillRecord record, counter::Settlement s);
 
     // ---- Money --------------------------------------------------------------------------
     // Payments taken ahead on table i's open account ("Ayrı Öde"); none while the ledger

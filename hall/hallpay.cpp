@@ -88,17 +88,17 @@ counter::Due Hall::due(const ledger::BillRecord &record, counter::Settlement &s)
     return counter::dueOf(record.bill, pricesOf(record), s);
 }
 
-void Hall::settle(const ledger::BillRecord &record)
+qint64 Hall::settle(const ledger::BillRecord &record)
 {
     counter::Settlement s;
     const counter::Due d = due(record, s);
     // As always: what is left is paid in cash.
     if (d.left > 0)
         s.payments << counter::Payment{counter::Method::Cash, d.left, {}, record.closedAt};
-    settle(record, std::move(s));
+    return settle(record, std::move(s));
 }
 
-void Hall::settle(ledger::BillRecord record, counter::Settlement s)
+qint64 Hall::settle(ledger::BillRecord record, counter::Settlement s)
 {
     const counter::Due d = due(record, s);
     const QString problem = counter::settlementProblem(record.bill, pricesOf(record), s, true);
@@ -139,9 +139,10 @@ void Hall::settle(ledger::BillRecord record, counter::Settlement s)
         detail.insert(QStringLiteral("net"), d.net);
         detail.insert(QStringLiteral("payments"), paymentsJson(s.payments));
     }
-    m_operations->settle(record,
-                         newEvent(QStringLiteral("settle"), record.tableName, detail, d.net));
+    const qint64 id = m_operations->settle(
+        record, newEvent(QStringLiteral("settle"), record.tableName, detail, d.net));
     emit moneyChanged();
+    return id;
 }
 
 void Hall::payApart(int table, const QList<int> &extras, qint64 amount, counter::Method method,

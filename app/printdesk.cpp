@@ -1,0 +1,136 @@
+#include "printdesk.h"
+
+#include "hall.h"
+#include "printpreview.h"
+
+#include <QJsonObject>
+#include <QMessageBox>
+
+using namespace kv;
+using print::Purpose;
+
+PrintDesk::PrintDesk(hall::Hall &hall, QWidget *window)
+    : QObject(window), m_hall(hall), m_window(window)
+{
+}
+
+PrintDesk::~PrintDesk() = default;
+
+print::Heading PrintDesk::heading() const
+{
+    const print::PrinterSetup &s = m_hall.printerSetup();
+    return {s.hallName, s.hallAddress};
+}
+
+int PrintDesk::paperMm() const
+{
+    return m_hall.printerSetup().paperMm;
+}
+
+void PrintDesk::start(const print::Receipt &receipt, const print::PrinterSetup &setup,
+                      Purpose purpose, const QString &title,
+                      std::function<void(bool, const QString &)> done)
+{
+    // A printer of its own for each job: its outcome is that job's, whatever else runs.
+    auto *printer = new print::Printer(this);
+    printer->setTimeoutMs(m_timeoutMs);
+    ++m_pending;
+    connect(printer, &print::Printer::finished, this,
+            [this, printer, done = std::move(done)](bool ok, const QString &message) {
+                --m_pending;
+                printer->deleteLater();
+                done(ok, message);
+            });
+    printer->print(receipt, setup, purpose, title);
+}
+
+void PrintDesk::print(const print::Receipt &receipt, Purpose purpose, const QString &title,
+                      bool paid)
+{
+    print(receipt, purpose, title, paid, {});
+}
+
+void PrintDesk::print(const print::Receipt &receipt, Purpose purpose, const QString &title,
+                      bool paid, std::function<void()> printedNote)
+{
+    const bool bill = purpose == Purpose::Bill || purpose == Purpose::CashBill;
+    start(receipt, m_hall.printerSetup(), purpose, title,
+          [this, bill, paid, title, printedNote = std::move(printedNote)](bool ok,
+                                                                          const QString &message) {
+              if (ok) {
+                  if (printedNote)
+                      printedNote();
+                  emit printed(message.isEmpty()
+                                   ? QStringLiteral("%1 yazdırıldı.").arg(title)
+                                   : QStringLiteral("%1 yazdırıldı: %2").arg(title, message));
+                  return;
+              }
+              QString text = message;
+              // Nothing prints because the setup could not be read: that is the news.
+              if (m_hall.printerSetup().kind == print::PrinterSetup::Kind::None &&
+                  !m_hall.printerProblem().isEmpty())
+                  text = m_hall.printerProblem();
+              if (bill && paid)
+                  text += QStringLiteral("\n\nHesap ödendi; fişi yeniden yazdırabilirsiniz.");
+              showProblem(text);
+          });
+}
+
+void PrintDesk::printWith(const print::Receipt &receipt, const print::PrinterSetup &setup,
+                          Purpose purpose, const QString &title,
+                          std::function<void(bool, const QString &)> done)
+{
+    start(receipt, setup, purpose, title, std::move(done));
+}
+
+QString PrintDesk::billTitle(const ledger::BillRecord &bill)
+{
+    return bill.id > 0 ? QStringLiteral("Fiş %1 %2").arg(bill.id).arg(bill.tableName)
+                       : QStringLiteral("Hesap %1").arg(bill.tableName);
+}
+
+void PrintDesk::printBill(const ledger::BillRecord &bill, Purpose purpose, bool paid)
+{
+    const bool copy = purpose == Purpose::Copy;
+    QJsonObject detail{{"table", bill.tableName}, {"copy", copy}};
+    if (bill.id > 0)
+        detail.insert(QStringLiteral("bill"), bill.id);
+    // The ledger says which bills a guest was handed, and how often.
+    print(print::billReceipt(bill, heading(), copy), purpose, billTitle(bill), paid,
+          [this, detail] {
+              try {
+                  m_hall.record(QStringLiteral("print"), detail);
+              } catch (...) {
+                  // A note only: what printed stays printed.
+              }
+          });
+}
+
+void PrintDesk::preview(const print::Receipt &receipt, Purpose purpose, const QString &title)
+{
+    if (!m_preview)
+        m_preview = new PrintPreview(m_window);
+    if (m_preview->showReceipt(receipt, paperMm(), title))
+        print(receipt, purpose, title);
+}
+
+void PrintDesk::previewBill(const ledger::BillRecord &bill, Purpose purpose)
+{
+    const bool copy = purpose == Purpose::Copy;
+    if (!m_preview)
+        m_preview = new PrintPreview(m_window);
+    if (m_preview->showReceipt(print::billReceipt(bill, heading(), copy), paperMm(),
+                               billTitle(bill)))
+        printBill(bill, purpose);
+}
+
+void PrintDesk::showProblem(const QString &text)
+{
+    // Never modal: the counter goes on while the message waits to be read.
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Yazdırma"), text,
+                                QMessageBox::Ok, m_window);
+    box->setObjectName(QStringLiteral("PrintProblem"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
