@@ -123,7 +123,7 @@ void TestPrint::escPosBytes()
     QFETCH(bool, drawer);
     QFETCH(QByteArray, tail);
     print::Receipt r;
-    r.text("Şirin", print::Align::Left, true).columns("Çay", "15 TL");
+    r.text("Şirin", print::Align::Left, true).columns("Çay", "15 TL").inCodePage(61, "ESC t 61: Ş");
     const QByteArray bytes = print::escPos(r, {58, 13, cut, drawer});
     // Initialised, then the Turkish code page chosen, before any text.
     QVERIFY(bytes.startsWith(QByteArray("\x1b@\x1bt\x0d", 5)));
@@ -137,6 +137,14 @@ void TestPrint::escPosBytes()
     QVERIFY(bytes.contains("\x80"
                            "ay" +
                            QByteArray(24, ' ') + "15 TL\n"));
+    // A line of the test page in a code page of its own, and the printer's own after it.
+    QVERIFY(bytes.contains("\x1bt\x3d\x1b"
+                           "E" +
+                           QByteArray(1, 0) +
+                           QByteArray("\x1d!\0\x1b"
+                                      "a\0",
+                                      6) +
+                           "ESC t 61: \x9e\n\x1bt\x0d"));
     QVERIFY(bytes.endsWith(tail));
 }
 
