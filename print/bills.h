@@ -19,7 +19,8 @@ struct Heading
 // The guest's bill: the heading, the table, opening and closing, each time segment with its
 // fee and charge, the extras with their prices, the minimum charge where applied, treats,
 // discount, payments, the total, and "Bilgi amaçlıdır. MALİ DEĞERİ YOKTUR.". `copy`: a reprint,
-// marked "KOPYA". An unpaid account's bill (printed before paying) lists no payments.
+// marked "KOPYA". An unpaid account's bill (id 0: printed before paying) gives its moment as
+// "Saat" in place of the closing and lists no payments.
 Receipt billReceipt(const ledger::BillRecord &bill, const Heading &heading, bool copy = false);
 
 // Gün Sonu's report of a business day: totals, by method, cancellations and restarts, and the

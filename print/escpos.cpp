@@ -77,8 +77,12 @@ QByteArray toCp857(const QString &text)
 QByteArray escPos(const Receipt &receipt, const EscPosOptions &o)
 {
     QByteArray out("\x1b@", 2); // initialise
-    out += QByteArray("\x1bt", 2) + char(qBound(0, o.codePage, 255));
+    const QByteArray codePage = QByteArray("\x1bt", 2) + char(qBound(0, o.codePage, 255));
+    out += codePage;
     for (const Row &row : layout(receipt, columnsFor(o.paperMm))) {
+        const bool own = row.codePage >= 0 && row.codePage != o.codePage;
+        if (own)
+            out += QByteArray("\x1bt", 2) + char(qBound(0, row.codePage, 255));
         out += QByteArray("\x1b"
                           "E",
                           2) +
@@ -94,6 +98,8 @@ QByteArray escPos(const Receipt &receipt, const EscPosOptions &o)
                               : 0);
         out += toCp857(row.large ? row.text.trimmed() : row.text);
         out += '\n';
+        if (own)
+            out += codePage;
     }
     out += QByteArray("\x1b"
                       "E\0\x1d!\0\x1b"

@@ -24,6 +24,15 @@ Receipt &Receipt::separator()
     return *this;
 }
 
+Receipt &Receipt::inCodePage(int codePage, const QString &text)
+{
+    Line line;
+    line.text = text;
+    line.codePage = codePage;
+    lines << line;
+    return *this;
+}
+
 int columnsFor(int paperMm)
 {
     return paperMm <= 58 ? 32 : 48;
@@ -80,7 +89,7 @@ QList<Row> layout(const Receipt &receipt, int width)
         case Line::Kind::Text: {
             const int columns = l.large ? width / 2 : width;
             for (const QString &row : wrapped(l.text, columns))
-                out << Row{aligned(row, columns, l.align), l.bold, l.large, l.align};
+                out << Row{aligned(row, columns, l.align), l.bold, l.large, l.align, l.codePage};
             break;
         }
         case Line::Kind::Columns: {

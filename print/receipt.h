@@ -18,6 +18,7 @@ struct Line
     Align align = Align::Left;
     bool bold = false;
     bool large = false; // double width and height
+    int codePage = -1;  // ESC t n for this line alone (the test page's); -1: the printer's
 };
 
 struct Receipt
@@ -28,6 +29,8 @@ struct Receipt
     // A name on the left, an amount on the right ("Çay ........ 15 TL").
     Receipt &columns(const QString &name, const QString &amount, bool bold = false);
     Receipt &separator();
+    // A line printed in code page `codePage`, the printer switched back after it.
+    Receipt &inCodePage(int codePage, const QString &text);
 };
 
 // The columns a roll holds in the printer's normal font: 32 on 58 mm paper, 48 on 80 mm.
@@ -40,6 +43,7 @@ struct Row
     bool bold = false;
     bool large = false;
     Align align = Align::Left;
+    int codePage = -1;
     bool operator==(const Row &) const = default;
 };
 

@@ -1,4 +1,5 @@
 // A receipt laid out to its roll and turned into a receipt printer's bytes.
+#include "bills.h"
 #include "errors.h"
 #include "escpos.h"
 #include "printersetup.h"
@@ -7,6 +8,8 @@
 #include <QtTest>
 
 using namespace kv;
+
+Q_DECLARE_METATYPE(kv::print::Receipt)
 
 class TestPrint : public QObject
 {
@@ -21,6 +24,8 @@ private slots:
     void escPosBytes();
     void printerFile_data();
     void printerFile();
+    void billsOnTheRoll_data();
+    void billsOnTheRoll();
 };
 
 void TestPrint::turkishInCodePage857_data()
@@ -123,7 +128,7 @@ void TestPrint::escPosBytes()
     QFETCH(bool, drawer);
     QFETCH(QByteArray, tail);
     print::Receipt r;
-    r.text("Şirin", print::Align::Left, true).columns("Çay", "15 TL");
+    r.text("Şirin", print::Align::Left, true).columns("Çay", "15 TL").inCodePage(61, "ESC t 61: Ş");
     const QByteArray bytes = print::escPos(r, {58, 13, cut, drawer});
     // Initialised, then the Turkish code page chosen, before any text.
     QVERIFY(bytes.startsWith(QByteArray("\x1b@\x1bt\x0d", 5)));
@@ -137,6 +142,14 @@ void TestPrint::escPosBytes()
     QVERIFY(bytes.contains("\x80"
                            "ay" +
                            QByteArray(24, ' ') + "15 TL\n"));
+    // A line of the test page in a code page of its own, and the printer's own after it.
+    QVERIFY(bytes.contains("\x1bt\x3d\x1b"
+                           "E" +
+                           QByteArray(1, 0) +
+                           QByteArray("\x1d!\0\x1b"
+                                      "a\0",
+                                      6) +
+                           "ESC t 61: \x9e\n\x1bt\x0d"));
     QVERIFY(bytes.endsWith(tail));
 }
 
@@ -212,6 +225,119 @@ void TestPrint::printerFile()
     for (const QString &line : written)
         QVERIFY(!line.contains('\n'));
     QCOMPARE(print::readPrinter(written), setup);
+}
+
+namespace {
+ledger::BillRecord billOfTable()
+{
+    using Kind = counter::Segment::Kind;
+    constexpr qint64 min = 60000;
+    ledger::BillRecord b;
+    b.id = 12;
+    b.tableName = "Bilardo Masası 2";
+    b.openedDate = "09.12.2026";
+    b.openedTime = "18:00:00";
+    b.closedAt = QDateTime(QDate(2026, 12, 9), QTime(20, 31));
+    b.segments = {{Kind::Time, 0, 120 * min, 120, 120, 240, {}},
+                  {Kind::Pause, 120 * min, 135 * min, 15, 0, 0, {}},
+                  {Kind::Time, 135 * min, 150 * min, 15, 150, 37, {}},
+                  {Kind::Correction, 150 * min, 150 * min, -10, 150, -25, "Geç açıldı"}};
+    b.bill = {125, 150, 252, false, 30, 282};
+    b.extras = {{"Çay", 15}, {"Şişe Su", 15}};
+    b.settlement.treats = {{0, 15, "Doğum günü"}};
+    b.settlement.discount = {26, 10, "Öğrenci"};
+    b.settlement.payments = {{counter::Method::Cash, 191, {}, {}},
+                             {counter::Method::Tab, 50, "Ahmet", {}}};
+    return b;
+}
+} // namespace
+
+void TestPrint::billsOnTheRoll_data()
+{
+    QTest::addColumn<print::Receipt>("receipt");
+    QTest::addColumn<QStringList>("rows");   // in this order, blanks run together
+    QTest::addColumn<QStringList>("absent"); // nowhere
+    const print::Heading heading{"Şirin Bilardo", "Çarşı Cad. 5\nKadıköy"};
+    const QString disclaimer = "YOKTUR.";
+    QTest::newRow("a bill paid in parts") << print::billReceipt(billOfTable(), heading)
+                                          << QStringList{"Şirin Bilardo",
+                                                         "Çarşı Cad. 5",
+                                                         "Kadıköy",
+                                                         "Bilardo Masası 2",
+                                                         "Açılış 09.12.2026 18:00",
+                                                         "Kapanış 09.12.2026 20:31",
+                                                         "18:00–20:00 · 120 dk ·",
+                                                         "120 TL/saat 240 TL",
+                                                         "Durduruldu 20:00–20:15",
+                                                         "20:15–20:30 · 15 dk · 150",
+                                                         "TL/saat 37 TL",
+                                                         "Düzeltme 20:30 · -10 dk ·",
+                                                         "150 TL/saat (Geç açıldı) -25 TL",
+                                                         "Saat tutarı (125 dk) 252 TL",
+                                                         "Çay 15 TL",
+                                                         "Şişe Su 15 TL",
+                                                         "Brüt 282 TL",
+                                                         "İkram: Çay (Doğum günü) −15 TL",
+                                                         "İndirim %10 (Öğrenci) −26 TL",
+                                                         "TOPLAM 241 TL",
+                                                         "Nakit 191 TL",
+                                                         "Veresiye · Ahmet 50 TL",
+                                                         disclaimer}
+                                          << QStringList{"KOPYA", "En az ücret uygulandı"};
+    ledger::BillRecord older = billOfTable();
+    older.segments.clear();
+    older.bill = {20, 120, 60, true, 0, 60};
+    older.extras.clear();
+    older.settlement = {};
+    older.settlement.payments = {{counter::Method::Card, 60, {}, {}}};
+    QTest::newRow("a copy of an older bill at the minimum")
+        << print::billReceipt(older, {}, true)
+        << QStringList{"KOPYA",
+                       "Bilardo Masası 2",
+                       "Süre 20 dk · 120 TL/saat 60 TL",
+                       "En az ücret uygulandı",
+                       "TOPLAM 60 TL",
+                       "Kart 60 TL",
+                       disclaimer}
+        << QStringList{"Brüt 60 TL", "Extralar"};
+    ledger::DayTotals day;
+    day.paid = 3;
+    day.total = day.gross = 900;
+    day.discounts = 40;
+    day.net = 860;
+    day.byMethod = {500, 300, 60};
+    QTest::newRow("the day by method, the chain's head last")
+        << print::dayReceipt(QDate(2026, 12, 9), day, {}, {41, "ab12cd34ef56aa77"}, heading,
+                             QDateTime(QDate(2026, 12, 10), QTime(2, 5)))
+        << QStringList{"İş günü 09.12.2026",
+                       "Net 860 TL",
+                       "Nakit 500 TL",
+                       "Kart 300 TL",
+                       "Veresiye 60 TL",
+                       "Yazdırıldı 10.12.2026 02:05",
+                       "Olay zinciri: 41 · ab12cd34ef56"}
+        << QStringList{};
+}
+
+void TestPrint::billsOnTheRoll()
+{
+    QFETCH(print::Receipt, receipt);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, absent);
+    const QList<print::Row> laidOut = print::layout(receipt, 32);
+    QStringList got;
+    for (const print::Row &row : laidOut) {
+        QVERIFY2(row.text.size() <= (row.large ? 16 : 32), qPrintable(row.text));
+        got << row.text.simplified();
+    }
+    qsizetype at = 0;
+    for (const QString &want : std::as_const(rows)) {
+        at = got.indexOf(want, at);
+        QVERIFY2(at >= 0, qPrintable(want + " not in order in:\n" + got.join('\n')));
+    }
+    QCOMPARE(at, got.size() - 1);
+    for (const QString &gone : std::as_const(absent))
+        QVERIFY2(!got.contains(gone), qPrintable(gone));
 }
 
 QTEST_GUILESS_MAIN(TestPrint)
