@@ -1,1 +1,203 @@
 #include "printer.h"
+
+#include "escpos.h"
+#include "page.h"
+#include "rawport.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QMutex>
+#include <QThread>
+#include <QTimer>
+
+namespace kv::print {
+
+namespace {
+// What a job prints, copied whole: the worker touches nothing of the window's.
+struct Job
+{
+    quint64 id = 0;
+    Receipt receipt;
+    PrinterSetup setup;
+    Purpose purpose = Purpose::Bill;
+    QString title;
+    QString pdfBase; // "<folder>/<title> <moment>", without ".pdf"
+    int timeoutMs = 0;
+};
+} // namespace
+
+// The queue the worker drains in order, and the printer it reports to while it exists.
+struct Printer::Shared
+{
+    QMutex mutex;
+    Printer *owner = nullptr; // cleared by the printer's destructor
+    QList<Job> queue;
+    bool running = false;
+};
+
+namespace {
+const QString kNoPrinter = QStringLiteral("Yazıcı seçilmedi: Ayarlar > Yazıcı.");
+
+// A title as part of a file name on any system.
+QString fileNameOf(const QString &title)
+{
+    QString name;
+    for (const QChar c : title)
+        name += c.category() == QChar::Other_Control || QStringLiteral("\\/:*?\"<>|").contains(c)
+                    ? QLatin1Char('-')
+                    : c;
+    name = name.simplified();
+    // Windows drops dots and spaces at the end of a name.
+    while (name.endsWith(QLatin1Char('.')))
+        name.chop(1);
+    name = name.trimmed();
+    return name.isEmpty() ? QStringLiteral("Kelvora") : name;
+}
+
+QString where(const PrinterSetup &s)
+{
+    switch (s.kind) {
+    case PrinterSetup::Kind::Network:
+        return QStringLiteral("%1:%2").arg(s.host).arg(s.port);
+    case PrinterSetup::Kind::Device:
+        return s.device;
+    case PrinterSetup::Kind::System:
+        return s.systemPrinter.isEmpty() ? QStringLiteral("varsayılan yazıcı") : s.systemPrinter;
+    case PrinterSetup::Kind::Pdf:
+        return QDir::toNativeSeparators(s.pdfFolder);
+    case PrinterSetup::Kind::None:
+        break;
+    }
+    return QString();
+}
+
+// Prints one job, blocking; ok and where, or why not.
+std::pair<bool, QString> run(const Job &j)
+{
+    const PrinterSetup &s = j.setup;
+    QString why;
+    switch (s.kind) {
+    case PrinterSetup::Kind::None:
+        return {false, kNoPrinter};
+    case PrinterSetup::Kind::Network:
+    case PrinterSetup::Kind::Device: {
+        const QByteArray bytes = escPos(j.receipt, s.escPosOptions(j.purpose == Purpose::CashBill));
+        why = s.kind == PrinterSetup::Kind::Network
+                  ? rawport::sendToHost(s.host, s.port, bytes, j.timeoutMs)
+                  : rawport::sendToDevice(s.device, bytes, j.timeoutMs);
+        if (why.isEmpty())
+            return {true, QStringLiteral("Fiş yazıcısına gönderildi: %1").arg(where(s))};
+        break;
+    }
+    case PrinterSetup::Kind::System:
+        why = printOnPrinter(j.receipt, s.paperMm, s.systemPrinter, j.title);
+        if (why.isEmpty())
+            return {true, QStringLiteral("Yazıcıya gönderildi: %1").arg(where(s))};
+        break;
+    case PrinterSetup::Kind::Pdf: {
+        // Two prints of a title in one second keep both files.
+        QString path = j.pdfBase + QStringLiteral(".pdf");
+        for (int n = 2; QFileInfo::exists(path) && n < 100; ++n)
+            path = j.pdfBase + QStringLiteral(" (%1).pdf").arg(n);
+        why = writePdf(j.receipt, s.paperMm, path, j.title);
+        if (why.isEmpty())
+            return {true, QStringLiteral("PDF kaydedildi: %1").arg(QDir::toNativeSeparators(path))};
+        break;
+    }
+    }
+    return {false, why};
+}
+} // namespace
+
+Printer::Printer(QObject *parent) : QObject(parent), m_shared(std::make_shared<Shared>())
+{
+    m_shared->owner = this;
+}
+
+Printer::~Printer()
+{
+    // The worker keeps the queue and finishes its job on its own timeout; it reports to no one.
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->owner = nullptr;
+    m_shared->queue.clear();
+}
+
+void Printer::print(const Receipt &receipt, const PrinterSetup &setup, Purpose purpose,
+                    const QString &title)
+{
+    const quint64 id = ++m_lastJob;
+    ++m_pending;
+    if (setup.kind == PrinterSetup::Kind::None) {
+        QMetaObject::invokeMethod(
+            this, [this, id] { reported(id, false, kNoPrinter); }, Qt::QueuedConnection);
+        m_watchdogs.insert(id, nullptr);
+        return;
+    }
+    Job job{id,
+            receipt,
+            setup,
+            purpose,
+            title,
+            QDir(setup.pdfFolder)
+                .filePath(QStringLiteral("%1 %2").arg(
+                    fileNameOf(title),
+                    QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")))),
+            m_timeoutMs};
+
+    // A job that does not report in time is given up and said; its late word is ignored.
+    auto *watchdog = new QTimer(this);
+    watchdog->setSingleShot(true);
+    const QString noAnswer = rawport::noAnswerText(where(setup), m_timeoutMs);
+    connect(watchdog, &QTimer::timeout, this,
+            [this, id, noAnswer] { reported(id, false, noAnswer); });
+    watchdog->start(m_timeoutMs + 1000);
+    m_watchdogs.insert(id, watchdog);
+
+    QMutexLocker lock(&m_shared->mutex);
+    m_shared->queue << job;
+    if (m_shared->running)
+        return;
+    m_shared->running = true;
+    // One worker at a time, so jobs print in the order they were given.
+    QThread *worker = QThread::create([shared = m_shared] {
+        for (;;) {
+            Job next;
+            {
+                QMutexLocker lock(&shared->mutex);
+                if (shared->queue.isEmpty()) {
+                    shared->running = false;
+                    return;
+                }
+                next = shared->queue.takeFirst();
+            }
+            const auto [ok, message] = run(next);
+            QMutexLocker lock(&shared->mutex);
+            // Posted under the lock: the printer cannot go between the look and the post,
+            // and a destroyed object's posted calls are dropped with it.
+            if (Printer *owner = shared->owner)
+                QMetaObject::invokeMethod(
+                    owner,
+                    [owner, id = next.id, ok = ok, message = message] {
+                        owner->reported(id, ok, message);
+                    },
+                    Qt::QueuedConnection);
+        }
+    });
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    worker->start();
+}
+
+void Printer::reported(quint64 job, bool ok, const QString &message)
+{
+    const auto found = m_watchdogs.constFind(job);
+    if (found == m_watchdogs.cend())
+        return;
+    if (QTimer *watchdog = *found)
+        watchdog->deleteLater();
+    m_watchdogs.erase(found);
+    --m_pending;
+    emit finished(ok, message);
+}
+
+} // namespace kv::print

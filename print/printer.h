@@ -3,7 +3,12 @@
 #include "printersetup.h"
 #include "receipt.h"
 
+#include <QHash>
 #include <QObject>
+
+#include <memory>
+
+class QTimer;
 
 // Prints receipts where the setup says, off the window's thread: the counter never waits for
 // a printer, and a printer that does not answer is given up after a timeout and said.
@@ -38,8 +43,15 @@ signals:
     void finished(bool ok, const QString &message);
 
 private:
+    struct Shared;
+    // A job's outcome, on this object's thread; a job given up already is not reported again.
+    void reported(quint64 job, bool ok, const QString &message);
+
     int m_timeoutMs = 5000;
     int m_pending = 0;
+    quint64 m_lastJob = 0;
+    std::shared_ptr<Shared> m_shared; // with the worker, which may outlive this object
+    QHash<quint64, QTimer *> m_watchdogs;
 };
 
 } // namespace kv::print
