@@ -3,6 +3,7 @@
 #include "hall.h"
 #include "printpreview.h"
 
+#include <QApplication>
 #include <QJsonObject>
 #include <QMessageBox>
 
@@ -126,9 +127,13 @@ void PrintDesk::previewBill(const ledger::BillRecord &bill, Purpose purpose)
 
 void PrintDesk::showProblem(const QString &text)
 {
-    // Never modal: the counter goes on while the message waits to be read.
+    // Above the window the operator works in (a message of its own, gone in a moment, aside);
+    // never modal: the counter goes on while the message waits to be read.
+    QWidget *parent = QApplication::activeModalWidget();
+    if (!parent || qobject_cast<QMessageBox *>(parent))
+        parent = m_window;
     auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Yazdırma"), text,
-                                QMessageBox::Ok, m_window);
+                                QMessageBox::Ok, parent);
     box->setObjectName(QStringLiteral("PrintProblem"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);

@@ -106,7 +106,7 @@ bool PrintPreview::showReceipt(const print::Receipt &receipt, int paperMm, const
     const int frame = 2 * scroll->frameWidth() + scroll->verticalScrollBar()->sizeHint().width();
     // The whole strip where the screen allows, else as tall as it does; never narrower.
     resize(m_strip->width() + frame + 2 * layout()->contentsMargins().left(),
-           qMin(m_strip->height() + 90, 640));
+           qMin(m_strip->height() + 2 * scroll->frameWidth() + 64, 640));
     scroll->verticalScrollBar()->setValue(0);
     scroll->setFocus();
     return exec() == QDialog::Accepted;

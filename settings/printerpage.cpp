@@ -15,7 +15,9 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTextDocument>
 #include <QVBoxLayout>
+#include <QtMath>
 
 using namespace kv;
 using Kind = print::PrinterSetup::Kind;
@@ -88,8 +90,10 @@ PrinterPage::PrinterPage(hall::Hall &hall, QWidget *parent) : QWidget(parent), m
     m_hallName = named(new QLineEdit(this), "printHallName");
     m_hallAddress = named(new QPlainTextEdit(this), "printHallAddress");
     m_hallAddress->setTabChangesFocus(true);
-    m_hallAddress->setFixedHeight(m_hallAddress->fontMetrics().lineSpacing() * 2 +
-                                  2 * (m_hallAddress->frameWidth() + 4));
+    // Two lines whole, without a scroll bar.
+    m_hallAddress->setFixedHeight(qCeil(m_hallAddress->fontMetrics().lineSpacing() * 2 +
+                                        2 * m_hallAddress->document()->documentMargin()) +
+                                  2 * m_hallAddress->frameWidth() + 4);
     m_autoPrint =
         named(new QCheckBox(QStringLiteral("Hesap ödenince &otomatik yazdır"), this), "printAuto");
     m_result = named(new QLabel(this), "printTestResult");
