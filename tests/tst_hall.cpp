@@ -1077,7 +1077,6 @@ void TestHall::tabsAndShifts()
     QVERIFY(ledger::verifyChain(f.paths.ledgerFile()).ok);
 }
 
-
 void TestHall::printerSetup_data()
 {
     using Kind = print::PrinterSetup::Kind;
