@@ -82,8 +82,8 @@ void Hall::savePrinterSetup(const print::PrinterSetup &next)
     if (const QString why = print::printerProblem(next); !why.isEmpty())
         throwError(why);
     const bool unreadable = !m_printerProblem.isEmpty();
-    if (next == m_printer && !unreadable && files::exists(m_paths.printerFile()))
-        return;
+    if (next == m_printer && !unreadable)
+        return; // nothing changed: no event, no file
     const auto changed = qScopeGuard([this] { emit printerChanged(); });
     RecordList lines;
     lines.assign(print::printerLines(next));

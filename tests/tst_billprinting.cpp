@@ -2,9 +2,12 @@
 // back, and a receipt printer that is absent or hangs while a bill is paid.
 #include "ledgerfixture.h"
 
+#include "ayarlar.h"
 #include "eventrows.h"
 #include "printdesk.h"
+#include "printerpage.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
@@ -22,6 +25,7 @@ private slots:
     void billToPdf();
     void printerFailsWhilePaying_data();
     void printerFailsWhilePaying();
+    void setupInTheTab();
 };
 
 namespace {
@@ -166,6 +170,55 @@ void TestBillPrinting::printerFailsWhilePaying()
     QVERIFY2(box->text().endsWith("Hesap ödendi; fişi yeniden yazdırabilirsiniz."),
              qPrintable(box->text()));
     qDeleteAll(held);
+}
+
+// The tab enables what the kind chosen uses, prints a test page of what is on screen before it
+// is saved, and saves it.
+void TestBillPrinting::setupInTheTab()
+{
+    Desk desk;
+    desk.prepare(1);
+    desk.start();
+    hall::Hall &hall = desk.form()->hall();
+    PrinterPage *page = desk.forms.Form3.get()->printerPage();
+    page->reload();
+    QTemporaryDir folder;
+    page->chooseFolder = [&](const QString &) { return folder.path(); };
+    const auto control = [page](const char *name) {
+        QWidget *found = page->findChild<QWidget *>(QLatin1String(name));
+        if (!found)
+            qFatal("no %s", name);
+        return found;
+    };
+    auto *kind = static_cast<QComboBox *>(control("printKind"));
+    kind->setCurrentIndex(kind->findText("PDF dosyası"));
+    QVERIFY(!control("printHost")->isEnabled());
+    QVERIFY(!control("printCodePage")->isEnabled());
+    QTest::mouseClick(static_cast<QPushButton *>(control("printChooseFolder")), Qt::LeftButton);
+    QCOMPARE(static_cast<QLineEdit *>(control("printFolder"))->text(), folder.path());
+    static_cast<QLineEdit *>(control("printHallName"))->setText("Köşe Salonu");
+    static_cast<QCheckBox *>(control("printAuto"))->setChecked(true);
+
+    QTest::mouseClick(static_cast<QPushButton *>(control("printTest")), Qt::LeftButton);
+    auto *result = static_cast<QLabel *>(control("printTestResult"));
+    QTRY_VERIFY_WITH_TIMEOUT(result->text().startsWith("Deneme sayfası yazdırıldı"), 10000);
+    QCOMPARE(QDir(folder.path()).entryList({"*.pdf"}, QDir::Files).size(), 1);
+    QCOMPARE(hall.printerSetup(), print::PrinterSetup()); // tried, not saved
+
+    // A code page typed beyond the list is kept as its number.
+    kind->setCurrentIndex(kind->findText("Fiş yazıcısı (ESC/POS) — ağ"));
+    QVERIFY(control("printCodePage")->isEnabled());
+    static_cast<QComboBox *>(control("printCodePage"))->setEditText("17");
+    static_cast<QLineEdit *>(control("printHost"))->setText("192.168.1.50");
+    QTest::mouseClick(static_cast<QPushButton *>(control("savePrinter")), Qt::LeftButton);
+    print::PrinterSetup saved;
+    saved.kind = print::PrinterSetup::Kind::Network;
+    saved.host = "192.168.1.50";
+    saved.codePage = 17;
+    saved.pdfFolder = folder.path();
+    saved.hallName = "Köşe Salonu";
+    saved.autoPrint = true;
+    QCOMPARE(hall.printerSetup(), saved);
 }
 
 QTEST_MAIN(TestBillPrinting)
