@@ -79,7 +79,7 @@ PrinterPage::PrinterPage(hall::Hall &hall, QWidget *parent) : QWidget(parent), m
         m_codePage->addItem(c.text, c.number);
     m_codePage->setToolTip(QStringLiteral("Yazıcının Türkçe (PC857) kod sayfasının ESC t "
                                           "numarası; listede yoksa sayıyı yazın (0–255)."));
-    m_cut = named(new QCheckBox(QStringLiteral("Kes&ici (yazdırınca kes)"), this), "printCut");
+    m_cut = named(new QCheckBox(QStringLiteral("Kesi&ci (yazdırınca kes)"), this), "printCut");
     m_drawer = named(new QCheckBox(QStringLiteral("Para çek&mecesini aç (yalnız nakit ödenen "
                                                   "hesapta)"),
                                    this),
