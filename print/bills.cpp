@@ -179,6 +179,13 @@ Receipt billReceipt(const ledger::BillRecord &b, const Heading &heading, bool co
                           (p.ahead ? QStringLiteral(" (önceden ayrı ödendi)") : QString()),
                       amountText(p.amount));
     }
+    // The guest is shown how the time and a percentage were worked out, as on the screen.
+    if (counter::segmentsWorthShowing(b.segments) || s.discount.percent > 0)
+        r.separator();
+    if (counter::segmentsWorthShowing(b.segments))
+        r.text(counter::segmentRuleText());
+    if (s.discount.percent > 0)
+        r.text(counter::discountRuleText());
     r.separator();
     r.text(QStringLiteral("Bilgi amaçlıdır. MALİ DEĞERİ YOKTUR."), Align::Centre);
     return r;

@@ -18,7 +18,8 @@ struct Heading
 
 // The guest's bill: the heading, the table, opening and closing, each time segment with its
 // fee and charge, the extras with their prices, the minimum charge where applied, treats,
-// discount, payments, the total, and "Bilgi amaçlıdır. MALİ DEĞERİ YOKTUR.". `copy`: a reprint,
+// discount, the total, payments, the rules of segments and of a percentage where they apply,
+// and "Bilgi amaçlıdır. MALİ DEĞERİ YOKTUR.". `copy`: a reprint,
 // marked "KOPYA". An unpaid account's bill (id 0: printed before paying) gives its moment as
 // "Saat" in place of the closing and lists no payments.
 Receipt billReceipt(const ledger::BillRecord &bill, const Heading &heading, bool copy = false);

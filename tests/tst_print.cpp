@@ -2,9 +2,12 @@
 #include "bills.h"
 #include "errors.h"
 #include "escpos.h"
+#include "printer.h"
 #include "printersetup.h"
 #include "receipt.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 using namespace kv;
@@ -26,6 +29,8 @@ private slots:
     void printerFile();
     void billsOnTheRoll_data();
     void billsOnTheRoll();
+    void sentToAReceiptPrinter_data();
+    void sentToAReceiptPrinter();
 };
 
 void TestPrint::turkishInCodePage857_data()
@@ -338,6 +343,109 @@ void TestPrint::billsOnTheRoll()
     QCOMPARE(at, got.size() - 1);
     for (const QString &gone : std::as_const(absent))
         QVERIFY2(!got.contains(gone), qPrintable(gone));
+}
+
+void TestPrint::sentToAReceiptPrinter_data()
+{
+    QTest::addColumn<int>("purpose");
+    QTest::addColumn<int>("status"); // the byte answering DLE EOT 4; -1: none, -2: refused
+    QTest::addColumn<int>("timeoutMs");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArrayList>("sent"); // in this order
+    QTest::addColumn<QByteArray>("notSent");
+    const QByteArray kick("\x1bp\0\x19\xfa", 5);
+    const QByteArray init("\x1b@\x1bt\x0d", 5);
+    const QByteArray table("Bilardo Masas\x8d 2"); // "Bilardo Masası 2" in code page 857
+    const QByteArray extra("\x9ei\x9f"
+                           "e Su"); // "Şişe Su"
+    const QByteArray cut("\x1dV\x42\x03", 4);
+    QTest::newRow("a bill paid in cash opens the drawer")
+        << int(print::Purpose::CashBill) << 0x12 << 5000 << true << "Fiş yazıcısına gönderildi"
+        << QByteArrayList{init, table, extra, kick, cut} << QByteArray();
+    QTest::newRow("a copy never opens it")
+        << int(print::Purpose::Copy) << 0x12 << 5000 << true << "Fiş yazıcısına gönderildi"
+        << QByteArrayList{init, table, cut} << kick;
+    QTest::newRow("out of paper: nothing sent")
+        << int(print::Purpose::CashBill) << 0x72 << 5000 << false << "Yazıcıda kâğıt bitti."
+        << QByteArrayList{} << init;
+    QTest::newRow("refused") << int(print::Purpose::Bill) << -2 << 5000 << false
+                             << "(bağlantı reddedildi)" << QByteArrayList{} << init;
+    QTest::newRow("hanging: given up, the counter answering")
+        << int(print::Purpose::CashBill) << -1 << 400 << false
+        << "Yazıcı 0,4 saniye içinde yanıt vermedi: 127.0.0.1:" << QByteArrayList{} << init;
+}
+
+void TestPrint::sentToAReceiptPrinter()
+{
+    QFETCH(int, purpose);
+    QFETCH(int, status);
+    QFETCH(int, timeoutMs);
+    QFETCH(bool, ok);
+    QFETCH(QString, message);
+    QFETCH(QByteArrayList, sent);
+    QFETCH(QByteArray, notSent);
+
+    // A receipt printer on a loopback port, answering the paper status as the row says.
+    QTcpServer fake;
+    QVERIFY(fake.listen(QHostAddress::LocalHost));
+    const quint16 port = fake.serverPort();
+    if (status == -2)
+        fake.close();
+    QByteArray received;
+    bool hungUp = false;
+    connect(&fake, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket *peer = fake.nextPendingConnection();
+        connect(peer, &QTcpSocket::readyRead, this, [&, peer] {
+            const bool asked = received.contains("\x10\x04\x04");
+            received += peer->readAll();
+            if (!asked && received.contains("\x10\x04\x04") && status >= 0)
+                peer->write(QByteArray(1, char(status)));
+        });
+        connect(peer, &QTcpSocket::disconnected, this, [&] { hungUp = true; });
+    });
+
+    // The counter's event loop ticks throughout; no gap may be long.
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticks;
+    connect(&ticks, &QTimer::timeout, this,
+            [&] { longestGap = qMax(longestGap, sinceTick.restart()); });
+    sinceTick.start();
+    ticks.start(10);
+
+    print::PrinterSetup setup;
+    setup.kind = print::PrinterSetup::Kind::Network;
+    setup.host = "127.0.0.1";
+    setup.port = port;
+    setup.paperMm = 58;
+    setup.drawer = true;
+    print::Printer printer;
+    printer.setTimeoutMs(timeoutMs);
+    QSignalSpy done(&printer, &print::Printer::finished);
+    QElapsedTimer took;
+    took.start();
+    printer.print(print::billReceipt(billOfTable(), {}), setup, print::Purpose(purpose), "Fiş 12");
+    QCOMPARE(printer.pending(), 1);
+    QVERIFY(done.wait(timeoutMs + 3000));
+    // Said by the printer's own timeout, not the watchdog's.
+    QVERIFY2(took.elapsed() < timeoutMs + 900, qPrintable(QString::number(took.elapsed())));
+    if (ok)
+        QTRY_VERIFY(hungUp);
+    QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.at(0).at(0).toBool(), ok);
+    QVERIFY2(done.at(0).at(1).toString().contains(message),
+             qPrintable(done.at(0).at(1).toString()));
+    QCOMPARE(printer.pending(), 0);
+    qsizetype at = received.indexOf("\x10\x04\x04");
+    QVERIFY(status == -2 || at == 0);
+    for (const QByteArray &bytes : std::as_const(sent)) {
+        at = received.indexOf(bytes, at);
+        QVERIFY2(at >= 0, bytes.toHex(' ').constData());
+    }
+    if (!notSent.isEmpty())
+        QVERIFY(!received.contains(notSent));
 }
 
 QTEST_GUILESS_MAIN(TestPrint)
