@@ -5,7 +5,6 @@
 
 #include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QImage>
 #include <QPainter>
 #include <QPicture>
 #include <QPushButton>
@@ -49,19 +48,15 @@ public:
         setFixedSize(width, stripHeight(receipt, m_columns, width));
         update();
     }
-    void draw(QPainter &painter) const
-    {
-        painter.fillRect(rect(), Qt::white);
-        painter.setPen(Qt::black);
-        print::paint(m_receipt, m_columns, painter,
-                     QRectF(kMargin, kMargin, width() - 2 * kMargin, height() - 2 * kMargin));
-    }
 
 protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        draw(painter);
+        painter.fillRect(rect(), Qt::white);
+        painter.setPen(Qt::black);
+        print::paint(m_receipt, m_columns, painter,
+                     QRectF(kMargin, kMargin, width() - 2 * kMargin, height() - 2 * kMargin));
     }
 
 private:
@@ -110,14 +105,4 @@ bool PrintPreview::showReceipt(const print::Receipt &receipt, int paperMm, const
     scroll->verticalScrollBar()->setValue(0);
     scroll->setFocus();
     return exec() == QDialog::Accepted;
-}
-
-QImage PrintPreview::image(const print::Receipt &receipt, int paperMm)
-{
-    Strip strip;
-    strip.setReceipt(receipt, paperMm);
-    QImage out(strip.size(), QImage::Format_RGB32);
-    QPainter painter(&out);
-    strip.draw(painter);
-    return out;
 }

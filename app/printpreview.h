@@ -15,8 +15,6 @@ public:
 
     // Shows the receipt until the window is closed; true when "Yazdır" was chosen.
     bool showReceipt(const kv::print::Receipt &receipt, int paperMm, const QString &title);
-    // The strip, for a look without the window.
-    static QImage image(const kv::print::Receipt &receipt, int paperMm);
 
 private:
     class Strip;
