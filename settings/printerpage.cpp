@@ -161,7 +161,11 @@ PrinterPage::PrinterPage(hall::Hall &hall, QWidget *parent) : QWidget(parent), m
 
 void PrinterPage::reload()
 {
-    m_problem->setText(m_hall.printerProblem());
+    QString problem = m_hall.printerProblem();
+    if (!problem.isEmpty() && !problem.endsWith(QLatin1Char('.')))
+        problem += QLatin1Char('.');
+    m_problem->setText(problem + QStringLiteral(" Hiçbir şey yazdırılmıyor; \"Kaydet\" dosyayı "
+                                                "ekrandaki ayarlarla değiştirir."));
     m_problem->setVisible(!m_hall.printerProblem().isEmpty());
     m_result->clear();
     show(m_hall.printerSetup());
