@@ -13,6 +13,11 @@ using print::Purpose;
 PrintDesk::PrintDesk(hall::Hall &hall, QWidget *window)
     : QObject(window), m_hall(hall), m_window(window)
 {
+    connect(&m_printer, &print::Printer::finished, this,
+            [this](quint64 job, bool ok, const QString &message) {
+                if (const auto done = m_done.take(job))
+                    done(ok, message);
+            });
 }
 
 PrintDesk::~PrintDesk() = default;
@@ -32,17 +37,7 @@ void PrintDesk::start(const print::Receipt &receipt, const print::PrinterSetup &
                       Purpose purpose, const QString &title,
                       std::function<void(bool, const QString &)> done)
 {
-    // A printer of its own for each job: its outcome is that job's, whatever else runs.
-    auto *printer = new print::Printer(this);
-    printer->setTimeoutMs(m_timeoutMs);
-    ++m_pending;
-    connect(printer, &print::Printer::finished, this,
-            [this, printer, done = std::move(done)](bool ok, const QString &message) {
-                --m_pending;
-                printer->deleteLater();
-                done(ok, message);
-            });
-    printer->print(receipt, setup, purpose, title);
+    m_done.insert(m_printer.print(receipt, setup, purpose, title), std::move(done));
 }
 
 void PrintDesk::print(const print::Receipt &receipt, Purpose purpose, const QString &title,

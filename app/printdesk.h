@@ -3,6 +3,7 @@
 #include "bills.h"
 #include "printer.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 
@@ -15,8 +16,8 @@ class Hall;
 }
 
 // What the counter prints, where the hall's setup says, headed by the hall's name and
-// address. Printing never waits: each job runs on its own, and its outcome is said when it
-// ends (the status bar for success, a message that blocks nothing for a failure).
+// address. Printing never waits: jobs run off the window's thread, and each one's outcome is
+// said when it ends (the status bar for success, a message that blocks nothing for a failure).
 class PrintDesk : public QObject
 {
     Q_OBJECT
@@ -27,7 +28,7 @@ public:
     ~PrintDesk() override;
 
     // How long a printer may take to answer before it is given up.
-    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    void setTimeoutMs(int ms) { m_printer.setTimeoutMs(ms); }
     kv::print::Heading heading() const;
     int paperMm() const;
 
@@ -50,7 +51,7 @@ public:
     void previewBill(const kv::ledger::BillRecord &bill, kv::print::Purpose purpose);
 
     // Jobs started and not finished.
-    int pending() const { return m_pending; }
+    int pending() const { return m_printer.pending(); }
 
 signals:
     // A job printed: what the status bar says.
@@ -68,6 +69,7 @@ private:
     kv::hall::Hall &m_hall;
     QWidget *m_window;
     QPointer<PrintPreview> m_preview;
-    int m_timeoutMs = 5000;
-    int m_pending = 0;
+    // One for all jobs: it prints them one after another on each printer.
+    kv::print::Printer m_printer;
+    QHash<quint64, std::function<void(bool, const QString &)>> m_done;
 };

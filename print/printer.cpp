@@ -27,13 +27,18 @@ struct Job
 };
 } // namespace
 
-// The queue the worker drains in order, and the printer it reports to while it exists.
+// Each printer's queue, drained in order by a worker of its own, and the object it reports to
+// while that exists.
 struct Printer::Shared
 {
+    struct Queue
+    {
+        QList<Job> jobs;
+        bool running = false;
+    };
     QMutex mutex;
     Printer *owner = nullptr; // cleared by the printer's destructor
-    QList<Job> queue;
-    bool running = false;
+    QHash<QString, Queue> queues;
 };
 
 namespace {
@@ -70,6 +75,23 @@ QString where(const PrinterSetup &s)
         break;
     }
     return QString();
+}
+
+// Which queue a job waits in: one per receipt printer or system printer; PDFs have their own.
+QString queueOf(const PrinterSetup &s)
+{
+    switch (s.kind) {
+    case PrinterSetup::Kind::Network:
+        return QStringLiteral("ag:%1:%2").arg(s.host.trimmed().toLower()).arg(s.port);
+    case PrinterSetup::Kind::Device:
+        return QStringLiteral("aygit:") + s.device.trimmed();
+    case PrinterSetup::Kind::System:
+        return QStringLiteral("sistem:") + s.systemPrinter;
+    case PrinterSetup::Kind::Pdf:
+    case PrinterSetup::Kind::None:
+        break;
+    }
+    return QStringLiteral("pdf");
 }
 
 // Prints one job, blocking; ok and where, or why not.
@@ -117,22 +139,24 @@ Printer::Printer(QObject *parent) : QObject(parent), m_shared(std::make_shared<S
 
 Printer::~Printer()
 {
-    // The worker keeps the queue and finishes its job on its own timeout; it reports to no one.
+    // A worker finishes its job on its own timeout and reports to no one; what waited is dropped.
     QMutexLocker lock(&m_shared->mutex);
     m_shared->owner = nullptr;
-    m_shared->queue.clear();
+    for (Shared::Queue &queue : m_shared->queues)
+        queue.jobs.clear();
 }
 
-void Printer::print(const Receipt &receipt, const PrinterSetup &setup, Purpose purpose,
-                    const QString &title)
+quint64 Printer::print(const Receipt &receipt, const PrinterSetup &setup, Purpose purpose,
+                       const QString &title)
 {
     const quint64 id = ++m_lastJob;
     ++m_pending;
+    const QString queue = queueOf(setup);
+    m_waiting.insert(id, {queue, rawport::noAnswerText(where(setup), m_timeoutMs), nullptr});
     if (setup.kind == PrinterSetup::Kind::None) {
         QMetaObject::invokeMethod(
             this, [this, id] { reported(id, false, kNoPrinter); }, Qt::QueuedConnection);
-        m_watchdogs.insert(id, nullptr);
-        return;
+        return id;
     }
     Job job{id,
             receipt,
@@ -145,36 +169,31 @@ void Printer::print(const Receipt &receipt, const PrinterSetup &setup, Purpose p
                     QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH.mm.ss")))),
             m_timeoutMs};
 
-    // A job that does not report in time is given up and said; its late word is ignored.
-    auto *watchdog = new QTimer(this);
-    watchdog->setSingleShot(true);
-    const QString noAnswer = rawport::noAnswerText(where(setup), m_timeoutMs);
-    connect(watchdog, &QTimer::timeout, this,
-            [this, id, noAnswer] { reported(id, false, noAnswer); });
-    watchdog->start(m_timeoutMs + 1000);
-    m_watchdogs.insert(id, watchdog);
-
     QMutexLocker lock(&m_shared->mutex);
-    m_shared->queue << job;
-    if (m_shared->running)
-        return;
-    m_shared->running = true;
-    // One worker at a time, so jobs print in the order they were given.
-    QThread *worker = QThread::create([shared = m_shared] {
+    Shared::Queue &waiting = m_shared->queues[queue];
+    waiting.jobs << job;
+    if (waiting.running)
+        return id;
+    waiting.running = true;
+    QThread *worker = QThread::create([shared = m_shared, queue] {
         for (;;) {
             Job next;
             {
                 QMutexLocker lock(&shared->mutex);
-                if (shared->queue.isEmpty()) {
-                    shared->running = false;
+                Shared::Queue &mine = shared->queues[queue];
+                if (mine.jobs.isEmpty()) {
+                    mine.running = false;
                     return;
                 }
-                next = shared->queue.takeFirst();
+                next = mine.jobs.takeFirst();
+                // Posted under the lock: the printer cannot go between the look and the post,
+                // and a destroyed object's posted calls are dropped with it.
+                if (Printer *owner = shared->owner)
+                    QMetaObject::invokeMethod(
+                        owner, [owner, id = next.id] { owner->started(id); }, Qt::QueuedConnection);
             }
             const auto [ok, message] = run(next);
             QMutexLocker lock(&shared->mutex);
-            // Posted under the lock: the printer cannot go between the look and the post,
-            // and a destroyed object's posted calls are dropped with it.
             if (Printer *owner = shared->owner)
                 QMetaObject::invokeMethod(
                     owner,
@@ -186,18 +205,50 @@ void Printer::print(const Receipt &receipt, const PrinterSetup &setup, Purpose p
     });
     connect(worker, &QThread::finished, worker, &QObject::deleteLater);
     worker->start();
+    return id;
+}
+
+void Printer::started(quint64 job)
+{
+    const auto found = m_waiting.find(job);
+    if (found == m_waiting.end())
+        return;
+    auto *watchdog = new QTimer(this);
+    watchdog->setSingleShot(true);
+    connect(watchdog, &QTimer::timeout, this, [this, job] { givenUp(job); });
+    watchdog->start(m_timeoutMs + 1000);
+    found->watchdog = watchdog;
+}
+
+void Printer::givenUp(quint64 job)
+{
+    const auto found = m_waiting.constFind(job);
+    if (found == m_waiting.cend())
+        return;
+    const QString queue = found->printer;
+    const QString noAnswer = found->noAnswer;
+    QList<quint64> behind;
+    {
+        QMutexLocker lock(&m_shared->mutex);
+        for (const Job &j : std::as_const(m_shared->queues[queue].jobs))
+            behind << j.id;
+        m_shared->queues[queue].jobs.clear();
+    }
+    reported(job, false, noAnswer);
+    for (quint64 id : std::as_const(behind))
+        reported(id, false, noAnswer);
 }
 
 void Printer::reported(quint64 job, bool ok, const QString &message)
 {
-    const auto found = m_watchdogs.constFind(job);
-    if (found == m_watchdogs.cend())
+    const auto found = m_waiting.constFind(job);
+    if (found == m_waiting.cend())
         return;
-    if (QTimer *watchdog = *found)
+    if (QTimer *watchdog = found->watchdog)
         watchdog->deleteLater();
-    m_watchdogs.erase(found);
+    m_waiting.erase(found);
     --m_pending;
-    emit finished(ok, message);
+    emit finished(job, ok, message);
 }
 
 } // namespace kv::print

@@ -11,7 +11,9 @@
 class QTimer;
 
 // Prints receipts where the setup says, off the window's thread: the counter never waits for
-// a printer, and a printer that does not answer is given up after a timeout and said.
+// a printer, and a printer that does not answer is given up after a timeout and said. Jobs
+// for one printer print one after another, in the order given; a job for another printer
+// (or a PDF) does not wait behind them.
 namespace kv::print {
 
 // What is printed: the drawer kicks for a bill paid in cash only.
@@ -30,20 +32,31 @@ public:
     void setTimeoutMs(int ms) { m_timeoutMs = ms; }
     int timeoutMs() const { return m_timeoutMs; }
 
-    // Starts printing and returns at once; finished() says how it went. `title` names the job
-    // (and the PDF file: "<folder>/<title> <yyyy-MM-dd HH.mm.ss>.pdf").
-    void print(const Receipt &receipt, const PrinterSetup &setup, Purpose purpose,
-               const QString &title);
+    // Starts printing and returns at once with the job's number; finished() says how it went.
+    // `title` names the job (and the PDF file: "<folder>/<title> <yyyy-MM-dd HH.mm.ss>.pdf").
+    quint64 print(const Receipt &receipt, const PrinterSetup &setup, Purpose purpose,
+                  const QString &title);
     // Jobs started and not finished.
     int pending() const { return m_pending; }
 
 signals:
-    // `ok`: printed (`message` says where, e.g. the PDF's path); else `message` says why not,
-    // in Turkish, for the operator.
-    void finished(bool ok, const QString &message);
+    // Job `job` ended. `ok`: printed (`message` says where, e.g. the PDF's path); else
+    // `message` says why not, in Turkish, for the operator.
+    void finished(quint64 job, bool ok, const QString &message);
 
 private:
     struct Shared;
+    struct Waiting
+    {
+        QString printer; // the printer's queue it waits in
+        QString noAnswer;
+        QTimer *watchdog = nullptr; // from when it starts
+    };
+    // Job `job` started: it has until the timeout, and a second more, to report.
+    void started(quint64 job);
+    // A job that did not report in time: it and those waiting behind it for its printer are
+    // given up (those have not started, so none of them prints late).
+    void givenUp(quint64 job);
     // A job's outcome, on this object's thread; a job given up already is not reported again.
     void reported(quint64 job, bool ok, const QString &message);
 
@@ -51,7 +64,7 @@ private:
     int m_pending = 0;
     quint64 m_lastJob = 0;
     std::shared_ptr<Shared> m_shared; // with the worker, which may outlive this object
-    QHash<quint64, QTimer *> m_watchdogs;
+    QHash<quint64, Waiting> m_waiting;
 };
 
 } // namespace kv::print

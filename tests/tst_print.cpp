@@ -31,6 +31,7 @@ private slots:
     void billsOnTheRoll();
     void sentToAReceiptPrinter_data();
     void sentToAReceiptPrinter();
+    void oneJobAtATimePerPrinter();
 };
 
 void TestPrint::turkishInCodePage857_data()
@@ -434,9 +435,9 @@ void TestPrint::sentToAReceiptPrinter()
         QTRY_VERIFY(hungUp);
     QVERIFY2(longestGap < 100, qPrintable(QString::number(longestGap)));
     QCOMPARE(done.count(), 1);
-    QCOMPARE(done.at(0).at(0).toBool(), ok);
-    QVERIFY2(done.at(0).at(1).toString().contains(message),
-             qPrintable(done.at(0).at(1).toString()));
+    QCOMPARE(done.at(0).at(1).toBool(), ok);
+    QVERIFY2(done.at(0).at(2).toString().contains(message),
+             qPrintable(done.at(0).at(2).toString()));
     QCOMPARE(printer.pending(), 0);
     qsizetype at = received.indexOf("\x10\x04\x04");
     QVERIFY(status == -2 || at == 0);
@@ -448,5 +449,54 @@ void TestPrint::sentToAReceiptPrinter()
         QVERIFY(!received.contains(notSent));
 }
 
-QTEST_GUILESS_MAIN(TestPrint)
+void TestPrint::oneJobAtATimePerPrinter()
+{
+    // A printer slow to answer its paper status: two receipts for it must not be sent at once
+    // (their bytes would mix), and a PDF must not wait behind them.
+    QTcpServer slow;
+    QVERIFY(slow.listen(QHostAddress::LocalHost));
+    QByteArray received;
+    connect(&slow, &QTcpServer::newConnection, this, [&] {
+        QTcpSocket *peer = slow.nextPendingConnection();
+        connect(peer, &QTcpSocket::readyRead, this, [&, peer] {
+            const QByteArray bytes = peer->readAll();
+            received += bytes;
+            if (bytes.startsWith("\x10\x04\x04"))
+                QTimer::singleShot(300, peer, [peer] { peer->write("\x12"); });
+        });
+    });
+    print::PrinterSetup receipts;
+    receipts.kind = print::PrinterSetup::Kind::Network;
+    receipts.host = "127.0.0.1";
+    receipts.port = slow.serverPort();
+    QTemporaryDir folder;
+    print::PrinterSetup pdf;
+    pdf.kind = print::PrinterSetup::Kind::Pdf;
+    pdf.pdfFolder = folder.path();
+
+    print::Printer printer;
+    QList<quint64> order;
+    QElapsedTimer took;
+    qint64 lastAfter = 0;
+    connect(&printer, &print::Printer::finished, this,
+            [&](quint64 job, bool ok, const QString &message) {
+                QVERIFY2(ok, qPrintable(message));
+                order << job;
+                lastAfter = took.elapsed();
+            });
+    took.start();
+    const quint64 first =
+        printer.print(print::Receipt().text("BIR"), receipts, print::Purpose::Report, "1");
+    const quint64 second =
+        printer.print(print::Receipt().text("IKI"), receipts, print::Purpose::Report, "2");
+    const quint64 file =
+        printer.print(print::Receipt().text("PDF"), pdf, print::Purpose::Report, "3");
+    QTRY_COMPARE_WITH_TIMEOUT(order.size(), 3, 5000);
+    QCOMPARE(order, (QList<quint64>{file, first, second}));
+    // Each waits its 300 ms for the status: one after the other, never both at once.
+    QVERIFY2(lastAfter >= 600, qPrintable(QString::number(lastAfter)));
+    QVERIFY(received.indexOf("BIR") < received.indexOf("IKI"));
+}
+
+QTEST_MAIN(TestPrint)
 #include "tst_print.moc"
