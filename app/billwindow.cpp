@@ -39,15 +39,27 @@ BillWindow::BillWindow(QWidget *parent) : QDialog(parent), ui(new Ui::BillWindow
     // Printing starts and returns: the bill stays open to be paid.
     const auto print = [this] {
         if (printBill && ui->PrintButton->isVisible())
-            guard([this] { printBill(m_record, m_stored); });
+            guard([this] { printBill(shownRecord(), m_stored); });
     };
     connect(ui->PrintButton, &QPushButton::clicked, this, print);
     auto *f7 = new QShortcut(QKeySequence(Qt::Key_F7), this);
     connect(f7, &QShortcut::activated, this, print);
     connect(ui->PreviewButton, &QPushButton::clicked, this, [this] {
         if (previewBill)
-            guard([this] { previewBill(m_record, m_stored); });
+            guard([this] { previewBill(shownRecord(), m_stored); });
     });
+}
+
+ledger::BillRecord BillWindow::shownRecord() const
+{
+    ledger::BillRecord shown = m_record;
+    if (!m_stored) {
+        // As the window shows it: its treats and discount, and what was paid so far.
+        counter::Settlement s = m_settlement;
+        m_hall->due(shown, s);
+        shown.settlement = s;
+    }
+    return shown;
 }
 
 void BillWindow::showPrinting()

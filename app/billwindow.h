@@ -54,6 +54,9 @@ protected:
 
 private:
     void showBill(const kv::ledger::BillRecord &bill);
+    // The bill to print: a stored one as it is; one being paid with the treats, discount and
+    // payments the window shows.
+    kv::ledger::BillRecord shownRecord() const;
     // The payment side as the settlement stands; `due` its figures.
     void showPayment(const kv::counter::Due &due, bool paying);
     void refresh();

@@ -83,18 +83,25 @@ void addChain(Receipt &r, const ledger::ChainHead &head)
     r.text(QStringLiteral("Olay zinciri: ") + head.shortText());
 }
 
-void addCancels(Receipt &r, const QList<ledger::BillRecord> &bills)
+// `ownDayOnly`: a day's report leaves out bills cancelled on a later day, which stay in its
+// totals and are that later day's cancels.
+void addCancels(Receipt &r, const QList<ledger::BillRecord> &bills, bool ownDayOnly = false)
 {
+    const auto listed = [ownDayOnly](const ledger::BillRecord &b) {
+        return b.cancelled() && !b.restart &&
+               (!ownDayOnly ||
+                ledger::businessDay(b.cancelledAt) <= ledger::businessDay(b.closedAt));
+    };
     qint64 count = 0, sum = 0;
     for (const ledger::BillRecord &b : bills)
-        if (b.cancelled() && !b.restart) {
+        if (listed(b)) {
             ++count;
             sum += b.bill.total;
         }
     r.columns(QStringLiteral("İptal"),
               countAndAmount(count, QStringLiteral("fiş"), amountText(sum)));
     for (const ledger::BillRecord &b : bills)
-        if (b.cancelled() && !b.restart)
+        if (listed(b))
             r.columns(QStringLiteral("Fiş %1 · %2 (%3)").arg(b.id).arg(b.tableName, b.cancelReason),
                       amountText(b.bill.total));
 }
@@ -172,13 +179,14 @@ Receipt billReceipt(const ledger::BillRecord &b, const Heading &heading, bool co
         r.columns(what, minus(due.discount));
     }
     r.text(QStringLiteral("TOPLAM %1").arg(amountText(due.net)), Align::Right, true, true);
-    if (!unpaid && !s.payments.isEmpty()) {
-        for (const counter::Payment &p : s.payments)
-            r.columns(counter::methodText(p.method) +
-                          (p.customer.isEmpty() ? QString() : QStringLiteral(" · ") + p.customer) +
-                          (p.ahead ? QStringLiteral(" (önceden ayrı ödendi)") : QString()),
-                      amountText(p.amount));
-    }
+    for (const counter::Payment &p : s.payments)
+        r.columns(counter::methodText(p.method) +
+                      (p.customer.isEmpty() ? QString() : QStringLiteral(" · ") + p.customer) +
+                      (p.ahead ? QStringLiteral(" (önceden ayrı ödendi)") : QString()),
+                  amountText(p.amount));
+    // Before paying: what is still owed after what was paid so far.
+    if (unpaid && !s.payments.isEmpty())
+        r.columns(QStringLiteral("Kalan"), amountText(due.left), true);
     // The guest is shown how the time and a percentage were worked out, as on the screen.
     if (counter::segmentsWorthShowing(b.segments) || s.discount.percent > 0)
         r.separator();
@@ -213,7 +221,7 @@ Receipt dayReceipt(const QDate &day, const ledger::DayTotals &t,
     r.columns(QStringLiteral("Kart"), amountText(t.byMethod.card));
     r.columns(QStringLiteral("Veresiye"), amountText(t.byMethod.tab));
     r.separator();
-    addCancels(r, bills);
+    addCancels(r, bills, true);
     r.columns(QStringLiteral("Yeniden başlatılan"),
               countAndAmount(t.restarts, QStringLiteral("hesap"), amountText(t.restartTotal)));
     if (t.earlierCancels > 0)

@@ -21,7 +21,7 @@ struct Heading
 // discount, the total, payments, the rules of segments and of a percentage where they apply,
 // and "Bilgi amaçlıdır. MALİ DEĞERİ YOKTUR.". `copy`: a reprint,
 // marked "KOPYA". An unpaid account's bill (id 0: printed before paying) gives its moment as
-// "Saat" in place of the closing and lists no payments.
+// "Saat" in place of the closing, and after the payments so far what is left ("Kalan").
 Receipt billReceipt(const ledger::BillRecord &bill, const Heading &heading, bool copy = false);
 
 // Gün Sonu's report of a business day: totals, by method, cancellations and restarts, and the

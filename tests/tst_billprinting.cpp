@@ -6,6 +6,7 @@
 #include "eventrows.h"
 #include "printdesk.h"
 #include "printerpage.h"
+#include "ui_billwindow.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -70,6 +71,9 @@ void TestBillPrinting::billToPdf()
     ModalDriver printed(bill, {[&] {
                                    bill->activateWindow();
                                    QVERIFY(QTest::qWaitForWindowActive(bill));
+                                   // Part paid by card: the print shows it and what is left.
+                                   bill->ui->AmountEdit->setText("50");
+                                   bill->ui->CardButton->click();
                                    QTest::keyClick(bill, Qt::Key_F7);
                                    QCOMPARE(cash->printDesk()->pending(), 1);
                                },
@@ -97,7 +101,8 @@ void TestBillPrinting::billToPdf()
     qsizetype at = 0;
     for (const QString &expected :
          {QString("Köşe Salonu"), QString("Masa 1"), QString("Açılış"), QString("Çay"),
-          QString("15 TL"), QString("TOPLAM"), counter::amountText(total),
+          QString("15 TL"), QString("TOPLAM"), counter::amountText(total), QString("Kart"),
+          QString("50 TL"), QString("Kalan"), counter::amountText(total - 50),
           QString("Bilgi amaçlıdır. MALİ DEĞERİ YOKTUR.")}) {
         const qsizetype found = out.indexOf(expected, at);
         QVERIFY2(found >= 0,

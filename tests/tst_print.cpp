@@ -312,17 +312,29 @@ void TestPrint::billsOnTheRoll_data()
     day.discounts = 40;
     day.net = 860;
     day.byMethod = {500, 300, 60};
-    QTest::newRow("the day by method, the chain's head last")
-        << print::dayReceipt(QDate(2026, 12, 9), day, {}, {41, "ab12cd34ef56aa77"}, heading,
-                             QDateTime(QDate(2026, 12, 10), QTime(2, 5)))
+    // One bill cancelled the same evening; one the next day, which stays in this day's totals.
+    ledger::BillRecord same, later;
+    same.id = 7;
+    later.id = 8;
+    same.tableName = later.tableName = "Masa 1";
+    same.bill.total = 100;
+    later.bill.total = 40;
+    same.closedAt = later.closedAt = QDateTime(QDate(2026, 12, 9), QTime(22, 0));
+    same.cancelledAt = QDateTime(QDate(2026, 12, 10), QTime(1, 0));
+    later.cancelledAt = QDateTime(QDate(2026, 12, 10), QTime(12, 0));
+    same.cancelReason = later.cancelReason = "yanlış";
+    QTest::newRow("the day by method, its own cancels, the chain's head last")
+        << print::dayReceipt(QDate(2026, 12, 9), day, {same, later}, {41, "ab12cd34ef56aa77"},
+                             heading, QDateTime(QDate(2026, 12, 10), QTime(2, 5)))
         << QStringList{"İş günü 09.12.2026",
                        "Net 860 TL",
                        "Nakit 500 TL",
                        "Kart 300 TL",
                        "Veresiye 60 TL",
+                       "İptal 1 fiş · 100 TL",
                        "Yazdırıldı 10.12.2026 02:05",
                        "Olay zinciri: 41 · ab12cd34ef56"}
-        << QStringList{};
+        << QStringList{"Fiş 8 · Masa 1 (yanlış) 40 TL"};
 }
 
 void TestPrint::billsOnTheRoll()
