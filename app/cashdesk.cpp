@@ -134,12 +134,14 @@ DayEndWindow *CashDesk::dayEndWindow()
                 m_print->printBill(*bill, print::Purpose::Copy);
         };
         m_dayEnd->printReport = [this](const QDate &day, const ledger::DayTotals &totals,
-                                       const QList<ledger::BillRecord> &bills) {
+                                       const QList<ledger::BillRecord> &bills,
+                                       const ledger::MethodSums &collected) {
             const ledger::Ledger &l = m_hall.ledger();
             const ledger::ChainHead head = l.readable() ? l.chainHead() : ledger::ChainHead();
-            m_print->preview(
-                print::dayReceipt(day, totals, bills, head, m_print->heading(), clock::now()),
-                print::Purpose::Report, QStringLiteral("Gün Sonu %1").arg(shortDate(day)));
+            m_print->preview(print::dayReceipt(day, totals, bills, collected, head,
+                                               m_print->heading(), clock::now()),
+                             print::Purpose::Report,
+                             QStringLiteral("Gün Sonu %1").arg(shortDate(day)));
         };
     }
     return m_dayEnd;
@@ -547,9 +549,10 @@ void CashDesk::printPaid(qint64 id, const ledger::BillRecord &record)
             bill = *stored;
     } catch (const RuntimeError &) {
     }
-    const bool cash =
-        std::any_of(bill.settlement.payments.cbegin(), bill.settlement.payments.cend(),
-                    [](const counter::Payment &p) { return p.method == counter::Method::Cash; });
+    // The drawer opens for cash taken now, not for cash taken earlier on the account.
+    const bool cash = std::any_of(
+        bill.settlement.payments.cbegin(), bill.settlement.payments.cend(),
+        [](const counter::Payment &p) { return p.method == counter::Method::Cash && !p.ahead; });
     m_print->printBill(bill, cash ? print::Purpose::CashBill : print::Purpose::Bill, true);
 }
 

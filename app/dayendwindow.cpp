@@ -273,7 +273,7 @@ void DayEndWindow::PrintReportClick()
 {
     if (printReport)
         printReport(ui->DayEdit->date(), ledger::dayTotals(m_bills->bills(), m_earlierCancelled),
-                    m_bills->bills());
+                    m_bills->bills(), m_collected);
 }
 
 void DayEndWindow::CancelBillClick()

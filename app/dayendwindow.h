@@ -32,9 +32,10 @@ public:
     std::function<void(qint64 bill)> showBill;
     // Prints a bill of the ledger again, marked as a copy.
     std::function<void(qint64 bill)> printBill;
-    // Prints the report of the day shown: its totals and bills.
+    // Prints the report of the day shown: its totals, bills and tabs collected.
     std::function<void(const QDate &day, const kv::ledger::DayTotals &totals,
-                       const QList<kv::ledger::BillRecord> &bills)>
+                       const QList<kv::ledger::BillRecord> &bills,
+                       const kv::ledger::MethodSums &collected)>
         printReport;
     // The day's export is a closing: the chain's head is anchored.
     std::function<void()> dayClosed;

@@ -15,6 +15,10 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#ifdef Q_OS_LINUX
+#include <linux/lp.h>
+#include <sys/ioctl.h>
+#endif
 #endif
 
 namespace kv::rawport {
@@ -159,6 +163,14 @@ QString sendToDevice(const QString &path, const QByteArray &bytes, int timeoutMs
             .arg(path, QString::fromLocal8Bit(std::strerror(error)));
     }
     QString why;
+#ifdef Q_OS_LINUX
+    // A USB or parallel printer tells its paper state; a plain file or pipe has none.
+    int status = 0;
+    if (::ioctl(fd, LPGETSTATUS, &status) == 0 && (status & LP_POUTPA)) {
+        ::close(fd);
+        return QStringLiteral("Yazıcıda kâğıt bitti.");
+    }
+#endif
     qsizetype offset = 0;
     while (offset < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.constData() + offset, size_t(bytes.size() - offset));
@@ -185,6 +197,19 @@ QString sendToDevice(const QString &path, const QByteArray &bytes, int timeoutMs
             why = QStringLiteral("Yazıcı aygıtına yazılamadı: %1").arg(path);
             break;
         }
+    }
+    // The USB printer driver takes a write at once and drops what it has not sent yet when the
+    // device is closed: wait until it says it can take more, which is when the last is sent.
+    while (why.isEmpty()) {
+        pollfd p{fd, POLLOUT, 0};
+        const int ready = ::poll(&p, 1, remaining(deadline));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready == 0)
+            why = noAnswerText(path, timeoutMs);
+        else if (ready < 0 || (p.revents & (POLLERR | POLLNVAL)))
+            why = QStringLiteral("Yazıcı aygıtına yazılamadı: %1").arg(path);
+        break;
     }
     ::close(fd);
     return why;

@@ -200,8 +200,9 @@ Receipt billReceipt(const ledger::BillRecord &b, const Heading &heading, bool co
 }
 
 Receipt dayReceipt(const QDate &day, const ledger::DayTotals &t,
-                   const QList<ledger::BillRecord> &bills, const ledger::ChainHead &head,
-                   const Heading &heading, const QDateTime &printedAt)
+                   const QList<ledger::BillRecord> &bills, const ledger::MethodSums &collected,
+                   const ledger::ChainHead &head, const Heading &heading,
+                   const QDateTime &printedAt)
 {
     Receipt r;
     addHeading(r, heading);
@@ -220,6 +221,12 @@ Receipt dayReceipt(const QDate &day, const ledger::DayTotals &t,
     r.columns(QStringLiteral("Nakit"), amountText(t.byMethod.cash));
     r.columns(QStringLiteral("Kart"), amountText(t.byMethod.card));
     r.columns(QStringLiteral("Veresiye"), amountText(t.byMethod.tab));
+    if (collected.sum() > 0) {
+        r.columns(QStringLiteral("Veresiye tahsilatı"), amountText(collected.sum()));
+        r.columns(
+            QStringLiteral("  nakit / kart"),
+            QStringLiteral("%1 / %2").arg(amountText(collected.cash), amountText(collected.card)));
+    }
     r.separator();
     addCancels(r, bills, true);
     r.columns(QStringLiteral("Yeniden başlatılan"),

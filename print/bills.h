@@ -24,11 +24,12 @@ struct Heading
 // "Saat" in place of the closing, and after the payments so far what is left ("Kalan").
 Receipt billReceipt(const ledger::BillRecord &bill, const Heading &heading, bool copy = false);
 
-// Gün Sonu's report of a business day: totals, by method, cancellations and restarts, and the
-// event chain's head at printing.
+// Gün Sonu's report of a business day: totals, by method, tabs collected (apart from the bills'
+// figures), cancellations and restarts, and the event chain's head at printing.
 Receipt dayReceipt(const QDate &day, const ledger::DayTotals &totals,
-                   const QList<ledger::BillRecord> &bills, const ledger::ChainHead &head,
-                   const Heading &heading, const QDateTime &printedAt);
+                   const QList<ledger::BillRecord> &bills, const ledger::MethodSums &collected,
+                   const ledger::ChainHead &head, const Heading &heading,
+                   const QDateTime &printedAt);
 
 // A shift's report: its bills' totals, by method, tab movements, cash out, cancellations,
 // restarts, refunds, the cash expected and counted, and the event chain's head.

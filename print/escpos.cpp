@@ -56,13 +56,31 @@ QByteArray nearest(char32_t c)
     }
     return "?";
 }
+// What prints as more than one sign ("₺" as "TL") spelled out before the rows are laid out,
+// so that they keep their width.
+QString spelledOut(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t c : text.normalized(QString::NormalizationForm_C).toUcs4()) {
+        if (c >= 0x80 && (c > 0xFFFF || !upperHalf().contains(char16_t(c)))) {
+            if (const QByteArray n = nearest(c); n.size() > 1) {
+                out += QString::fromLatin1(n);
+                continue;
+            }
+        }
+        out += QString::fromUcs4(&c, 1);
+    }
+    return out;
+}
 } // namespace
 
 QByteArray toCp857(const QString &text)
 {
     QByteArray out;
     out.reserve(text.size());
-    for (const char32_t c : text.toUcs4()) {
+    // A letter typed as a base and a combining mark ("I" and a dot above) is one letter here.
+    for (const char32_t c : text.normalized(QString::NormalizationForm_C).toUcs4()) {
         if (c < 0x80) {
             // Control characters would be commands to the printer.
             out += c < 0x20 ? ' ' : char(c);
@@ -79,7 +97,12 @@ QByteArray escPos(const Receipt &receipt, const EscPosOptions &o)
     QByteArray out("\x1b@", 2); // initialise
     const QByteArray codePage = QByteArray("\x1bt", 2) + char(qBound(0, o.codePage, 255));
     out += codePage;
-    for (const Row &row : layout(receipt, columnsFor(o.paperMm))) {
+    Receipt spelled = receipt;
+    for (Line &line : spelled.lines) {
+        line.text = spelledOut(line.text);
+        line.amount = spelledOut(line.amount);
+    }
+    for (const Row &row : layout(spelled, columnsFor(o.paperMm))) {
         const bool own = row.codePage >= 0 && row.codePage != o.codePage;
         if (own)
             out += QByteArray("\x1bt", 2) + char(qBound(0, row.codePage, 255));
@@ -108,7 +131,7 @@ QByteArray escPos(const Receipt &receipt, const EscPosOptions &o)
     if (o.drawer)
         out += QByteArray("\x1bp\0\x19\xfa", 5); // pin 2, 50 ms on, 500 ms off
     if (o.cut)
-        out += QByteArray("\x1dV\x42\x03", 4); // feed three rows past the cutter, then cut
+        out += QByteArray("\x1dV\x42\x03", 4); // feed to the cutter (and a little more), then cut
     return out;
 }
 

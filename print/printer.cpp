@@ -5,11 +5,13 @@
 #include "rawport.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
 #include <QThread>
 #include <QTimer>
+#include <QWaitCondition>
 
 namespace kv::print {
 
@@ -37,6 +39,8 @@ struct Printer::Shared
         bool running = false;
     };
     QMutex mutex;
+    QWaitCondition ended; // a worker ended
+    int workers = 0;
     Printer *owner = nullptr; // cleared by the printer's destructor
     QHash<QString, Queue> queues;
 };
@@ -139,11 +143,16 @@ Printer::Printer(QObject *parent) : QObject(parent), m_shared(std::make_shared<S
 
 Printer::~Printer()
 {
-    // A worker finishes its job on its own timeout and reports to no one; what waited is dropped.
+    // What waited is dropped; a job being printed is let finish, within its timeout, so that
+    // the program does not end under a worker still drawing a page or sending a receipt.
     QMutexLocker lock(&m_shared->mutex);
     m_shared->owner = nullptr;
     for (Shared::Queue &queue : m_shared->queues)
         queue.jobs.clear();
+    const QDeadlineTimer deadline(m_timeoutMs + 1000);
+    while (m_shared->workers > 0)
+        if (!m_shared->ended.wait(&m_shared->mutex, deadline))
+            break;
 }
 
 quint64 Printer::print(const Receipt &receipt, const PrinterSetup &setup, Purpose purpose,
@@ -175,6 +184,7 @@ quint64 Printer::print(const Receipt &receipt, const PrinterSetup &setup, Purpos
     if (waiting.running)
         return id;
     waiting.running = true;
+    ++m_shared->workers;
     QThread *worker = QThread::create([shared = m_shared, queue] {
         for (;;) {
             Job next;
@@ -183,6 +193,8 @@ quint64 Printer::print(const Receipt &receipt, const PrinterSetup &setup, Purpos
                 Shared::Queue &mine = shared->queues[queue];
                 if (mine.jobs.isEmpty()) {
                     mine.running = false;
+                    --shared->workers;
+                    shared->ended.wakeAll();
                     return;
                 }
                 next = mine.jobs.takeFirst();

@@ -25,7 +25,7 @@ class Printer : public QObject
 
 public:
     explicit Printer(QObject *parent = nullptr);
-    // Returns at once; a job still running ends on its own timeout.
+    // Jobs not started are dropped; one being printed is waited for, at most its timeout.
     ~Printer() override;
 
     // How long a printer may take to answer (connect, status, write) before it is given up.

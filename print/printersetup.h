@@ -48,7 +48,7 @@ QList<CodePageChoice> codePageChoices();
 // The file's lines: a header, then "key=value" lines.
 QStringList printerLines(const PrinterSetup &setup);
 // The setup the lines hold; throws the operator's message, naming the line, when they cannot
-// be read. Keys it does not know are left alone (a later version's).
+// be read. Keys it does not know (a later version's) are passed over, and not written back.
 PrinterSetup readPrinter(const QStringList &lines);
 // Why the setup cannot be saved; empty when it can (an address or device for a receipt
 // printer, a port 1–65535, paper 58 or 80, a code page 0–255, a folder for PDF).

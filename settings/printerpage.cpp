@@ -235,6 +235,8 @@ void PrinterPage::showKind()
     m_folder->setEnabled(k == Kind::Pdf);
     m_chooseFolder->setEnabled(k == Kind::Pdf);
     m_test->setEnabled(k != Kind::None);
+    // Nothing to print on: the bill would only say so after every settle.
+    m_autoPrint->setEnabled(k != Kind::None);
 }
 
 print::PrinterSetup PrinterPage::edited() const
@@ -258,7 +260,7 @@ print::PrinterSetup PrinterPage::edited() const
     while (!address.isEmpty() && address.last().isEmpty())
         address.removeLast();
     s.hallAddress = address.join(QLatin1Char('\n'));
-    s.autoPrint = m_autoPrint->isChecked();
+    s.autoPrint = m_autoPrint->isChecked() && s.kind != Kind::None;
     return s;
 }
 

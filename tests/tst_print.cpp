@@ -41,6 +41,8 @@ void TestPrint::turkishInCodePage857_data()
     QTest::newRow("every Turkish letter")
         << "ÇĞİÖŞÜ çğıöşü" << QByteArray("\x80\xa6\x98\x99\x9e\x9a \x87\xa7\x8d\x94\x9f\x81");
     QTest::newRow("plain text as it is") << "Masa 1: 120 TL" << QByteArray("Masa 1: 120 TL");
+    QTest::newRow("a letter typed with its mark apart")
+        << QString::fromUtf8("I\u0307zmir") << QByteArray("\x98zmir");
     QTest::newRow("dash and lira sign, nearest")
         << "18:00–20:00 · 5 ₺" << QByteArray("18:00-20:00 \xfa 5 TL");
     QTest::newRow("no near sign: a question mark") << "☕ Çay"
@@ -324,13 +326,15 @@ void TestPrint::billsOnTheRoll_data()
     later.cancelledAt = QDateTime(QDate(2026, 12, 10), QTime(12, 0));
     same.cancelReason = later.cancelReason = "yanlış";
     QTest::newRow("the day by method, its own cancels, the chain's head last")
-        << print::dayReceipt(QDate(2026, 12, 9), day, {same, later}, {41, "ab12cd34ef56aa77"},
-                             heading, QDateTime(QDate(2026, 12, 10), QTime(2, 5)))
+        << print::dayReceipt(QDate(2026, 12, 9), day, {same, later}, {30, 20, 0},
+                             {41, "ab12cd34ef56aa77"}, heading,
+                             QDateTime(QDate(2026, 12, 10), QTime(2, 5)))
         << QStringList{"İş günü 09.12.2026",
                        "Net 860 TL",
                        "Nakit 500 TL",
                        "Kart 300 TL",
                        "Veresiye 60 TL",
+                       "Veresiye tahsilatı 50 TL",
                        "İptal 1 fiş · 100 TL",
                        "Yazdırıldı 10.12.2026 02:05",
                        "Olay zinciri: 41 · ab12cd34ef56"}
