@@ -185,14 +185,13 @@ void PrinterPage::show(const print::PrinterSetup &s)
         m_codePage->setEditText(QString::number(s.codePage));
     m_cut->setChecked(s.cut);
     m_drawer->setChecked(s.drawer);
-    // The printers of this moment; one saved but gone now stays, so a save keeps it.
+    // The system's printers are asked for only when chosen (a print server far away can take
+    // its time); the one saved is listed, so a save keeps it.
     m_system->clear();
+    m_systemListed = false;
     m_system->addItem(QStringLiteral("Varsayılan yazıcı"), QString());
-    QStringList names = QPrinterInfo::availablePrinterNames();
-    if (!s.systemPrinter.isEmpty() && !names.contains(s.systemPrinter))
-        names << s.systemPrinter;
-    for (const QString &name : std::as_const(names))
-        m_system->addItem(name, name);
+    if (!s.systemPrinter.isEmpty())
+        m_system->addItem(s.systemPrinter, s.systemPrinter);
     m_system->setCurrentIndex(qMax(0, m_system->findData(s.systemPrinter)));
     m_folder->setText(s.pdfFolder);
     m_hallName->setText(s.hallName);
@@ -232,6 +231,12 @@ void PrinterPage::showKind()
     m_cut->setEnabled(escPos);
     m_drawer->setEnabled(escPos);
     m_system->setEnabled(k == Kind::System);
+    if (k == Kind::System && !m_systemListed) {
+        m_systemListed = true;
+        for (const QString &name : QPrinterInfo::availablePrinterNames())
+            if (m_system->findData(name) < 0)
+                m_system->addItem(name, name);
+    }
     m_folder->setEnabled(k == Kind::Pdf);
     m_chooseFolder->setEnabled(k == Kind::Pdf);
     m_test->setEnabled(k != Kind::None);

@@ -63,6 +63,7 @@ private:
     QComboBox *m_codePage;
     QCheckBox *m_cut, *m_drawer;
     QComboBox *m_system;
+    bool m_systemListed = false; // the system's printers asked for
     QLineEdit *m_folder;
     QPushButton *m_chooseFolder;
     QLineEdit *m_hallName;
