@@ -586,13 +586,22 @@ void CashDesk::payApart(int table)
             sum += record.extras.value(k).price;
         return sum;
     }();
+    qint64 id = 0;
     {
         const auto shown = qScopeGuard([&] { emit accountShown(table); });
         if (!taken([&] {
-                m_hall.payApart(table, dialog.ticked(), dialog.amount(), dialog.method(),
-                                dialog.customer(), now);
+                id = m_hall.payApart(table, dialog.ticked(), dialog.amount(), dialog.method(),
+                                     dialog.customer(), now);
             }))
             return;
+    }
+    // The extras paid apart are a bill of their own, printed as any bill paid.
+    if (id && m_hall.printerSetup().autoPrint) {
+        ledger::BillRecord part;
+        part.tablePos = table;
+        part.tableName = record.tableName;
+        part.part = true;
+        printPaid(id, part);
     }
     messages::inform(QStringLiteral("%1: %2 %3 olarak ayrı ödendi.")
                          .arg(record.tableName, counter::amountText(paid),

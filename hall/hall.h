@@ -203,9 +203,9 @@ public:
     counter::Due due(const ledger::BillRecord &record, counter::Settlement &s) const;
     // Part of table i paid now ("Ayrı Öde"): the booked extras at `extras` as a bill of their
     // own, and `amount` on the account, both paid by `method` (a tab: `customer`'s). The
-    // account stays open with the rest.
-    void payApart(int table, const QList<int> &extras, qint64 amount, counter::Method method,
-                  const QString &customer, const counter::Moment &now);
+    // account stays open with the rest. The extras' bill's id; 0 when none were chosen.
+    qint64 payApart(int table, const QList<int> &extras, qint64 amount, counter::Method method,
+                    const QString &customer, const counter::Moment &now);
     // Why an account cannot be restarted or wiped away: money was taken on it. Empty: it can.
     QString paidAheadProblem(int table) const;
     // A payment taken ahead on table i's account given back to the guest (say, after its

@@ -145,8 +145,8 @@ qint64 Hall::settle(ledger::BillRecord record, counter::Settlement s)
     return id;
 }
 
-void Hall::payApart(int table, const QList<int> &extras, qint64 amount, counter::Method method,
-                    const QString &customer, const counter::Moment &now)
+qint64 Hall::payApart(int table, const QList<int> &extras, qint64 amount, counter::Method method,
+                      const QString &customer, const counter::Moment &now)
 {
     if (amount < 0)
         throwError(QStringLiteral("Ödeme tutarı eksi olamaz."));
@@ -231,10 +231,11 @@ void Hall::payApart(int table, const QList<int> &extras, qint64 amount, counter:
         emit tableChanged(table);
         emit moneyChanged();
     });
-    m_operations->payApart(
+    const qint64 id = m_operations->payApart(
         table, bill, RecordList::toBytes(rest), ahead,
         newEvent(QStringLiteral("pay_apart"), tableName(table), detail, amount + extrasSum));
     paid = true;
+    return id;
 }
 
 } // namespace kv::hall

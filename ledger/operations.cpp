@@ -1283,8 +1283,9 @@ void Operations::renameTable(const QString &from, const QString &to, const QStri
     run(s, id);
 }
 
-void Operations::payApart(int table, const std::optional<BillRecord> &bill, const QByteArray &rest,
-                          const std::optional<counter::Payment> &ahead, const NewEvent &event)
+qint64 Operations::payApart(int table, const std::optional<BillRecord> &bill,
+                            const QByteArray &rest, const std::optional<counter::Payment> &ahead,
+                            const NewEvent &event)
 {
     Step s;
     s.kind = QStringLiteral("part");
@@ -1309,7 +1310,7 @@ void Operations::payApart(int table, const std::optional<BillRecord> &bill, cons
     if (!bill) {
         if (ahead)
             ledgerOnly(s, takeAhead);
-        return;
+        return 0;
     }
     const auto whole = qScopeGuard([this] { m_ledger.checkpoint(); }); // done or stopped
     finishPending();
@@ -1328,6 +1329,7 @@ void Operations::payApart(int table, const std::optional<BillRecord> &bill, cons
         failed(s, e, Outcome::Dropped);
     }
     run(s, id);
+    return s.bills.value(0);
 }
 
 void Operations::ledgerOnly(const QString &kind, const NewEvent &event,

@@ -108,9 +108,10 @@ public:
 
     // Part of an open table paid now, as one step: `bill` (extras chosen, paid; none: none
     // chosen) written with its payments and the table's extras file made `rest`, and `ahead`
-    // (none: nothing) kept as taken on the open account. Its register lines stay.
-    void payApart(int table, const std::optional<BillRecord> &bill, const QByteArray &rest,
-                  const std::optional<counter::Payment> &ahead, const NewEvent &event);
+    // (none: nothing) kept as taken on the open account. Its register lines stay. The bill's
+    // id; 0 when there was none.
+    qint64 payApart(int table, const std::optional<BillRecord> &bill, const QByteArray &rest,
+                    const std::optional<counter::Payment> &ahead, const NewEvent &event);
 
     // Money that changes no record file: each is one transaction with its event, and needs the
     // ledger (NotTaken where it cannot be written: nothing done).

@@ -129,14 +129,16 @@ Receipt billReceipt(const ledger::BillRecord &b, const Heading &heading, bool co
     r.columns(unpaid ? QStringLiteral("Saat") : QStringLiteral("Kapanış"), momentText(b.closedAt));
     r.separator();
 
-    if (b.segments.isEmpty()) {
-        // An older ledger's bill, or extras alone: the time as one line.
+    // Extras alone (a free table's, or paid apart) have no time to show.
+    const bool timed = !b.segments.isEmpty() || !b.openedDate.isEmpty() || b.bill.timeCharge != 0;
+    if (timed && b.segments.isEmpty()) {
+        // An older ledger's bill: the time as one line.
         r.columns(
             QStringLiteral("Süre %1 dk · %2/saat").arg(b.bill.minutes).arg(amountText(b.bill.fee)),
             amountText(b.bill.timeCharge));
         if (b.bill.minimumApplied)
             r.text(QStringLiteral("En az ücret uygulandı"));
-    } else {
+    } else if (timed) {
         addSegments(r, b, start);
         if (b.bill.minimumApplied)
             r.text(QStringLiteral("En az ücret uygulandı"));

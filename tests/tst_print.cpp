@@ -308,6 +308,18 @@ void TestPrint::billsOnTheRoll_data()
                        "Kart 60 TL",
                        disclaimer}
         << QStringList{"Brüt 60 TL", "Extralar"};
+    ledger::BillRecord part = billOfTable();
+    part.part = true;
+    part.openedDate.clear();
+    part.openedTime.clear();
+    part.segments.clear();
+    part.bill = {0, 0, 0, false, 15, 15};
+    part.extras = {{"Çay", 15}};
+    part.settlement = {};
+    part.settlement.payments = {{counter::Method::Cash, 15, {}, {}}};
+    QTest::newRow("extras paid apart: no time")
+        << print::billReceipt(part, {}) << QStringList{"Çay 15 TL", "TOPLAM 15 TL", disclaimer}
+        << QStringList{"Süre 0 dk · 0 TL/saat 0 TL", "Açılış"};
     ledger::DayTotals day;
     day.paid = 3;
     day.total = day.gross = 900;
