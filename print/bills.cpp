@@ -83,6 +83,19 @@ void addChain(Receipt &r, const ledger::ChainHead &head)
     r.text(QStringLiteral("Olay zinciri: ") + head.shortText());
 }
 
+// A report's bills before and after treats and discounts, and how they were paid.
+void addMoney(Receipt &r, qint64 gross, qint64 discounts, qint64 treats, qint64 net,
+              const ledger::MethodSums &by)
+{
+    r.columns(QStringLiteral("Brüt"), amountText(gross));
+    r.columns(QStringLiteral("İndirim"), amountText(discounts));
+    r.columns(QStringLiteral("İkram"), amountText(treats));
+    r.columns(QStringLiteral("Net"), amountText(net), true);
+    r.columns(QStringLiteral("Nakit"), amountText(by.cash));
+    r.columns(QStringLiteral("Kart"), amountText(by.card));
+    r.columns(QStringLiteral("Veresiye"), amountText(by.tab));
+}
+
 // `ownDayOnly`: a day's report leaves out bills cancelled on a later day, which stay in its
 // totals and are that later day's cancels.
 void addCancels(Receipt &r, const QList<ledger::BillRecord> &bills, bool ownDayOnly = false)
@@ -216,13 +229,7 @@ Receipt dayReceipt(const QDate &day, const ledger::DayTotals &t,
     r.columns(QStringLiteral("Extralar"), amountText(t.extras));
     r.columns(QStringLiteral("Genel toplam"), amountText(t.total), true);
     r.separator();
-    r.columns(QStringLiteral("Brüt"), amountText(t.gross));
-    r.columns(QStringLiteral("İndirim"), amountText(t.discounts));
-    r.columns(QStringLiteral("İkram"), amountText(t.treats));
-    r.columns(QStringLiteral("Net"), amountText(t.net), true);
-    r.columns(QStringLiteral("Nakit"), amountText(t.byMethod.cash));
-    r.columns(QStringLiteral("Kart"), amountText(t.byMethod.card));
-    r.columns(QStringLiteral("Veresiye"), amountText(t.byMethod.tab));
+    addMoney(r, t.gross, t.discounts, t.treats, t.net, t.byMethod);
     if (collected.sum() > 0) {
         r.columns(QStringLiteral("Veresiye tahsilatı"), amountText(collected.sum()));
         r.columns(
@@ -268,13 +275,7 @@ Receipt shiftReceipt(const ledger::ShiftReport &report, const ledger::ChainHead 
             ++standing;
     }
     r.columns(QStringLiteral("Fiş"), QString::number(standing));
-    r.columns(QStringLiteral("Brüt"), amountText(report.gross));
-    r.columns(QStringLiteral("İndirim"), amountText(report.discounts));
-    r.columns(QStringLiteral("İkram"), amountText(report.treats));
-    r.columns(QStringLiteral("Net"), amountText(report.net), true);
-    r.columns(QStringLiteral("Nakit"), amountText(report.taken.cash));
-    r.columns(QStringLiteral("Kart"), amountText(report.taken.card));
-    r.columns(QStringLiteral("Veresiye"), amountText(report.taken.tab));
+    addMoney(r, report.gross, report.discounts, report.treats, report.net, report.taken);
     r.columns(QStringLiteral("Veresiye tahsilatı (nakit)"), amountText(report.collected.cash));
     r.columns(QStringLiteral("Veresiye tahsilatı (kart)"), amountText(report.collected.card));
     r.columns(QStringLiteral("İade (nakit)"), amountText(report.refunded.cash));
