@@ -33,13 +33,6 @@ int PrintDesk::paperMm() const
     return m_hall.printerSetup().paperMm;
 }
 
-void PrintDesk::start(const print::Receipt &receipt, const print::PrinterSetup &setup,
-                      Purpose purpose, const QString &title,
-                      std::function<void(bool, const QString &)> done)
-{
-    m_done.insert(m_printer.print(receipt, setup, purpose, title), std::move(done));
-}
-
 void PrintDesk::print(const print::Receipt &receipt, Purpose purpose, const QString &title,
                       bool paid)
 {
@@ -50,33 +43,33 @@ void PrintDesk::print(const print::Receipt &receipt, Purpose purpose, const QStr
                       bool paid, std::function<void()> printedNote)
 {
     const bool bill = purpose == Purpose::Bill || purpose == Purpose::CashBill;
-    start(receipt, m_hall.printerSetup(), purpose, title,
-          [this, bill, paid, title, printedNote = std::move(printedNote)](bool ok,
-                                                                          const QString &message) {
-              if (ok) {
-                  if (printedNote)
-                      printedNote();
-                  emit printed(message.isEmpty()
-                                   ? QStringLiteral("%1 yazdırıldı.").arg(title)
-                                   : QStringLiteral("%1 yazdırıldı: %2").arg(title, message));
-                  return;
-              }
-              QString text = message;
-              // Nothing prints because the setup could not be read: that is the news.
-              if (m_hall.printerSetup().kind == print::PrinterSetup::Kind::None &&
-                  !m_hall.printerProblem().isEmpty())
-                  text = m_hall.printerProblem();
-              if (bill && paid)
-                  text += QStringLiteral("\n\nHesap ödendi; fişi yeniden yazdırabilirsiniz.");
-              showProblem(text);
-          });
+    printWith(receipt, m_hall.printerSetup(), purpose, title,
+              [this, bill, paid, title,
+               printedNote = std::move(printedNote)](bool ok, const QString &message) {
+                  if (ok) {
+                      if (printedNote)
+                          printedNote();
+                      emit printed(message.isEmpty()
+                                       ? QStringLiteral("%1 yazdırıldı.").arg(title)
+                                       : QStringLiteral("%1 yazdırıldı: %2").arg(title, message));
+                      return;
+                  }
+                  QString text = message;
+                  // Nothing prints because the setup could not be read: that is the news.
+                  if (m_hall.printerSetup().kind == print::PrinterSetup::Kind::None &&
+                      !m_hall.printerProblem().isEmpty())
+                      text = m_hall.printerProblem();
+                  if (bill && paid)
+                      text += QStringLiteral("\n\nHesap ödendi; fişi yeniden yazdırabilirsiniz.");
+                  showProblem(text);
+              });
 }
 
 void PrintDesk::printWith(const print::Receipt &receipt, const print::PrinterSetup &setup,
                           Purpose purpose, const QString &title,
                           std::function<void(bool, const QString &)> done)
 {
-    start(receipt, setup, purpose, title, std::move(done));
+    m_done.insert(m_printer.print(receipt, setup, purpose, title), std::move(done));
 }
 
 QString PrintDesk::billTitle(const ledger::BillRecord &bill)
@@ -104,21 +97,23 @@ void PrintDesk::printBill(const ledger::BillRecord &bill, Purpose purpose, bool 
           });
 }
 
-void PrintDesk::preview(const print::Receipt &receipt, Purpose purpose, const QString &title)
+bool PrintDesk::previewAsked(const print::Receipt &receipt, const QString &title)
 {
     if (!m_preview)
         m_preview = new PrintPreview(m_window);
-    if (m_preview->showReceipt(receipt, paperMm(), title))
+    return m_preview->showReceipt(receipt, paperMm(), title);
+}
+
+void PrintDesk::preview(const print::Receipt &receipt, Purpose purpose, const QString &title)
+{
+    if (previewAsked(receipt, title))
         print(receipt, purpose, title);
 }
 
 void PrintDesk::previewBill(const ledger::BillRecord &bill, Purpose purpose)
 {
-    const bool copy = purpose == Purpose::Copy;
-    if (!m_preview)
-        m_preview = new PrintPreview(m_window);
-    if (m_preview->showReceipt(print::billReceipt(bill, heading(), copy), paperMm(),
-                               billTitle(bill)))
+    if (previewAsked(print::billReceipt(bill, heading(), purpose == Purpose::Copy),
+                     billTitle(bill)))
         printBill(bill, purpose);
 }
 

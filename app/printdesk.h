@@ -61,9 +61,8 @@ private:
     // `printedNote`: run when it printed.
     void print(const kv::print::Receipt &receipt, kv::print::Purpose purpose, const QString &title,
                bool paid, std::function<void()> printedNote);
-    void start(const kv::print::Receipt &receipt, const kv::print::PrinterSetup &setup,
-               kv::print::Purpose purpose, const QString &title,
-               std::function<void(bool, const QString &)> done);
+    // The receipt in the preview; true when the operator asked it printed.
+    bool previewAsked(const kv::print::Receipt &receipt, const QString &title);
     void showProblem(const QString &text);
 
     kv::hall::Hall &m_hall;
